@@ -1,0 +1,91 @@
+// The simulated device library's exported entry points: plain C functions under
+// their undecorated names, as the program binds them.
+//
+// Every call is traced, delayed and failed as the profile says. A call that
+// starts while another is still running is recorded as an overlap before it
+// waits for its turn.
+
+#include "devicesim/SimAdapter.h"
+#include "devicesim/SimFile.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#define KELVANE_EXPORT extern "C" __declspec(dllexport)
+#else
+#define KELVANE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+SimAdapter g_adapter;
+std::mutex g_mutex;
+std::atomic<int> g_callsRunning{0};
+
+template <typename Action> int Call(const char* name, const std::string& args, Action act) {
+  const bool overlap = g_callsRunning.fetch_add(1) > 0;
+  std::string trace;
+  int delayMs = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    trace = g_adapter.Profile().trace;
+    delayMs = g_adapter.Profile().delayMs;
+  }
+  if (overlap && !trace.empty())
+    SimAppendLine(trace, std::string("OVERLAP ") + name);
+  if (delayMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+
+  int result;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    // GetPLCType reads the profile afresh, so it decides for itself.
+    const bool failing = std::string(name) != "GetPLCType" && g_adapter.Profile().Fails(name);
+    result = failing ? 0 : act();
+    trace = g_adapter.Profile().trace;
+    if (!trace.empty())
+      SimAppendLine(trace, args.empty() ? name : std::string(name) + " " + args);
+  }
+  g_callsRunning.fetch_sub(1);
+  return result;
+}
+
+} // namespace
+
+KELVANE_EXPORT int GetPLCType(void) {
+  return Call("GetPLCType", "", [] {
+    const int family = g_adapter.GetPLCType();
+    return g_adapter.Profile().Fails("GetPLCType") ? 0 : family;
+  });
+}
+
+KELVANE_EXPORT int GetLocalDevInfo(unsigned char* record) {
+  return Call("GetLocalDevInfo", "", [=] { return g_adapter.GetLocalDevInfo(record); });
+}
+
+KELVANE_EXPORT int GetLocalPIB(unsigned char* image) {
+  return Call("GetLocalPIB", "", [=] { return g_adapter.GetLocalPIB(image); });
+}
+
+KELVANE_EXPORT int WriteLocalPIB(unsigned char* image, uint32_t length, int mode) {
+  return Call("WriteLocalPIB", std::to_string(length) + " " + std::to_string(mode),
+              [=] { return g_adapter.WriteLocalPIB(image, length); });
+}
+
+KELVANE_EXPORT int ResetLocalDev(int mode) {
+  return Call("ResetLocalDev", std::to_string(mode), [] { return g_adapter.ResetLocalDev(); });
+}
+
+KELVANE_EXPORT int BrcmGetParam(unsigned char* reply, int param) {
+  return Call("BrcmGetParam", std::to_string(param),
+              [=] { return g_adapter.BrcmGetParam(reply, param); });
+}
+
+KELVANE_EXPORT int BrcmSetParam(unsigned char* request) {
+  return Call("BrcmSetParam", "", [=] { return g_adapter.BrcmSetParam(request); });
+}

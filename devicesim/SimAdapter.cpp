@@ -1,0 +1,188 @@
+#include "devicesim/SimAdapter.h"
+
+#include "devicelib/KelvaneEntryPoints.h"
+#include "devicesim/SimFile.h"
+#include "nvm/NvmImageBuilder.h"
+#include "powersave/BrcmParam.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kImageCapacity7420 = 16384;
+constexpr uint32_t kImageCapacity7500 = 32768;
+
+bool Contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+// A small parameter 41: two 16-bit elements, the switch in bit 15 of the first
+// and bit 0 set beside it, so a write that disturbs other bits shows.
+std::vector<uint8_t> DefaultParam(bool powerSaveOn) {
+  return {0x01, 0x02, 0x02, 0x00, 0x01, static_cast<uint8_t>(powerSaveOn ? 0x80 : 0x00),
+          0x34, 0x12};
+}
+
+} // namespace
+
+bool SimAdapter::LoadProfile() {
+  m_loaded = true;
+  m_usable = false;
+  const char* path = std::getenv("KELVANE_SIM");
+  if (path == nullptr || *path == '\0') {
+    m_profile = SimProfile();
+    m_usable = true;
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+  if (!SimReadFile(path, bytes)) {
+    std::fprintf(stderr, "Kelvane (simulated): %s: cannot read the profile\n", path);
+    return false;
+  }
+  std::string error;
+  SimProfile profile;
+  if (!ParseSimProfile(std::string(bytes.begin(), bytes.end()), SimFolderOf(path), profile,
+                       error)) {
+    std::fprintf(stderr, "Kelvane (simulated): %s: %s\n", path, error.c_str());
+    return false;
+  }
+  m_profile = profile;
+  m_usable = true;
+  return true;
+}
+
+const SimProfile& SimAdapter::Profile() {
+  if (!m_loaded)
+    LoadProfile();
+  return m_profile;
+}
+
+bool SimAdapter::Usable() {
+  Profile();
+  return m_usable;
+}
+
+std::string SimAdapter::Firmware() const {
+  return m_profile.firmware.empty() ? kSimDefaultFirmware : m_profile.firmware;
+}
+
+uint32_t SimAdapter::ImageCapacity() const {
+  return Contains(Firmware(), "7500") ? kImageCapacity7500 : kImageCapacity7420;
+}
+
+int SimAdapter::GetPLCType() { return LoadProfile() ? m_profile.family : 0; }
+
+int SimAdapter::GetLocalDevInfo(unsigned char* record) {
+  if (!Usable())
+    return 0;
+  std::memset(record, 0, kDeviceRecordSize);
+  // The text fills the record up to its last byte; a text that long has no NUL.
+  const std::string firmware = Firmware();
+  const std::size_t room = kDeviceRecordSize - kDeviceRecordFirmwareOffset;
+  std::memcpy(record + kDeviceRecordFirmwareOffset, firmware.data(),
+              std::min(firmware.size(), room));
+  return 1;
+}
+
+bool SimAdapter::LoadImage(std::vector<uint8_t>& image) {
+  const SimProfile& profile = m_profile;
+  if (!profile.image.empty() && SimReadFile(profile.image, image))
+    return true;
+  if (profile.image.empty() && !m_memoryImage.empty()) {
+    image = m_memoryImage;
+    return true;
+  }
+  // No image yet: make one of the profile's layout, or for the built-in
+  // adapter the layout its firmware text names.
+  std::string layout = profile.create;
+  if (layout.empty()) {
+    if (!profile.image.empty())
+      return false;
+    const std::string firmware = Firmware();
+    layout = Contains(firmware, "7500") ? "7500"
+             : Contains(firmware, "1.0.") ? "7420-1.3"
+                                          : "7420-1.4";
+  }
+  return NvmBuildImage(layout.c_str(), profile.powerSaveOn, image) && StoreImage(image);
+}
+
+bool SimAdapter::StoreImage(const std::vector<uint8_t>& image) {
+  if (m_profile.image.empty()) {
+    m_memoryImage = image;
+    return true;
+  }
+  return SimReplaceFile(m_profile.image, image);
+}
+
+int SimAdapter::GetLocalPIB(unsigned char* image) {
+  std::vector<uint8_t> stored;
+  if (!Usable() || !LoadImage(stored) || stored.size() > ImageCapacity())
+    return 0;
+  std::copy(stored.begin(), stored.end(), image);
+  return 1;
+}
+
+int SimAdapter::WriteLocalPIB(const unsigned char* image, uint32_t length) {
+  if (!Usable() || length == 0 || length > ImageCapacity())
+    return 0;
+  // Flash keeps what lies past the written length.
+  std::vector<uint8_t> stored;
+  if (!LoadImage(stored))
+    stored.clear();
+  if (stored.size() < length)
+    stored.resize(length);
+  std::copy(image, image + length, stored.begin());
+  return StoreImage(stored) ? 1 : 0;
+}
+
+bool SimAdapter::LoadParam(std::vector<uint8_t>& param) {
+  if (!m_profile.param41.empty() && SimReadFile(m_profile.param41, param))
+    return true;
+  if (m_profile.param41.empty() && !m_memoryParam.empty()) {
+    param = m_memoryParam;
+    return true;
+  }
+  param = DefaultParam(m_profile.powerSaveOn);
+  return StoreParam(param);
+}
+
+bool SimAdapter::StoreParam(const std::vector<uint8_t>& param) {
+  if (m_profile.param41.empty()) {
+    m_memoryParam = param;
+    return true;
+  }
+  return SimReplaceFile(m_profile.param41, param);
+}
+
+int SimAdapter::BrcmGetParam(unsigned char* reply, int param) {
+  std::vector<uint8_t> stored;
+  if (!Usable() || param != kBrcmPowerSaveParam || !LoadParam(stored) ||
+      stored.size() > BrcmParamReply::kSize)
+    return 0;
+  std::memset(reply, 0, BrcmParamReply::kSize);
+  std::copy(stored.begin(), stored.end(), reply);
+  return 1;
+}
+
+int SimAdapter::BrcmSetParam(const unsigned char* request) {
+  if (!Usable())
+    return 0;
+  const int param = request[BrcmParamRequest::kParamOffset] |
+                    request[BrcmParamRequest::kParamOffset + 1] << 8;
+  const std::size_t size = request[BrcmParamRequest::kElementSizeOffset];
+  const std::size_t count = request[BrcmParamRequest::kElementCountOffset] |
+                            request[BrcmParamRequest::kElementCountOffset + 1] << 8;
+  if (param != kBrcmPowerSaveParam || size * count > BrcmParamRequest::kDataCapacity)
+    return 0;
+  // Stored in the reply's layout: the parameter number is not part of it.
+  std::vector<uint8_t> stored = {request[BrcmParamRequest::kLeadOffset],
+                                 request[BrcmParamRequest::kElementSizeOffset],
+                                 request[BrcmParamRequest::kElementCountOffset],
+                                 request[BrcmParamRequest::kElementCountOffset + 1]};
+  const unsigned char* data = request + BrcmParamRequest::kDataOffset;
+  stored.insert(stored.end(), data, data + size * count);
+  return StoreParam(stored) ? 1 : 0;
+}

@@ -1,0 +1,73 @@
+#include "devicesim/SimFile.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+std::string SimNativePath(const std::string& path) {
+#ifdef _WIN32
+  if (!path.empty() && path[0] == '/')
+    return "Z:" + path;
+#endif
+  return path;
+}
+
+std::string SimFolderOf(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool SimFileExists(const std::string& path) {
+  std::FILE* file = std::fopen(SimNativePath(path).c_str(), "rb");
+  if (file == nullptr)
+    return false;
+  std::fclose(file);
+  return true;
+}
+
+bool SimReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::FILE* file = std::fopen(SimNativePath(path).c_str(), "rb");
+  if (file == nullptr)
+    return false;
+  bytes.clear();
+  unsigned char chunk[4096];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
+}
+
+bool SimReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const std::string target = SimNativePath(path);
+  const std::string temporary = target + ".tmp";
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (file == nullptr)
+    return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fclose(file) != 0 || !written) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+#ifdef _WIN32
+  const bool renamed =
+      MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  const bool renamed = std::rename(temporary.c_str(), target.c_str()) == 0;
+#endif
+  if (!renamed)
+    std::remove(temporary.c_str());
+  return renamed;
+}
+
+bool SimAppendLine(const std::string& path, const std::string& line) {
+  std::FILE* file = std::fopen(SimNativePath(path).c_str(), "ab");
+  if (file == nullptr)
+    return false;
+  const std::string text = line + "\n";
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// File access for the simulated adapter's state files.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Under Wine a Unix absolute path names drive Z:.
+std::string SimNativePath(const std::string& path);
+
+// The folder part of `path`, or "" when it has none.
+std::string SimFolderOf(const std::string& path);
+
+bool SimFileExists(const std::string& path);
+bool SimReadFile(const std::string& path, std::vector<uint8_t>& bytes);
+
+// Replaces the file whole: writes a temporary file beside it, then renames it
+// over the old one, so an interrupted write never leaves half a file.
+bool SimReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+bool SimAppendLine(const std::string& path, const std::string& line);

@@ -1,0 +1,27 @@
+#pragma once
+// The profile that describes the simulated adapter: a text file of
+// `key = value` lines, '#' starting a comment.
+
+#include <string>
+#include <vector>
+
+struct SimProfile {
+  int family = 1;
+  std::string firmware;   // empty: the built-in default text
+  std::string image;      // empty: the image lives in memory
+  std::string create;     // layout of an image made when none exists yet
+  std::string param41;    // empty: the parameter lives in memory
+  bool powerSaveOn = false;
+  std::vector<std::string> fail;
+  int delayMs = 0;
+  std::string trace;      // empty: no trace
+
+  bool Fails(const char* entryPoint) const;
+};
+
+constexpr const char* kSimDefaultFirmware = "7420-1.1.0-SIM";
+
+// Parses `text`; relative paths are taken from `folder` (empty: as given).
+// On failure returns false with `error` naming the line and what is wrong.
+bool ParseSimProfile(const std::string& text, const std::string& folder, SimProfile& profile,
+                     std::string& error);

@@ -1,0 +1,57 @@
+#include "powersave/CPowerSaveBCMCMMOp.h"
+
+#include "devicelib/KelvaneEntryPoints.h"
+#include "powersave/BrcmParam.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint16_t kSwitchBit = 0x8000;
+// The new switch value, indexed by the argument of SetPowerSave.
+constexpr uint16_t kSwitchTable[2] = {0, 1};
+
+bool ReadParam(BrcmParamReply& reply) {
+  return g_kelvane.BrcmGetParam != nullptr &&
+         g_kelvane.BrcmGetParam(reply.bytes, kBrcmPowerSaveParam) != 0;
+}
+
+} // namespace
+
+uint16_t CPowerSaveBCMCMMOp::GetPowerSave() {
+  BrcmParamReply reply = {};
+  if (!ReadParam(reply) || reply.ElementCount() == 0)
+    return 2;
+  // Data that would run past the record cannot be a reply of this parameter.
+  if (reply.DataLength() > BrcmParamReply::kDataCapacity)
+    return 2;
+  return (reply.FirstWord() & kSwitchBit) != 0 ? 1 : 0;
+}
+
+bool CPowerSaveBCMCMMOp::SetPowerSave(uint16_t value) {
+  BrcmParamRequest request = {};
+  if (value > 1)
+    return false;
+  BrcmParamReply reply = {};
+  if (!ReadParam(reply))
+    return false;
+  // A parameter whose data does not fit the request would be sent cut short
+  // and corrupt the device's copy, so it is not written at all.
+  const std::size_t length = reply.DataLength();
+  if (length > BrcmParamRequest::kDataCapacity)
+    return false;
+
+  const uint16_t word = reply.FirstWord();
+  reply.SetFirstWord(static_cast<uint16_t>((word & ~kSwitchBit) | (kSwitchTable[value] << 15)));
+
+  request.bytes[BrcmParamRequest::kLeadOffset] = reply.Lead();
+  request.bytes[BrcmParamRequest::kParamOffset] = kBrcmPowerSaveParam & 0xFF;
+  request.bytes[BrcmParamRequest::kParamOffset + 1] = kBrcmPowerSaveParam >> 8;
+  request.bytes[BrcmParamRequest::kElementSizeOffset] = reply.ElementSize();
+  std::memcpy(&request.bytes[BrcmParamRequest::kElementCountOffset],
+              &reply.bytes[BrcmParamReply::kElementCountOffset], 2);
+  std::memcpy(&request.bytes[BrcmParamRequest::kDataOffset],
+              &reply.bytes[BrcmParamReply::kDataOffset], length);
+
+  return g_kelvane.BrcmSetParam != nullptr && g_kelvane.BrcmSetParam(request.bytes) != 0;
+}

@@ -1,0 +1,10 @@
+#pragma once
+#include "powersave/CPowerSaveOp.h"
+
+// Broadcom chips: the power-save switch is bit 15 of the first 16-bit word of
+// device parameter 41. Reads and writes go through BrcmGetParam/BrcmSetParam.
+class CPowerSaveBCMCMMOp : public CPowerSaveOp {
+public:
+  uint16_t GetPowerSave() override;
+  bool SetPowerSave(uint16_t value) override;
+};

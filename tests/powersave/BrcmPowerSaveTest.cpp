@@ -1,0 +1,141 @@
+#include "powersave/BrcmParam.h"
+#include "powersave/CPowerSaveBCMCMMOp.h"
+
+#include "FakeDeviceLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace {
+
+// A reply of `size` × `count` data bytes, with bytes past the data that must
+// never reach the request.
+std::vector<uint8_t> Reply(uint8_t lead, uint8_t size, uint16_t count,
+                           std::vector<uint8_t> data) {
+  std::vector<uint8_t> reply = {lead, size, static_cast<uint8_t>(count),
+                                static_cast<uint8_t>(count >> 8)};
+  reply.insert(reply.end(), data.begin(), data.end());
+  reply.resize(reply.size() + 16, 0xEE);
+  return reply;
+}
+
+TEST(BrcmPowerSave, ReadsBit15OfTheFirstDataWord) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  fake.param = Reply(0x07, 2, 1, {0x01, 0x80});
+  EXPECT_EQ(op.GetPowerSave(), 1);
+  fake.param = Reply(0x07, 2, 1, {0xFF, 0x7F});
+  EXPECT_EQ(op.GetPowerSave(), 0);
+  EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41, BrcmGetParam 41");
+}
+
+TEST(BrcmPowerSave, UnreadableOrEmptyParameterIsUnavailable) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  fake.param = Reply(0, 2, 0, {0xFF, 0xFF});
+  EXPECT_EQ(op.GetPowerSave(), 2);
+  fake.param = Reply(0, 2, 1, {0x00, 0x80});
+  fake.getParamResult = 0;
+  EXPECT_EQ(op.GetPowerSave(), 2);
+  fake.getParamResult = 1;
+  fake.Unbind("BrcmGetParam");
+  EXPECT_EQ(op.GetPowerSave(), 2);
+}
+
+TEST(BrcmPowerSave, DataLongerThanTheReplyIsUnavailable) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  fake.param = Reply(0, 8, 188, {0x00, 0x80}); // 1504 bytes
+  EXPECT_EQ(op.GetPowerSave(), 2);
+  fake.param = Reply(0, 8, 187, {0x00, 0x80}); // 1496 bytes: fills the record exactly
+  EXPECT_EQ(op.GetPowerSave(), 1);
+}
+
+TEST(BrcmPowerSave, DisableClearsBit15AloneAndSendsTheParameterBack) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  fake.param = Reply(0xA5, 2, 3, {0x01, 0x80, 0x22, 0x33, 0x44, 0x55});
+  ASSERT_TRUE(op.SetPowerSave(0));
+  EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41, BrcmSetParam");
+
+  const std::vector<uint8_t> expectedHead = {0xA5, 0x29, 0x00, 2,    3,    0,
+                                             0x01, 0x00, 0x22, 0x33, 0x44, 0x55};
+  ASSERT_EQ(fake.request.size(), BrcmParamRequest::kSize);
+  EXPECT_EQ(std::vector<uint8_t>(fake.request.begin(), fake.request.begin() + 12), expectedHead);
+  // Exactly size × count data bytes go out; the rest of the request stays zero.
+  EXPECT_EQ(std::accumulate(fake.request.begin() + 12, fake.request.end(), 0), 0);
+}
+
+TEST(BrcmPowerSave, EnableSetsBit15AndKeepsTheOtherBits) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  fake.param = Reply(0, 2, 1, {0x5A, 0x3C});
+  ASSERT_TRUE(op.SetPowerSave(1));
+  EXPECT_EQ(fake.request[6], 0x5A);
+  EXPECT_EQ(fake.request[7], 0xBC);
+}
+
+TEST(BrcmPowerSave, ParameterNumberIsAlways41) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  // A reply whose bytes could be mistaken for a parameter number.
+  fake.param = Reply(0xFF, 0xFF, 1, std::vector<uint8_t>(255, 0xFF));
+  ASSERT_TRUE(op.SetPowerSave(0));
+  EXPECT_EQ(fake.request[1], 0x29);
+  EXPECT_EQ(fake.request[2], 0x00);
+  EXPECT_EQ(fake.request[3], 0xFF);
+  EXPECT_EQ(fake.request[6 + 1], 0x7F);
+}
+
+TEST(BrcmPowerSave, EmptyParameterIsStillWrittenBack) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  fake.param = Reply(0x11, 2, 0, {});
+  fake.setParamResult = 0;
+  EXPECT_FALSE(op.SetPowerSave(1));
+  fake.setParamResult = 1;
+  ASSERT_TRUE(op.SetPowerSave(1));
+  EXPECT_EQ(fake.request[4], 0);
+  EXPECT_EQ(std::accumulate(fake.request.begin() + 6, fake.request.end(), 0), 0);
+}
+
+TEST(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  std::vector<uint8_t> data(1492, 0x42);
+  fake.param = Reply(0, 4, 373, data);
+  ASSERT_TRUE(op.SetPowerSave(1));
+  EXPECT_EQ(fake.request[BrcmParamRequest::kSize - 1], 0x42);
+}
+
+TEST(BrcmPowerSave, DataThatDoesNotFitTheRequestIsNotWritten) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  fake.param = Reply(0, 1, 1493, std::vector<uint8_t>(1493, 0x42));
+  EXPECT_FALSE(op.SetPowerSave(1));
+  EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41");
+}
+
+TEST(BrcmPowerSave, FailuresStopBeforeTheWrite) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  fake.param = Reply(0, 2, 1, {0, 0});
+
+  EXPECT_FALSE(op.SetPowerSave(2));
+  EXPECT_TRUE(fake.calls.empty());
+
+  fake.getParamResult = 0;
+  EXPECT_FALSE(op.SetPowerSave(1));
+  EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41");
+
+  fake.getParamResult = 1;
+  fake.setParamResult = 0;
+  EXPECT_FALSE(op.SetPowerSave(1));
+
+  fake.setParamResult = 1;
+  fake.Unbind("BrcmSetParam");
+  EXPECT_FALSE(op.SetPowerSave(1));
+}
+
+} // namespace

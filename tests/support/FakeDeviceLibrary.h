@@ -1,0 +1,39 @@
+#pragma once
+// A fake device library for unit tests: installs itself into g_kelvane, records
+// every call in order, and answers from fields the test sets.
+
+#include "devicelib/KelvaneEntryPoints.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class FakeDeviceLibrary {
+public:
+  FakeDeviceLibrary();  // binds all seven called entry points
+  ~FakeDeviceLibrary(); // empties g_kelvane again
+  FakeDeviceLibrary(const FakeDeviceLibrary&) = delete;
+  FakeDeviceLibrary& operator=(const FakeDeviceLibrary&) = delete;
+
+  // Leaves one entry point unbound, as a library without that export would.
+  void Unbind(const std::string& name);
+
+  // Each call appends "Name" or "Name arg arg".
+  std::vector<std::string> calls;
+  std::string CallsText() const; // calls joined by ", "
+
+  int plcType = 1;
+  int devInfoResult = 1;
+  std::string firmware;          // written at byte 105 of the device record
+  int getPibResult = 1;
+  std::vector<uint8_t> image;    // copied into the caller's buffer by GetLocalPIB
+  int writePibResult = 1;
+  std::vector<uint8_t> written;  // what WriteLocalPIB was given
+  int resetResult = 1;
+  int getParamResult = 1;
+  std::vector<uint8_t> param;    // copied into the 1500-byte reply by BrcmGetParam
+  int setParamResult = 1;
+  std::vector<uint8_t> request;  // the 1498-byte request BrcmSetParam was given
+
+  static FakeDeviceLibrary* current;
+};
