@@ -1,0 +1,227 @@
+#include "app/COstrelDlg.h"
+
+#include "app/CAboutDlg.h"
+#include "app/resource.h"
+#include "devicelib/KelvaneLibrary.h"
+#include "framework/AfxBeginThread.h"
+#include "framework/CPaintDC.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <new>
+
+namespace {
+// Posted by the first scan's worker as its last act.
+constexpr UINT WM_FIRSTSCANDONE = WM_APP + 1;
+// One appended log line: "\r\n", the message and the terminating NUL.
+constexpr int kLogLineSize = 256;
+} // namespace
+
+const MessageMapEntry COstrelDlg::messageEntries[] = {
+    AfxOnMessage<&COstrelDlg::OnSysCommand>(WM_SYSCOMMAND),
+    AfxOnMessage<&COstrelDlg::OnPaint>(WM_PAINT),
+    AfxOnMessage<&COstrelDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
+    AfxOnCommand<&COstrelDlg::OnRadioClicked>(IDC_RADIO_ON, BN_CLICKED),
+    AfxOnCommand<&COstrelDlg::OnRadioClicked>(IDC_RADIO_OFF, BN_CLICKED),
+    AfxOnCommand<&COstrelDlg::ApplySetting>(IDOK, BN_CLICKED),
+    AfxOnCommand<&COstrelDlg::OnScan>(IDC_BUTTON_SCAN, BN_CLICKED),
+    AfxOnMessage<&COstrelDlg::OnFirstScanDone>(WM_FIRSTSCANDONE),
+};
+const MessageMap COstrelDlg::messageMap = {&CDialogEx::messageMap, messageEntries,
+                                           std::size(messageEntries)};
+
+COstrelDlg::COstrelDlg(CWnd* pParent)
+    : CDialogEx(IDD_OSTREL_DIALOG, pParent),
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+void COstrelDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialogEx::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_EDIT_LOG, m_editLog);
+  DDX_Radio(pDX, IDC_RADIO_ON, m_nPowerSave);
+}
+
+BOOL COstrelDlg::OnInitDialog() {
+  CDialogEx::OnInitDialog();
+
+  HMENU sysMenu = GetSystemMenu(FALSE);
+  if (sysMenu != nullptr) {
+    char about[kLogLineSize];
+    if (::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUTBOX, about, sizeof about) > 0) {
+      ::AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
+      ::AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
+    }
+  }
+
+  SetIcon(m_hIcon, TRUE);
+  SetIcon(m_hIcon, FALSE);
+
+  if (!KelvaneIsLoaded())
+    KelvaneLoad();
+
+  // The first scan owns the strategy and the device library until it is
+  // done, so Scan and OK wait for it.
+  ::EnableWindow(GetDlgItem(IDC_BUTTON_SCAN), FALSE);
+  ::EnableWindow(GetDlgItem(IDOK), FALSE);
+  m_bFirstScanRunning = true;
+  if (!AfxBeginThread(&COstrelDlg::FirstScan, this))
+    OnFirstScanDone();
+  return TRUE;
+}
+
+UINT COstrelDlg::FirstScan(LPVOID pParam) {
+  auto* dlg = static_cast<COstrelDlg*>(pParam);
+  const UINT found = ScanDevice(dlg);
+  // The dialog outlives this post: it does not close before it receives it.
+  ::PostMessageA(dlg->m_hWnd, WM_FIRSTSCANDONE, 0, 0);
+  return found;
+}
+
+void COstrelDlg::OnFirstScanDone() {
+  m_bFirstScanRunning = false;
+  if (m_bCloseAfterFirstScan) {
+    CDialogEx::OnCancel();
+    return;
+  }
+  ::EnableWindow(GetDlgItem(IDC_BUTTON_SCAN), TRUE);
+  ::EnableWindow(GetDlgItem(IDOK), TRUE);
+  // While OK was disabled the focus, and with it the default button, went
+  // elsewhere; give both back to OK so that Enter applies again.
+  SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDOK)), TRUE);
+}
+
+void COstrelDlg::OnCancel() {
+  if (m_bFirstScanRunning) {
+    m_bCloseAfterFirstScan = true;
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    return;
+  }
+  CDialogEx::OnCancel();
+}
+
+void COstrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
+  } else {
+    CDialogEx::OnSysCommand(nID, lParam);
+  }
+}
+
+void COstrelDlg::OnPaint() {
+  if (!IsIconic()) {
+    CDialogEx::OnPaint();
+    return;
+  }
+  CPaintDC dc(this);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+  const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+  const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+  RECT rect;
+  GetClientRect(&rect);
+  const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+  const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+  dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR COstrelDlg::OnQueryDragIcon() {
+  return static_cast<HCURSOR>(m_hIcon);
+}
+
+void COstrelDlg::OnRadioClicked() {
+  UpdateData(TRUE);
+}
+
+void COstrelDlg::ShowLog(const char* text, bool replace) {
+  if (text == nullptr) {
+    m_editLog.SetSel(0, -1);
+    m_editLog.Clear();
+    return;
+  }
+  if (replace) {
+    m_editLog.SetWindowText(text);
+    return;
+  }
+  char line[kLogLineSize];
+  std::snprintf(line, sizeof line, "\r\n%s", text);
+  const std::size_t lineLength = std::strlen(line);
+  const int length = m_editLog.GetWindowTextLength();
+  std::unique_ptr<char[]> all(new (std::nothrow) char[length + lineLength + 1]);
+  if (!all)
+    return;
+  const int got = m_editLog.GetWindowText(all.get(), length + 1);
+  std::memcpy(all.get() + got, line, lineLength + 1);
+  m_editLog.SetWindowText(all.get());
+  m_editLog.LineScroll(m_editLog.GetLineCount(), 0);
+}
+
+UINT COstrelDlg::ScanDevice(LPVOID pParam) {
+  auto* dlg = static_cast<COstrelDlg*>(pParam);
+  dlg->ShowLog("Scanning device...", true);
+  if (!DetectDevice(dlg)) {
+    dlg->ShowLog("Can not find a local device!", true);
+    return 0;
+  }
+  dlg->ShowLog("Found a device!", true);
+  if (dlg->m_nPowerSave == -1) {
+    dlg->ShowLog("This PLC firmware does not sport Power Save setting!", false);
+  } else {
+    char message[64];
+    std::snprintf(message, sizeof message, "The power save mode is %s!",
+                  dlg->m_nPowerSave == 0 ? "on" : "off");
+    dlg->ShowLog(message, false);
+  }
+  return 1;
+}
+
+BOOL COstrelDlg::DetectDevice(COstrelDlg* dlg) {
+  const uint8_t family = SelectPowerSaveOp(dlg->m_pPowerSaveOp);
+  if (family != kFamilyQca && family != kFamilyBroadcom)
+    return FALSE;
+  HWND on = dlg->GetDlgItem(IDC_RADIO_ON);
+  HWND off = dlg->GetDlgItem(IDC_RADIO_OFF);
+  if (!dlg->m_pPowerSaveOp) {
+    dlg->m_nPowerSave = -1;
+    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
+    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
+    ::EnableWindow(off, FALSE);
+    ::EnableWindow(on, FALSE);
+    return TRUE;
+  }
+  const uint16_t state = dlg->m_pPowerSaveOp->GetPowerSave();
+  ::EnableWindow(off, TRUE);
+  ::EnableWindow(on, TRUE);
+  if (state == 0) {
+    dlg->m_nPowerSave = 1;
+    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_CHECKED);
+    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
+  } else if (state == 1) {
+    dlg->m_nPowerSave = 0;
+    dlg->CheckDlgButton(IDC_RADIO_ON, BST_CHECKED);
+    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
+  } else {
+    dlg->m_nPowerSave = -1;
+    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
+    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
+  }
+  return TRUE;
+}
+
+void COstrelDlg::ApplySetting() {
+  if (m_bFirstScanRunning)
+    return;
+  const bool enable = m_nPowerSave == 0;
+  // With no strategy there is nothing to write: report it as a failed write.
+  const bool done = m_pPowerSaveOp && m_pPowerSaveOp->SetPowerSave(enable ? 1 : 0);
+  char message[64];
+  std::snprintf(message, sizeof message,
+                done ? "%s device power save success!" : "%s device power save fail!",
+                enable ? "Enable" : "Disable");
+  ShowLog(message, false);
+}
+
+void COstrelDlg::OnScan() {
+  if (!m_bFirstScanRunning)
+    ScanDevice(this);
+}

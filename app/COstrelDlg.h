@@ -1,0 +1,51 @@
+#pragma once
+#include "framework/CDialogEx.h"
+#include "framework/CEdit.h"
+#include "powersave/PowerSaveSelection.h"
+
+// The main dialog: shows the adapter's power-save state in two radio buttons
+// and a log pane, scans on Scan, applies the chosen state on OK.
+class COstrelDlg : public CDialogEx {
+public:
+  explicit COstrelDlg(CWnd* pParent = nullptr);
+
+  // Finds the adapter and reports in the log pane; 1 when an adapter of a
+  // known family was found. Also the first scan's thread procedure.
+  static UINT ScanDevice(LPVOID pParam);
+  // Chooses the strategy and reads the state into the radio buttons; FALSE
+  // only when no adapter of a known family is attached.
+  static BOOL DetectDevice(COstrelDlg* dlg);
+  // Replaces the log pane's text, or appends one line (cut to fit the line
+  // buffer) and scrolls to it; a null text deletes the whole text.
+  void ShowLog(const char* text, bool replace);
+
+protected:
+  const MessageMap* GetMessageMap() const override { return &messageMap; }
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+  // Closing while the first scan runs only hides the dialog: it ends when the
+  // scan is done, since the scan works on this object.
+  void OnCancel() override;
+
+  static const MessageMapEntry messageEntries[];
+  static const MessageMap messageMap;
+
+private:
+  void OnSysCommand(UINT nID, LPARAM lParam);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnRadioClicked();
+  void ApplySetting();
+  void OnScan();
+  void OnFirstScanDone();
+  static UINT FirstScan(LPVOID pParam);
+
+  HICON m_hIcon;
+  CEdit m_editLog;
+  int m_nPowerSave = -1;
+  PowerSaveSlot m_pPowerSaveOp;
+  // Set on the dialog's thread only: from the start of the first scan until
+  // the worker's done message arrives.
+  bool m_bFirstScanRunning = false;
+  bool m_bCloseAfterFirstScan = false;
+};
