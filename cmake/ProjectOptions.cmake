@@ -18,20 +18,21 @@ endif()
 
 # GoogleTest: the system package natively; for Windows, built from Debian's sources.
 if(WIN32)
-  if(NOT TARGET gtest)
-    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
-    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  endif()
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-  add_library(GTest::gmock ALIAS gmock)
+  # Its own build defines the GTest:: targets.
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 else()
   find_package(GTest REQUIRED)
 endif()
 
 # One CTest entry per test executable; each run leaves a JUnit-style report that
-# scripts/test adds up.
+# scripts/test adds up. Under Wine a Unix path must name drive Z: explicitly.
+if(WIN32)
+  set(OSTREL_REPORT_DIR "Z:${CMAKE_BINARY_DIR}/reports")
+else()
+  set(OSTREL_REPORT_DIR "${CMAKE_BINARY_DIR}/reports")
+endif()
 function(ostrel_add_gtest target)
-  add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${CMAKE_BINARY_DIR}/reports/${target}.xml)
+  add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${OSTREL_REPORT_DIR}/${target}.xml
+           ${ARGN})
 endfunction()

@@ -178,11 +178,13 @@ int SimAdapter::BrcmSetParam(const unsigned char* request) {
   if (param != kBrcmPowerSaveParam || size * count > BrcmParamRequest::kDataCapacity)
     return 0;
   // Stored in the reply's layout: the parameter number is not part of it.
-  std::vector<uint8_t> stored = {request[BrcmParamRequest::kLeadOffset],
-                                 request[BrcmParamRequest::kElementSizeOffset],
-                                 request[BrcmParamRequest::kElementCountOffset],
-                                 request[BrcmParamRequest::kElementCountOffset + 1]};
-  const unsigned char* data = request + BrcmParamRequest::kDataOffset;
-  stored.insert(stored.end(), data, data + size * count);
+  std::vector<uint8_t> stored(BrcmParamReply::kDataOffset + size * count);
+  stored[BrcmParamReply::kLeadOffset] = request[BrcmParamRequest::kLeadOffset];
+  stored[BrcmParamReply::kElementSizeOffset] = request[BrcmParamRequest::kElementSizeOffset];
+  stored[BrcmParamReply::kElementCountOffset] = request[BrcmParamRequest::kElementCountOffset];
+  stored[BrcmParamReply::kElementCountOffset + 1] =
+      request[BrcmParamRequest::kElementCountOffset + 1];
+  std::memcpy(stored.data() + BrcmParamReply::kDataOffset,
+              request + BrcmParamRequest::kDataOffset, size * count);
   return StoreParam(stored) ? 1 : 0;
 }

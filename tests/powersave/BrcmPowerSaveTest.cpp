@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -12,11 +13,13 @@ namespace {
 // A reply of `size` × `count` data bytes, with bytes past the data that must
 // never reach the request.
 std::vector<uint8_t> Reply(uint8_t lead, uint8_t size, uint16_t count,
-                           std::vector<uint8_t> data) {
-  std::vector<uint8_t> reply = {lead, size, static_cast<uint8_t>(count),
-                                static_cast<uint8_t>(count >> 8)};
-  reply.insert(reply.end(), data.begin(), data.end());
-  reply.resize(reply.size() + 16, 0xEE);
+                           const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> reply(4 + data.size() + 16, 0xEE);
+  reply[0] = lead;
+  reply[1] = size;
+  reply[2] = static_cast<uint8_t>(count);
+  reply[3] = static_cast<uint8_t>(count >> 8);
+  std::copy(data.begin(), data.end(), reply.begin() + 4);
   return reply;
 }
 
