@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
+#include "nvm/LittleEndian.h"
+#include "nvm/NvmChain.h"
+#include "nvm/NvmHeader.h"
+#include "nvm/NvmImageBuilder.h"
+#include "nvm/PibLayout.h"
+
+namespace {
+
+class NvmChainTest : public ::testing::Test {
+protected:
+  NvmChainTest() : image(1024) {
+    for (size_t i = 0; i < image.size(); ++i) {
+      image[i] = static_cast<uint8_t>(i * 37 + 11);
+    }
+  }
+
+  bool Verify() { return Verify(static_cast<uint32_t>(image.size())); }
+  bool Verify(uint32_t capacity) {
+    CCStreamAccessStrategy_MemoryBuffer stream(image.data(), capacity);
+    return NvmVerifyChain(stream);
+  }
+  bool Update() { return NvmUpdateChecksums(image.data(), static_cast<uint32_t>(image.size())); }
+  uint32_t Field(uint32_t header, uint32_t field) {
+    return ReadLe32(image.data() + header + field);
+  }
+  void SetField(uint32_t header, uint32_t field, uint32_t value) {
+    WriteLe32(image.data() + header + field, value);
+  }
+
+  std::vector<uint8_t> image;
+};
+
+TEST_F(NvmChainTest, SingleHeaderWithRightChecksumsVerifies) {
+  NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
+  EXPECT_TRUE(Verify());
+}
+
+TEST_F(NvmChainTest, EmptyImageCarriesAllOnesChecksum) {
+  NvmPutHeader(image, 0, 96, 0, kNvmChainEnd, 0);
+  EXPECT_EQ(Field(0, kNvmImageChecksum), 0xFFFFFFFFu);
+  EXPECT_TRUE(Verify());
+}
+
+TEST_F(NvmChainTest, EachChecksumIsChecked) {
+  NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
+  SetField(0, kNvmHeaderChecksum, Field(0, kNvmHeaderChecksum) ^ 0x100);
+  EXPECT_FALSE(Verify());
+
+  NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
+  image[100] ^= 1; // the image changes, its checksum does not
+  EXPECT_FALSE(Verify());
+}
+
+TEST_F(NvmChainTest, BufferOfZerosFails) {
+  std::fill(image.begin(), image.end(), 0);
+  EXPECT_FALSE(Verify());
+}
+
+TEST_F(NvmChainTest, MisalignedImageFailsWhateverTheChecksums) {
+  NvmPutHeader(image, 0, 6, 64, kNvmChainEnd, 0);
+  EXPECT_FALSE(Verify());
+  EXPECT_FALSE(Update());
+
+  NvmPutHeader(image, 0, 96, 10, kNvmChainEnd, 0);
+  EXPECT_FALSE(Verify());
+  EXPECT_FALSE(Update());
+}
+
+TEST_F(NvmChainTest, UnalignedHeaderOffsetIsFollowed) {
+  NvmPutHeader(image, 98, 300, 40, kNvmChainEnd, 0);
+  NvmPutHeader(image, 0, 196, 100, 98, 0);
+  EXPECT_TRUE(Verify());
+  image[310] ^= 0x80; // inside the second header's image only
+  EXPECT_FALSE(Verify());
+}
+
+TEST_F(NvmChainTest, UpdateMakesAnEditedImagePassAgain) {
+  NvmImageBuilder built(kPibLayout74201D4, false);
+  built.Pib()[7552] = 0x08;
+  CCStreamAccessStrategy_MemoryBuffer stream(built.image.data(), 16384);
+  EXPECT_FALSE(NvmVerifyChain(stream));
+  ASSERT_TRUE(NvmUpdateChecksums(built.image.data(), 16384));
+  CCStreamAccessStrategy_MemoryBuffer again(built.image.data(), 16384);
+  EXPECT_TRUE(NvmVerifyChain(again));
+}
+
+TEST_F(NvmChainTest, UpdateStopsAtBadHeaderAfterRewritingEarlierOnes) {
+  NvmPutHeader(image, 0, 96, 64, 200, kNvmChainEnd);
+  NvmPutHeader(image, 200, 300, 64, 400, 0);
+  NvmPutHeader(image, 400, 500, 64, kNvmChainEnd, 200);
+  const uint32_t imageSum = Field(0, kNvmImageChecksum);
+  const uint32_t headerSum = Field(0, kNvmHeaderChecksum);
+  image[100] ^= 0xFF;
+  SetField(200, kNvmImageLength, 10);
+  SetField(400, kNvmHeaderChecksum, 0);
+
+  EXPECT_FALSE(Update());
+  EXPECT_NE(Field(0, kNvmImageChecksum), imageSum);
+  EXPECT_NE(Field(0, kNvmHeaderChecksum), headerSum);
+  NvmHeader first;
+  std::copy(image.begin(), image.begin() + kNvmHeaderSize, first.bytes);
+  EXPECT_EQ(first.ComputedChecksum(), first.headerChecksum());
+  EXPECT_EQ(Field(400, kNvmHeaderChecksum), 0u);
+}
+
+TEST_F(NvmChainTest, HeaderOrImageOutsideTheBufferFails) {
+  NvmPutHeader(image, 0, 96, 64, 1024 - 95, 0); // next header one byte short
+  EXPECT_FALSE(Verify());
+  EXPECT_FALSE(Update());
+
+  NvmPutHeader(image, 0, 1020, 8, kNvmChainEnd, 0);
+  EXPECT_FALSE(Verify());
+  EXPECT_FALSE(Update());
+
+  NvmPutHeader(image, 0, 0xFFFFFFFC, 8, kNvmChainEnd, 0); // end wraps around to 4
+  EXPECT_FALSE(Verify());
+  EXPECT_FALSE(Update());
+
+  NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
+  EXPECT_TRUE(Verify());
+  EXPECT_FALSE(Verify(150)); // the image ends at 160
+  EXPECT_FALSE(NvmUpdateChecksums(image.data(), 150));
+  EXPECT_FALSE(NvmUpdateChecksums(image.data(), 95));
+  EXPECT_FALSE(NvmUpdateChecksums(nullptr, 1024));
+}
+
+TEST_F(NvmChainTest, ChainThatComesBackFails) {
+  NvmPutHeader(image, 0, 96, 64, 0, 0);
+  EXPECT_FALSE(Verify());
+  EXPECT_FALSE(Update());
+
+  NvmPutHeader(image, 0, 96, 64, 300, 0);
+  NvmPutHeader(image, 300, 400, 64, 0, 0);
+  EXPECT_FALSE(Verify());
+  EXPECT_FALSE(Update());
+  NvmPutHeader(image, 300, 400, 64, 300, 0);
+  EXPECT_FALSE(Verify());
+  EXPECT_FALSE(Update());
+}
+
+} // namespace
