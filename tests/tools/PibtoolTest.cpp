@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "nvm/LittleEndian.h"
+#include "nvm/NvmHeader.h"
+#include "nvm/NvmImageBuilder.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class Pibtool : public ::testing::Test {
+protected:
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = ::testing::TempDir() + "pibtool_" + name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
+  }
+
+  Outcome Pib(const std::string& arguments) {
+    const std::string out = ::testing::TempDir() + "pibtool_stdout";
+    const std::string err = ::testing::TempDir() + "pibtool_stderr";
+    const std::string command =
+        std::string(PIBTOOL_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+  }
+};
+
+TEST_F(Pibtool, OpenPrintsTheHandle) {
+  NvmImageBuilder built(kPibLayout74201D4, true);
+  const std::string file = Write("d4.bin", built.image);
+  char checksum[16];
+  std::snprintf(checksum, sizeof checksum, "0x%08X",
+                ReadLe32(built.image.data() + built.PibHeader() + kNvmImageChecksum));
+  const Outcome run = Pib("open --layout 7420-1.4 " + file);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, std::string("open: 0\nversion: 1.4\npib length: 8628\nwrite length: 9236\n") +
+                         "pib checksum: " + checksum + "\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(Pibtool, GetFollowsTheModeWord) {
+  NvmImageBuilder built(kPibLayout7500, false);
+  EXPECT_EQ(Pib("get --layout 7500 " + Write("off.bin", built.image)).out, "off\n");
+  WriteLe16(built.Pib() + 9236, 0x2000);
+  built.Seal();
+  const Outcome run = Pib("get --layout 7500 " + Write("on.bin", built.image));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "on\n");
+}
+
+TEST_F(Pibtool, RejectedImageExitsOne) {
+  NvmImageBuilder built(kPibLayout74201D3, true);
+  const std::string file = Write("d3.bin", built.image);
+  Outcome run = Pib("open --layout 7420-1.4 " + file);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "open: 3\n");
+  EXPECT_NE(run.err.find(file), std::string::npos);
+
+  built.Pib()[20] ^= 1; // breaks the PIB checksum
+  run = Pib("get --layout 7420-1.3 " + Write("broken.bin", built.image));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("code 2"), std::string::npos);
+}
+
+TEST_F(Pibtool, WrongSizeIsAFileError) {
+  NvmImageBuilder built(kPibLayout74201D4, true);
+  const std::string file = Write("small.bin", built.image);
+  const Outcome run = Pib("open --layout 7500 " + file);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find(file), std::string::npos);
+  EXPECT_NE(run.err.find("32768"), std::string::npos);
+
+  built.image.push_back(0);
+  EXPECT_EQ(Pib("open --layout 7420-1.4 " + Write("large.bin", built.image)).status, 2);
+  EXPECT_EQ(Pib("open --layout 7420-1.4 " + Write("empty.bin", {})).status, 2);
+}
+
+TEST_F(Pibtool, UsageErrorsExitTwo) {
+  const std::string file = Write("any.bin", std::vector<uint8_t>(16384));
+  for (const std::string& arguments :
+       {std::string(""), "open " + file, "open --layout 7420 " + file,
+        std::string("open --layout 7500"), "frob --layout 7500 " + file,
+        "get --layout 7500 " + file + " " + file,
+        std::string("open --layout 7420-1.3 /nonexistent/image.bin")}) {
+    const Outcome run = Pib(arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_EQ(run.out, "") << arguments;
+    EXPECT_NE(run.err, "") << arguments;
+  }
+}
+
+} // namespace

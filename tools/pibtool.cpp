@@ -1,0 +1,142 @@
+// pibtool: opens NVM images kept on disk through the same PIB views the
+// program uses, so an image can be checked before it goes near an adapter.
+// Exit status: 0 success, 1 image rejected, 2 usage or file error.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "nvm/PibView.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRejected = 1;
+constexpr int kExitUsage = 2;
+
+// A parsed command line: the layout and the operands after it.
+struct Invocation {
+  const char* layoutName;
+  const CPibView* view;
+  std::vector<const char*> operands;
+  const char* File() const { return operands.back(); }
+};
+
+struct Command {
+  const char* name;
+  const char* operands;
+  size_t operandCount;
+  int (*run)(const Invocation&);
+};
+
+int Fail(int status, const char* file, const char* what) {
+  std::fprintf(stderr, "pibtool: %s: %s\n", file, what);
+  return status;
+}
+
+// Reads FILE, which must hold exactly one image buffer of the layout.
+int Load(const Invocation& call, std::vector<uint8_t>& image) {
+  std::FILE* in = std::fopen(call.File(), "rb");
+  if (in == nullptr) {
+    return Fail(kExitUsage, call.File(), std::strerror(errno));
+  }
+  const uint32_t capacity = call.view->Layout().imageCapacity;
+  image.assign(capacity + 1, 0);
+  const size_t got = std::fread(image.data(), 1, image.size(), in);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) {
+    return Fail(kExitUsage, call.File(), "read error");
+  }
+  if (got != capacity) {
+    char what[128];
+    std::snprintf(what, sizeof what, "%s, but a %s image is exactly %u bytes",
+                  got > capacity ? "too large" : "too small", call.layoutName,
+                  static_cast<unsigned>(capacity));
+    return Fail(kExitUsage, call.File(), what);
+  }
+  image.resize(capacity);
+  return kExitOk;
+}
+
+int Open(const Invocation& call, std::vector<uint8_t>& image, PibHandle& handle, int& code) {
+  if (const int status = Load(call, image)) {
+    return status;
+  }
+  code = call.view->PibOpen(handle, image.data(), static_cast<uint32_t>(image.size()));
+  if (code != kPibOk) {
+    char what[96];
+    std::snprintf(what, sizeof what, "rejected by the %s view (PibOpen code %d)", call.layoutName,
+                  code);
+    return Fail(kExitRejected, call.File(), what);
+  }
+  return kExitOk;
+}
+
+int RunOpen(const Invocation& call) {
+  std::vector<uint8_t> image;
+  PibHandle handle;
+  int code = kPibOk;
+  const int status = Open(call, image, handle, code);
+  if (status == kExitUsage) {
+    return status;
+  }
+  std::printf("open: %d\n", code);
+  if (status == kExitOk) {
+    std::printf("version: %u.%u\n", handle.versionMajor, handle.versionMinor);
+    std::printf("pib length: %u\n", handle.pibLength);
+    std::printf("write length: %u\n", handle.writeLength);
+    std::printf("pib checksum: 0x%08X\n", static_cast<unsigned>(handle.pibChecksum));
+  }
+  return status;
+}
+
+// The rule the strategies apply: any non-zero mode word means on.
+int RunGet(const Invocation& call) {
+  std::vector<uint8_t> image;
+  PibHandle handle;
+  int code = kPibOk;
+  if (const int status = Open(call, image, handle, code)) {
+    return status;
+  }
+  uint16_t mode = 0;
+  call.view->PibGetPowerSaveMode(handle, mode);
+  std::printf("%s\n", mode != 0 ? "on" : "off");
+  return kExitOk;
+}
+
+const Command kCommands[] = {
+    {"open", "FILE", 1, RunOpen},
+    {"get", "FILE", 1, RunGet},
+};
+
+int Usage() {
+  for (const Command& command : kCommands) {
+    std::fprintf(stderr, "usage: pibtool %s --layout 7420-1.3|7420-1.4|7500 %s\n", command.name,
+                 command.operands);
+  }
+  return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4 || std::strcmp(argv[2], "--layout") != 0) {
+    return Usage();
+  }
+  for (const Command& command : kCommands) {
+    if (std::strcmp(argv[1], command.name) != 0) {
+      continue;
+    }
+    Invocation call{argv[3], PibViewNamed(argv[3]), {argv + 4, argv + argc}};
+    if (call.view == nullptr) {
+      std::fprintf(stderr, "pibtool: unknown layout '%s' (7420-1.3, 7420-1.4 or 7500)\n", argv[3]);
+      return kExitUsage;
+    }
+    if (call.operands.size() != command.operandCount) {
+      return Usage();
+    }
+    return command.run(call);
+  }
+  return Usage();
+}
