@@ -1,0 +1,261 @@
+#include "powersave/CPowerSave74201D3Op.h"
+#include "powersave/CPowerSave74201D4Op.h"
+#include "powersave/CPowerSave7500Op.h"
+
+#include "FakeDeviceLibrary.h"
+#include "PowerSaveFields.h"
+#include "nvm/LittleEndian.h"
+#include "nvm/NvmHeader.h"
+#include "nvm/NvmImageBuilder.h"
+#include "nvm/PibView.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct Variant {
+  const char* name;
+  const PibLayout& layout;
+  const CPibView& view;
+  std::unique_ptr<CPowerSaveOp> (*make)();
+  bool resets; // a reset follows the write
+};
+
+template <typename Op> std::unique_ptr<CPowerSaveOp> Make() { return std::make_unique<Op>(); }
+
+const Variant kVariants[] = {
+    {"74201D3", kPibLayout74201D3, Pib74201D3View, Make<CPowerSave74201D3Op>, true},
+    {"74201D4", kPibLayout74201D4, Pib74201D4View, Make<CPowerSave74201D4Op>, true},
+    {"7500", kPibLayout7500, Pib7500View, Make<CPowerSave7500Op>, false},
+};
+
+class QcaPowerSave : public ::testing::TestWithParam<Variant> {
+protected:
+  QcaPowerSave() : builder(GetParam().layout, false), op(GetParam().make()) {
+    fake.image = builder.image;
+  }
+
+  std::string ExpectedCalls() const {
+    std::string calls = "GetLocalPIB, WriteLocalPIB " + std::to_string(builder.WriteLength()) + " 1";
+    return GetParam().resets ? calls + ", ResetLocalDev 0" : calls;
+  }
+
+  // The state the written image reads as through the variant's view.
+  uint16_t WrittenState() {
+    std::vector<uint8_t> image = builder.image; // flash keeps what lies past the write
+    std::copy(fake.written.begin(), fake.written.end(), image.begin());
+    PibHandle handle;
+    uint16_t mode = 0;
+    if (GetParam().view.PibOpen(handle, image.data(), static_cast<uint32_t>(image.size())) != 0 ||
+        GetParam().view.PibGetPowerSaveMode(handle, mode) != 0)
+      return 2;
+    return mode;
+  }
+
+  uint8_t* WrittenPib() { return fake.written.data() + builder.PibOffset(); }
+
+  NvmImageBuilder builder;
+  FakeDeviceLibrary fake;
+  std::unique_ptr<CPowerSaveOp> op;
+};
+
+TEST_P(QcaPowerSave, ReadsTheModeWordOfAFreshImageEveryTime) {
+  EXPECT_EQ(op->GetPowerSave(), 0);
+  builder.SetPowerSave(true);
+  fake.image = builder.image;
+  EXPECT_EQ(op->GetPowerSave(), 1);
+  // Any non-zero mode word counts as on.
+  WriteLe16(builder.Pib() + GetParam().layout.powerSaveMode, 0x0200);
+  builder.Seal();
+  fake.image = builder.image;
+  EXPECT_EQ(op->GetPowerSave(), 1);
+  EXPECT_EQ(fake.CallsText(), "GetLocalPIB, GetLocalPIB, GetLocalPIB");
+}
+
+TEST_P(QcaPowerSave, EnableWritesTheEditedImageBackWithItsWriteLength) {
+  const std::vector<uint8_t> before = builder.image;
+  ASSERT_TRUE(op->SetPowerSave(1));
+  EXPECT_EQ(fake.CallsText(), ExpectedCalls());
+  ASSERT_EQ(fake.written.size(), builder.WriteLength());
+  EXPECT_EQ(WrittenState(), 0x0800);
+
+  const PibLayout& l = GetParam().layout;
+  EXPECT_EQ(ReadLe32(WrittenPib() + l.powerSaveBlock), 150u);
+  EXPECT_EQ(ReadLe32(WrittenPib() + l.powerSaveBlock + 4), 11u);
+  for (uint32_t list : {l.entryListA, l.entryListB}) {
+    EXPECT_EQ(ReadLe16(WrittenPib() + list + kPibListCountOffset), 1);
+    EXPECT_EQ(ReadLe32(WrittenPib() + list), 4u);
+    EXPECT_EQ(ReadLe32(WrittenPib() + list + 4), 0u);
+    EXPECT_EQ(ReadLe32(WrittenPib() + list + 36), 1u);
+  }
+  if (l.controlWord != 0) {
+    EXPECT_EQ(WrittenPib()[l.controlByte], 2);
+    EXPECT_EQ(ReadLe32(WrittenPib() + l.controlWord) & 3u, 0u);
+  } else {
+    EXPECT_EQ(WrittenPib()[l.controlByte], 0);
+  }
+  std::vector<uint8_t> after = before; // flash keeps what lies past the written length
+  std::copy(fake.written.begin(), fake.written.end(), after.begin());
+  EXPECT_EQ(ChangedOutsidePowerSaveFields(builder, before, after), "");
+}
+
+TEST_P(QcaPowerSave, EnableOnFullListsLeavesOneEntryEach) {
+  const PibLayout& l = GetParam().layout;
+  for (uint32_t list : {l.entryListA, l.entryListB})
+    WriteLe16(builder.Pib() + list + kPibListCountOffset, 3);
+  builder.Seal();
+  fake.image = builder.image;
+  ASSERT_TRUE(op->SetPowerSave(1));
+  EXPECT_EQ(ReadLe16(WrittenPib() + l.entryListA + kPibListCountOffset), 1);
+  EXPECT_EQ(ReadLe16(WrittenPib() + l.entryListB + kPibListCountOffset), 1);
+}
+
+TEST_P(QcaPowerSave, DisableWritesModeZero) {
+  builder.SetPowerSave(true);
+  fake.image = builder.image;
+  ASSERT_TRUE(op->SetPowerSave(0));
+  EXPECT_EQ(fake.CallsText(), ExpectedCalls());
+  EXPECT_EQ(WrittenState(), 0);
+}
+
+TEST_P(QcaPowerSave, RefusedValueCallsNothing) {
+  EXPECT_FALSE(op->SetPowerSave(2));
+  EXPECT_FALSE(op->SetPowerSave(0xFFFF));
+  EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_P(QcaPowerSave, NoWriteWithoutAFetchedImage) {
+  fake.getPibResult = 0;
+  EXPECT_EQ(op->GetPowerSave(), 2);
+  EXPECT_FALSE(op->SetPowerSave(1));
+  fake.getPibResult = 1;
+  fake.Unbind("GetLocalPIB");
+  EXPECT_EQ(op->GetPowerSave(), 2);
+  EXPECT_FALSE(op->SetPowerSave(0));
+  EXPECT_TRUE(fake.written.empty());
+  EXPECT_EQ(fake.CallsText().find("WriteLocalPIB"), std::string::npos);
+}
+
+TEST_P(QcaPowerSave, RejectedImagesAreNeverWritten) {
+  // Another layout's image, a broken checksum, and a PIB that breaks a content rule.
+  for (const PibLayout* other : {&kPibLayout74201D3, &kPibLayout74201D4, &kPibLayout7500}) {
+    if (other == &GetParam().layout)
+      continue;
+    NvmImageBuilder foreign(*other, false);
+    fake.image = foreign.image;
+    fake.image.resize(GetParam().layout.imageCapacity, 0xFF);
+    EXPECT_EQ(op->GetPowerSave(), 2) << other->pibLength;
+    EXPECT_FALSE(op->SetPowerSave(1)) << other->pibLength;
+  }
+  fake.image = builder.image;
+  fake.image[builder.PibOffset() + 100] ^= 1;
+  EXPECT_EQ(op->GetPowerSave(), 2);
+  EXPECT_FALSE(op->SetPowerSave(1));
+
+  builder.Pib()[244] = 5;
+  builder.Seal();
+  fake.image = builder.image;
+  EXPECT_FALSE(op->SetPowerSave(0));
+  EXPECT_TRUE(fake.written.empty());
+}
+
+TEST_P(QcaPowerSave, AnEditThatWouldNotVerifyAgainIsNotWritten) {
+  // The first image, which starts right after the first header, reaches over
+  // the PIB header's image checksum, so renewing that checksum leaves the first
+  // image's own checksum stale.
+  builder.SetHeaderField(0, kNvmImageLength,
+                         builder.PibHeader() - kNvmHeaderSize + kNvmImageChecksum + 4);
+  builder.Seal();
+  builder.Seal();
+  fake.image = builder.image;
+  ASSERT_EQ(op->GetPowerSave(), 0) << "the image must start out valid";
+  EXPECT_FALSE(op->SetPowerSave(1));
+  EXPECT_EQ(fake.CallsText(), "GetLocalPIB, GetLocalPIB");
+}
+
+TEST_P(QcaPowerSave, AFailedWriteIsFalseAndNotFollowedByAReset) {
+  fake.writePibResult = 0;
+  EXPECT_FALSE(op->SetPowerSave(1));
+  EXPECT_EQ(fake.CallsText(), "GetLocalPIB, WriteLocalPIB " +
+                                  std::to_string(builder.WriteLength()) + " 1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, QcaPowerSave, ::testing::ValuesIn(kVariants),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(QcaPowerSaveReset, D4NeedsTheResetD3DoesNot) {
+  NvmImageBuilder v13(kPibLayout74201D3, false), v14(kPibLayout74201D4, false);
+  FakeDeviceLibrary fake;
+  CPowerSave74201D3Op d3;
+  CPowerSave74201D4Op d4;
+
+  fake.resetResult = 0;
+  fake.image = v13.image;
+  EXPECT_TRUE(d3.SetPowerSave(1));
+  fake.image = v14.image;
+  EXPECT_FALSE(d4.SetPowerSave(1));
+  EXPECT_FALSE(fake.written.empty()) << "the write itself went through";
+
+  fake.Unbind("ResetLocalDev");
+  fake.calls.clear();
+  fake.image = v13.image;
+  EXPECT_TRUE(d3.SetPowerSave(0));
+  fake.image = v14.image;
+  EXPECT_FALSE(d4.SetPowerSave(0));
+  EXPECT_EQ(fake.CallsText(), "GetLocalPIB, WriteLocalPIB " + std::to_string(v13.WriteLength()) +
+                                  " 1, GetLocalPIB, WriteLocalPIB " +
+                                  std::to_string(v14.WriteLength()) + " 1");
+
+  fake.Unbind("WriteLocalPIB");
+  EXPECT_FALSE(d3.SetPowerSave(1));
+  EXPECT_FALSE(d4.SetPowerSave(1));
+}
+
+TEST(QcaPowerSave7500, RefusesBeforeFetchingWithoutBothWriteSideEntryPoints) {
+  NvmImageBuilder image(kPibLayout7500, false);
+  for (const char* missing : {"ResetLocalDev", "WriteLocalPIB"}) {
+    FakeDeviceLibrary fake;
+    fake.image = image.image;
+    fake.Unbind(missing);
+    CPowerSave7500Op op;
+    EXPECT_FALSE(op.SetPowerSave(1)) << missing;
+    EXPECT_TRUE(fake.calls.empty()) << missing;
+    EXPECT_EQ(op.GetPowerSave(), 0) << "reading needs neither";
+  }
+}
+
+TEST(QcaPowerSave7500, DisableChangesOnlyTheModeWord) {
+  NvmImageBuilder builder(kPibLayout7500, true);
+  FakeDeviceLibrary fake;
+  fake.image = builder.image;
+  CPowerSave7500Op op;
+  ASSERT_TRUE(op.SetPowerSave(0));
+  const uint8_t* before = builder.Pib();
+  const uint8_t* after = fake.written.data() + builder.PibOffset();
+  for (uint32_t at = 0; at < kPibLayout7500.pibLength; ++at) {
+    if (at == kPibLayout7500.powerSaveMode || at == kPibLayout7500.powerSaveMode + 1)
+      EXPECT_EQ(after[at], 0) << at;
+    else
+      ASSERT_EQ(after[at], before[at]) << "PIB byte " << at;
+  }
+}
+
+TEST(QcaPowerSave7420, DisableKeepsTheControlBits) {
+  NvmImageBuilder builder(kPibLayout74201D4, false);
+  const uint32_t word = kPibLayout74201D4.controlWord;
+  WriteLe32(builder.Pib() + word, 0xA5A5A5A7);
+  builder.Seal();
+  FakeDeviceLibrary fake;
+  fake.image = builder.image;
+  CPowerSave74201D4Op op;
+  ASSERT_TRUE(op.SetPowerSave(0));
+  const uint8_t* pib = fake.written.data() + builder.PibOffset();
+  EXPECT_EQ(ReadLe32(pib + word), 0xA5A5A5A7u);
+  EXPECT_EQ(pib[kPibLayout74201D4.controlByte], 0);
+  EXPECT_EQ(ReadLe16(pib + kPibLayout74201D4.entryListA + kPibListCountOffset), 0);
+  EXPECT_EQ(ReadLe16(pib + kPibLayout74201D4.entryListB + kPibListCountOffset), 0);
+}
+
+} // namespace
