@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "nvm/PibView.h"
+#include "powersave/PowerSaveEdit.h"
+#include "tools/ReplaceFile.h"
 
 namespace {
 
@@ -50,8 +52,8 @@ int Load(const Invocation& call, std::vector<uint8_t>& image) {
   }
   if (got != capacity) {
     char what[128];
-    std::snprintf(what, sizeof what, "%s, but a %s image is exactly %u bytes",
-                  got > capacity ? "too large" : "too small", call.layoutName,
+    std::snprintf(what, sizeof what, "file too %s: a %s image is exactly %u bytes",
+                  got > capacity ? "large" : "small", call.layoutName,
                   static_cast<unsigned>(capacity));
     return Fail(kExitUsage, call.File(), what);
   }
@@ -105,9 +107,35 @@ int RunGet(const Invocation& call) {
   return kExitOk;
 }
 
+// Applies the strategies' edit, renews the checksums, checks that the result
+// opens again, and only then replaces the file.
+int RunSet(const Invocation& call) {
+  const char* state = call.operands[0];
+  if (std::strcmp(state, "on") != 0 && std::strcmp(state, "off") != 0) {
+    return Fail(kExitUsage, call.File(), "the state must be on or off");
+  }
+  std::vector<uint8_t> image;
+  if (const int status = Load(call, image)) {
+    return status;
+  }
+  const auto capacity = static_cast<uint32_t>(image.size());
+  PibHandle handle;
+  const uint16_t value = std::strcmp(state, "on") == 0 ? 1 : 0;
+  if (!PowerSaveEditNamed(call.layoutName, handle, image.data(), capacity, value)) {
+    return Fail(kExitRejected, call.File(), "rejected: the image was left unchanged");
+  }
+  if (!ReplaceFileWhole(call.File(), image)) {
+    return Fail(kExitUsage, call.File(), "cannot replace the file");
+  }
+  const uint16_t now = PowerSaveRead(*call.view, handle, image.data(), capacity);
+  std::printf("%s\n", now == 1 ? "on" : "off");
+  return kExitOk;
+}
+
 const Command kCommands[] = {
     {"open", "FILE", 1, RunOpen},
     {"get", "FILE", 1, RunGet},
+    {"set", "on|off FILE", 2, RunSet},
 };
 
 int Usage() {

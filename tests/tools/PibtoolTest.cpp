@@ -12,6 +12,8 @@
 #include "nvm/LittleEndian.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
+#include "nvm/PibView.h"
+#include "PowerSaveFields.h"
 
 namespace {
 
@@ -110,6 +112,42 @@ TEST_F(Pibtool, UsageErrorsExitTwo) {
     EXPECT_EQ(run.out, "") << arguments;
     EXPECT_NE(run.err, "") << arguments;
   }
+}
+
+} // namespace
+
+namespace {
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+TEST_F(Pibtool, SetSwitchesEachLayoutAndTouchesOnlyItsFields) {
+  for (const char* layout : {"7420-1.3", "7420-1.4", "7500"}) {
+    const PibLayout& l = PibViewNamed(layout)->Layout();
+    NvmImageBuilder built(l, false);
+    const std::string file = Write(std::string("set_") + layout, built.image);
+    for (const char* state : {"on", "off"}) {
+      const Outcome set = Pib(std::string("set --layout ") + layout + " " + state + " " + file);
+      EXPECT_EQ(set.status, 0) << layout << " " << set.err;
+      EXPECT_EQ(set.out, std::string(state) + "\n");
+      EXPECT_EQ(Pib(std::string("get --layout ") + layout + " " + file).out,
+                std::string(state) + "\n");
+      EXPECT_EQ(ChangedOutsidePowerSaveFields(built, built.image, Bytes(Slurp(file))), "")
+          << layout << " " << state;
+    }
+  }
+}
+
+TEST_F(Pibtool, SetLeavesARejectedImageAsItWas) {
+  NvmImageBuilder built(kPibLayout74201D4, false);
+  const std::string file = Write("set_rejected", built.image);
+  const Outcome wrongLayout = Pib("set --layout 7420-1.3 on " + file);
+  EXPECT_EQ(wrongLayout.status, 1);
+  EXPECT_NE(wrongLayout.err.find(file), std::string::npos);
+  EXPECT_EQ(Bytes(Slurp(file)), built.image);
+
+  const Outcome badState = Pib("set --layout 7420-1.4 maybe " + file);
+  EXPECT_EQ(badState.status, 2);
+  EXPECT_EQ(Bytes(Slurp(file)), built.image);
 }
 
 } // namespace
