@@ -61,13 +61,16 @@ BOOL COstrelDlg::OnInitDialog() {
     KelvaneLoad();
 
   // The first scan owns the strategy and the device library until it is
-  // done, so Scan and OK wait for it.
+  // done, so Scan and OK wait for it. Meanwhile the focus rests on the log
+  // pane: on Cancel, the next control with a tab stop, Enter would close.
   ::EnableWindow(GetDlgItem(IDC_BUTTON_SCAN), FALSE);
   ::EnableWindow(GetDlgItem(IDOK), FALSE);
+  SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_editLog.m_hWnd), TRUE);
   m_bFirstScanRunning = true;
   if (!AfxBeginThread(&COstrelDlg::FirstScan, this))
     OnFirstScanDone();
-  return TRUE;
+  // The focus is set.
+  return FALSE;
 }
 
 UINT COstrelDlg::FirstScan(LPVOID pParam) {
@@ -86,8 +89,7 @@ void COstrelDlg::OnFirstScanDone() {
   }
   ::EnableWindow(GetDlgItem(IDC_BUTTON_SCAN), TRUE);
   ::EnableWindow(GetDlgItem(IDOK), TRUE);
-  // While OK was disabled the focus, and with it the default button, went
-  // elsewhere; give both back to OK so that Enter applies again.
+  // The focus the dialog would have had from the start.
   SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDOK)), TRUE);
 }
 

@@ -1,0 +1,138 @@
+// A Broadcom adapter: the switch is bit 15 of the first data word of
+// parameter 41, the top bit of byte 5 of the parameter file.
+#include "app/resource.h"
+#include "tests/e2e/OstrelSession.h"
+#include "tests/e2e/SimCase.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace {
+const char kScannedOn[] = "Found a device!\r\nThe power save mode is on!";
+const char kScannedOff[] = "Found a device!\r\nThe power save mode is off!";
+const char kNoSetting[] = "Found a device!\r\nThis PLC firmware does not sport Power Save setting!";
+
+std::string Profile(const std::string& extra) {
+  return "family = 2\nparam41 = param41.bin\n" + extra;
+}
+
+bool SwitchBit(const SimCase& sim) {
+  const std::vector<uint8_t> param = ReadBytes(sim.Path("param41.bin"));
+  return param.size() > 5 && (param[5] & 0x80) != 0;
+}
+
+bool TraceHas(const SimCase& sim, const std::string& prefix) {
+  const std::vector<std::string> trace = sim.Trace();
+  return std::any_of(trace.begin(), trace.end(),
+                     [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+}
+
+TEST(Broadcom, ReadsOnThenSwitchesOffAndOnAgain) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("powersave = on")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  EXPECT_EQ(ostrel.Log(), kScannedOn);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
+  EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_ON));
+  EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_OFF));
+  ASSERT_TRUE(SwitchBit(sim));
+
+  ostrel.Click(IDC_RADIO_OFF);
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save success!");
+  EXPECT_FALSE(SwitchBit(sim));
+  ostrel.Click(IDC_BUTTON_SCAN);
+  EXPECT_EQ(ostrel.Log(), kScannedOff);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
+
+  ostrel.Click(IDC_RADIO_ON);
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), std::string(kScannedOff) + "\r\nEnable device power save success!");
+  EXPECT_TRUE(SwitchBit(sim));
+  ostrel.Click(IDC_BUTTON_SCAN);
+  EXPECT_EQ(ostrel.Log(), kScannedOn);
+  EXPECT_FALSE(TraceHas(sim, "OVERLAP"));
+}
+
+TEST(Broadcom, ReadsOffAndAScanResetsAClickedRadio) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("powersave = off")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  EXPECT_EQ(ostrel.Log(), kScannedOff);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
+  ostrel.Click(IDC_RADIO_ON);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
+  ostrel.Click(IDC_BUTTON_SCAN);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_ON));
+  EXPECT_FALSE(SwitchBit(sim));
+}
+
+TEST(Broadcom, FailedStateReadClearsBothRadiosButLeavesThemUsable) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(),
+                       sim.WriteProfile(Profile("powersave = on\nfail = BrcmGetParam")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  EXPECT_EQ(ostrel.Log(), kNoSetting);
+  for (int id : {IDC_RADIO_ON, IDC_RADIO_OFF}) {
+    EXPECT_FALSE(ostrel.Checked(id));
+    EXPECT_TRUE(ostrel.Enabled(id));
+  }
+  // The word of the fail line shows what each click made of the choice.
+  ostrel.Click(IDOK);
+  ostrel.Click(IDC_RADIO_ON);
+  ostrel.Click(IDOK);
+  ostrel.Click(IDC_RADIO_OFF);
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), std::string(kNoSetting) + "\r\nDisable device power save fail!"
+                                                    "\r\nEnable device power save fail!"
+                                                    "\r\nDisable device power save fail!");
+  EXPECT_FALSE(TraceHas(sim, "BrcmSetParam"));
+}
+
+TEST(Broadcom, NeitherRadioSetWithAStrategyWritesOff) {
+  SimCase sim;
+  // Element count 0: the state reads as unavailable, the write still goes out.
+  const char empty[] = {0x00, 0x02, 0x00, 0x00};
+  std::ofstream(sim.Path("param41.bin"), std::ios::binary).write(empty, sizeof empty);
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  ASSERT_EQ(ostrel.Log(), kNoSetting);
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), std::string(kNoSetting) + "\r\nDisable device power save success!");
+  EXPECT_TRUE(TraceHas(sim, "BrcmSetParam"));
+}
+
+TEST(Broadcom, FailedWriteReportsAndLeavesTheParameterAndTheChoice) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(),
+                       sim.WriteProfile(Profile("powersave = on\nfail = BrcmSetParam")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  const std::vector<uint8_t> before = ReadBytes(sim.Path("param41.bin"));
+  ostrel.Click(IDC_RADIO_OFF);
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save fail!");
+  EXPECT_EQ(ReadBytes(sim.Path("param41.bin")), before);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_ON));
+}
+
+TEST(Broadcom, ScanAfterTheAdapterIsGoneKeepsTheEarlierState) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("powersave = on")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  ASSERT_EQ(ostrel.Log(), kScannedOn);
+  sim.WriteProfile("family = 0\nparam41 = param41.bin\npowersave = on");
+  ostrel.Click(IDC_BUTTON_SCAN);
+  EXPECT_EQ(ostrel.Log(), "Can not find a local device!");
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
+  EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_ON));
+  // OK still goes through the strategy the earlier scan chose.
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log().rfind("Can not find a local device!\r\nEnable device power save ", 0), 0u);
+}
+} // namespace

@@ -1,0 +1,58 @@
+// The first scan runs on a worker thread; with a slow adapter nothing may
+// overlap it, and closing during it must end the process cleanly.
+#include "app/resource.h"
+#include "tests/e2e/OstrelSession.h"
+#include "tests/e2e/SimCase.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+const char kSlowBroadcom[] = "family = 2\nparam41 = param41.bin\npowersave = on\ndelay_ms = 1500";
+
+bool TraceHas(const SimCase& sim, const std::string& prefix) {
+  const std::vector<std::string> trace = sim.Trace();
+  return std::any_of(trace.begin(), trace.end(),
+                     [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+}
+
+TEST(FirstScan, OkScanAndEnterDuringItDoNothing) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(kSlowBroadcom));
+  ASSERT_TRUE(ostrel.Started());
+  EXPECT_FALSE(ostrel.Enabled(IDOK));
+  EXPECT_FALSE(ostrel.Enabled(IDC_BUTTON_SCAN));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_ON));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
+  ostrel.Click(IDOK);
+  ostrel.Click(IDC_BUTTON_SCAN);
+  ostrel.Command(IDOK);
+  ostrel.Command(IDC_BUTTON_SCAN);
+  ostrel.PostKey(VK_RETURN);
+  EXPECT_FALSE(ostrel.Enabled(IDOK));
+
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  EXPECT_EQ(ostrel.Log(), "Found a device!\r\nThe power save mode is on!");
+  EXPECT_TRUE(ostrel.Visible());
+  EXPECT_EQ(sim.Trace(), (std::vector<std::string>{"GetPLCType", "BrcmGetParam 41"}));
+
+  // Once it is over, OK works, Enter included.
+  ostrel.PostKey(VK_RETURN);
+  EXPECT_TRUE(ostrel.WaitForLog(
+      "Found a device!\r\nThe power save mode is on!\r\nEnable device power save success!"));
+  EXPECT_FALSE(TraceHas(sim, "OVERLAP"));
+}
+
+TEST(FirstScan, CancelDuringItEndsTheProcessWithExitCodeZero) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(kSlowBroadcom));
+  ASSERT_TRUE(ostrel.Started());
+  ASSERT_FALSE(ostrel.Enabled(IDC_BUTTON_SCAN));
+  ostrel.Click(IDCANCEL);
+  EXPECT_FALSE(ostrel.Visible());
+  EXPECT_EQ(ostrel.WaitForExit(), 0);
+  EXPECT_FALSE(TraceHas(sim, "OVERLAP"));
+  EXPECT_FALSE(TraceHas(sim, "BrcmSetParam"));
+}
+} // namespace

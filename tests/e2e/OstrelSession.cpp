@@ -1,0 +1,122 @@
+#include "tests/e2e/OstrelSession.h"
+
+#include <vector>
+
+namespace {
+constexpr DWORD kReplyTimeoutMs = 30000;
+
+struct WindowSearch {
+  DWORD processId;
+  const char* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(window, &processId);
+  char className[16] = {};
+  ::GetClassNameA(window, className, sizeof className);
+  if (processId == search->processId && std::string(className) == "#32770" &&
+      ::IsWindowVisible(window) && WindowText(window) == search->caption) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+} // namespace
+
+std::string WindowText(HWND window) {
+  DWORD_PTR length = 0;
+  ::SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, kReplyTimeoutMs, &length);
+  std::vector<char> text(length + 1);
+  DWORD_PTR copied = 0;
+  ::SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_BLOCK, kReplyTimeoutMs, &copied);
+  return std::string(text.data(), copied);
+}
+
+OstrelSession::OstrelSession(const std::string& exe, const std::string& profile) {
+  ::SetEnvironmentVariableA("KELVANE_SIM", profile.empty() ? nullptr : profile.c_str());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  std::string commandLine = "\"" + exe + "\"";
+  if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &m_process))
+    return;
+  m_dialog = WaitForWindow("Ostrel");
+}
+
+OstrelSession::~OstrelSession() {
+  if (m_process.hProcess == nullptr)
+    return;
+  if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(m_process.hProcess, 1);
+    ::WaitForSingleObject(m_process.hProcess, kReplyTimeoutMs);
+  }
+  ::CloseHandle(m_process.hThread);
+  ::CloseHandle(m_process.hProcess);
+}
+
+HWND OstrelSession::WaitForWindow(const char* caption) const {
+  WindowSearch search{m_process.dwProcessId, caption, nullptr};
+  WaitUntil([&] {
+    ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  return search.found;
+}
+
+bool OstrelSession::WaitForFirstScan() const {
+  return WaitUntil([&] { return Enabled(IDOK) && ::IsWindowEnabled(Item(1005)); });
+}
+
+std::string OstrelSession::Log() const {
+  return WindowText(Item(1003));
+}
+
+bool OstrelSession::WaitForLog(const std::string& text) const {
+  return WaitUntil([&] { return Log() == text; });
+}
+
+bool OstrelSession::Checked(int id) const {
+  DWORD_PTR state = 0;
+  ::SendMessageTimeoutA(Item(id), BM_GETCHECK, 0, 0, SMTO_BLOCK, kReplyTimeoutMs, &state);
+  return state == BST_CHECKED;
+}
+
+bool OstrelSession::Enabled(int id) const {
+  return ::IsWindowEnabled(Item(id)) != FALSE;
+}
+
+bool OstrelSession::Visible() const {
+  return ::IsWindowVisible(m_dialog) != FALSE;
+}
+
+void OstrelSession::Click(int id) const {
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutA(Item(id), BM_CLICK, 0, 0, SMTO_BLOCK, kReplyTimeoutMs, &ignored);
+}
+
+void OstrelSession::Command(int id) const {
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutA(m_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(Item(id)), SMTO_BLOCK, kReplyTimeoutMs, &ignored);
+}
+
+void OstrelSession::PostKey(WPARAM key) const {
+  ::PostMessageA(m_dialog, WM_KEYDOWN, key, 1);
+  ::PostMessageA(m_dialog, WM_KEYUP, key, 0xC0000001);
+}
+
+void OstrelSession::PostSysCommand(WPARAM command) const {
+  ::PostMessageA(m_dialog, WM_SYSCOMMAND, command, 0);
+}
+
+int OstrelSession::WaitForExit(DWORD timeoutMs) {
+  if (::WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+    return -1;
+  DWORD code = 0;
+  ::GetExitCodeProcess(m_process.hProcess, &code);
+  return static_cast<int>(code);
+}

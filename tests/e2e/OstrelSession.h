@@ -1,0 +1,60 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// One run of Ostrel.exe, driven from outside through its windows the way a
+// user would: the main dialog is found by its caption, controls by their ids.
+class OstrelSession {
+public:
+  // Starts `exe` with KELVANE_SIM naming `profile` (empty: unset) and waits
+  // until its main dialog is shown.
+  OstrelSession(const std::string& exe, const std::string& profile);
+  OstrelSession(const OstrelSession&) = delete;
+  OstrelSession& operator=(const OstrelSession&) = delete;
+  // Ends the process if a test left it running.
+  ~OstrelSession();
+
+  bool Started() const { return m_dialog != nullptr; }
+  // Waits until the first scan is over (Scan enabled again).
+  bool WaitForFirstScan() const;
+  std::string Log() const;
+  // Waits until the log pane shows `text`.
+  bool WaitForLog(const std::string& text) const;
+  bool Checked(int id) const;
+  bool Enabled(int id) const;
+  bool Visible() const;
+  // Presses a button as a click would; returns when its handler is done.
+  void Click(int id) const;
+  // Sends the button's command straight to the dialog, as a keyboard
+  // accelerator would, bypassing the button's own enable state.
+  void Command(int id) const;
+  void PostKey(WPARAM key) const;
+  void PostSysCommand(WPARAM command) const;
+  // Finds a dialog of this process with `caption`, waiting for it to appear.
+  HWND WaitForWindow(const char* caption) const;
+  // Waits for the process to end; returns its exit code, or -1 on timeout.
+  int WaitForExit(DWORD timeoutMs = 30000);
+
+  HWND Dialog() const { return m_dialog; }
+
+private:
+  HWND Item(int id) const { return ::GetDlgItem(m_dialog, id); }
+
+  PROCESS_INFORMATION m_process{};
+  HWND m_dialog = nullptr;
+};
+
+// Polls `condition` until it holds or `timeoutMs` passes.
+template <class Condition> bool WaitUntil(Condition condition, DWORD timeoutMs = 30000) {
+  const DWORD start = ::GetTickCount();
+  while (!condition()) {
+    if (::GetTickCount() - start > timeoutMs)
+      return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
+// Reads a window's text, also of another process.
+std::string WindowText(HWND window);

@@ -1,0 +1,125 @@
+// Qualcomm Atheros adapters: the NVM image in the image file, checked
+// afterwards with pibtool through the same image code.
+#include "app/resource.h"
+#include "tests/e2e/OstrelSession.h"
+#include "tests/e2e/SimCase.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+struct Layout {
+  const char* name;
+  const char* firmware;
+  bool resets;
+};
+
+const Layout kLayouts[] = {
+    {"7420-1.3", "INT7420-MAC-1.0.12-SIM", true},
+    {"7420-1.4", "INT7420-MAC-1.1.3-SIM", true},
+    {"7500", "QCA7500-MAC-2.3.1-SIM", false},
+};
+
+const char kScannedOn[] = "Found a device!\r\nThe power save mode is on!";
+const char kScannedOff[] = "Found a device!\r\nThe power save mode is off!";
+
+std::string Profile(const Layout& layout, const std::string& extra) {
+  return std::string("family = 1\nimage = image.nvm\nfirmware = ") + layout.firmware +
+         "\ncreate = " + layout.name + "\n" + extra;
+}
+
+std::string Pibtool(const std::string& command, const Layout& layout, const SimCase& sim,
+                    int& exitCode) {
+  return RunPibtool(command + " --layout " + layout.name + " \"" + sim.Path("image.nvm") + "\"",
+                    exitCode);
+}
+
+// The image is accepted as a whole and reads as `state`.
+void ExpectImage(const Layout& layout, const SimCase& sim, const char* state) {
+  int exitCode = -1;
+  const std::string opened = Pibtool("open", layout, sim, exitCode);
+  EXPECT_EQ(exitCode, 0) << opened;
+  EXPECT_EQ(opened.rfind("open: 0", 0), 0u) << opened;
+  const std::string got = Pibtool("get", layout, sim, exitCode);
+  EXPECT_EQ(exitCode, 0) << got;
+  EXPECT_EQ(got.substr(0, got.find_first_of("\r\n")), state);
+}
+
+size_t CountPrefix(const std::vector<std::string>& trace, const std::string& prefix) {
+  return std::count_if(trace.begin(), trace.end(),
+                       [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+}
+
+class Qca : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(Qca, ReadsOffThenSwitchesOnAndOffAgain) {
+  const Layout& layout = GetParam();
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile(layout, "powersave = off")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  EXPECT_EQ(ostrel.Log(), kScannedOff);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
+  ExpectImage(layout, sim, "off");
+
+  ostrel.Click(IDC_RADIO_ON);
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), std::string(kScannedOff) + "\r\nEnable device power save success!");
+  ExpectImage(layout, sim, "on");
+  ostrel.Click(IDC_BUTTON_SCAN);
+  EXPECT_EQ(ostrel.Log(), kScannedOn);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
+
+  ostrel.Click(IDC_RADIO_OFF);
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save success!");
+  ExpectImage(layout, sim, "off");
+
+  const std::vector<std::string> trace = sim.Trace();
+  EXPECT_EQ(CountPrefix(trace, "WriteLocalPIB "), 2u);
+  EXPECT_EQ(CountPrefix(trace, "ResetLocalDev 0"), layout.resets ? 2u : 0u);
+  EXPECT_EQ(CountPrefix(trace, "OVERLAP"), 0u);
+}
+
+TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
+  const Layout& layout = GetParam();
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(),
+                       sim.WriteProfile(Profile(layout, "powersave = on\nfail = WriteLocalPIB")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  ASSERT_EQ(ostrel.Log(), kScannedOn);
+  const std::vector<uint8_t> before = ReadBytes(sim.Path("image.nvm"));
+  ostrel.Click(IDC_RADIO_OFF);
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save fail!");
+  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), before);
+  EXPECT_EQ(CountPrefix(sim.Trace(), "ResetLocalDev"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, Qca, ::testing::ValuesIn(kLayouts),
+                         [](const ::testing::TestParamInfo<Layout>& info) {
+                           std::string name = info.param.name;
+                           std::replace_if(
+                               name.begin(), name.end(), [](char c) { return !isalnum(c); }, '_');
+                           return "L" + name;
+                         });
+
+TEST(Qca7420, FirmwareWithNeitherVersionHasNoSettingAndOkWritesNothing) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(),
+                       sim.WriteProfile("family = 1\nimage = image.nvm\ncreate = 7420-1.4\n"
+                                        "firmware = INT7420-MAC-2.0.1-SIM"));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  const std::string noSetting =
+      "Found a device!\r\nThis PLC firmware does not sport Power Save setting!";
+  EXPECT_EQ(ostrel.Log(), noSetting);
+  for (int id : {IDC_RADIO_ON, IDC_RADIO_OFF}) {
+    EXPECT_FALSE(ostrel.Checked(id));
+    EXPECT_FALSE(ostrel.Enabled(id));
+  }
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), noSetting + "\r\nDisable device power save fail!");
+  const std::vector<std::string> trace = sim.Trace();
+  EXPECT_EQ(trace, (std::vector<std::string>{"GetPLCType", "GetLocalDevInfo"}));
+}
+} // namespace

@@ -1,0 +1,114 @@
+#include "tests/e2e/SimCase.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace {
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA entry;
+  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE)
+    return;
+  do {
+    const std::string name = entry.cFileName;
+    if (name == "." || name == "..")
+      continue;
+    const std::string path = folder + "\\" + name;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTree(path);
+      ::RemoveDirectoryA(path.c_str());
+    } else {
+      ::DeleteFileA(path.c_str());
+    }
+  } while (::FindNextFileA(find, &entry));
+  ::FindClose(find);
+}
+} // namespace
+
+SimCase::SimCase() {
+  char temp[MAX_PATH];
+  ::GetTempPathA(sizeof temp, temp);
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string root = std::string(temp) + "ostrel-e2e";
+  ::CreateDirectoryA(root.c_str(), nullptr);
+  // Parameterised tests have '/' in their names.
+  std::string name = std::string(test->test_suite_name()) + "." + test->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  m_folder = root + "\\" + name;
+  RemoveTree(m_folder);
+  ::CreateDirectoryA(m_folder.c_str(), nullptr);
+}
+
+std::string SimCase::WriteProfile(const std::string& lines) const {
+  const std::string path = Path("adapter.sim");
+  std::ofstream(path, std::ios::binary) << lines << "\ntrace = trace.txt\n";
+  return path;
+}
+
+std::vector<std::string> SimCase::Trace() const {
+  return ReadLines(Path("trace.txt"));
+}
+
+std::string SimCase::BinFolder() {
+  char path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of("\\/"));
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string RunPibtool(const std::string& arguments, int& exitCode) {
+  exitCode = -1;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    return {};
+  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  const std::string exe = SimCase::BinFolder() + "\\pibtool.exe";
+  std::string commandLine = "\"" + exe + "\" " + arguments;
+  PROCESS_INFORMATION process{};
+  const BOOL started = ::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
+  ::CloseHandle(writeEnd);
+  std::string output;
+  if (started) {
+    char buffer[512];
+    DWORD got = 0;
+    while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+      output.append(buffer, got);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    exitCode = static_cast<int>(code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+  ::CloseHandle(readEnd);
+  return output;
+}

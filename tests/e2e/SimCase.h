@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A folder of its own for one test: the simulated adapter's profile and the
+// files it names, and the programs under test beside it.
+class SimCase {
+public:
+  // An empty folder named after the running test.
+  SimCase();
+
+  std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
+  // Writes the profile; `lines` are `key = value` lines. Every profile also
+  // names trace.txt as the trace.
+  std::string WriteProfile(const std::string& lines) const;
+  std::vector<std::string> Trace() const;
+
+  // The folder that holds Ostrel.exe, Kelvane.dll and pibtool.exe.
+  static std::string BinFolder();
+  static std::string OstrelExe() { return BinFolder() + "\\Ostrel.exe"; }
+
+private:
+  std::string m_folder;
+};
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+std::vector<std::string> ReadLines(const std::string& path);
+// Runs pibtool.exe with `arguments`; returns its standard output, and its
+// exit code in `exitCode`.
+std::string RunPibtool(const std::string& arguments, int& exitCode);
