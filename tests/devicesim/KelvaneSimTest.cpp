@@ -4,7 +4,13 @@
 #include "devicelib/KelvaneEntryPoints.h"
 #include "devicelib/KelvaneLibrary.h"
 #include "devicesim/SimFile.h"
+#include "nvm/NvmImageBuilder.h"
+#include "nvm/PibView.h"
 #include "powersave/CPowerSaveBCMCMMOp.h"
+#include "powersave/PowerSaveEdit.h"
+#include "powersave/PowerSaveSelection.h"
+
+#include "PowerSaveFields.h"
 
 #include <gtest/gtest.h>
 
@@ -161,6 +167,107 @@ TEST_F(KelvaneSim, FilesAreReplacedWhole) {
   ASSERT_TRUE(SimReadFile(path, bytes));
   EXPECT_EQ(bytes, std::vector<uint8_t>{9});
   EXPECT_FALSE(SimFileExists(path + ".tmp"));
+}
+
+struct QcaCase {
+  const char* layout;
+  const char* firmware;
+};
+
+class KelvaneSimQca : public KelvaneSim, public ::testing::WithParamInterface<QcaCase> {
+protected:
+  std::vector<uint8_t> Image() const {
+    const std::string bytes = Read("image.nvm");
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+  }
+
+  // The state the image file reads as through its layout's view, or 2.
+  uint16_t FileState() const {
+    std::vector<uint8_t> image = Image();
+    PibHandle handle;
+    return PowerSaveRead(*PibViewNamed(GetParam().layout), handle, image.data(),
+                         static_cast<uint32_t>(image.size()));
+  }
+
+  void UseAdapter(const std::string& extra = "") {
+    UseProfile(std::string("family = 1\nfirmware = ") + GetParam().firmware +
+               "\nimage = image.nvm\ncreate = " + GetParam().layout + "\ntrace = trace.log\n" +
+               extra);
+  }
+};
+
+TEST_P(KelvaneSimQca, SwitchesAFreshImageBothWays) {
+  UseAdapter();
+  PowerSaveSlot slot;
+  ASSERT_EQ(SelectPowerSaveOp(slot), 1);
+  ASSERT_TRUE(slot);
+  EXPECT_EQ(slot->GetPowerSave(), 0);
+  const std::vector<uint8_t> created = Image();
+  const NvmImageBuilder layoutOf(PibViewNamed(GetParam().layout)->Layout(), false);
+  ASSERT_EQ(created.size(), layoutOf.image.size());
+
+  ASSERT_TRUE(slot->SetPowerSave(1));
+  EXPECT_EQ(FileState(), 1);
+  EXPECT_EQ(slot->GetPowerSave(), 1);
+  EXPECT_EQ(ChangedOutsidePowerSaveFields(layoutOf, created, Image()), "");
+
+  ASSERT_TRUE(slot->SetPowerSave(0));
+  EXPECT_EQ(FileState(), 0);
+  EXPECT_EQ(ChangedOutsidePowerSaveFields(layoutOf, created, Image()), "");
+  EXPECT_NE(Read("trace.log").find("WriteLocalPIB " + std::to_string(layoutOf.WriteLength()) +
+                                   " 1\n"),
+            std::string::npos);
+}
+
+TEST_P(KelvaneSimQca, AFailingEntryPointLeavesTheImageAsItWas) {
+  for (const char* failing : {"GetLocalPIB", "WriteLocalPIB"}) {
+    UseAdapter();
+    PowerSaveSlot slot;
+    ASSERT_EQ(SelectPowerSaveOp(slot), 1);
+    ASSERT_EQ(slot->GetPowerSave(), 0);
+    const std::vector<uint8_t> before = Image();
+    ASSERT_FALSE(before.empty());
+    UseAdapter(std::string("fail = ") + failing + "\n");
+    ASSERT_EQ(SelectPowerSaveOp(slot), 1);
+    EXPECT_FALSE(slot->SetPowerSave(1)) << failing;
+    EXPECT_EQ(Image(), before) << failing;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, KelvaneSimQca,
+                         ::testing::Values(QcaCase{"7420-1.3", "MAC-7420-1.0.12-SIM"},
+                                           QcaCase{"7420-1.4", "MAC-7420-1.1.3-SIM"},
+                                           QcaCase{"7500", "MAC-7500-2.1.0-SIM"}),
+                         [](const auto& info) {
+                           std::string name = info.param.layout;
+                           for (char& c : name)
+                             if (c == '-' || c == '.')
+                               c = '_';
+                           return "Layout" + name;
+                         });
+
+TEST_F(KelvaneSim, ImagesThatDoNotFitTheBufferAreRefused) {
+  UseProfile("family = 1\nimage = big.nvm\n");
+  std::ofstream(m_dir / "big.nvm", std::ios::binary) << std::string(16385, 'x');
+  ASSERT_EQ(g_kelvane.GetPLCType(), 1);
+  std::vector<unsigned char> buffer(16384);
+  EXPECT_EQ(g_kelvane.GetLocalPIB(buffer.data()), 0);
+  EXPECT_EQ(g_kelvane.WriteLocalPIB(buffer.data(), 0, 1), 0);
+  EXPECT_EQ(g_kelvane.WriteLocalPIB(buffer.data(), 16385, 1), 0);
+  EXPECT_EQ(Read("big.nvm").size(), 16385u);
+  UseProfile("family = 1\nimage = missing.nvm\n");
+  EXPECT_EQ(g_kelvane.GetLocalPIB(buffer.data()), 0) << "no image and nothing to create";
+}
+
+TEST_F(KelvaneSim, BuiltInAdapterKeepsItsImageInMemory) {
+  UsePath("");
+  PowerSaveSlot slot;
+  ASSERT_EQ(SelectPowerSaveOp(slot), 1);
+  ASSERT_TRUE(slot);
+  EXPECT_EQ(slot->GetPowerSave(), 0);
+  ASSERT_TRUE(slot->SetPowerSave(1));
+  EXPECT_EQ(slot->GetPowerSave(), 1);
+  ASSERT_TRUE(slot->SetPowerSave(0));
 }
 
 } // namespace
