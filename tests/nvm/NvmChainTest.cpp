@@ -62,9 +62,11 @@ TEST_F(NvmChainTest, BufferOfZerosFails) {
 }
 
 TEST_F(NvmChainTest, MisalignedImageFailsWhateverTheChecksums) {
-  NvmPutHeader(image, 0, 6, 64, kNvmChainEnd, 0);
-  EXPECT_FALSE(Verify());
-  EXPECT_FALSE(Update());
+  for (uint32_t offset : {6u, 102u}) { // the first leaves both checksums outside the image
+    NvmPutHeader(image, 0, offset, 12, kNvmChainEnd, 0);
+    EXPECT_FALSE(Verify()) << offset;
+    EXPECT_FALSE(Update()) << offset;
+  }
 
   NvmPutHeader(image, 0, 96, 10, kNvmChainEnd, 0);
   EXPECT_FALSE(Verify());
@@ -114,6 +116,8 @@ TEST_F(NvmChainTest, HeaderOrImageOutsideTheBufferFails) {
   EXPECT_FALSE(Update());
 
   NvmPutHeader(image, 0, 1020, 8, kNvmChainEnd, 0);
+  SetField(0, kNvmImageChecksum, 0xFFFFFFFF); // what a range that reads nothing sums to
+  NvmSealHeader(image, 0);
   EXPECT_FALSE(Verify());
   EXPECT_FALSE(Update());
 
