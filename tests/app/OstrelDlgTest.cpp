@@ -1,0 +1,97 @@
+// The main dialog in-process, against the simulated adapter's built-in
+// default (a 7420 with power save off): what its initialisation sets up, and
+// the log pane.
+#include "app/COstrelDlg.h"
+#include "app/resource.h"
+#include "tests/app/DialogHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+namespace {
+class OstrelDlgTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { _putenv("KELVANE_SIM="); }
+
+  // Runs the dialog; `script` starts once the first scan is over and ends
+  // with the dialog closed.
+  void Run(const std::function<void(HWND)>& script) {
+    RunModal(m_dlg, "Ostrel", [&](HWND window) {
+      ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(window, IDOK)) != FALSE; }));
+      script(window);
+      ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    });
+  }
+
+  COstrelDlg m_dlg;
+};
+
+TEST_F(OstrelDlgTest, InitialisationAddsTheAboutItemSetsTheIconsAndEndsWithFocusOnOk) {
+  Run([&](HWND window) {
+    EXPECT_EQ(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)),
+              "Found a device!\r\nThe power save mode is off!");
+    HMENU menu = ::GetSystemMenu(window, FALSE);
+    ASSERT_NE(menu, nullptr);
+    const int count = ::GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(::GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    char text[64] = {};
+    ::GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&About Ostrel...");
+    EXPECT_TRUE(::GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+
+    const LRESULT big = ::SendMessageA(window, WM_GETICON, ICON_BIG, 0);
+    EXPECT_NE(big, 0);
+    EXPECT_EQ(::SendMessageA(window, WM_GETICON, ICON_SMALL, 0), big);
+    EXPECT_EQ(::SendMessageA(window, WM_QUERYDRAGICON, 0, 0), big);
+
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &gui));
+    EXPECT_EQ(gui.hwndFocus, ::GetDlgItem(window, IDOK));
+  });
+}
+
+TEST_F(OstrelDlgTest, ShowLogReplacesOrAppendsOneLine) {
+  Run([&](HWND window) {
+    HWND pane = ::GetDlgItem(window, IDC_EDIT_LOG);
+    m_dlg.ShowLog("", true);
+    m_dlg.ShowLog("first", false);
+    EXPECT_EQ(TextOf(pane), "\r\nfirst");
+    m_dlg.ShowLog("Found a device!", true);
+    m_dlg.ShowLog("The power save mode is on!", false);
+    EXPECT_EQ(TextOf(pane), "Found a device!\r\nThe power save mode is on!");
+  });
+}
+
+TEST_F(OstrelDlgTest, ShowLogCutsAMessageThatDoesNotFitItsLine) {
+  Run([&](HWND window) {
+    m_dlg.ShowLog("start", true);
+    m_dlg.ShowLog(std::string(300, 'x').c_str(), false);
+    // 256 bytes: the line break, 253 characters and the NUL.
+    EXPECT_EQ(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)), "start\r\n" + std::string(253, 'x'));
+    m_dlg.ShowLog(std::string(253, 'y').c_str(), false);
+    EXPECT_EQ(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)),
+              "start\r\n" + std::string(253, 'x') + "\r\n" + std::string(253, 'y'));
+  });
+}
+
+TEST_F(OstrelDlgTest, ShowLogKeepsTheLastLineInView) {
+  Run([&](HWND window) {
+    HWND pane = ::GetDlgItem(window, IDC_EDIT_LOG);
+    m_dlg.ShowLog("line 0", true);
+    for (int i = 1; i < 12; ++i)
+      m_dlg.ShowLog(("line " + std::to_string(i)).c_str(), false);
+    const LRESULT lines = ::SendMessageA(pane, EM_GETLINECOUNT, 0, 0);
+    ASSERT_EQ(lines, 12);
+    RECT rect;
+    ::SendMessageA(pane, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&rect));
+    const LRESULT first = ::SendMessageA(pane, EM_GETFIRSTVISIBLELINE, 0, 0);
+    const LRESULT lastChar = ::SendMessageA(pane, EM_LINEINDEX, lines - 1, 0);
+    const LRESULT lastPos = ::SendMessageA(pane, EM_POSFROMCHAR, lastChar, 0);
+    EXPECT_GT(first, 0);
+    EXPECT_LT(static_cast<short>(HIWORD(lastPos)), rect.bottom);
+  });
+}
+} // namespace
