@@ -87,6 +87,7 @@ void COstrelDlg::OnFirstScanDone() {
     CDialogEx::OnCancel();
     return;
   }
+  UpdateData(TRUE);
   ::EnableWindow(GetDlgItem(IDC_BUTTON_SCAN), TRUE);
   ::EnableWindow(GetDlgItem(IDOK), TRUE);
   // The focus the dialog would have had from the start.
@@ -131,8 +132,11 @@ HCURSOR COstrelDlg::OnQueryDragIcon() {
   return static_cast<HCURSOR>(m_hIcon);
 }
 
+// While the first scan runs, its worker alone writes m_nPowerSave; a click
+// made meanwhile is taken up when the scan is done.
 void COstrelDlg::OnRadioClicked() {
-  UpdateData(TRUE);
+  if (!m_bFirstScanRunning)
+    UpdateData(TRUE);
 }
 
 void COstrelDlg::ShowLog(const char* text, bool replace) {

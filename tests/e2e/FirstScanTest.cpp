@@ -55,4 +55,17 @@ TEST(FirstScan, CancelDuringItEndsTheProcessWithExitCodeZero) {
   EXPECT_FALSE(TraceHas(sim, "OVERLAP"));
   EXPECT_FALSE(TraceHas(sim, "BrcmSetParam"));
 }
+TEST(FirstScan, ARadioClickDuringItCountsOnceItIsOver) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile("family = 0\ndelay_ms = 1500"));
+  ASSERT_TRUE(ostrel.Started());
+  ASSERT_FALSE(ostrel.Enabled(IDOK));
+  ostrel.Click(IDC_RADIO_ON);
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  EXPECT_EQ(ostrel.Log(), "Can not find a local device!");
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
+  // "Enable": the click made " On" the choice; no strategy, so nothing is written.
+  ostrel.Click(IDOK);
+  EXPECT_EQ(ostrel.Log(), "Can not find a local device!\r\nEnable device power save fail!");
+}
 } // namespace
