@@ -60,15 +60,16 @@ OstrelSession::~OstrelSession() {
 
 HWND OstrelSession::WaitForWindow(const char* caption) const {
   WindowSearch search{m_process.dwProcessId, caption, nullptr};
+  // A program that ends (no display, say) shows no window: stop looking.
   WaitUntil([&] {
     ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found != nullptr;
+    return search.found != nullptr || ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
   });
   return search.found;
 }
 
 bool OstrelSession::WaitForFirstScan() const {
-  return WaitUntil([&] { return Enabled(IDOK) && ::IsWindowEnabled(Item(1005)); });
+  return Started() && WaitUntil([&] { return Enabled(IDOK) && ::IsWindowEnabled(Item(1005)); });
 }
 
 std::string OstrelSession::Log() const {
@@ -76,7 +77,7 @@ std::string OstrelSession::Log() const {
 }
 
 bool OstrelSession::WaitForLog(const std::string& text) const {
-  return WaitUntil([&] { return Log() == text; });
+  return Started() && WaitUntil([&] { return Log() == text; });
 }
 
 bool OstrelSession::Checked(int id) const {
