@@ -18,8 +18,8 @@ int main() {
   }
   RECT rect;
   ::GetWindowRect(ostrel.Dialog(), &rect);
-  std::printf("window %ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top,
-              rect.left, rect.top);
+  std::printf("window %ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left,
+              rect.top);
   std::printf("%s\n--\n", ostrel.Log().c_str());
   std::fflush(stdout);
   std::string line;
