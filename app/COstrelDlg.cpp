@@ -47,7 +47,7 @@ BOOL COstrelDlg::OnInitDialog() {
 
   HMENU sysMenu = GetSystemMenu(FALSE);
   if (sysMenu != nullptr) {
-    char about[kLogLineSize];
+    char about[64];
     if (::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUTBOX, about, sizeof about) > 0) {
       ::AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
       ::AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about);

@@ -43,6 +43,7 @@ private:
   HICON m_hIcon;
   CEdit m_editLog;
   int m_nPowerSave = -1;
+  // Owned: replaced by each detection, destroyed with the dialog.
   PowerSaveSlot m_pPowerSaveOp;
   // Set on the dialog's thread only: from the start of the first scan until
   // the worker's done message arrives.
