@@ -72,4 +72,5 @@ typedef void* (*KelvaneResolver)(void* context, const char* name);
 
 // Fills `table` by name through `resolve`, in binding order; returns how many
 // names resolved. Unresolved entries are set to null.
-std::size_t KelvaneBindEntryPoints(KelvaneEntryPoints& table, KelvaneResolver resolve, void* context);
+std::size_t KelvaneBindEntryPoints(KelvaneEntryPoints& table, KelvaneResolver resolve,
+                                   void* context);

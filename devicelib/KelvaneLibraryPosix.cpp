@@ -8,11 +8,15 @@ namespace {
 
 void* g_kelvaneModule = nullptr;
 
-void* ResolveExport(void* module, const char* name) { return dlsym(module, name); }
+void* ResolveExport(void* module, const char* name) {
+  return dlsym(module, name);
+}
 
 } // namespace
 
-bool KelvaneIsLoaded() { return g_kelvaneModule != nullptr; }
+bool KelvaneIsLoaded() {
+  return g_kelvaneModule != nullptr;
+}
 
 bool KelvaneLoad(const char* path) {
   if (g_kelvaneModule != nullptr)

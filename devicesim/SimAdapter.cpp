@@ -73,7 +73,9 @@ uint32_t SimAdapter::ImageCapacity() const {
   return Contains(Firmware(), "7500") ? kImageCapacity7500 : kImageCapacity7420;
 }
 
-int SimAdapter::GetPLCType() { return LoadProfile() ? m_profile.family : 0; }
+int SimAdapter::GetPLCType() {
+  return LoadProfile() ? m_profile.family : 0;
+}
 
 int SimAdapter::GetLocalDevInfo(unsigned char* record) {
   if (!Usable())
@@ -102,7 +104,7 @@ bool SimAdapter::LoadImage(std::vector<uint8_t>& image) {
     if (!profile.image.empty())
       return false;
     const std::string firmware = Firmware();
-    layout = Contains(firmware, "7500") ? "7500"
+    layout = Contains(firmware, "7500")   ? "7500"
              : Contains(firmware, "1.0.") ? "7420-1.3"
                                           : "7420-1.4";
   }
@@ -170,8 +172,8 @@ int SimAdapter::BrcmGetParam(unsigned char* reply, int param) {
 int SimAdapter::BrcmSetParam(const unsigned char* request) {
   if (!Usable())
     return 0;
-  const int param = request[BrcmParamRequest::kParamOffset] |
-                    request[BrcmParamRequest::kParamOffset + 1] << 8;
+  const int param =
+      request[BrcmParamRequest::kParamOffset] | request[BrcmParamRequest::kParamOffset + 1] << 8;
   const std::size_t size = request[BrcmParamRequest::kElementSizeOffset];
   const std::size_t count = request[BrcmParamRequest::kElementCountOffset] |
                             request[BrcmParamRequest::kElementCountOffset + 1] << 8;
@@ -184,7 +186,7 @@ int SimAdapter::BrcmSetParam(const unsigned char* request) {
   stored[BrcmParamReply::kElementCountOffset] = request[BrcmParamRequest::kElementCountOffset];
   stored[BrcmParamReply::kElementCountOffset + 1] =
       request[BrcmParamRequest::kElementCountOffset + 1];
-  std::memcpy(stored.data() + BrcmParamReply::kDataOffset,
-              request + BrcmParamRequest::kDataOffset, size * count);
+  std::memcpy(stored.data() + BrcmParamReply::kDataOffset, request + BrcmParamRequest::kDataOffset,
+              size * count);
   return StoreParam(stored) ? 1 : 0;
 }

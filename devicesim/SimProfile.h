@@ -7,14 +7,14 @@
 
 struct SimProfile {
   int family = 1;
-  std::string firmware;   // empty: the built-in default text
-  std::string image;      // empty: the image lives in memory
-  std::string create;     // layout of an image made when none exists yet
-  std::string param41;    // empty: the parameter lives in memory
+  std::string firmware; // empty: the built-in default text
+  std::string image;    // empty: the image lives in memory
+  std::string create;   // layout of an image made when none exists yet
+  std::string param41;  // empty: the parameter lives in memory
   bool powerSaveOn = false;
   std::vector<std::string> fail;
   int delayMs = 0;
-  std::string trace;      // empty: no trace
+  std::string trace; // empty: no trace
 
   bool Fails(const char* entryPoint) const;
 };

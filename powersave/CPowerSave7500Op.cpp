@@ -18,7 +18,6 @@ uint16_t CPowerSave7500Op::GetPowerSave() {
 bool CPowerSave7500Op::SetPowerSave(uint16_t value) {
   if (value > 1 || g_kelvane.ResetLocalDev == nullptr || g_kelvane.WriteLocalPIB == nullptr)
     return false;
-  return QcaFetchImage(m_image) &&
-         PowerSaveEdit7500(m_pibHandle, m_image, kImageCapacity, value) &&
+  return QcaFetchImage(m_image) && PowerSaveEdit7500(m_pibHandle, m_image, kImageCapacity, value) &&
          QcaWriteImage(m_image, m_pibHandle.writeLength);
 }

@@ -96,8 +96,7 @@ bool Seal(const CPibView& view, PibHandle& handle, uint8_t* image, uint32_t capa
 
 } // namespace
 
-uint16_t PowerSaveRead(const CPibView& view, PibHandle& handle, uint8_t* image,
-                       uint32_t capacity) {
+uint16_t PowerSaveRead(const CPibView& view, PibHandle& handle, uint8_t* image, uint32_t capacity) {
   uint16_t mode = 0;
   if (view.PibOpen(handle, image, capacity) != kPibOk ||
       view.PibGetPowerSaveMode(handle, mode) != kPibOk)

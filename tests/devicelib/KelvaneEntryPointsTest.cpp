@@ -9,7 +9,9 @@
 
 namespace {
 
-int StalePib(unsigned char*) { return 7; }
+int StalePib(unsigned char*) {
+  return 7;
+}
 
 // Resolves every name in `context`'s set to a distinct address and records the
 // order in which names were asked for.

@@ -214,9 +214,9 @@ TEST_P(KelvaneSimQca, SwitchesAFreshImageBothWays) {
   ASSERT_TRUE(slot->SetPowerSave(0));
   EXPECT_EQ(FileState(), 0);
   EXPECT_EQ(ChangedOutsidePowerSaveFields(layoutOf, created, Image()), "");
-  EXPECT_NE(Read("trace.log").find("WriteLocalPIB " + std::to_string(layoutOf.WriteLength()) +
-                                   " 1\n"),
-            std::string::npos);
+  EXPECT_NE(
+      Read("trace.log").find("WriteLocalPIB " + std::to_string(layoutOf.WriteLength()) + " 1\n"),
+      std::string::npos);
 }
 
 TEST_P(KelvaneSimQca, AFailingEntryPointLeavesTheImageAsItWas) {

@@ -23,7 +23,9 @@ struct Variant {
   bool resets; // a reset follows the write
 };
 
-template <typename Op> std::unique_ptr<CPowerSaveOp> Make() { return std::make_unique<Op>(); }
+template <typename Op> std::unique_ptr<CPowerSaveOp> Make() {
+  return std::make_unique<Op>();
+}
 
 const Variant kVariants[] = {
     {"74201D3", kPibLayout74201D3, Pib74201D3View, Make<CPowerSave74201D3Op>, true},
@@ -38,7 +40,8 @@ protected:
   }
 
   std::string ExpectedCalls() const {
-    std::string calls = "GetLocalPIB, WriteLocalPIB " + std::to_string(builder.WriteLength()) + " 1";
+    std::string calls =
+        "GetLocalPIB, WriteLocalPIB " + std::to_string(builder.WriteLength()) + " 1";
     return GetParam().resets ? calls + ", ResetLocalDev 0" : calls;
   }
 
@@ -178,8 +181,8 @@ TEST_P(QcaPowerSave, AnEditThatWouldNotVerifyAgainIsNotWritten) {
 TEST_P(QcaPowerSave, AFailedWriteIsFalseAndNotFollowedByAReset) {
   fake.writePibResult = 0;
   EXPECT_FALSE(op->SetPowerSave(1));
-  EXPECT_EQ(fake.CallsText(), "GetLocalPIB, WriteLocalPIB " +
-                                  std::to_string(builder.WriteLength()) + " 1");
+  EXPECT_EQ(fake.CallsText(),
+            "GetLocalPIB, WriteLocalPIB " + std::to_string(builder.WriteLength()) + " 1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, QcaPowerSave, ::testing::ValuesIn(kVariants),

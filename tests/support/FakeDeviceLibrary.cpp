@@ -7,7 +7,9 @@ FakeDeviceLibrary* FakeDeviceLibrary::current = nullptr;
 
 namespace {
 
-FakeDeviceLibrary& Fake() { return *FakeDeviceLibrary::current; }
+FakeDeviceLibrary& Fake() {
+  return *FakeDeviceLibrary::current;
+}
 
 int FakeGetPLCType() {
   Fake().calls.push_back("GetPLCType");

@@ -24,16 +24,16 @@ public:
 
   int plcType = 1;
   int devInfoResult = 1;
-  std::string firmware;          // written at byte 105 of the device record
+  std::string firmware; // written at byte 105 of the device record
   int getPibResult = 1;
-  std::vector<uint8_t> image;    // copied into the caller's buffer by GetLocalPIB
+  std::vector<uint8_t> image; // copied into the caller's buffer by GetLocalPIB
   int writePibResult = 1;
-  std::vector<uint8_t> written;  // what WriteLocalPIB was given
+  std::vector<uint8_t> written; // what WriteLocalPIB was given
   int resetResult = 1;
   int getParamResult = 1;
-  std::vector<uint8_t> param;    // copied into the 1500-byte reply by BrcmGetParam
+  std::vector<uint8_t> param; // copied into the 1500-byte reply by BrcmGetParam
   int setParamResult = 1;
-  std::vector<uint8_t> request;  // the 1498-byte request BrcmSetParam was given
+  std::vector<uint8_t> request; // the 1498-byte request BrcmSetParam was given
 
   static FakeDeviceLibrary* current;
 };

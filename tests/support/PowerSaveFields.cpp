@@ -18,8 +18,7 @@ bool MayChange(const NvmImageBuilder& b, uint32_t at) {
   return Within(at, pib + l.powerSaveMode, 2) ||
          Within(at, pib + l.powerSaveBlock, kPibPowerSaveBlockSize) ||
          Within(at, pib + l.entryListA, listLength) || Within(at, pib + l.entryListB, listLength) ||
-         (l.controlWord != 0 && Within(at, pib + l.controlWord, 4)) ||
-         at == pib + l.controlByte;
+         (l.controlWord != 0 && Within(at, pib + l.controlWord, 4)) || at == pib + l.controlByte;
 }
 
 } // namespace

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "PowerSaveFields.h"
 #include "nvm/LittleEndian.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
-#include "PowerSaveFields.h"
 
 namespace {
 
@@ -118,7 +118,9 @@ TEST_F(Pibtool, UsageErrorsExitTwo) {
 
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 TEST_F(Pibtool, SetSwitchesEachLayoutAndTouchesOnlyItsFields) {
   for (const char* layout : {"7420-1.3", "7420-1.4", "7500"}) {
