@@ -46,11 +46,6 @@ void ExpectImage(const Layout& layout, const SimCase& sim, const char* state) {
   EXPECT_EQ(got.substr(0, got.find_first_of("\r\n")), state);
 }
 
-size_t CountPrefix(const std::vector<std::string>& trace, const std::string& prefix) {
-  return std::count_if(trace.begin(), trace.end(),
-                       [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
-}
-
 class Qca : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(Qca, ReadsOffThenSwitchesOnAndOffAgain) {
@@ -75,10 +70,9 @@ TEST_P(Qca, ReadsOffThenSwitchesOnAndOffAgain) {
   EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save success!");
   ExpectImage(layout, sim, "off");
 
-  const std::vector<std::string> trace = sim.Trace();
-  EXPECT_EQ(CountPrefix(trace, "WriteLocalPIB "), 2u);
-  EXPECT_EQ(CountPrefix(trace, "ResetLocalDev 0"), layout.resets ? 2u : 0u);
-  EXPECT_EQ(CountPrefix(trace, "OVERLAP"), 0u);
+  EXPECT_EQ(sim.TraceCount("WriteLocalPIB "), 2u);
+  EXPECT_EQ(sim.TraceCount("ResetLocalDev 0"), layout.resets ? 2u : 0u);
+  EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
 }
 
 TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
@@ -93,7 +87,7 @@ TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
   ostrel.Click(IDOK);
   EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save fail!");
   EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), before);
-  EXPECT_EQ(CountPrefix(sim.Trace(), "ResetLocalDev"), 0u);
+  EXPECT_EQ(sim.TraceCount("ResetLocalDev"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Qca, ::testing::ValuesIn(kLayouts),

@@ -53,6 +53,12 @@ std::vector<std::string> SimCase::Trace() const {
   return ReadLines(Path("trace.txt"));
 }
 
+std::size_t SimCase::TraceCount(const std::string& prefix) const {
+  const std::vector<std::string> trace = Trace();
+  return std::count_if(trace.begin(), trace.end(),
+                       [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+}
+
 std::string SimCase::BinFolder() {
   char path[MAX_PATH];
   const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);

@@ -15,6 +15,8 @@ public:
   // names trace.txt as the trace.
   std::string WriteProfile(const std::string& lines) const;
   std::vector<std::string> Trace() const;
+  // How many trace lines begin with `prefix`.
+  std::size_t TraceCount(const std::string& prefix) const;
 
   // The folder that holds Ostrel.exe, Kelvane.dll and pibtool.exe.
   static std::string BinFolder();
