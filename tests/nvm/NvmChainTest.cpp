@@ -91,6 +91,17 @@ TEST_F(NvmChainTest, UpdateMakesAnEditedImagePassAgain) {
   EXPECT_TRUE(NvmVerifyChain(again));
 }
 
+TEST_F(NvmChainTest, HeadersThatOverlapCanStaySealedWrongAfterAnUpdate) {
+  // The second header starts inside the first, so renewing its checksums
+  // changes bytes the first header's checksum covers: the update succeeds, but
+  // the chain no longer verifies, which is why callers open the image again.
+  NvmPutHeader(image, 0, 500, 64, 46, 0);
+  NvmPutHeader(image, 46, 600, 64, kNvmChainEnd, 0);
+  image[600] ^= 1;
+  EXPECT_TRUE(Update());
+  EXPECT_FALSE(Verify());
+}
+
 TEST_F(NvmChainTest, UpdateStopsAtBadHeaderAfterRewritingEarlierOnes) {
   NvmPutHeader(image, 0, 96, 64, 200, kNvmChainEnd);
   NvmPutHeader(image, 200, 300, 64, 400, 0);
