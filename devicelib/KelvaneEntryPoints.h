@@ -2,9 +2,12 @@
 // The entry points of the powerline device library, Kelvane.dll, as the program
 // binds them: one process-wide table, filled once when the library is loaded.
 //
-// Calling convention: every entry point is a plain C function (cdecl) exported
-// under its undecorated name. An entry point that did not resolve stays null,
-// and every caller treats a null pointer as a call that returned 0.
+// Each entry point is a C function exported under its undecorated name. The
+// types below give its arguments and result only: whether a build of the
+// library removes its own arguments (__stdcall) or leaves them to the caller
+// (cdecl) cannot be told from outside, so nothing calls through these pointers
+// but the call functions of KelvaneCalls.h. An entry point that did not
+// resolve stays null.
 
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +29,6 @@ typedef int (*PFN_BrcmGetParam)(unsigned char* reply, int param);
 typedef int (*PFN_BrcmSetParam)(unsigned char* request);
 }
 
-constexpr std::size_t kDeviceRecordSize = 268;
-constexpr std::size_t kDeviceRecordFirmwareOffset = 105;
 constexpr std::size_t kKelvaneEntryPointCount = 26;
 
 // Fields in binding order. Seven are called; the other nineteen are bound and
@@ -64,7 +65,7 @@ struct KelvaneEntryPoints {
 // The exported names, in binding order.
 extern const char* const kKelvaneEntryPointNames[kKelvaneEntryPointCount];
 
-// The process-wide table. Tests may fill it with fakes.
+// The process-wide table, filled by KelvaneLoad. Tests may fill it with fakes.
 extern KelvaneEntryPoints g_kelvane;
 
 // Looks one exported name up; returns null when it does not resolve.

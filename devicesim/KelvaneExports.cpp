@@ -1,5 +1,8 @@
-// The simulated device library's exported entry points: plain C functions under
-// their undecorated names, as the program binds them.
+// The simulated device library's exported entry points: C functions under
+// their undecorated names, as the program binds them. The Windows build comes
+// in two kinds, as the real library may: entry points that leave their
+// arguments to the caller (cdecl), and, with KELVANE_SIM_STDCALL, entry points
+// that remove them themselves (__stdcall, exported without decoration).
 //
 // Every call is traced, delayed and failed as the profile says. A call that
 // starts while another is still running is recorded as an overlap before it
@@ -19,6 +22,11 @@
 #define KELVANE_EXPORT extern "C" __declspec(dllexport)
 #else
 #define KELVANE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+#ifdef KELVANE_SIM_STDCALL
+#define KELVANE_CALL __stdcall
+#else
+#define KELVANE_CALL
 #endif
 
 namespace {
@@ -57,35 +65,35 @@ template <typename Action> int Call(const char* name, const std::string& args, A
 
 } // namespace
 
-KELVANE_EXPORT int GetPLCType(void) {
+KELVANE_EXPORT int KELVANE_CALL GetPLCType(void) {
   return Call("GetPLCType", "", [] {
     const int family = g_adapter.GetPLCType();
     return g_adapter.Profile().Fails("GetPLCType") ? 0 : family;
   });
 }
 
-KELVANE_EXPORT int GetLocalDevInfo(unsigned char* record) {
+KELVANE_EXPORT int KELVANE_CALL GetLocalDevInfo(unsigned char* record) {
   return Call("GetLocalDevInfo", "", [=] { return g_adapter.GetLocalDevInfo(record); });
 }
 
-KELVANE_EXPORT int GetLocalPIB(unsigned char* image) {
+KELVANE_EXPORT int KELVANE_CALL GetLocalPIB(unsigned char* image) {
   return Call("GetLocalPIB", "", [=] { return g_adapter.GetLocalPIB(image); });
 }
 
-KELVANE_EXPORT int WriteLocalPIB(unsigned char* image, uint32_t length, int mode) {
+KELVANE_EXPORT int KELVANE_CALL WriteLocalPIB(unsigned char* image, uint32_t length, int mode) {
   return Call("WriteLocalPIB", std::to_string(length) + " " + std::to_string(mode),
               [=] { return g_adapter.WriteLocalPIB(image, length); });
 }
 
-KELVANE_EXPORT int ResetLocalDev(int mode) {
+KELVANE_EXPORT int KELVANE_CALL ResetLocalDev(int mode) {
   return Call("ResetLocalDev", std::to_string(mode), [] { return g_adapter.ResetLocalDev(); });
 }
 
-KELVANE_EXPORT int BrcmGetParam(unsigned char* reply, int param) {
+KELVANE_EXPORT int KELVANE_CALL BrcmGetParam(unsigned char* reply, int param) {
   return Call("BrcmGetParam", std::to_string(param),
               [=] { return g_adapter.BrcmGetParam(reply, param); });
 }
 
-KELVANE_EXPORT int BrcmSetParam(unsigned char* request) {
+KELVANE_EXPORT int KELVANE_CALL BrcmSetParam(unsigned char* request) {
   return Call("BrcmSetParam", "", [=] { return g_adapter.BrcmSetParam(request); });
 }

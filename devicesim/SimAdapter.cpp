@@ -1,9 +1,9 @@
 #include "devicesim/SimAdapter.h"
 
+#include "devicelib/BrcmParam.h"
 #include "devicelib/KelvaneEntryPoints.h"
 #include "devicesim/SimFile.h"
 #include "nvm/NvmImageBuilder.h"
-#include "powersave/BrcmParam.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,9 +11,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr uint32_t kImageCapacity7420 = 16384;
-constexpr uint32_t kImageCapacity7500 = 32768;
 
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -24,6 +21,26 @@ bool Contains(const std::string& text, const char* part) {
 std::vector<uint8_t> DefaultParam(bool powerSaveOn) {
   return {0x01, 0x02, 0x02, 0x00, 0x01, static_cast<uint8_t>(powerSaveOn ? 0x80 : 0x00),
           0x34, 0x12};
+}
+
+// Adapter state lives in the file the profile names or, when it names none,
+// in memory for the process's life. False when there is none yet.
+bool LoadState(const std::string& path, const std::vector<uint8_t>& memory,
+               std::vector<uint8_t>& bytes) {
+  if (!path.empty())
+    return SimReadFile(path, bytes);
+  if (memory.empty())
+    return false;
+  bytes = memory;
+  return true;
+}
+
+bool StoreState(const std::string& path, std::vector<uint8_t>& memory,
+                const std::vector<uint8_t>& bytes) {
+  if (!path.empty())
+    return SimReplaceFile(path, bytes);
+  memory = bytes;
+  return true;
 }
 
 } // namespace
@@ -65,12 +82,21 @@ bool SimAdapter::Usable() {
   return m_usable;
 }
 
+DeviceRecord SimAdapter::Record() const {
+  DeviceRecord record;
+  record.SetFirmware(m_profile.firmware.empty() ? kSimDefaultFirmware : m_profile.firmware);
+  return record;
+}
+
+// The text exactly as the program reads it from the record, so that both
+// sides agree on the chip and so on the size of the image buffer.
 std::string SimAdapter::Firmware() const {
-  return m_profile.firmware.empty() ? kSimDefaultFirmware : m_profile.firmware;
+  return std::string(Record().Firmware());
 }
 
 uint32_t SimAdapter::ImageCapacity() const {
-  return Contains(Firmware(), "7500") ? kImageCapacity7500 : kImageCapacity7420;
+  return Contains(Firmware(), "7500") ? kPibLayout7500.imageCapacity
+                                      : kPibLayout74201D4.imageCapacity;
 }
 
 int SimAdapter::GetPLCType() {
@@ -80,23 +106,14 @@ int SimAdapter::GetPLCType() {
 int SimAdapter::GetLocalDevInfo(unsigned char* record) {
   if (!Usable())
     return 0;
-  std::memset(record, 0, kDeviceRecordSize);
-  // The text fills the record up to its last byte; a text that long has no NUL.
-  const std::string firmware = Firmware();
-  const std::size_t room = kDeviceRecordSize - kDeviceRecordFirmwareOffset;
-  std::memcpy(record + kDeviceRecordFirmwareOffset, firmware.data(),
-              std::min(firmware.size(), room));
+  std::memcpy(record, Record().bytes, DeviceRecord::kSize);
   return 1;
 }
 
 bool SimAdapter::LoadImage(std::vector<uint8_t>& image) {
   const SimProfile& profile = m_profile;
-  if (!profile.image.empty() && SimReadFile(profile.image, image))
+  if (LoadState(profile.image, m_memoryImage, image))
     return true;
-  if (profile.image.empty() && !m_memoryImage.empty()) {
-    image = m_memoryImage;
-    return true;
-  }
   // No image yet: make one of the profile's layout, or for the built-in
   // adapter the layout its firmware text names.
   std::string layout = profile.create;
@@ -112,11 +129,7 @@ bool SimAdapter::LoadImage(std::vector<uint8_t>& image) {
 }
 
 bool SimAdapter::StoreImage(const std::vector<uint8_t>& image) {
-  if (m_profile.image.empty()) {
-    m_memoryImage = image;
-    return true;
-  }
-  return SimReplaceFile(m_profile.image, image);
+  return StoreState(m_profile.image, m_memoryImage, image);
 }
 
 int SimAdapter::GetLocalPIB(unsigned char* image) {
@@ -141,22 +154,14 @@ int SimAdapter::WriteLocalPIB(const unsigned char* image, uint32_t length) {
 }
 
 bool SimAdapter::LoadParam(std::vector<uint8_t>& param) {
-  if (!m_profile.param41.empty() && SimReadFile(m_profile.param41, param))
+  if (LoadState(m_profile.param41, m_memoryParam, param))
     return true;
-  if (m_profile.param41.empty() && !m_memoryParam.empty()) {
-    param = m_memoryParam;
-    return true;
-  }
   param = DefaultParam(m_profile.powerSaveOn);
   return StoreParam(param);
 }
 
 bool SimAdapter::StoreParam(const std::vector<uint8_t>& param) {
-  if (m_profile.param41.empty()) {
-    m_memoryParam = param;
-    return true;
-  }
-  return SimReplaceFile(m_profile.param41, param);
+  return StoreState(m_profile.param41, m_memoryParam, param);
 }
 
 int SimAdapter::BrcmGetParam(unsigned char* reply, int param) {

@@ -2,6 +2,7 @@
 // One simulated local adapter: the state behind the simulated device library.
 // Not thread-safe; the exported entry points serialise calls into it.
 
+#include "devicelib/DeviceRecord.h"
 #include "devicesim/SimProfile.h"
 
 #include <cstdint>
@@ -26,6 +27,7 @@ public:
 
 private:
   bool LoadProfile();
+  DeviceRecord Record() const;
   std::string Firmware() const;
   uint32_t ImageCapacity() const;
   bool LoadImage(std::vector<uint8_t>& image);

@@ -1,6 +1,6 @@
 #include "devicesim/SimFile.h"
 
-#include "tools/ReplaceFile.h"
+#include "files/ReplaceFile.h"
 
 #include <cstdio>
 

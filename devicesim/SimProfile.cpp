@@ -1,5 +1,7 @@
 #include "devicesim/SimProfile.h"
 
+#include "devicelib/DeviceRecord.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -81,6 +83,12 @@ bool ParseSimProfile(const std::string& text, const std::string& folder, SimProf
         return false;
       }
     } else if (key == "firmware") {
+      // Longer text would not fit the device record the program reads.
+      if (value.size() > DeviceRecord::kFirmwareMaxLength) {
+        error = where + "firmware must be at most " +
+                std::to_string(DeviceRecord::kFirmwareMaxLength) + " characters";
+        return false;
+      }
       parsed.firmware = value;
     } else if (key == "image") {
       parsed.image = Resolve(folder, value);

@@ -1,5 +1,7 @@
 #include "framework/CDialog.h"
 
+#include "framework/CWinApp.h"
+
 #include <iterator>
 
 namespace {
@@ -45,9 +47,19 @@ const MessageMapEntry* AfxFindMessageEntry(const MessageMap* map, UINT message, 
 }
 
 INT_PTR CDialog::DoModal() {
-  HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
-  return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), parent,
+  return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), Owner(),
                            &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+HWND CDialog::Owner() const {
+  if (m_pParentWnd != nullptr)
+    return m_pParentWnd->m_hWnd;
+  // With no parent given, the application's main window owns the dialog and
+  // stays disabled while it runs, so nothing behind the dialog can be used.
+  const CWinApp* app = AfxGetApp();
+  if (app == nullptr || app->m_pMainWnd == nullptr || app->m_pMainWnd == this)
+    return nullptr;
+  return app->m_pMainWnd->m_hWnd;
 }
 
 void CDialog::EndDialog(int result) const {

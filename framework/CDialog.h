@@ -12,7 +12,8 @@ public:
       : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
 
   // Runs the dialog until EndDialog; returns its result, or -1 when the
-  // dialog could not be created.
+  // dialog could not be created. Its owner, the parent given or else the
+  // application's main window, is disabled meanwhile.
   INT_PTR DoModal();
   void EndDialog(int result) const;
   // Runs the data exchange: save direction when `bSaveAndValidate`.
@@ -33,6 +34,7 @@ protected:
   static const MessageMap messageMap;
 
 private:
+  HWND Owner() const;
   static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 

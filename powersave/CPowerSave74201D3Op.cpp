@@ -1,7 +1,6 @@
 #include "powersave/CPowerSave74201D3Op.h"
 
 #include "powersave/PowerSaveEdit.h"
-#include "powersave/QcaDevice.h"
 
 CPowerSave74201D3Op::~CPowerSave74201D3Op() {
   m_pibHandle.pib = nullptr;
@@ -9,16 +8,20 @@ CPowerSave74201D3Op::~CPowerSave74201D3Op() {
 }
 
 uint16_t CPowerSave74201D3Op::GetPowerSave() {
-  if (!QcaFetchImage(m_image))
+  if (KelvaneGetLocalPIB(m_image) == 0)
     return 2;
   return PowerSaveRead(Pib74201D3View, m_pibHandle, m_image, kImageCapacity);
 }
 
 bool CPowerSave74201D3Op::SetPowerSave(uint16_t value) {
-  if (value > 1 || !QcaFetchImage(m_image) ||
-      !PowerSaveEdit7420(Pib74201D3View, m_pibHandle, m_image, kImageCapacity, value) ||
-      !QcaWriteImage(m_image, m_pibHandle.writeLength))
+  return value <= 1 && KelvaneGetLocalPIB(m_image) != 0 &&
+         PowerSaveEdit7420(Pib74201D3View, m_pibHandle, m_image, kImageCapacity, value) &&
+         WriteBack(m_image, m_pibHandle.writeLength);
+}
+
+bool CPowerSave74201D3Op::WriteBack(uint8_t* image, uint16_t writeLength) {
+  if (KelvaneWriteLocalPIB(image, writeLength) == 0)
     return false;
-  QcaResetDevice();
+  KelvaneResetLocalDev();
   return true;
 }

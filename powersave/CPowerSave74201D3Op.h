@@ -1,4 +1,5 @@
 #pragma once
+#include "devicelib/KelvaneCalls.h"
 #include "nvm/PibHandle.h"
 #include "powersave/CPowerSaveOp.h"
 
@@ -8,15 +9,20 @@
 // successful write when the library offers one; its outcome does not count.
 class CPowerSave74201D3Op : public CPowerSaveOp {
 public:
+  // The image this class reads, checks and writes lies within the first 16384 bytes.
   static constexpr uint32_t kImageCapacity = 16384;
 
   CPowerSave74201D3Op() = default;
   ~CPowerSave74201D3Op() override;
   uint16_t GetPowerSave() override;
   bool SetPowerSave(uint16_t value) override;
+  // Hands an edited image back and resets the adapter by this class's rule.
+  static bool WriteBack(uint8_t* image, uint16_t writeLength);
 
 private:
-  // The adapter's NVM image, fetched afresh by every operation and edited in place.
-  uint8_t m_image[kImageCapacity] = {};
+  // The adapter's NVM image, fetched afresh by every operation and edited in
+  // place. A strategy kept from an earlier detection may meet a larger image
+  // than its own, so the buffer takes the largest the library hands over.
+  uint8_t m_image[kNvmImageBufferSize] = {};
   PibHandle m_pibHandle;
 };

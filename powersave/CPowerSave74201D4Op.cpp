@@ -1,7 +1,6 @@
 #include "powersave/CPowerSave74201D4Op.h"
 
 #include "powersave/PowerSaveEdit.h"
-#include "powersave/QcaDevice.h"
 
 CPowerSave74201D4Op::~CPowerSave74201D4Op() {
   m_pibHandle.pib = nullptr;
@@ -9,13 +8,17 @@ CPowerSave74201D4Op::~CPowerSave74201D4Op() {
 }
 
 uint16_t CPowerSave74201D4Op::GetPowerSave() {
-  if (!QcaFetchImage(m_image))
+  if (KelvaneGetLocalPIB(m_image) == 0)
     return 2;
   return PowerSaveRead(Pib74201D4View, m_pibHandle, m_image, kImageCapacity);
 }
 
 bool CPowerSave74201D4Op::SetPowerSave(uint16_t value) {
-  return value <= 1 && QcaFetchImage(m_image) &&
+  return value <= 1 && KelvaneGetLocalPIB(m_image) != 0 &&
          PowerSaveEdit7420(Pib74201D4View, m_pibHandle, m_image, kImageCapacity, value) &&
-         QcaWriteImage(m_image, m_pibHandle.writeLength) && QcaResetDevice();
+         WriteBack(m_image, m_pibHandle.writeLength);
+}
+
+bool CPowerSave74201D4Op::WriteBack(uint8_t* image, uint16_t writeLength) {
+  return KelvaneWriteLocalPIB(image, writeLength) != 0 && KelvaneResetLocalDev() != 0;
 }

@@ -1,8 +1,14 @@
 #include "powersave/CPowerSave7500Op.h"
 
-#include "devicelib/KelvaneEntryPoints.h"
 #include "powersave/PowerSaveEdit.h"
-#include "powersave/QcaDevice.h"
+
+namespace {
+// A change needs both write-side entry points, though no reset follows it.
+bool WriteSideBound() {
+  return KelvaneIsBound(&KelvaneEntryPoints::ResetLocalDev) &&
+         KelvaneIsBound(&KelvaneEntryPoints::WriteLocalPIB);
+}
+} // namespace
 
 CPowerSave7500Op::~CPowerSave7500Op() {
   m_pibHandle.pib = nullptr;
@@ -10,14 +16,17 @@ CPowerSave7500Op::~CPowerSave7500Op() {
 }
 
 uint16_t CPowerSave7500Op::GetPowerSave() {
-  if (!QcaFetchImage(m_image))
+  if (KelvaneGetLocalPIB(m_image) == 0)
     return 2;
   return PowerSaveRead(Pib7500View, m_pibHandle, m_image, kImageCapacity);
 }
 
 bool CPowerSave7500Op::SetPowerSave(uint16_t value) {
-  if (value > 1 || g_kelvane.ResetLocalDev == nullptr || g_kelvane.WriteLocalPIB == nullptr)
-    return false;
-  return QcaFetchImage(m_image) && PowerSaveEdit7500(m_pibHandle, m_image, kImageCapacity, value) &&
-         QcaWriteImage(m_image, m_pibHandle.writeLength);
+  return value <= 1 && WriteSideBound() && KelvaneGetLocalPIB(m_image) != 0 &&
+         PowerSaveEdit7500(m_pibHandle, m_image, kImageCapacity, value) &&
+         WriteBack(m_image, m_pibHandle.writeLength);
+}
+
+bool CPowerSave7500Op::WriteBack(uint8_t* image, uint16_t writeLength) {
+  return WriteSideBound() && KelvaneWriteLocalPIB(image, writeLength) != 0;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "devicelib/KelvaneCalls.h"
 #include "nvm/PibHandle.h"
 #include "powersave/CPowerSaveOp.h"
 
@@ -14,9 +15,11 @@ public:
   ~CPowerSave7500Op() override;
   uint16_t GetPowerSave() override;
   bool SetPowerSave(uint16_t value) override;
+  // Hands an edited image back and resets the adapter by this class's rule.
+  static bool WriteBack(uint8_t* image, uint16_t writeLength);
 
 private:
   // The adapter's NVM image, fetched afresh by every operation and edited in place.
-  uint8_t m_image[kImageCapacity] = {};
+  uint8_t m_image[kNvmImageBufferSize] = {};
   PibHandle m_pibHandle;
 };

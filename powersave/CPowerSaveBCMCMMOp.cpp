@@ -1,19 +1,17 @@
 #include "powersave/CPowerSaveBCMCMMOp.h"
 
-#include "devicelib/KelvaneEntryPoints.h"
-#include "powersave/BrcmParam.h"
+#include "devicelib/KelvaneCalls.h"
 
 #include <cstring>
 
 namespace {
 
 constexpr uint16_t kSwitchBit = 0x8000;
-// The new switch value, indexed by the argument of SetPowerSave.
-constexpr uint16_t kSwitchTable[2] = {0, 1};
+// The switch bit's new value, indexed by the argument of SetPowerSave.
+constexpr uint16_t kSwitchBitForValue[2] = {0, 1};
 
 bool ReadParam(BrcmParamReply& reply) {
-  return g_kelvane.BrcmGetParam != nullptr &&
-         g_kelvane.BrcmGetParam(reply.bytes, kBrcmPowerSaveParam) != 0;
+  return KelvaneBrcmGetParam(reply, kBrcmPowerSaveParam) != 0;
 }
 
 } // namespace
@@ -29,21 +27,24 @@ uint16_t CPowerSaveBCMCMMOp::GetPowerSave() {
 }
 
 bool CPowerSaveBCMCMMOp::SetPowerSave(uint16_t value) {
-  BrcmParamRequest request = {};
   if (value > 1)
     return false;
   BrcmParamReply reply = {};
   if (!ReadParam(reply))
     return false;
+  const uint16_t word = reply.FirstWord();
+  reply.SetFirstWord(
+      static_cast<uint16_t>((word & ~kSwitchBit) | (kSwitchBitForValue[value] << 15)));
+  return SendParam(reply);
+}
+
+bool CPowerSaveBCMCMMOp::SendParam(const BrcmParamReply& reply) {
   // A parameter whose data does not fit the request would be sent cut short
   // and corrupt the device's copy, so it is not written at all.
   const std::size_t length = reply.DataLength();
   if (length > BrcmParamRequest::kDataCapacity)
     return false;
-
-  const uint16_t word = reply.FirstWord();
-  reply.SetFirstWord(static_cast<uint16_t>((word & ~kSwitchBit) | (kSwitchTable[value] << 15)));
-
+  BrcmParamRequest request = {};
   request.bytes[BrcmParamRequest::kLeadOffset] = reply.Lead();
   request.bytes[BrcmParamRequest::kParamOffset] = kBrcmPowerSaveParam & 0xFF;
   request.bytes[BrcmParamRequest::kParamOffset + 1] = kBrcmPowerSaveParam >> 8;
@@ -52,6 +53,5 @@ bool CPowerSaveBCMCMMOp::SetPowerSave(uint16_t value) {
               &reply.bytes[BrcmParamReply::kElementCountOffset], 2);
   std::memcpy(&request.bytes[BrcmParamRequest::kDataOffset],
               &reply.bytes[BrcmParamReply::kDataOffset], length);
-
-  return g_kelvane.BrcmSetParam != nullptr && g_kelvane.BrcmSetParam(request.bytes) != 0;
+  return KelvaneBrcmSetParam(request) != 0;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "devicelib/BrcmParam.h"
 #include "powersave/CPowerSaveOp.h"
 
 // Broadcom chips: the power-save switch is bit 15 of the first 16-bit word of
@@ -7,4 +8,7 @@ class CPowerSaveBCMCMMOp : public CPowerSaveOp {
 public:
   uint16_t GetPowerSave() override;
   bool SetPowerSave(uint16_t value) override;
+  // Writes parameter 41 back whole with the reply's data; false without a
+  // call when the data does not fit the request.
+  static bool SendParam(const BrcmParamReply& reply);
 };

@@ -1,12 +1,11 @@
 #include "powersave/PowerSaveSelection.h"
 
-#include "devicelib/KelvaneEntryPoints.h"
+#include "devicelib/KelvaneCalls.h"
 #include "powersave/CPowerSave74201D3Op.h"
 #include "powersave/CPowerSave74201D4Op.h"
 #include "powersave/CPowerSave7500Op.h"
 #include "powersave/CPowerSaveBCMCMMOp.h"
 
-#include <cstring>
 #include <new>
 
 namespace {
@@ -18,25 +17,14 @@ template <typename Op> void Replace(PowerSaveSlot& slot) {
   slot.reset(new (std::nothrow) Op());
 }
 
-// Whether `part` occurs in the firmware text, which runs from byte 105 to the
-// first NUL or to the record's end, whichever comes first.
-bool FirmwareContains(const unsigned char (&record)[kDeviceRecordSize], const char* part) {
-  const char* text = reinterpret_cast<const char*>(record + kDeviceRecordFirmwareOffset);
-  const std::size_t room = kDeviceRecordSize - kDeviceRecordFirmwareOffset;
-  const void* nul = std::memchr(text, '\0', room);
-  const std::size_t length = nul != nullptr ? static_cast<const char*>(nul) - text : room;
-  const std::size_t partLength = std::strlen(part);
-  for (std::size_t at = 0; at + partLength <= length; ++at)
-    if (std::memcmp(text + at, part, partLength) == 0)
-      return true;
-  return false;
+bool FirmwareContains(const DeviceRecord& record, const char* part) {
+  return record.Firmware().find(part) != std::string_view::npos;
 }
 
 } // namespace
 
 uint8_t SelectPowerSaveOp(PowerSaveSlot& slot) {
-  const uint8_t family =
-      g_kelvane.GetPLCType != nullptr ? static_cast<uint8_t>(g_kelvane.GetPLCType()) : 0;
+  const auto family = static_cast<uint8_t>(KelvaneGetPLCType());
   if (family == kFamilyQca)
     SelectQcaPowerSaveOp(slot);
   else if (family == kFamilyBroadcom)
@@ -45,8 +33,8 @@ uint8_t SelectPowerSaveOp(PowerSaveSlot& slot) {
 }
 
 void SelectQcaPowerSaveOp(PowerSaveSlot& slot) {
-  unsigned char record[kDeviceRecordSize] = {};
-  if (g_kelvane.GetLocalDevInfo == nullptr || g_kelvane.GetLocalDevInfo(record) == 0)
+  DeviceRecord record = {};
+  if (KelvaneGetLocalDevInfo(record) == 0)
     return;
   if (FirmwareContains(record, "7500")) {
     Replace<CPowerSave7500Op>(slot);

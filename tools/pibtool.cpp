@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "files/ReplaceFile.h"
 #include "nvm/PibView.h"
 #include "powersave/PowerSaveEdit.h"
-#include "tools/ReplaceFile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The simulated device library, loaded and bound the way the program binds the
 // real one, driven through its profile.
 
-#include "devicelib/KelvaneEntryPoints.h"
+#include "devicelib/KelvaneCalls.h"
 #include "devicelib/KelvaneLibrary.h"
 #include "devicesim/SimFile.h"
 #include "nvm/NvmImageBuilder.h"
@@ -17,10 +17,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -89,33 +94,33 @@ TEST_F(KelvaneSim, ExportsTheSevenCalledEntryPoints) {
 
 TEST_F(KelvaneSim, BuiltInAdapterIsA7420WithFirmware11) {
   UsePath("");
-  EXPECT_EQ(g_kelvane.GetPLCType() & 0xFF, 1);
-  unsigned char record[kDeviceRecordSize];
-  ASSERT_NE(g_kelvane.GetLocalDevInfo(record), 0);
-  const std::string firmware(reinterpret_cast<const char*>(record + kDeviceRecordFirmwareOffset));
+  EXPECT_EQ(KelvaneGetPLCType() & 0xFF, 1);
+  DeviceRecord record;
+  ASSERT_NE(KelvaneGetLocalDevInfo(record), 0);
+  const std::string firmware(record.Firmware());
   EXPECT_NE(firmware.find("7420"), std::string::npos);
   EXPECT_NE(firmware.find("1.1."), std::string::npos);
 }
 
 TEST_F(KelvaneSim, ProfileIsReadAfreshAtEveryDetection) {
   UseProfile("family = 2\n");
-  EXPECT_EQ(g_kelvane.GetPLCType(), 2);
+  EXPECT_EQ(KelvaneGetPLCType(), 2);
   UseProfile("family = 0\n");
-  EXPECT_EQ(g_kelvane.GetPLCType(), 0);
+  EXPECT_EQ(KelvaneGetPLCType(), 0);
 }
 
 TEST_F(KelvaneSim, UnusableProfileMeansNoAdapter) {
   UseProfile("family = 2\nthis is not a setting\n");
-  EXPECT_EQ(g_kelvane.GetPLCType(), 0);
-  unsigned char reply[1500];
-  EXPECT_EQ(g_kelvane.BrcmGetParam(reply, 41), 0);
+  EXPECT_EQ(KelvaneGetPLCType(), 0);
+  BrcmParamReply reply;
+  EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 0);
   UsePath((m_dir / "missing.profile").string());
-  EXPECT_EQ(g_kelvane.GetPLCType(), 0);
+  EXPECT_EQ(KelvaneGetPLCType(), 0);
 }
 
 TEST_F(KelvaneSim, BroadcomParameterIsSwitchedInItsFileAndTraced) {
   UseProfile("family = 2\nparam41 = p41.bin\npowersave = on\ntrace = trace.log\n");
-  ASSERT_EQ(g_kelvane.GetPLCType(), 2);
+  ASSERT_EQ(KelvaneGetPLCType(), 2);
   CPowerSaveBCMCMMOp op;
   EXPECT_EQ(op.GetPowerSave(), 1);
   ASSERT_TRUE(op.SetPowerSave(0));
@@ -130,7 +135,7 @@ TEST_F(KelvaneSim, BroadcomParameterIsSwitchedInItsFileAndTraced) {
 
 TEST_F(KelvaneSim, FailingEntryPointsChangeNothing) {
   UseProfile("family = 2\nparam41 = p41.bin\nfail = BrcmSetParam\n");
-  ASSERT_EQ(g_kelvane.GetPLCType(), 2);
+  ASSERT_EQ(KelvaneGetPLCType(), 2);
   CPowerSaveBCMCMMOp op;
   ASSERT_EQ(op.GetPowerSave(), 0);
   const std::string before = Read("p41.bin");
@@ -138,24 +143,24 @@ TEST_F(KelvaneSim, FailingEntryPointsChangeNothing) {
   EXPECT_EQ(Read("p41.bin"), before);
 
   UseProfile("family = 2\nfail = GetPLCType\n");
-  EXPECT_EQ(g_kelvane.GetPLCType(), 0);
+  EXPECT_EQ(KelvaneGetPLCType(), 0);
 }
 
 TEST_F(KelvaneSim, RecordsCallsThatOverlap) {
   UseProfile("family = 2\ndelay_ms = 300\ntrace = trace.log\n");
-  ASSERT_EQ(g_kelvane.GetPLCType(), 2);
-  std::thread slow([] { g_kelvane.GetPLCType(); });
+  ASSERT_EQ(KelvaneGetPLCType(), 2);
+  std::thread slow([] { KelvaneGetPLCType(); });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  unsigned char reply[1500];
-  g_kelvane.BrcmGetParam(reply, 41);
+  BrcmParamReply reply;
+  KelvaneBrcmGetParam(reply, 41);
   slow.join();
   const std::string trace = Read("trace.log");
   EXPECT_NE(trace.find("OVERLAP BrcmGetParam\n"), std::string::npos) << trace;
 
   // Calls one after another are not overlaps.
   UseProfile("family = 2\ntrace = serial.log\n");
-  g_kelvane.GetPLCType();
-  g_kelvane.BrcmGetParam(reply, 41);
+  KelvaneGetPLCType();
+  KelvaneBrcmGetParam(reply, 41);
   EXPECT_EQ(Read("serial.log"), "GetPLCType\nBrcmGetParam 41\n");
 }
 
@@ -173,6 +178,11 @@ struct QcaCase {
   const char* layout;
   const char* firmware;
 };
+
+// The longest text a device record holds, with the chip named at its very end:
+// the program and the adapter both see it.
+const std::string kLongest7500Firmware =
+    std::string(DeviceRecord::kFirmwareMaxLength - 4, '-') + "7500";
 
 class KelvaneSimQca : public KelvaneSim, public ::testing::WithParamInterface<QcaCase> {
 protected:
@@ -237,26 +247,27 @@ TEST_P(KelvaneSimQca, AFailingEntryPointLeavesTheImageAsItWas) {
 INSTANTIATE_TEST_SUITE_P(Layouts, KelvaneSimQca,
                          ::testing::Values(QcaCase{"7420-1.3", "MAC-7420-1.0.12-SIM"},
                                            QcaCase{"7420-1.4", "MAC-7420-1.1.3-SIM"},
-                                           QcaCase{"7500", "MAC-7500-2.1.0-SIM"}),
+                                           QcaCase{"7500", "MAC-7500-2.1.0-SIM"},
+                                           QcaCase{"7500", kLongest7500Firmware.c_str()}),
                          [](const auto& info) {
                            std::string name = info.param.layout;
                            for (char& c : name)
                              if (c == '-' || c == '.')
                                c = '_';
-                           return "Layout" + name;
+                           return "Layout" + name + "_" + std::to_string(info.index);
                          });
 
 TEST_F(KelvaneSim, ImagesThatDoNotFitTheBufferAreRefused) {
   UseProfile("family = 1\nimage = big.nvm\n");
   std::ofstream(m_dir / "big.nvm", std::ios::binary) << std::string(16385, 'x');
-  ASSERT_EQ(g_kelvane.GetPLCType(), 1);
+  ASSERT_EQ(KelvaneGetPLCType(), 1);
   std::vector<unsigned char> buffer(16384);
-  EXPECT_EQ(g_kelvane.GetLocalPIB(buffer.data()), 0);
-  EXPECT_EQ(g_kelvane.WriteLocalPIB(buffer.data(), 0, 1), 0);
-  EXPECT_EQ(g_kelvane.WriteLocalPIB(buffer.data(), 16385, 1), 0);
+  EXPECT_EQ(KelvaneGetLocalPIB(buffer.data()), 0);
+  EXPECT_EQ(KelvaneWriteLocalPIB(buffer.data(), 0), 0);
+  EXPECT_EQ(KelvaneWriteLocalPIB(buffer.data(), 16385), 0);
   EXPECT_EQ(Read("big.nvm").size(), 16385u);
   UseProfile("family = 1\nimage = missing.nvm\n");
-  EXPECT_EQ(g_kelvane.GetLocalPIB(buffer.data()), 0) << "no image and nothing to create";
+  EXPECT_EQ(KelvaneGetLocalPIB(buffer.data()), 0) << "no image and nothing to create";
 }
 
 TEST_F(KelvaneSim, BuiltInAdapterKeepsItsImageInMemory) {
@@ -269,5 +280,40 @@ TEST_F(KelvaneSim, BuiltInAdapterKeepsItsImageInMemory) {
   EXPECT_EQ(slot->GetPowerSave(), 1);
   ASSERT_TRUE(slot->SetPowerSave(0));
 }
+
+#if defined(_WIN32) && defined(__i386__)
+// How many bytes of arguments `entry` removes from the stack itself when it is
+// called with one argument: 0 for cdecl, 4 for __stdcall.
+uint32_t ArgumentBytesRemoved(const void* entry) {
+  uint32_t moved;
+  __asm__ volatile("movl %%esp, %%esi\n\t"
+                   "pushl $0\n\t"
+                   "call *%1\n\t"
+                   "movl %%esp, %0\n\t"
+                   "subl %%esi, %0\n\t"
+                   "movl %%esi, %%esp"
+                   : "=&r"(moved)
+                   : "r"(entry)
+                   : "eax", "ecx", "edx", "esi", "memory", "cc");
+  return moved + 4;
+}
+
+TEST_F(KelvaneSim, TheStdcallBuildRemovesItsOwnArgumentsUnderPlainNames) {
+  const void* cdeclEntry = nullptr;
+  std::memcpy(&cdeclEntry, &g_kelvane.ResetLocalDev, sizeof cdeclEntry);
+  EXPECT_EQ(ArgumentBytesRemoved(cdeclEntry), 0u);
+
+  char exe[MAX_PATH];
+  const std::string path(exe, ::GetModuleFileNameA(nullptr, exe, sizeof exe));
+  const std::string stdcallDll = path.substr(0, path.find_last_of('\\')) + "\\stdcall\\Kelvane.dll";
+  HMODULE stdcallBuild = ::LoadLibraryA(stdcallDll.c_str());
+  ASSERT_NE(stdcallBuild, nullptr) << stdcallDll;
+  const void* stdcallEntry =
+      reinterpret_cast<const void*>(::GetProcAddress(stdcallBuild, "ResetLocalDev"));
+  ASSERT_NE(stdcallEntry, nullptr);
+  EXPECT_NE(stdcallEntry, cdeclEntry);
+  EXPECT_EQ(ArgumentBytesRemoved(stdcallEntry), 4u);
+}
+#endif
 
 } // namespace

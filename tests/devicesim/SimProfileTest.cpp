@@ -61,6 +61,10 @@ TEST(SimProfile, ErrorsNameTheLineAndLeaveTheProfileAlone) {
       {"powersave = yes\n", "line 1: powersave must be on or off"},
       {"delay_ms = -5\n", "line 1: delay_ms must be a number of milliseconds"},
       {"colour = blue\n", "line 1: unknown key 'colour'"},
+      // One character more than the device record holds.
+      {"firmware = 7420-1.1.0-.................................................................."
+       "......................................................................................\n",
+       "line 1: firmware must be at most 162 characters"},
   };
   for (const auto& c : cases) {
     SimProfile profile;

@@ -22,9 +22,11 @@ bool SwitchBit(const SimCase& sim) {
   return param.size() > 5 && (param[5] & 0x80) != 0;
 }
 
-TEST(Broadcom, ReadsOnThenSwitchesOffAndOnAgain) {
+class BroadcomBuilds : public ::testing::TestWithParam<LibraryBuild> {};
+
+TEST_P(BroadcomBuilds, ReadsOnThenSwitchesOffAndOnAgain) {
   SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("powersave = on")));
+  OstrelSession ostrel(SimCase::OstrelExe(GetParam()), sim.WriteProfile(Profile("powersave = on")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
   EXPECT_EQ(ostrel.Log(), kScannedOn);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
@@ -49,6 +51,10 @@ TEST(Broadcom, ReadsOnThenSwitchesOffAndOnAgain) {
   EXPECT_EQ(ostrel.Log(), kScannedOn);
   EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Broadcom, BroadcomBuilds,
+                         ::testing::Values(LibraryBuild::Cdecl, LibraryBuild::Stdcall),
+                         [](const auto& info) { return LibraryBuildName(info.param); });
 
 TEST(Broadcom, ReadsOffAndAScanResetsAClickedRadio) {
   SimCase sim;

@@ -79,7 +79,7 @@ TEST(Lifecycle, OkAndEnterApplyAndKeepTheDialogOpen) {
   EXPECT_EQ(ostrel.WaitForExit(500), -1);
 }
 
-TEST(Lifecycle, SystemMenuCommandsOpenTheAboutBoxWhichClosesBackToTheDialog) {
+TEST(Lifecycle, SystemMenuCommandsOpenTheAboutBoxModalToTheDialog) {
   SimCase sim;
   OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(kBroadcomOn));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
@@ -89,11 +89,14 @@ TEST(Lifecycle, SystemMenuCommandsOpenTheAboutBoxWhichClosesBackToTheDialog) {
     ostrel.PostSysCommand(command);
     HWND about = ostrel.WaitForWindow("About Ostrel");
     ASSERT_NE(about, nullptr) << command;
+    EXPECT_EQ(::GetWindow(about, GW_OWNER), ostrel.Dialog());
+    EXPECT_FALSE(::IsWindowEnabled(ostrel.Dialog())) << "the main dialog waits for the box";
     EXPECT_EQ(WindowText(::GetNextWindow(::GetDlgItem(about, IDOK), GW_HWNDPREV)),
               "Switches the adapter's power save");
     DWORD_PTR ignored = 0;
     ::SendMessageTimeoutA(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &ignored);
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(about); }));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(ostrel.Dialog()) != FALSE; }));
   }
   EXPECT_EQ(ostrel.Log(), kScannedOn);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 struct Layout {
@@ -46,12 +47,16 @@ void ExpectImage(const Layout& layout, const SimCase& sim, const char* state) {
   EXPECT_EQ(got.substr(0, got.find_first_of("\r\n")), state);
 }
 
-class Qca : public ::testing::TestWithParam<Layout> {};
+// Each layout against each build of the library.
+class Qca : public ::testing::TestWithParam<std::tuple<Layout, LibraryBuild>> {
+protected:
+  const Layout& layout = std::get<0>(GetParam());
+  const std::string exe = SimCase::OstrelExe(std::get<1>(GetParam()));
+};
 
 TEST_P(Qca, ReadsOffThenSwitchesOnAndOffAgain) {
-  const Layout& layout = GetParam();
   SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile(layout, "powersave = off")));
+  OstrelSession ostrel(exe, sim.WriteProfile(Profile(layout, "powersave = off")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
   EXPECT_EQ(ostrel.Log(), kScannedOff);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
@@ -76,9 +81,8 @@ TEST_P(Qca, ReadsOffThenSwitchesOnAndOffAgain) {
 }
 
 TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
-  const Layout& layout = GetParam();
   SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(),
+  OstrelSession ostrel(exe,
                        sim.WriteProfile(Profile(layout, "powersave = on\nfail = WriteLocalPIB")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
   ASSERT_EQ(ostrel.Log(), kScannedOn);
@@ -90,12 +94,15 @@ TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
   EXPECT_EQ(sim.TraceCount("ResetLocalDev"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, Qca, ::testing::ValuesIn(kLayouts),
-                         [](const ::testing::TestParamInfo<Layout>& info) {
-                           std::string name = info.param.name;
+INSTANTIATE_TEST_SUITE_P(Layouts, Qca,
+                         ::testing::Combine(::testing::ValuesIn(kLayouts),
+                                            ::testing::Values(LibraryBuild::Cdecl,
+                                                              LibraryBuild::Stdcall)),
+                         [](const auto& info) {
+                           std::string name = std::get<0>(info.param).name;
                            std::replace_if(
                                name.begin(), name.end(), [](char c) { return !isalnum(c); }, '_');
-                           return "L" + name;
+                           return "L" + name + "_" + LibraryBuildName(std::get<1>(info.param));
                          });
 
 TEST(Qca7420, FirmwareWithNeitherVersionHasNoSettingAndOkWritesNothing) {

@@ -66,6 +66,14 @@ std::string SimCase::BinFolder() {
   return folder.substr(0, folder.find_last_of("\\/"));
 }
 
+std::string SimCase::OstrelExe(LibraryBuild build) {
+  return BinFolder() + (build == LibraryBuild::Stdcall ? "\\stdcall" : "") + "\\Ostrel.exe";
+}
+
+const char* LibraryBuildName(LibraryBuild build) {
+  return build == LibraryBuild::Stdcall ? "stdcall" : "cdecl";
+}
+
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};

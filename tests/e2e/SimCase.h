@@ -3,6 +3,11 @@
 #include <string>
 #include <vector>
 
+// The two builds of the simulated library: entry points that leave their
+// arguments to the caller, and entry points that remove them themselves.
+enum class LibraryBuild { Cdecl, Stdcall };
+const char* LibraryBuildName(LibraryBuild build);
+
 // A folder of its own for one test: the simulated adapter's profile and the
 // files it names, and the programs under test beside it.
 class SimCase {
@@ -20,7 +25,8 @@ public:
 
   // The folder that holds Ostrel.exe, Kelvane.dll and pibtool.exe.
   static std::string BinFolder();
-  static std::string OstrelExe() { return BinFolder() + "\\Ostrel.exe"; }
+  // Ostrel.exe in the folder of the library build it is to load.
+  static std::string OstrelExe(LibraryBuild build = LibraryBuild::Cdecl);
 
 private:
   std::string m_folder;

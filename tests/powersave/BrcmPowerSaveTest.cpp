@@ -1,4 +1,4 @@
-#include "powersave/BrcmParam.h"
+#include "devicelib/BrcmParam.h"
 #include "powersave/CPowerSaveBCMCMMOp.h"
 
 #include "FakeDeviceLibrary.h"

@@ -101,12 +101,13 @@ TEST_F(Selection, EveryDetectionBuildsANewObject) {
   EXPECT_TRUE(Holds<CPowerSaveBCMCMMOp>(slot));
 }
 
-TEST_F(Selection, FirmwareTextEndsAtTheRecordsEnd) {
-  // 163 characters fill bytes 105 to 267 with no NUL; "7500" sits at the end.
-  EXPECT_EQ(Detect(std::string(159, 'x') + "7500"), 1);
+TEST_F(Selection, FirmwareTextIsAtMost162Characters) {
+  // 162 characters and the NUL fill bytes 105 to 267; "7500" sits at the end.
+  EXPECT_EQ(Detect(std::string(158, 'x') + "7500"), 1);
   EXPECT_TRUE(Holds<CPowerSave7500Op>(slot));
   slot.reset();
-  Detect(std::string(160, 'x') + "7500"); // cut to "...750"
+  // A record with no NUL: its last byte is not part of the text.
+  Detect(std::string(159, 'x') + "7500"); // read as "...750"
   EXPECT_FALSE(slot);
 }
 

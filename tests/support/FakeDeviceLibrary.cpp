@@ -1,5 +1,7 @@
 #include "FakeDeviceLibrary.h"
 
+#include "devicelib/DeviceRecord.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -20,10 +22,11 @@ int FakeGetLocalDevInfo(unsigned char* record) {
   Fake().calls.push_back("GetLocalDevInfo");
   if (Fake().devInfoResult == 0)
     return 0;
-  std::memset(record, 0, kDeviceRecordSize);
+  // Raw bytes: a text that fills the record to its last byte has no NUL.
+  std::memset(record, 0, DeviceRecord::kSize);
   const std::string& text = Fake().firmware;
-  std::memcpy(record + kDeviceRecordFirmwareOffset, text.data(),
-              std::min(text.size(), kDeviceRecordSize - kDeviceRecordFirmwareOffset));
+  std::memcpy(record + DeviceRecord::kFirmwareOffset, text.data(),
+              std::min(text.size(), DeviceRecord::kSize - DeviceRecord::kFirmwareOffset));
   return Fake().devInfoResult;
 }
 
@@ -62,18 +65,30 @@ int FakeBrcmSetParam(unsigned char* request) {
   return Fake().setParamResult;
 }
 
+template <typename Function> void* Export(Function function) {
+  void* address = nullptr;
+  std::memcpy(&address, &function, sizeof address);
+  return address;
+}
+
+void* Resolve(void* context, const char* name) {
+  const auto& exports = *static_cast<std::map<std::string, void*>*>(context);
+  const auto found = exports.find(name);
+  return found != exports.end() ? found->second : nullptr;
+}
+
 } // namespace
 
-FakeDeviceLibrary::FakeDeviceLibrary() {
+FakeDeviceLibrary::FakeDeviceLibrary()
+    : m_exports{{"GetPLCType", Export(FakeGetPLCType)},
+                {"GetLocalDevInfo", Export(FakeGetLocalDevInfo)},
+                {"GetLocalPIB", Export(FakeGetLocalPIB)},
+                {"WriteLocalPIB", Export(FakeWriteLocalPIB)},
+                {"ResetLocalDev", Export(FakeResetLocalDev)},
+                {"BrcmGetParam", Export(FakeBrcmGetParam)},
+                {"BrcmSetParam", Export(FakeBrcmSetParam)}} {
   current = this;
-  g_kelvane = {};
-  g_kelvane.GetPLCType = FakeGetPLCType;
-  g_kelvane.GetLocalDevInfo = FakeGetLocalDevInfo;
-  g_kelvane.GetLocalPIB = FakeGetLocalPIB;
-  g_kelvane.WriteLocalPIB = FakeWriteLocalPIB;
-  g_kelvane.ResetLocalDev = FakeResetLocalDev;
-  g_kelvane.BrcmGetParam = FakeBrcmGetParam;
-  g_kelvane.BrcmSetParam = FakeBrcmSetParam;
+  KelvaneBindEntryPoints(g_kelvane, Resolve, &m_exports);
 }
 
 FakeDeviceLibrary::~FakeDeviceLibrary() {
@@ -82,20 +97,8 @@ FakeDeviceLibrary::~FakeDeviceLibrary() {
 }
 
 void FakeDeviceLibrary::Unbind(const std::string& name) {
-  if (name == "GetPLCType")
-    g_kelvane.GetPLCType = nullptr;
-  else if (name == "GetLocalDevInfo")
-    g_kelvane.GetLocalDevInfo = nullptr;
-  else if (name == "GetLocalPIB")
-    g_kelvane.GetLocalPIB = nullptr;
-  else if (name == "WriteLocalPIB")
-    g_kelvane.WriteLocalPIB = nullptr;
-  else if (name == "ResetLocalDev")
-    g_kelvane.ResetLocalDev = nullptr;
-  else if (name == "BrcmGetParam")
-    g_kelvane.BrcmGetParam = nullptr;
-  else if (name == "BrcmSetParam")
-    g_kelvane.BrcmSetParam = nullptr;
+  m_exports.erase(name);
+  KelvaneBindEntryPoints(g_kelvane, Resolve, &m_exports);
 }
 
 std::string FakeDeviceLibrary::CallsText() const {

@@ -5,6 +5,7 @@
 #include "devicelib/KelvaneEntryPoints.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,4 +37,8 @@ public:
   std::vector<uint8_t> request; // the 1498-byte request BrcmSetParam was given
 
   static FakeDeviceLibrary* current;
+
+private:
+  // What the fake exports by name, bound the way the real library is.
+  std::map<std::string, void*> m_exports;
 };

@@ -1,4 +1,4 @@
-#include "tools/ReplaceFile.h"
+#include "files/ReplaceFile.h"
 
 #include <cstdio>
 

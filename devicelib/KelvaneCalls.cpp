@@ -1,0 +1,63 @@
+#include "devicelib/KelvaneCalls.h"
+
+#if defined(_WIN32) && defined(__i386__)
+#include "devicelib/KelvaneGate.h"
+#define KELVANE_CALL_THROUGH_GATE 1
+#endif
+
+namespace {
+
+#ifdef KELVANE_CALL_THROUGH_GATE
+// Every argument the library takes is one 32-bit stack word.
+template <typename T> uint32_t Word(T* pointer) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
+}
+uint32_t Word(int value) {
+  return static_cast<uint32_t>(value);
+}
+uint32_t Word(uint32_t value) {
+  return value;
+}
+#endif
+
+// Natively the library is one of ours, and the call is a plain one.
+template <typename... Params, typename... Args> int Call(int (*entry)(Params...), Args... args) {
+  if (entry == nullptr)
+    return 0;
+#ifdef KELVANE_CALL_THROUGH_GATE
+  const uint32_t words[] = {0, Word(args)...};
+  return KelvaneGate(reinterpret_cast<const void*>(entry), words + 1, sizeof...(Args));
+#else
+  return entry(args...);
+#endif
+}
+
+} // namespace
+
+int KelvaneGetPLCType() {
+  return Call(g_kelvane.GetPLCType);
+}
+
+int KelvaneGetLocalDevInfo(DeviceRecord& record) {
+  return Call(g_kelvane.GetLocalDevInfo, record.bytes);
+}
+
+int KelvaneGetLocalPIB(uint8_t* image) {
+  return Call(g_kelvane.GetLocalPIB, image);
+}
+
+int KelvaneWriteLocalPIB(uint8_t* image, uint32_t length) {
+  return Call(g_kelvane.WriteLocalPIB, image, length, 1);
+}
+
+int KelvaneResetLocalDev() {
+  return Call(g_kelvane.ResetLocalDev, 0);
+}
+
+int KelvaneBrcmGetParam(BrcmParamReply& reply, int param) {
+  return Call(g_kelvane.BrcmGetParam, reply.bytes, param);
+}
+
+int KelvaneBrcmSetParam(BrcmParamRequest& request) {
+  return Call(g_kelvane.BrcmSetParam, request.bytes);
+}
