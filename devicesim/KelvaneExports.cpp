@@ -54,7 +54,7 @@ template <typename Action> int Call(const char* name, const std::string& args, A
     std::lock_guard<std::mutex> lock(g_mutex);
     // GetPLCType reads the profile afresh, so it decides for itself.
     const bool failing = std::string(name) != "GetPLCType" && g_adapter.Profile().Fails(name);
-    result = failing ? 0 : act();
+    result = failing ? 0 : g_adapter.Profile().Drops(name) ? 1 : act();
     trace = g_adapter.Profile().trace;
     if (!trace.empty())
       SimAppendLine(trace, args.empty() ? name : std::string(name) + " " + args);

@@ -1,5 +1,6 @@
 #include "devicesim/SimFile.h"
 
+#include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 
 #include <cstdio>
@@ -30,17 +31,8 @@ bool SimFileExists(const std::string& path) {
 }
 
 bool SimReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(SimNativePath(path).c_str(), "rb");
-  if (file == nullptr)
-    return false;
-  bytes.clear();
-  unsigned char chunk[4096];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  const bool ok = std::ferror(file) == 0;
-  std::fclose(file);
-  return ok;
+  std::string error;
+  return ReadFileUpTo(SimNativePath(path), SIZE_MAX, bytes, error);
 }
 
 bool SimReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -56,6 +56,10 @@ bool SimProfile::Fails(const char* entryPoint) const {
   return std::find(fail.begin(), fail.end(), entryPoint) != fail.end();
 }
 
+bool SimProfile::Drops(const char* entryPoint) const {
+  return std::find(drop.begin(), drop.end(), entryPoint) != drop.end();
+}
+
 bool ParseSimProfile(const std::string& text, const std::string& folder, SimProfile& profile,
                      std::string& error) {
   SimProfile parsed;
@@ -108,6 +112,14 @@ bool ParseSimProfile(const std::string& text, const std::string& folder, SimProf
       parsed.powerSaveOn = value == "on";
     } else if (key == "fail") {
       parsed.fail = SplitList(value);
+    } else if (key == "drop") {
+      parsed.drop = SplitList(value);
+      for (const std::string& name : parsed.drop) {
+        if (name != "WriteLocalPIB" && name != "ResetLocalDev" && name != "BrcmSetParam") {
+          error = where + "drop takes WriteLocalPIB, ResetLocalDev and BrcmSetParam";
+          return false;
+        }
+      }
     } else if (key == "delay_ms") {
       if (!ParseInt(value, 0, 600000, parsed.delayMs)) {
         error = where + "delay_ms must be a number of milliseconds";

@@ -13,10 +13,13 @@ struct SimProfile {
   std::string param41;  // empty: the parameter lives in memory
   bool powerSaveOn = false;
   std::vector<std::string> fail;
+  // Write-side entry points that report success and change nothing.
+  std::vector<std::string> drop;
   int delayMs = 0;
   std::string trace; // empty: no trace
 
   bool Fails(const char* entryPoint) const;
+  bool Drops(const char* entryPoint) const;
 };
 
 constexpr const char* kSimDefaultFirmware = "7420-1.1.0-SIM";

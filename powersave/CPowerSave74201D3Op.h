@@ -1,6 +1,7 @@
 #pragma once
 #include "devicelib/KelvaneCalls.h"
 #include "nvm/PibHandle.h"
+#include "nvm/PibLayout.h"
 #include "powersave/CPowerSaveOp.h"
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 class CPowerSave74201D3Op : public CPowerSaveOp {
 public:
   // The image this class reads, checks and writes lies within the first 16384 bytes.
-  static constexpr uint32_t kImageCapacity = 16384;
+  static constexpr uint32_t kImageCapacity = kPibLayout74201D3.imageCapacity;
 
   CPowerSave74201D3Op() = default;
   ~CPowerSave74201D3Op() override;

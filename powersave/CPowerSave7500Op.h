@@ -1,6 +1,7 @@
 #pragma once
 #include "devicelib/KelvaneCalls.h"
 #include "nvm/PibHandle.h"
+#include "nvm/PibLayout.h"
 #include "powersave/CPowerSaveOp.h"
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 // ResetLocalDev bound before it starts, though no reset follows the write.
 class CPowerSave7500Op : public CPowerSaveOp {
 public:
-  static constexpr uint32_t kImageCapacity = 32768;
+  static constexpr uint32_t kImageCapacity = kPibLayout7500.imageCapacity;
 
   CPowerSave7500Op() = default;
   ~CPowerSave7500Op() override;

@@ -23,19 +23,21 @@ bool FirmwareContains(const DeviceRecord& record, const char* part) {
 
 } // namespace
 
-uint8_t SelectPowerSaveOp(PowerSaveSlot& slot) {
+uint8_t SelectPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* record) {
   const auto family = static_cast<uint8_t>(KelvaneGetPLCType());
   if (family == kFamilyQca)
-    SelectQcaPowerSaveOp(slot);
+    SelectQcaPowerSaveOp(slot, record);
   else if (family == kFamilyBroadcom)
     Replace<CPowerSaveBCMCMMOp>(slot);
   return family;
 }
 
-void SelectQcaPowerSaveOp(PowerSaveSlot& slot) {
+void SelectQcaPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* filled) {
   DeviceRecord record = {};
   if (KelvaneGetLocalDevInfo(record) == 0)
     return;
+  if (filled != nullptr)
+    *filled = record;
   if (FirmwareContains(record, "7500")) {
     Replace<CPowerSave7500Op>(slot);
   } else if (FirmwareContains(record, "7420")) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "devicelib/DeviceRecord.h"
 #include "powersave/CPowerSaveOp.h"
 
 #include <cstdint>
@@ -14,11 +15,12 @@ constexpr uint8_t kFamilyBroadcom = 2;
 // Asks the device library for the chip family and leaves in `slot` the strategy
 // for the adapter: family 1 runs SelectQcaPowerSaveOp, family 2 replaces the
 // held object with a new Broadcom one, any other family (no adapter, or an
-// unbound GetPLCType) leaves the slot untouched. Returns the family.
-uint8_t SelectPowerSaveOp(PowerSaveSlot& slot);
+// unbound GetPLCType) leaves the slot untouched. Returns the family. A caller
+// that wants the firmware text the rule went by passes `record`.
+uint8_t SelectPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* record = nullptr);
 
 // The firmware rule for the Qualcomm Atheros family: "7500" picks the 7500
 // strategy; else "7420" with "1.0." or "1.1." picks a 7420 strategy, and a 7420
 // text with neither empties the slot; anything else, or a failed
 // GetLocalDevInfo, leaves the slot untouched.
-void SelectQcaPowerSaveOp(PowerSaveSlot& slot);
+void SelectQcaPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* record = nullptr);

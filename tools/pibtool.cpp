@@ -1,11 +1,11 @@
 // pibtool: opens NVM images kept on disk through the same PIB views the
 // program uses, so an image can be checked before it goes near an adapter.
 // Exit status: 0 success, 1 image rejected, 2 usage or file error.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "nvm/PibView.h"
 #include "powersave/PowerSaveEdit.h"
@@ -38,26 +38,18 @@ int Fail(int status, const char* file, const char* what) {
 
 // Reads FILE, which must hold exactly one image buffer of the layout.
 int Load(const Invocation& call, std::vector<uint8_t>& image) {
-  std::FILE* in = std::fopen(call.File(), "rb");
-  if (in == nullptr) {
-    return Fail(kExitUsage, call.File(), std::strerror(errno));
-  }
   const uint32_t capacity = call.view->Layout().imageCapacity;
-  image.assign(capacity + 1, 0);
-  const size_t got = std::fread(image.data(), 1, image.size(), in);
-  const bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  if (failed) {
-    return Fail(kExitUsage, call.File(), "read error");
+  std::string error;
+  if (!ReadFileUpTo(call.File(), capacity, image, error)) {
+    return Fail(kExitUsage, call.File(), error.c_str());
   }
-  if (got != capacity) {
+  if (image.size() != capacity) {
     char what[128];
     std::snprintf(what, sizeof what, "file too %s: a %s image is exactly %u bytes",
-                  got > capacity ? "large" : "small", call.layoutName,
+                  image.size() > capacity ? "large" : "small", call.layoutName,
                   static_cast<unsigned>(capacity));
     return Fail(kExitUsage, call.File(), what);
   }
-  image.resize(capacity);
   return kExitOk;
 }
 

@@ -13,6 +13,7 @@ TEST(SimProfile, ReadsEveryKeyAndTakesRelativePathsFromTheProfilesFolder) {
                            "param41 = /abs/p41.bin\n"
                            "powersave = on\n"
                            "fail = WriteLocalPIB, ResetLocalDev ,\n"
+                           "drop = BrcmSetParam\n"
                            "delay_ms = 250\n"
                            "trace = trace.log\n"
                            "\n";
@@ -28,6 +29,8 @@ TEST(SimProfile, ReadsEveryKeyAndTakesRelativePathsFromTheProfilesFolder) {
   EXPECT_EQ(profile.fail, (std::vector<std::string>{"WriteLocalPIB", "ResetLocalDev"}));
   EXPECT_TRUE(profile.Fails("ResetLocalDev"));
   EXPECT_FALSE(profile.Fails("GetLocalPIB"));
+  EXPECT_TRUE(profile.Drops("BrcmSetParam"));
+  EXPECT_FALSE(profile.Drops("WriteLocalPIB"));
   EXPECT_EQ(profile.delayMs, 250);
   EXPECT_EQ(profile.trace, "/profiles/trace.log");
 }
@@ -61,6 +64,7 @@ TEST(SimProfile, ErrorsNameTheLineAndLeaveTheProfileAlone) {
       {"powersave = yes\n", "line 1: powersave must be on or off"},
       {"delay_ms = -5\n", "line 1: delay_ms must be a number of milliseconds"},
       {"colour = blue\n", "line 1: unknown key 'colour'"},
+      {"drop = GetLocalPIB\n", "line 1: drop takes WriteLocalPIB, ResetLocalDev and BrcmSetParam"},
       // One character more than the device record holds.
       {"firmware = 7420-1.1.0-.................................................................."
        "......................................................................................\n",

@@ -10,62 +10,28 @@
 #include <tuple>
 
 namespace {
-struct Layout {
-  const char* name;
-  const char* firmware;
-  bool resets;
-};
-
-const Layout kLayouts[] = {
-    {"7420-1.3", "INT7420-MAC-1.0.12-SIM", true},
-    {"7420-1.4", "INT7420-MAC-1.1.3-SIM", true},
-    {"7500", "QCA7500-MAC-2.3.1-SIM", false},
-};
-
 const char kScannedOn[] = "Found a device!\r\nThe power save mode is on!";
 const char kScannedOff[] = "Found a device!\r\nThe power save mode is off!";
 
-std::string Profile(const Layout& layout, const std::string& extra) {
-  return std::string("family = 1\nimage = image.nvm\nfirmware = ") + layout.firmware +
-         "\ncreate = " + layout.name + "\n" + extra;
-}
-
-std::string Pibtool(const std::string& command, const Layout& layout, const SimCase& sim,
-                    int& exitCode) {
-  return RunPibtool(command + " --layout " + layout.name + " \"" + sim.Path("image.nvm") + "\"",
-                    exitCode);
-}
-
-// The image is accepted as a whole and reads as `state`.
-void ExpectImage(const Layout& layout, const SimCase& sim, const char* state) {
-  int exitCode = -1;
-  const std::string opened = Pibtool("open", layout, sim, exitCode);
-  EXPECT_EQ(exitCode, 0) << opened;
-  EXPECT_EQ(opened.rfind("open: 0", 0), 0u) << opened;
-  const std::string got = Pibtool("get", layout, sim, exitCode);
-  EXPECT_EQ(exitCode, 0) << got;
-  EXPECT_EQ(got.substr(0, got.find_first_of("\r\n")), state);
-}
-
 // Each layout against each build of the library.
-class Qca : public ::testing::TestWithParam<std::tuple<Layout, LibraryBuild>> {
+class Qca : public ::testing::TestWithParam<std::tuple<SimLayout, LibraryBuild>> {
 protected:
-  const Layout& layout = std::get<0>(GetParam());
+  const SimLayout& layout = std::get<0>(GetParam());
   const std::string exe = SimCase::OstrelExe(std::get<1>(GetParam()));
 };
 
 TEST_P(Qca, ReadsOffThenSwitchesOnAndOffAgain) {
   SimCase sim;
-  OstrelSession ostrel(exe, sim.WriteProfile(Profile(layout, "powersave = off")));
+  OstrelSession ostrel(exe, sim.WriteProfile(QcaProfile(layout, "powersave = off")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
   EXPECT_EQ(ostrel.Log(), kScannedOff);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
-  ExpectImage(layout, sim, "off");
+  ExpectImageState(layout, sim, "off");
 
   ostrel.Click(IDC_RADIO_ON);
   ostrel.Click(IDOK);
   EXPECT_EQ(ostrel.Log(), std::string(kScannedOff) + "\r\nEnable device power save success!");
-  ExpectImage(layout, sim, "on");
+  ExpectImageState(layout, sim, "on");
   ostrel.Click(IDC_BUTTON_SCAN);
   EXPECT_EQ(ostrel.Log(), kScannedOn);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
@@ -73,7 +39,7 @@ TEST_P(Qca, ReadsOffThenSwitchesOnAndOffAgain) {
   ostrel.Click(IDC_RADIO_OFF);
   ostrel.Click(IDOK);
   EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save success!");
-  ExpectImage(layout, sim, "off");
+  ExpectImageState(layout, sim, "off");
 
   EXPECT_EQ(sim.TraceCount("WriteLocalPIB "), 2u);
   EXPECT_EQ(sim.TraceCount("ResetLocalDev 0"), layout.resets ? 2u : 0u);
@@ -82,8 +48,8 @@ TEST_P(Qca, ReadsOffThenSwitchesOnAndOffAgain) {
 
 TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
   SimCase sim;
-  OstrelSession ostrel(exe,
-                       sim.WriteProfile(Profile(layout, "powersave = on\nfail = WriteLocalPIB")));
+  OstrelSession ostrel(
+      exe, sim.WriteProfile(QcaProfile(layout, "powersave = on\nfail = WriteLocalPIB")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
   ASSERT_EQ(ostrel.Log(), kScannedOn);
   const std::vector<uint8_t> before = ReadBytes(sim.Path("image.nvm"));
@@ -95,7 +61,7 @@ TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Qca,
-                         ::testing::Combine(::testing::ValuesIn(kLayouts),
+                         ::testing::Combine(::testing::ValuesIn(kSimLayouts),
                                             ::testing::Values(LibraryBuild::Cdecl,
                                                               LibraryBuild::Stdcall)),
                          [](const auto& info) {

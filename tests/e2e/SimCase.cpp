@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace {
 void RemoveTree(const std::string& folder) {
@@ -66,8 +67,8 @@ std::string SimCase::BinFolder() {
   return folder.substr(0, folder.find_last_of("\\/"));
 }
 
-std::string SimCase::OstrelExe(LibraryBuild build) {
-  return BinFolder() + (build == LibraryBuild::Stdcall ? "\\stdcall" : "") + "\\Ostrel.exe";
+std::string SimCase::ProgramExe(const char* name, LibraryBuild build) {
+  return BinFolder() + (build == LibraryBuild::Stdcall ? "\\stdcall\\" : "\\") + name;
 }
 
 const char* LibraryBuildName(LibraryBuild build) {
@@ -79,10 +80,34 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream file(path);
+const SimLayout kSimLayouts[3] = {
+    {"7420-1.3", "INT7420-MAC-1.0.12-SIM", true},
+    {"7420-1.4", "INT7420-MAC-1.1.3-SIM", true},
+    {"7500", "QCA7500-MAC-2.3.1-SIM", false},
+};
+
+std::string QcaProfile(const SimLayout& layout, const std::string& extra) {
+  return std::string("family = 1\nimage = image.nvm\nfirmware = ") + layout.firmware +
+         "\ncreate = " + layout.name + "\n" + extra;
+}
+
+void ExpectImageState(const SimLayout& layout, const SimCase& sim, const char* state) {
+  const std::string pibtool = SimCase::ProgramExe("pibtool.exe");
+  const std::string image =
+      " --layout " + std::string(layout.name) + " \"" + sim.Path("image.nvm") + "\"";
+  int exitCode = -1;
+  const std::string opened = RunProgram(pibtool, "open" + image, exitCode);
+  EXPECT_EQ(exitCode, 0) << opened;
+  EXPECT_EQ(opened.rfind("open: 0", 0), 0u) << opened;
+  const std::string got = RunProgram(pibtool, "get" + image, exitCode);
+  EXPECT_EQ(exitCode, 0) << got;
+  EXPECT_EQ(got.substr(0, got.find_first_of("\r\n")), state);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::istringstream in(text);
   std::vector<std::string> lines;
-  for (std::string line; std::getline(file, line);) {
+  for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r')
       line.pop_back();
     lines.push_back(line);
@@ -90,7 +115,12 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-std::string RunPibtool(const std::string& arguments, int& exitCode) {
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return SplitLines({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
+}
+
+std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode) {
   exitCode = -1;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr;
@@ -104,7 +134,6 @@ std::string RunPibtool(const std::string& arguments, int& exitCode) {
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
   startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  const std::string exe = SimCase::BinFolder() + "\\pibtool.exe";
   std::string commandLine = "\"" + exe + "\" " + arguments;
   PROCESS_INFORMATION process{};
   const BOOL started = ::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,

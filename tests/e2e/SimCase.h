@@ -25,15 +25,33 @@ public:
 
   // The folder that holds Ostrel.exe, Kelvane.dll and pibtool.exe.
   static std::string BinFolder();
-  // Ostrel.exe in the folder of the library build it is to load.
-  static std::string OstrelExe(LibraryBuild build = LibraryBuild::Cdecl);
+  // A program of the build, in the folder of the library build it is to load.
+  static std::string ProgramExe(const char* name, LibraryBuild build = LibraryBuild::Cdecl);
+  static std::string OstrelExe(LibraryBuild build = LibraryBuild::Cdecl) {
+    return ProgramExe("Ostrel.exe", build);
+  }
 
 private:
   std::string m_folder;
 };
 
+// The layouts of the simulated adapter's images, with a firmware text that
+// selects each, and whether its strategy resets the adapter after a write.
+struct SimLayout {
+  const char* name;
+  const char* firmware;
+  bool resets;
+};
+extern const SimLayout kSimLayouts[3];
+// A profile of a Qualcomm Atheros adapter whose image is image.nvm.
+std::string QcaProfile(const SimLayout& layout, const std::string& extra);
+// pibtool accepts the case's image.nvm as a whole, and it reads as `state`.
+void ExpectImageState(const SimLayout& layout, const SimCase& sim, const char* state);
+
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
-// Runs pibtool.exe with `arguments`; returns its standard output, and its
-// exit code in `exitCode`.
-std::string RunPibtool(const std::string& arguments, int& exitCode);
+// The lines of a program's output, without their line ends.
+std::vector<std::string> SplitLines(const std::string& text);
+// Runs `exe` with `arguments`; returns its standard output and standard error
+// as they came, and its exit code in `exitCode`.
+std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode);

@@ -1,0 +1,11 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads the file into `bytes`, but never more than `limit` + 1 bytes: a file
+// larger than `limit` comes back one byte too long, so that the caller can say
+// so. False with `error` set when the file cannot be opened or read.
+bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes,
+                  std::string& error);
