@@ -129,10 +129,13 @@ int RunSwitch(uint16_t value, const char* backup, bool verify) {
       return status;
   }
   const bool done = found.op && found.op->SetPowerSave(value);
-  std::printf(done ? "%s device power save success!\n" : "%s device power save fail!\n",
-              value == 1 ? "Enable" : "Disable");
-  if (!done)
+  const char* setting = value == 1 ? "Enable" : "Disable";
+  if (!done) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s device power save fail!\n", setting);
     return kExitRefused;
+  }
+  std::printf("%s device power save success!\n", setting);
   return verify ? Verify(value) : kExitDone;
 }
 

@@ -191,11 +191,13 @@ TEST(Ostrelctl, RefusesToRestoreWhatTheStrategyWouldNotWrite) {
   EXPECT_EQ(ReadBytes(backup), broken);
 }
 
-TEST(Ostrelctl, VerifyCatchesAWriteTheAdapterDoesNotKeep) {
+TEST(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
   SimCase sim;
-  const std::string profile =
-      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off\ndrop = WriteLocalPIB"));
-  const CtlRun run = Ctl(profile, "on --verify");
+  CtlRun run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "fail = WriteLocalPIB")), "on");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.lines, Lines{"Enable device power save fail!"});
+  // Verify catches a write the adapter reports as done but does not keep.
+  run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "drop = WriteLocalPIB")), "on --verify");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.lines, (Lines{"Enable device power save success!", "verified: off",
                               "ostrelctl: verify: the adapter reads off after the write"}));
