@@ -156,7 +156,7 @@ int RunBackup(const char* path) {
   std::printf("open: %d\n", code);
   if (code != kPibOk)
     return Fail(kExitRefused, std::string(path) + ": saved, but it does not open as a " +
-                                  variant.layout + " image");
+                                  variant.layout + " image: " + PibOpenCodeText(code));
   std::printf("power-save: %s\n",
               StateName(PowerSaveRead(*variant.view, handle, copy.data(), size)));
   return kExitDone;
@@ -173,8 +173,8 @@ int RestoreImage(const PowerSaveVariant& variant, const char* path,
   const int code = variant.view->PibOpen(handle, image.data(), static_cast<uint32_t>(file.size()));
   if (code != kPibOk)
     return Fail(kExitRefused, std::string(path) + ": does not open as a " + variant.layout +
-                                  " image (PibOpen code " + std::to_string(code) +
-                                  "); nothing written");
+                                  " image (PibOpen code " + std::to_string(code) + ": " +
+                                  PibOpenCodeText(code) + "); nothing written");
   if (!variant.writeBack(image.data(), handle.writeLength))
     return Fail(kExitRefused, "the adapter refused the image, or the reset after it");
   std::printf("restored: %s (%u bytes written)\n", path, static_cast<unsigned>(handle.writeLength));

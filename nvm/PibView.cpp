@@ -219,6 +219,25 @@ int CPib7500View::PibClearControlByte(const PibHandle& handle) const {
   return kPibOk;
 }
 
+const char* PibOpenCodeText(int code) {
+  switch (code) {
+  case kPibOk:
+    return "opened";
+  case kPibErrChain:
+    return "the header chain, a checksum or the PIB's content failed its check";
+  case kPibErrVersion:
+    return "the PIB version is not the layout's";
+  case kPibErrNoEntry:
+    return "the first image has no version entries";
+  case kPibErrNoPib:
+    return "no PIB is bound";
+  case kPibErrLength:
+    return "the PIB length is not the layout's";
+  default:
+    return "unknown result";
+  }
+}
+
 const CPibView* PibViewNamed(const char* name) {
   static const struct {
     const char* name;

@@ -93,6 +93,9 @@ extern const CPib7420View Pib74201D3View;
 extern const CPib7420View Pib74201D4View;
 extern const CPib7500View Pib7500View;
 
+// What a PibOpen result means, for a person: which check the image failed.
+const char* PibOpenCodeText(int code);
+
 // The view for a layout name, "7420-1.3", "7420-1.4" or "7500"; null for any
 // other name. For tools that handle images on disk.
 const CPibView* PibViewNamed(const char* name);

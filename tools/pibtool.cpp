@@ -59,9 +59,9 @@ int Open(const Invocation& call, std::vector<uint8_t>& image, PibHandle& handle,
   }
   code = call.view->PibOpen(handle, image.data(), static_cast<uint32_t>(image.size()));
   if (code != kPibOk) {
-    char what[96];
-    std::snprintf(what, sizeof what, "rejected by the %s view (PibOpen code %d)", call.layoutName,
-                  code);
+    char what[192];
+    std::snprintf(what, sizeof what, "rejected by the %s view (PibOpen code %d: %s)",
+                  call.layoutName, code, PibOpenCodeText(code));
     return Fail(kExitRejected, call.File(), what);
   }
   return kExitOk;

@@ -52,9 +52,7 @@ TEST_P(BroadcomBuilds, ReadsOnThenSwitchesOffAndOnAgain) {
   EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Broadcom, BroadcomBuilds,
-                         ::testing::Values(LibraryBuild::Cdecl, LibraryBuild::Stdcall),
-                         [](const auto& info) { return LibraryBuildName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Broadcom, BroadcomBuilds, EveryLibraryBuild(), LibraryBuildTestName);
 
 TEST(Broadcom, ReadsOffAndAScanResetsAClickedRadio) {
   SimCase sim;

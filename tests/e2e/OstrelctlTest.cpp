@@ -67,7 +67,7 @@ TEST(Ostrelctl, StatusNamesTheFamilyFirmwareStrategyAndState) {
   }
 }
 
-class OstrelctlQca : public ::testing::TestWithParam<std::tuple<SimLayout, LibraryBuild>> {
+class OstrelctlQca : public ::testing::TestWithParam<LayoutAndBuild> {
 protected:
   const SimLayout& layout = std::get<0>(GetParam());
   const std::string exe = SimCase::ProgramExe("ostrelctl.exe", std::get<1>(GetParam()));
@@ -100,16 +100,7 @@ TEST_P(OstrelctlQca, SwitchesBothWaysWithBackupAndVerifyThenRestoresTheBackup) {
   EXPECT_EQ(sim.TraceCount("ResetLocalDev 0"), layout.resets ? 4u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, OstrelctlQca,
-                         ::testing::Combine(::testing::ValuesIn(kSimLayouts),
-                                            ::testing::Values(LibraryBuild::Cdecl,
-                                                              LibraryBuild::Stdcall)),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param).name;
-                           for (char& c : name)
-                             c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                           return "L" + name + "_" + LibraryBuildName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Layouts, OstrelctlQca, EveryLayoutAndBuild(), LayoutAndBuildName);
 
 class OstrelctlBroadcom : public ::testing::TestWithParam<LibraryBuild> {};
 
@@ -136,9 +127,7 @@ TEST_P(OstrelctlBroadcom, SwitchesBothWaysAndRestoresTheParameter) {
   EXPECT_EQ(ReadBytes(sim.Path("p41.bin")), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, OstrelctlBroadcom,
-                         ::testing::Values(LibraryBuild::Cdecl, LibraryBuild::Stdcall),
-                         [](const auto& info) { return LibraryBuildName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Builds, OstrelctlBroadcom, EveryLibraryBuild(), LibraryBuildTestName);
 
 TEST(Ostrelctl, ABackupThatCannotBeSavedWritesNothing) {
   SimCase sim;
@@ -171,8 +160,12 @@ TEST(Ostrelctl, RefusesToRestoreWhatTheStrategyWouldNotWrite) {
     int status;
     const char* says;
   } cases[] = {
-      {"broken.nvm", 1, "does not open as a 7420-1.4 image (PibOpen code 2); nothing written"},
-      {"other.nvm", 1, "does not open as a 7420-1.4 image (PibOpen code 3); nothing written"},
+      {"broken.nvm", 1,
+       "does not open as a 7420-1.4 image (PibOpen code 2: the header chain, a checksum or the "
+       "PIB's content failed its check); nothing written"},
+      {"other.nvm", 1,
+       "does not open as a 7420-1.4 image (PibOpen code 3: the PIB version is not the layout's); "
+       "nothing written"},
       {"large.nvm", 1, "larger than the 16384 bytes this adapter takes; nothing written"},
       {"missing.nvm", 2, "No such file or directory"},
   };

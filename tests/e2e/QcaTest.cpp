@@ -14,7 +14,7 @@ const char kScannedOn[] = "Found a device!\r\nThe power save mode is on!";
 const char kScannedOff[] = "Found a device!\r\nThe power save mode is off!";
 
 // Each layout against each build of the library.
-class Qca : public ::testing::TestWithParam<std::tuple<SimLayout, LibraryBuild>> {
+class Qca : public ::testing::TestWithParam<LayoutAndBuild> {
 protected:
   const SimLayout& layout = std::get<0>(GetParam());
   const std::string exe = SimCase::OstrelExe(std::get<1>(GetParam()));
@@ -60,16 +60,7 @@ TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
   EXPECT_EQ(sim.TraceCount("ResetLocalDev"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, Qca,
-                         ::testing::Combine(::testing::ValuesIn(kSimLayouts),
-                                            ::testing::Values(LibraryBuild::Cdecl,
-                                                              LibraryBuild::Stdcall)),
-                         [](const auto& info) {
-                           std::string name = std::get<0>(info.param).name;
-                           std::replace_if(
-                               name.begin(), name.end(), [](char c) { return !isalnum(c); }, '_');
-                           return "L" + name + "_" + LibraryBuildName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Layouts, Qca, EveryLayoutAndBuild(), LayoutAndBuildName);
 
 TEST(Qca7420, FirmwareWithNeitherVersionHasNoSettingAndOkWritesNothing) {
   SimCase sim;

@@ -86,6 +86,17 @@ const SimLayout kSimLayouts[3] = {
     {"7500", "QCA7500-MAC-2.3.1-SIM", false},
 };
 
+std::string LibraryBuildTestName(const ::testing::TestParamInfo<LibraryBuild>& info) {
+  return LibraryBuildName(info.param);
+}
+
+std::string LayoutAndBuildName(const ::testing::TestParamInfo<LayoutAndBuild>& info) {
+  std::string name = std::get<0>(info.param).name;
+  for (char& c : name)
+    c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return "L" + name + "_" + LibraryBuildName(std::get<1>(info.param));
+}
+
 std::string QcaProfile(const SimLayout& layout, const std::string& extra) {
   return std::string("family = 1\nimage = image.nvm\nfirmware = ") + layout.firmware +
          "\ncreate = " + layout.name + "\n" + extra;

@@ -1,12 +1,19 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // The two builds of the simulated library: entry points that leave their
 // arguments to the caller, and entry points that remove them themselves.
 enum class LibraryBuild { Cdecl, Stdcall };
 const char* LibraryBuildName(LibraryBuild build);
+inline auto EveryLibraryBuild() {
+  return ::testing::Values(LibraryBuild::Cdecl, LibraryBuild::Stdcall);
+}
+std::string LibraryBuildTestName(const ::testing::TestParamInfo<LibraryBuild>& info);
 
 // A folder of its own for one test: the simulated adapter's profile and the
 // files it names, and the programs under test beside it.
@@ -43,6 +50,13 @@ struct SimLayout {
   bool resets;
 };
 extern const SimLayout kSimLayouts[3];
+// Every layout against each library build, and a test name for each pair,
+// such as "L7420_1_3_cdecl".
+using LayoutAndBuild = std::tuple<SimLayout, LibraryBuild>;
+inline auto EveryLayoutAndBuild() {
+  return ::testing::Combine(::testing::ValuesIn(kSimLayouts), EveryLibraryBuild());
+}
+std::string LayoutAndBuildName(const ::testing::TestParamInfo<LayoutAndBuild>& info);
 // A profile of a Qualcomm Atheros adapter whose image is image.nvm.
 std::string QcaProfile(const SimLayout& layout, const std::string& extra);
 // pibtool accepts the case's image.nvm as a whole, and it reads as `state`.
