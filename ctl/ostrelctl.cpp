@@ -8,7 +8,7 @@
 #include "devicelib/KelvaneCalls.h"
 #include "devicelib/KelvaneLibrary.h"
 #include "files/ReadFile.h"
-#include "files/ReplaceFile.h"
+#include "files/WriteFile.h"
 #include "powersave/CPowerSaveBCMCMMOp.h"
 #include "powersave/PowerSaveEdit.h"
 #include "powersave/PowerSaveSelection.h"
@@ -84,7 +84,8 @@ int FetchCopy(const Detection& found, std::vector<uint8_t>& copy) {
 int SaveCopy(const Detection& found, const char* path, std::vector<uint8_t>& copy) {
   if (const int status = FetchCopy(found, copy))
     return status;
-  if (!ReplaceFileWhole(path, copy))
+  std::string error;
+  if (WriteFileWhole(path, copy, true, error) != WriteFileResult::Written)
     return Fail(kExitUsage, std::string(path) + ": cannot save the copy");
   std::printf("saved: %s (%u bytes)\n", path, static_cast<unsigned>(copy.size()));
   return kExitDone;

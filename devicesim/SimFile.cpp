@@ -1,7 +1,7 @@
 #include "devicesim/SimFile.h"
 
 #include "files/ReadFile.h"
-#include "files/ReplaceFile.h"
+#include "files/WriteFile.h"
 
 #include <cstdio>
 
@@ -36,7 +36,8 @@ bool SimReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
 }
 
 bool SimReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  return ReplaceFileWhole(SimNativePath(path), bytes);
+  std::string error;
+  return WriteFileWhole(SimNativePath(path), bytes, true, error) == WriteFileResult::Written;
 }
 
 bool SimAppendLine(const std::string& path, const std::string& line) {

@@ -14,7 +14,7 @@ std::string SimFolderOf(const std::string& path);
 bool SimFileExists(const std::string& path);
 bool SimReadFile(const std::string& path, std::vector<uint8_t>& bytes);
 
-// Replaces the file whole (write, then rename).
+// Replaces the file whole (write a temporary file of its own, then rename).
 bool SimReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 bool SimAppendLine(const std::string& path, const std::string& line);

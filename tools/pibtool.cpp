@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "files/ReadFile.h"
-#include "files/ReplaceFile.h"
+#include "files/WriteFile.h"
 #include "nvm/PibView.h"
 #include "powersave/PowerSaveEdit.h"
 
@@ -116,8 +116,9 @@ int RunSet(const Invocation& call) {
   if (!PowerSaveEditNamed(call.layoutName, handle, image.data(), capacity, value)) {
     return Fail(kExitRejected, call.File(), "rejected: the image was left unchanged");
   }
-  if (!ReplaceFileWhole(call.File(), image)) {
-    return Fail(kExitUsage, call.File(), "cannot replace the file");
+  std::string error;
+  if (WriteFileWhole(call.File(), image, true, error) != WriteFileResult::Written) {
+    return Fail(kExitUsage, call.File(), ("cannot replace the file: " + error).c_str());
   }
   const uint16_t now = PowerSaveRead(*call.view, handle, image.data(), capacity);
   std::printf("%s\n", now == 1 ? "on" : "off");

@@ -172,6 +172,7 @@ TEST_F(KelvaneSim, FilesAreReplacedWhole) {
   ASSERT_TRUE(SimReadFile(path, bytes));
   EXPECT_EQ(bytes, std::vector<uint8_t>{9});
   EXPECT_FALSE(SimFileExists(path + ".tmp"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
 }
 
 struct QcaCase {

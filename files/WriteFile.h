@@ -1,0 +1,14 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class WriteFileResult { Written, Exists, Failed };
+
+// Writes `bytes` to a temporary file with a unique name in the same folder,
+// flushes it to disk, then moves it into place: over an existing file only
+// when `replace` is true, otherwise Exists and nothing changes. Nothing is left
+// behind on failure, and no other file is touched. `error` says why on Failed
+// (the system's reason text).
+WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
+                               bool replace, std::string& error);
