@@ -1,0 +1,139 @@
+#include "powersave/BackupFile.h"
+
+#include "devicelib/DeviceRecord.h"
+#include "files/Sha256.h"
+#include "nvm/LittleEndian.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr uint8_t kMagic[] = {'O', 'S', 'T', 'R', 'E', 'L', 'B', 'K'};
+constexpr uint16_t kFormatVersion = 1;
+
+constexpr std::size_t kVersionAt = sizeof kMagic;
+constexpr std::size_t kKindAt = kVersionAt + 2;
+constexpr std::size_t kLayoutAt = kKindAt + 2; // after the reserved byte
+constexpr std::size_t kLayoutField = 16;
+constexpr std::size_t kFirmwareAt = kLayoutAt + kLayoutField;
+constexpr std::size_t kFirmwareField = DeviceRecord::kFirmwareMaxLength + 1;
+constexpr std::size_t kAddressAt = kFirmwareAt + kFirmwareField;
+constexpr std::size_t kTakenAt = kAddressAt + sizeof BackupCopy::address;
+constexpr std::size_t kLengthAt = kTakenAt + 8;
+constexpr std::size_t kCopyAt = kLengthAt + 4;
+// Format version 1 is fixed: a change to the device record must not move it.
+static_assert(kFirmwareField == 163 && kCopyAt == 209, "backup format version 1 has moved");
+
+bool KindKnown(BackupKind kind) {
+  return kind == BackupKind::NvmImage || kind == BackupKind::Param41;
+}
+
+uint64_t ReadLe64(const uint8_t* p) {
+  return static_cast<uint64_t>(ReadLe32(p)) | static_cast<uint64_t>(ReadLe32(p + 4)) << 32;
+}
+
+void WriteLe64(uint8_t* p, uint64_t value) {
+  WriteLe32(p, static_cast<uint32_t>(value));
+  WriteLe32(p + 4, static_cast<uint32_t>(value >> 32));
+}
+
+// A NUL-padded text field; false when it has no NUL, that is when the text
+// would be longer than the field allows.
+bool ReadText(const uint8_t* field, std::size_t fieldSize, std::string& text) {
+  const void* nul = std::memchr(field, '\0', fieldSize);
+  if (nul == nullptr)
+    return false;
+  text.assign(field, static_cast<const uint8_t*>(nul));
+  return true;
+}
+
+bool Refuse(std::string& error, std::string what) {
+  error = std::move(what);
+  return false;
+}
+
+} // namespace
+
+std::vector<uint8_t> BackupEncode(const BackupCopy& copy) {
+  // A text with a NUL in it would come back shorter.
+  if (!KindKnown(copy.kind) || copy.layout.size() >= kLayoutField ||
+      copy.firmware.size() >= kFirmwareField || copy.bytes.size() > kBackupMaxCopy ||
+      copy.layout.find('\0') != std::string::npos || copy.firmware.find('\0') != std::string::npos)
+    return {};
+  const std::size_t digestAt = kCopyAt + copy.bytes.size();
+  std::vector<uint8_t> file(digestAt + kSha256Size, 0);
+  std::copy(std::begin(kMagic), std::end(kMagic), file.begin());
+  WriteLe16(&file[kVersionAt], kFormatVersion);
+  file[kKindAt] = static_cast<uint8_t>(copy.kind);
+  std::copy(copy.layout.begin(), copy.layout.end(), file.begin() + kLayoutAt);
+  std::copy(copy.firmware.begin(), copy.firmware.end(), file.begin() + kFirmwareAt);
+  std::copy(std::begin(copy.address), std::end(copy.address), file.begin() + kAddressAt);
+  WriteLe64(&file[kTakenAt], static_cast<uint64_t>(copy.taken));
+  WriteLe32(&file[kLengthAt], static_cast<uint32_t>(copy.bytes.size()));
+  std::copy(copy.bytes.begin(), copy.bytes.end(), file.begin() + kCopyAt);
+  uint8_t digest[kSha256Size];
+  if (!Sha256(file.data(), digestAt, digest))
+    return {};
+  std::copy(std::begin(digest), std::end(digest), file.begin() + digestAt);
+  return file;
+}
+
+bool BackupIsFile(const uint8_t* data, std::size_t size) {
+  return size >= sizeof kMagic && std::memcmp(data, kMagic, sizeof kMagic) == 0;
+}
+
+bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::string& error) {
+  if (!BackupIsFile(data, size))
+    return Refuse(error, "not an Ostrel backup file");
+  // The version decides the rest of the layout, so it is read first.
+  if (size < kVersionAt + 2)
+    return Refuse(error, "the file is cut short");
+  const uint16_t version = ReadLe16(data + kVersionAt);
+  if (version != kFormatVersion)
+    return Refuse(error, "format version " + std::to_string(version) + " is not known");
+  if (size < kCopyAt)
+    return Refuse(error, "the file is cut short");
+  const uint32_t length = ReadLe32(data + kLengthAt);
+  if (length > kBackupMaxCopy)
+    return Refuse(error, "the file is damaged: its copy of " + std::to_string(length) +
+                             " bytes is larger than a backup holds");
+  const std::size_t digestAt = kCopyAt + length;
+  if (size - kCopyAt < length + kSha256Size)
+    return Refuse(error, "the file is cut short");
+  if (size - kCopyAt > length + kSha256Size)
+    return Refuse(error, "the file is damaged: it is longer than its copy length says");
+  // Fields are judged only once the digest shows they are as written.
+  uint8_t digest[kSha256Size];
+  if (!Sha256(data, digestAt, digest))
+    return Refuse(error, "SHA-256 is not available on this system");
+  if (std::memcmp(digest, data + digestAt, kSha256Size) != 0)
+    return Refuse(error, "the file is damaged: its SHA-256 does not match");
+
+  BackupCopy read;
+  read.kind = static_cast<BackupKind>(data[kKindAt]);
+  if (!KindKnown(read.kind))
+    return Refuse(error, "copy kind " + std::to_string(data[kKindAt]) + " is not known");
+  if (!ReadText(data + kLayoutAt, kLayoutField, read.layout))
+    return Refuse(error, "the layout name is longer than " + std::to_string(kLayoutField - 1) +
+                             " characters");
+  if (!ReadText(data + kFirmwareAt, kFirmwareField, read.firmware))
+    return Refuse(error, "the firmware text is longer than " + std::to_string(kFirmwareField - 1) +
+                             " characters");
+  std::copy(data + kAddressAt, data + kAddressAt + sizeof read.address, read.address);
+  read.taken = static_cast<int64_t>(ReadLe64(data + kTakenAt));
+  read.bytes.assign(data + kCopyAt, data + digestAt);
+  copy = std::move(read);
+  return true;
+}
+
+const char* BackupKindName(BackupKind kind) {
+  switch (kind) {
+  case BackupKind::NvmImage:
+    return "nvm-image";
+  case BackupKind::Param41:
+    return "param41";
+  }
+  return "unknown";
+}

@@ -1,0 +1,181 @@
+// The backup file: what is written reads back the same, and a file that is
+// damaged, cut short or not ours is refused in words a user understands.
+
+#include "powersave/BackupFile.h"
+
+#include "files/Sha256.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+BackupCopy SmallImage() {
+  BackupCopy copy;
+  copy.kind = BackupKind::NvmImage;
+  copy.layout = "7420-1.4";
+  copy.firmware = "INT7420-MAC-1.1.3";
+  const uint8_t address[6] = {0x00, 0xB0, 0x52, 0x12, 0x34, 0x56};
+  std::copy(std::begin(address), std::end(address), copy.address);
+  copy.taken = 1700000000;
+  for (int i = 0; i < 40; ++i)
+    copy.bytes.push_back(static_cast<uint8_t>(i * 7));
+  return copy;
+}
+
+void ExpectSame(const BackupCopy& got, const BackupCopy& want) {
+  EXPECT_EQ(got.kind, want.kind);
+  EXPECT_EQ(got.layout, want.layout);
+  EXPECT_EQ(got.firmware, want.firmware);
+  EXPECT_TRUE(std::equal(std::begin(got.address), std::end(got.address), want.address));
+  EXPECT_EQ(got.taken, want.taken);
+  EXPECT_EQ(got.bytes, want.bytes);
+}
+
+class BackupRoundTrip : public ::testing::TestWithParam<BackupCopy> {};
+
+TEST_P(BackupRoundTrip, ReadsBackWhatWasWritten) {
+  const std::vector<uint8_t> file = BackupEncode(GetParam());
+  ASSERT_FALSE(file.empty());
+  EXPECT_TRUE(BackupIsFile(file.data(), file.size()));
+  BackupCopy read;
+  std::string error;
+  ASSERT_TRUE(BackupDecode(file.data(), file.size(), read, error)) << error;
+  ExpectSame(read, GetParam());
+}
+
+BackupCopy LongestFieldsImage() {
+  BackupCopy copy = SmallImage();
+  copy.layout = std::string(15, 'L');
+  copy.firmware = std::string(162, 'F');
+  std::fill(std::begin(copy.address), std::end(copy.address), 0xFF);
+  copy.taken = -1; // every bit of the time field set
+  copy.bytes.assign(32768, 0xA5);
+  return copy;
+}
+
+BackupCopy Param41() {
+  BackupCopy copy;
+  copy.kind = BackupKind::Param41;
+  copy.taken = INT64_C(0x0123456789ABCDEF);
+  for (int i = 0; i < 1500; ++i)
+    copy.bytes.push_back(static_cast<uint8_t>(i));
+  return copy;
+}
+
+INSTANTIATE_TEST_SUITE_P(Copies, BackupRoundTrip,
+                         ::testing::Values(SmallImage(), LongestFieldsImage(), Param41(),
+                                           BackupCopy{}));
+
+TEST(BackupFile, EveryChangedByteIsRefused) {
+  const std::vector<uint8_t> file = BackupEncode(SmallImage());
+  ASSERT_FALSE(file.empty());
+  for (std::size_t at = 0; at < file.size(); ++at) {
+    for (const uint8_t flip : {0x01, 0x80, 0xFF}) {
+      std::vector<uint8_t> damaged = file;
+      damaged[at] ^= flip;
+      BackupCopy read;
+      std::string error;
+      EXPECT_FALSE(BackupDecode(damaged.data(), damaged.size(), read, error))
+          << "byte " << at << " ^ " << int(flip);
+      EXPECT_FALSE(error.empty());
+      EXPECT_TRUE(read.bytes.empty()) << "a refused file leaves the copy alone";
+    }
+  }
+}
+
+TEST(BackupFile, EveryShorterFileIsRefused) {
+  const std::vector<uint8_t> file = BackupEncode(SmallImage());
+  for (std::size_t size = 0; size < file.size(); ++size) {
+    BackupCopy read;
+    std::string error;
+    EXPECT_FALSE(BackupDecode(file.data(), size, read, error)) << size;
+    EXPECT_EQ(error, size < 8 ? "not an Ostrel backup file" : "the file is cut short") << size;
+  }
+}
+
+// The digest written again after a change, as a careless or hostile writer
+// would, so that the checks behind it are reached.
+void Resign(std::vector<uint8_t>& file) {
+  uint8_t digest[kSha256Size];
+  ASSERT_TRUE(Sha256(file.data(), file.size() - kSha256Size, digest));
+  std::copy(std::begin(digest), std::end(digest), file.end() - kSha256Size);
+}
+
+struct Damage {
+  const char* name;
+  std::function<void(std::vector<uint8_t>&)> change;
+  const char* error;
+};
+
+class BackupRefusal : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(BackupRefusal, NamesWhatIsWrong) {
+  std::vector<uint8_t> file = BackupEncode(SmallImage());
+  GetParam().change(file);
+  BackupCopy read;
+  std::string error;
+  EXPECT_FALSE(BackupDecode(file.data(), file.size(), read, error));
+  EXPECT_EQ(error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BackupRefusal,
+    ::testing::Values(
+        Damage{"BareImage", [](auto& f) { f.assign(16384, 0); }, "not an Ostrel backup file"},
+        Damage{"Magic", [](auto& f) { f[7] = 'X'; }, "not an Ostrel backup file"},
+        Damage{"Version", [](auto& f) { f[8] = 7; }, "format version 7 is not known"},
+        Damage{"Digest", [](auto& f) { f.back() ^= 1; },
+               "the file is damaged: its SHA-256 does not match"},
+        Damage{"Copy", [](auto& f) { f[209] ^= 1; },
+               "the file is damaged: its SHA-256 does not match"},
+        Damage{"TrailingByte", [](auto& f) { f.push_back(0); },
+               "the file is damaged: it is longer than its copy length says"},
+        Damage{"HugeLength", [](auto& f) { f[208] = 0x7F; },
+               "the file is damaged: its copy of 2130706472 bytes is larger than a backup holds"},
+        Damage{"Kind",
+               [](auto& f) {
+                 f[10] = 3;
+                 Resign(f);
+               },
+               "copy kind 3 is not known"},
+        Damage{"LongLayout",
+               [](auto& f) {
+                 std::fill(f.begin() + 12, f.begin() + 28, 'L');
+                 Resign(f);
+               },
+               "the layout name is longer than 15 characters"},
+        Damage{"LongFirmware",
+               [](auto& f) {
+                 std::fill(f.begin() + 28, f.begin() + 191, 'F');
+                 Resign(f);
+               },
+               "the firmware text is longer than 162 characters"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BackupFile, FieldsOverTheirLimitsAreNotWritten) {
+  BackupCopy copy = SmallImage();
+  copy.firmware = std::string(163, 'F');
+  EXPECT_TRUE(BackupEncode(copy).empty());
+  copy = SmallImage();
+  copy.layout = std::string(16, 'L');
+  EXPECT_TRUE(BackupEncode(copy).empty());
+  copy = SmallImage();
+  copy.layout = std::string("7420\0x", 6);
+  EXPECT_TRUE(BackupEncode(copy).empty()) << "would read back as 7420";
+  copy = SmallImage();
+  copy.kind = static_cast<BackupKind>(3);
+  EXPECT_TRUE(BackupEncode(copy).empty());
+  copy = SmallImage();
+  copy.bytes.assign(kBackupMaxCopy + 1, 0);
+  EXPECT_TRUE(BackupEncode(copy).empty());
+}
+
+TEST(BackupFile, KindNamesForMessages) {
+  EXPECT_STREQ(BackupKindName(BackupKind::NvmImage), "nvm-image");
+  EXPECT_STREQ(BackupKindName(BackupKind::Param41), "param41");
+}
+
+} // namespace
