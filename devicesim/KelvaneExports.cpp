@@ -6,7 +6,8 @@
 //
 // Every call is traced, delayed and failed as the profile says. A call that
 // starts while another is still running is recorded as an overlap before it
-// waits for its turn.
+// waits for its turn. Trace lines begin with the calling process's id, so
+// that a test can tell apart two programs at one adapter.
 
 #include "devicesim/SimAdapter.h"
 #include "devicesim/SimFile.h"
@@ -17,6 +18,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #ifdef _WIN32
 #define KELVANE_EXPORT extern "C" __declspec(dllexport)
@@ -35,6 +42,16 @@ SimAdapter g_adapter;
 std::mutex g_mutex;
 std::atomic<int> g_callsRunning{0};
 
+// "[1234] WriteLocalPIB 16384 1"
+void AppendTrace(const std::string& trace, const std::string& line) {
+#ifdef _WIN32
+  const unsigned long processId = ::GetCurrentProcessId();
+#else
+  const unsigned long processId = static_cast<unsigned long>(::getpid());
+#endif
+  SimAppendLine(trace, "[" + std::to_string(processId) + "] " + line);
+}
+
 template <typename Action> int Call(const char* name, const std::string& args, Action act) {
   const bool overlap = g_callsRunning.fetch_add(1) > 0;
   std::string trace;
@@ -45,7 +62,7 @@ template <typename Action> int Call(const char* name, const std::string& args, A
     delayMs = g_adapter.Profile().delayMs;
   }
   if (overlap && !trace.empty())
-    SimAppendLine(trace, std::string("OVERLAP ") + name);
+    AppendTrace(trace, std::string("OVERLAP ") + name);
   if (delayMs > 0)
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
 
@@ -57,7 +74,7 @@ template <typename Action> int Call(const char* name, const std::string& args, A
     result = failing ? 0 : g_adapter.Profile().Drops(name) ? 1 : act();
     trace = g_adapter.Profile().trace;
     if (!trace.empty())
-      SimAppendLine(trace, args.empty() ? name : std::string(name) + " " + args);
+      AppendTrace(trace, args.empty() ? name : std::string(name) + " " + args);
   }
   g_callsRunning.fetch_sub(1);
   return result;

@@ -98,6 +98,11 @@ TEST_P(OstrelctlQca, SwitchesBothWaysWithBackupAndVerifyThenRestoresTheBackup) {
   EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), before);
   EXPECT_EQ(sim.TraceCount("WriteLocalPIB "), 4u);
   EXPECT_EQ(sim.TraceCount("ResetLocalDev 0"), layout.resets ? 4u : 0u);
+  // The library runs inside each ostrelctl, never in this test.
+  for (const auto& [process, call] : sim.TraceByProcess()) {
+    EXPECT_NE(process, 0ul) << call;
+    EXPECT_NE(process, ::GetCurrentProcessId()) << call;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, OstrelctlQca, EveryLayoutAndBuild(), LayoutAndBuildName);

@@ -50,8 +50,24 @@ std::string SimCase::WriteProfile(const std::string& lines) const {
   return path;
 }
 
+// Lines read "[1234] WriteLocalPIB 16384 1"; one without the id keeps process 0.
+std::vector<std::pair<unsigned long, std::string>> SimCase::TraceByProcess() const {
+  std::vector<std::pair<unsigned long, std::string>> calls;
+  for (const std::string& line : ReadLines(Path("trace.txt"))) {
+    const std::size_t close = line.find("] ");
+    const bool hasId = line.size() > 1 && line[0] == '[' && close != std::string::npos &&
+                       close > 1 && line.find_first_not_of("0123456789", 1) == close;
+    calls.emplace_back(hasId ? std::stoul(line.substr(1, close - 1)) : 0,
+                       hasId ? line.substr(close + 2) : line);
+  }
+  return calls;
+}
+
 std::vector<std::string> SimCase::Trace() const {
-  return ReadLines(Path("trace.txt"));
+  std::vector<std::string> lines;
+  for (auto& call : TraceByProcess())
+    lines.push_back(std::move(call.second));
+  return lines;
 }
 
 std::size_t SimCase::TraceCount(const std::string& prefix) const {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 // The two builds of the simulated library: entry points that leave their
@@ -26,7 +27,10 @@ public:
   // Writes the profile; `lines` are `key = value` lines. Every profile also
   // names trace.txt as the trace.
   std::string WriteProfile(const std::string& lines) const;
+  // The trace's lines without the process id that begins each.
   std::vector<std::string> Trace() const;
+  // The trace's lines with the id of the process that made each call.
+  std::vector<std::pair<unsigned long, std::string>> TraceByProcess() const;
   // How many trace lines begin with `prefix`.
   std::size_t TraceCount(const std::string& prefix) const;
 
