@@ -5,7 +5,6 @@
 #include "nvm/PibView.h"
 
 namespace {
-constexpr uint32_t kDeviceBlock = 12;
 constexpr uint32_t kTableCount = 640;
 constexpr uint32_t kTableEntries = 641;
 constexpr uint32_t kTableEntrySize = 5;
@@ -32,7 +31,7 @@ bool CPibView::PibValidateDeviceBlock(const uint8_t* block) {
 }
 
 bool CPibView::PibValidateContent(const uint8_t* pib) {
-  if (!PibValidateDeviceBlock(pib + kDeviceBlock)) {
+  if (!PibValidateDeviceBlock(pib + kPibDeviceBlock)) {
     return false;
   }
   const uint8_t count = pib[kTableCount];

@@ -19,6 +19,10 @@ struct PibLayout {
   uint32_t controlByte;
 };
 
+// The device block; it begins with the adapter's own 6-byte network address.
+constexpr uint32_t kPibDeviceBlock = 12;
+constexpr uint32_t kPibAddressSize = 6;
+
 constexpr uint32_t kPibPowerSaveBlockSize = 48;
 constexpr uint32_t kPibListEntrySize = 40;
 constexpr uint32_t kPibListCapacity = 3;

@@ -1,29 +1,8 @@
 #pragma once
-#include "devicelib/KelvaneCalls.h"
-#include "nvm/PibHandle.h"
-#include "nvm/PibLayout.h"
-#include "powersave/CPowerSaveOp.h"
+#include "powersave/CPowerSaveQcaOp.h"
 
-#include <cstdint>
-
-// QCA7420 with firmware 1.1.x: PIB version 1.4, 8628 bytes. A change counts as
-// made only when the write and the reset that follows it both succeed.
-class CPowerSave74201D4Op : public CPowerSaveOp {
+// QCA7420 with firmware 1.1.x: PIB version 1.4, 8628 bytes.
+class CPowerSave74201D4Op : public CPowerSaveQcaOp {
 public:
-  // The image this class reads, checks and writes lies within the first 16384 bytes.
-  static constexpr uint32_t kImageCapacity = kPibLayout74201D4.imageCapacity;
-
-  CPowerSave74201D4Op() = default;
-  ~CPowerSave74201D4Op() override;
-  uint16_t GetPowerSave() override;
-  bool SetPowerSave(uint16_t value) override;
-  // Hands an edited image back and resets the adapter by this class's rule.
-  static bool WriteBack(uint8_t* image, uint16_t writeLength);
-
-private:
-  // The adapter's NVM image, fetched afresh by every operation and edited in
-  // place. A strategy kept from an earlier detection may meet a larger image
-  // than its own, so the buffer takes the largest the library hands over.
-  uint8_t m_image[kNvmImageBufferSize] = {};
-  PibHandle m_pibHandle;
+  CPowerSave74201D4Op() : CPowerSaveQcaOp(kPowerSave74201D4) {}
 };

@@ -2,6 +2,7 @@
 
 #include "devicelib/KelvaneCalls.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -12,6 +13,16 @@ constexpr uint16_t kSwitchBitForValue[2] = {0, 1};
 
 bool ReadParam(BrcmParamReply& reply) {
   return KelvaneBrcmGetParam(reply, kBrcmPowerSaveParam) != 0;
+}
+
+// A parameter that holds data, all of it inside the record.
+bool HoldsData(const BrcmParamReply& reply) {
+  return reply.DataLength() > 0 && reply.DataLength() <= BrcmParamReply::kDataCapacity;
+}
+
+std::string Field(const char* name, unsigned copy, unsigned present) {
+  return std::string("the copy's ") + name + " is " + std::to_string(copy) +
+         ", the adapter's parameter 41 has " + std::to_string(present);
 }
 
 } // namespace
@@ -54,4 +65,63 @@ bool CPowerSaveBCMCMMOp::SendParam(const BrcmParamReply& reply) {
   std::memcpy(&request.bytes[BrcmParamRequest::kDataOffset],
               &reply.bytes[BrcmParamReply::kDataOffset], length);
   return KelvaneBrcmSetParam(request) != 0;
+}
+
+bool CPowerSaveBCMCMMOp::SaveCopy(BackupCopy& copy, std::string& error) {
+  BrcmParamReply reply = {};
+  if (!ReadParam(reply)) {
+    error = "the adapter did not hand over parameter 41";
+    return false;
+  }
+  if (!HoldsData(reply)) {
+    error = "the adapter's parameter 41 holds no data";
+    return false;
+  }
+  copy.kind = BackupKind::Param41;
+  copy.layout.clear();
+  std::fill(std::begin(copy.address), std::end(copy.address), 0);
+  copy.bytes.assign(reply.bytes, reply.bytes + BrcmParamReply::kSize);
+  return true;
+}
+
+// The copy must describe the parameter the adapter has now: same leading
+// byte, element size and count. Anything else would reshape it.
+bool CPowerSaveBCMCMMOp::RestoreCopy(const BackupCopy& copy, std::string_view firmware, bool,
+                                     std::vector<uint8_t>& written, std::string& error) {
+  if (!CheckCopyIdentity(copy, firmware, error))
+    return false;
+  if (copy.bytes.size() != BrcmParamReply::kSize) {
+    error = "the copy holds " + std::to_string(copy.bytes.size()) + " bytes, a parameter reply " +
+            std::to_string(BrcmParamReply::kSize);
+    return false;
+  }
+  BrcmParamReply saved;
+  std::copy(copy.bytes.begin(), copy.bytes.end(), saved.bytes);
+  if (!HoldsData(saved) || saved.DataLength() > BrcmParamRequest::kDataCapacity) {
+    error = "the copy's parameter 41 holds " + std::to_string(saved.DataLength()) +
+            " bytes of data; it must hold 1 to " + std::to_string(BrcmParamRequest::kDataCapacity);
+    return false;
+  }
+  BrcmParamReply present = {};
+  if (!ReadParam(present)) {
+    error = "the adapter did not hand over its present parameter 41";
+    return false;
+  }
+  std::string differs;
+  if (saved.Lead() != present.Lead())
+    differs = Field("leading byte", saved.Lead(), present.Lead());
+  else if (saved.ElementSize() != present.ElementSize())
+    differs = Field("element size", saved.ElementSize(), present.ElementSize());
+  else if (saved.ElementCount() != present.ElementCount())
+    differs = Field("element count", saved.ElementCount(), present.ElementCount());
+  if (!differs.empty()) {
+    error = differs;
+    return false;
+  }
+  if (!SendParam(saved)) {
+    error = "the adapter refused parameter 41";
+    return false;
+  }
+  written.assign(saved.bytes, saved.bytes + BrcmParamReply::kDataOffset + saved.DataLength());
+  return true;
 }

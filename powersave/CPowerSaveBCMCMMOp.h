@@ -8,6 +8,12 @@ class CPowerSaveBCMCMMOp : public CPowerSaveOp {
 public:
   uint16_t GetPowerSave() override;
   bool SetPowerSave(uint16_t value) override;
+  const PowerSaveVariant& Variant() const override { return kPowerSaveBroadcom; }
+  bool SaveCopy(BackupCopy& copy, std::string& error) override;
+  bool RestoreCopy(const BackupCopy& copy, std::string_view firmware, bool force,
+                   std::vector<uint8_t>& written, std::string& error) override;
+
+private:
   // Writes parameter 41 back whole with the reply's data; false without a
   // call when the data does not fit the request.
   static bool SendParam(const BrcmParamReply& reply);

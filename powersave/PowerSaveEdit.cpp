@@ -2,8 +2,6 @@
 
 #include "nvm/NvmChain.h"
 
-#include <cstring>
-
 namespace {
 
 // Mode word by the argument of SetPowerSave: 0 disables, 1 enables.
@@ -113,15 +111,4 @@ bool PowerSaveEdit7420(const CPib7420View& view, PibHandle& handle, uint8_t* ima
 bool PowerSaveEdit7500(PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
   return value <= 1 && Pib7500View.PibOpen(handle, image, capacity) == kPibOk &&
          Edit7500(handle, value) == kPibOk && Seal(Pib7500View, handle, image, capacity);
-}
-
-bool PowerSaveEditNamed(const char* layout, PibHandle& handle, uint8_t* image, uint32_t capacity,
-                        uint16_t value) {
-  if (std::strcmp(layout, "7420-1.3") == 0)
-    return PowerSaveEdit7420(Pib74201D3View, handle, image, capacity, value);
-  if (std::strcmp(layout, "7420-1.4") == 0)
-    return PowerSaveEdit7420(Pib74201D4View, handle, image, capacity, value);
-  if (std::strcmp(layout, "7500") == 0)
-    return PowerSaveEdit7500(handle, image, capacity, value);
-  return false;
 }

@@ -19,8 +19,3 @@ uint16_t PowerSaveRead(const CPibView& view, PibHandle& handle, uint8_t* image, 
 bool PowerSaveEdit7420(const CPib7420View& view, PibHandle& handle, uint8_t* image,
                        uint32_t capacity, uint16_t value);
 bool PowerSaveEdit7500(PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value);
-
-// The edit for a layout name, "7420-1.3", "7420-1.4" or "7500"; false for any
-// other name.
-bool PowerSaveEditNamed(const char* layout, PibHandle& handle, uint8_t* image, uint32_t capacity,
-                        uint16_t value);

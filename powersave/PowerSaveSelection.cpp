@@ -1,20 +1,14 @@
 #include "powersave/PowerSaveSelection.h"
 
 #include "devicelib/KelvaneCalls.h"
-#include "powersave/CPowerSave74201D3Op.h"
-#include "powersave/CPowerSave74201D4Op.h"
-#include "powersave/CPowerSave7500Op.h"
-#include "powersave/CPowerSaveBCMCMMOp.h"
-
-#include <new>
 
 namespace {
 
 // Destroys the held object first, then holds the new one; a failed creation
 // leaves the slot empty.
-template <typename Op> void Replace(PowerSaveSlot& slot) {
+void Replace(PowerSaveSlot& slot, const PowerSaveVariant& variant) {
   slot.reset();
-  slot.reset(new (std::nothrow) Op());
+  slot.reset(variant.make());
 }
 
 bool FirmwareContains(const DeviceRecord& record, const char* part) {
@@ -28,7 +22,7 @@ uint8_t SelectPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* record) {
   if (family == kFamilyQca)
     SelectQcaPowerSaveOp(slot, record);
   else if (family == kFamilyBroadcom)
-    Replace<CPowerSaveBCMCMMOp>(slot);
+    Replace(slot, kPowerSaveBroadcom);
   return family;
 }
 
@@ -38,14 +32,16 @@ void SelectQcaPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* filled) {
     return;
   if (filled != nullptr)
     *filled = record;
-  if (FirmwareContains(record, "7500")) {
-    Replace<CPowerSave7500Op>(slot);
-  } else if (FirmwareContains(record, "7420")) {
-    if (FirmwareContains(record, "1.0."))
-      Replace<CPowerSave74201D3Op>(slot);
-    else if (FirmwareContains(record, "1.1."))
-      Replace<CPowerSave74201D4Op>(slot);
-    else
-      slot.reset();
+  bool chipNamed = false;
+  for (const PowerSaveVariant* variant : kPowerSaveVariants) {
+    if (variant->family != kFamilyQca || !FirmwareContains(record, variant->chip))
+      continue;
+    chipNamed = true;
+    if (variant->firmware == nullptr || FirmwareContains(record, variant->firmware)) {
+      Replace(slot, *variant);
+      return;
+    }
   }
+  if (chipNamed)
+    slot.reset();
 }

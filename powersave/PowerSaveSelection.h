@@ -1,16 +1,13 @@
 #pragma once
 #include "devicelib/DeviceRecord.h"
 #include "powersave/CPowerSaveOp.h"
+#include "powersave/PowerSaveVariant.h"
 
 #include <cstdint>
 #include <memory>
 
 // The slot that owns the strategy of the current adapter: empty, or one object.
 using PowerSaveSlot = std::unique_ptr<CPowerSaveOp>;
-
-// Chip families, the low byte of GetPLCType.
-constexpr uint8_t kFamilyQca = 1;
-constexpr uint8_t kFamilyBroadcom = 2;
 
 // Asks the device library for the chip family and leaves in `slot` the strategy
 // for the adapter: family 1 runs SelectQcaPowerSaveOp, family 2 replaces the
@@ -19,8 +16,8 @@ constexpr uint8_t kFamilyBroadcom = 2;
 // that wants the firmware text the rule went by passes `record`.
 uint8_t SelectPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* record = nullptr);
 
-// The firmware rule for the Qualcomm Atheros family: "7500" picks the 7500
-// strategy; else "7420" with "1.0." or "1.1." picks a 7420 strategy, and a 7420
-// text with neither empties the slot; anything else, or a failed
-// GetLocalDevInfo, leaves the slot untouched.
+// The firmware rule for the Qualcomm Atheros family: the first variant whose
+// chip and firmware parts the text holds is chosen ("7500"; "7420" with "1.0."
+// or "1.1."); a text that names a chip but none of its firmware empties the
+// slot; anything else, or a failed GetLocalDevInfo, leaves the slot untouched.
 void SelectQcaPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* record = nullptr);

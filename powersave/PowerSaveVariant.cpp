@@ -1,24 +1,87 @@
 #include "powersave/PowerSaveVariant.h"
 
+#include "devicelib/BrcmParam.h"
 #include "powersave/CPowerSave74201D3Op.h"
 #include "powersave/CPowerSave74201D4Op.h"
 #include "powersave/CPowerSave7500Op.h"
 #include "powersave/CPowerSaveBCMCMMOp.h"
+#include "powersave/PowerSaveEdit.h"
 
-const PowerSaveVariant* PowerSaveVariantOf(const CPowerSaveOp* op) {
-  static const PowerSaveVariant k74201D3 = {"7420-1.0", "7420-1.3", &Pib74201D3View,
-                                            CPowerSave74201D3Op::WriteBack};
-  static const PowerSaveVariant k74201D4 = {"7420-1.1", "7420-1.4", &Pib74201D4View,
-                                            CPowerSave74201D4Op::WriteBack};
-  static const PowerSaveVariant k7500 = {"7500", "7500", &Pib7500View, CPowerSave7500Op::WriteBack};
-  static const PowerSaveVariant kBroadcom = {"broadcom", nullptr, nullptr, nullptr};
-  if (dynamic_cast<const CPowerSave74201D3Op*>(op) != nullptr)
-    return &k74201D3;
-  if (dynamic_cast<const CPowerSave74201D4Op*>(op) != nullptr)
-    return &k74201D4;
-  if (dynamic_cast<const CPowerSave7500Op*>(op) != nullptr)
-    return &k7500;
-  if (dynamic_cast<const CPowerSaveBCMCMMOp*>(op) != nullptr)
-    return &kBroadcom;
+#include <cstring>
+#include <new>
+
+namespace {
+template <typename Op> CPowerSaveOp* Make() {
+  return new (std::nothrow) Op();
+}
+} // namespace
+
+const PowerSaveVariant kPowerSave7500 = {
+    "7500",
+    kFamilyQca,
+    "7500",
+    nullptr,
+    BackupKind::NvmImage,
+    "7500",
+    &Pib7500View,
+    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
+      return PowerSaveEdit7500(handle, image, capacity, value);
+    },
+    PowerSaveWriteBack::BothBoundNoReset,
+    kPibLayout7500.imageCapacity,
+    Make<CPowerSave7500Op>};
+
+const PowerSaveVariant kPowerSave74201D3 = {
+    "7420-1.0",
+    kFamilyQca,
+    "7420",
+    "1.0.",
+    BackupKind::NvmImage,
+    "7420-1.3",
+    &Pib74201D3View,
+    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
+      return PowerSaveEdit7420(Pib74201D3View, handle, image, capacity, value);
+    },
+    PowerSaveWriteBack::ResetOptional,
+    kPibLayout74201D3.imageCapacity,
+    Make<CPowerSave74201D3Op>};
+
+const PowerSaveVariant kPowerSave74201D4 = {
+    "7420-1.1",
+    kFamilyQca,
+    "7420",
+    "1.1.",
+    BackupKind::NvmImage,
+    "7420-1.4",
+    &Pib74201D4View,
+    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
+      return PowerSaveEdit7420(Pib74201D4View, handle, image, capacity, value);
+    },
+    PowerSaveWriteBack::ResetRequired,
+    kPibLayout74201D4.imageCapacity,
+    Make<CPowerSave74201D4Op>};
+
+const PowerSaveVariant kPowerSaveBroadcom = {"broadcom",
+                                             kFamilyBroadcom,
+                                             nullptr,
+                                             nullptr,
+                                             BackupKind::Param41,
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             PowerSaveWriteBack::ResetOptional,
+                                             BrcmParamReply::kSize,
+                                             Make<CPowerSaveBCMCMMOp>};
+
+// The 7500 comes first, and 1.0. before 1.1.: a text may name more than one.
+const PowerSaveVariant* const kPowerSaveVariants[4] = {&kPowerSave7500, &kPowerSave74201D3,
+                                                       &kPowerSave74201D4, &kPowerSaveBroadcom};
+
+const PowerSaveVariant* PowerSaveVariantForLayout(const char* layout) {
+  for (const PowerSaveVariant* variant : kPowerSaveVariants) {
+    if (variant->layout != nullptr && layout != nullptr &&
+        std::strcmp(variant->layout, layout) == 0)
+      return variant;
+  }
   return nullptr;
 }

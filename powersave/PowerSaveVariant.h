@@ -1,21 +1,60 @@
 #pragma once
-// What a caller outside the dialog needs to know of the strategy the selection
-// chose: its name, and for Qualcomm Atheros chips the PIB layout it opens and
-// how it hands an image back, so that a saved image can be checked and
-// written by the same rules the strategy follows.
+// The variants of the power-save strategy, one table row each: how the
+// selection recognises the adapter, which PIB layout it edits, how an edited
+// image goes back, and what a saved copy of it holds. Adding a variant takes
+// one row here plus its layout.
 
+#include "nvm/PibHandle.h"
 #include "nvm/PibView.h"
-#include "powersave/CPowerSaveOp.h"
+#include "powersave/BackupFile.h"
 
+#include <cstddef>
 #include <cstdint>
 
-struct PowerSaveVariant {
-  const char* name;   // "7420-1.0", "7420-1.1", "7500" or "broadcom"
-  const char* layout; // the PIB layout's name, as the tools spell it; null for Broadcom
-  const CPibView* view;
-  // Writes an image back and resets the adapter by the strategy's rule.
-  bool (*writeBack)(uint8_t* image, uint16_t writeLength);
+class CPowerSaveOp;
+
+// Chip families, the low byte of GetPLCType.
+constexpr uint8_t kFamilyQca = 1;
+constexpr uint8_t kFamilyBroadcom = 2;
+
+// How a Qualcomm Atheros variant hands an edited image back.
+enum class PowerSaveWriteBack : uint8_t {
+  // A reset follows a successful write when the library offers one; its
+  // outcome does not count.
+  ResetOptional,
+  // The change counts only when the write and the reset after it succeed.
+  ResetRequired,
+  // No reset, but both write-side entry points must be bound before starting.
+  BothBoundNoReset,
 };
 
-// The variant of `op`; null when there is no strategy.
-const PowerSaveVariant* PowerSaveVariantOf(const CPowerSaveOp* op);
+struct PowerSaveVariant {
+  const char* name; // "7420-1.0", "7420-1.1", "7500" or "broadcom"
+  uint8_t family;
+  // Parts of the firmware text: `chip` names the chip, `firmware` picks this
+  // variant among the chip's (null: any). Null for Broadcom.
+  const char* chip;
+  const char* firmware;
+  BackupKind kind;
+  // The PIB layout's name, as the tools and backup files spell it; null for Broadcom.
+  const char* layout;
+  const CPibView* view;
+  // The power-save edit of an image of this layout; null for Broadcom.
+  bool (*edit)(PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value);
+  PowerSaveWriteBack writeBack;
+  // Bytes of a saved copy: the layout's image buffer, or the parameter reply.
+  std::size_t copySize;
+  // A new strategy object of this variant; null when memory runs out.
+  CPowerSaveOp* (*make)();
+};
+
+extern const PowerSaveVariant kPowerSave7500;
+extern const PowerSaveVariant kPowerSave74201D3;
+extern const PowerSaveVariant kPowerSave74201D4;
+extern const PowerSaveVariant kPowerSaveBroadcom;
+
+// Every variant, in the order the selection tries them.
+extern const PowerSaveVariant* const kPowerSaveVariants[4];
+
+// The Qualcomm Atheros variant whose layout is `layout`; null for any other name.
+const PowerSaveVariant* PowerSaveVariantForLayout(const char* layout);

@@ -1,5 +1,6 @@
-// pibtool: opens NVM images kept on disk through the same PIB views the
-// program uses, so an image can be checked before it goes near an adapter.
+// pibtool: opens NVM images kept on disk, bare or inside an ostrelctl backup
+// file, through the same PIB views the program uses, so an image can be
+// checked before it goes near an adapter.
 // Exit status: 0 success, 1 image rejected, 2 usage or file error.
 #include <cstdio>
 #include <cstring>
@@ -7,8 +8,9 @@
 
 #include "files/ReadFile.h"
 #include "files/WriteFile.h"
-#include "nvm/PibView.h"
+#include "powersave/BackupFile.h"
 #include "powersave/PowerSaveEdit.h"
+#include "powersave/PowerSaveVariant.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ constexpr int kExitUsage = 2;
 // A parsed command line: the layout and the operands after it.
 struct Invocation {
   const char* layoutName;
+  const PowerSaveVariant* variant;
   const CPibView* view;
   std::vector<const char*> operands;
   const char* File() const { return operands.back(); }
@@ -36,12 +39,29 @@ int Fail(int status, const char* file, const char* what) {
   return status;
 }
 
-// Reads FILE, which must hold exactly one image buffer of the layout.
-int Load(const Invocation& call, std::vector<uint8_t>& image) {
+// Reads FILE, which must hold exactly one image buffer of the layout, bare or
+// as the copy of a backup file; `backup` keeps the file's other fields.
+int Load(const Invocation& call, std::vector<uint8_t>& image, BackupCopy* backup = nullptr) {
   const uint32_t capacity = call.view->Layout().imageCapacity;
   std::string error;
-  if (!ReadFileUpTo(call.File(), capacity, image, error)) {
+  if (!ReadFileUpTo(call.File(), kBackupMaxCopy * 2, image, error)) {
     return Fail(kExitUsage, call.File(), error.c_str());
+  }
+  if (BackupIsFile(image.data(), image.size())) {
+    BackupCopy copy;
+    if (!BackupDecode(image.data(), image.size(), copy, error)) {
+      return Fail(kExitRejected, call.File(), error.c_str());
+    }
+    if (copy.kind != BackupKind::NvmImage || copy.layout != call.layoutName) {
+      const std::string what = "a backup of a " +
+                               (copy.layout.empty() ? BackupKindName(copy.kind) : copy.layout) +
+                               ", not of a " + call.layoutName + " image";
+      return Fail(kExitRejected, call.File(), what.c_str());
+    }
+    image = copy.bytes;
+    if (backup != nullptr) {
+      *backup = copy;
+    }
   }
   if (image.size() != capacity) {
     char what[128];
@@ -107,17 +127,24 @@ int RunSet(const Invocation& call) {
     return Fail(kExitUsage, call.File(), "the state must be on or off");
   }
   std::vector<uint8_t> image;
-  if (const int status = Load(call, image)) {
+  BackupCopy backup;
+  if (const int status = Load(call, image, &backup)) {
     return status;
   }
   const auto capacity = static_cast<uint32_t>(image.size());
   PibHandle handle;
   const uint16_t value = std::strcmp(state, "on") == 0 ? 1 : 0;
-  if (!PowerSaveEditNamed(call.layoutName, handle, image.data(), capacity, value)) {
+  if (!call.variant->edit(handle, image.data(), capacity, value)) {
     return Fail(kExitRejected, call.File(), "rejected: the image was left unchanged");
   }
+  // A backup file stays one, with the edited image and a fresh digest.
+  std::vector<uint8_t> file = image;
+  if (!backup.bytes.empty()) {
+    backup.bytes = image;
+    file = BackupEncode(backup);
+  }
   std::string error;
-  if (WriteFileWhole(call.File(), image, true, error) != WriteFileResult::Written) {
+  if (file.empty() || WriteFileWhole(call.File(), file, true, error) != WriteFileResult::Written) {
     return Fail(kExitUsage, call.File(), ("cannot replace the file: " + error).c_str());
   }
   const uint16_t now = PowerSaveRead(*call.view, handle, image.data(), capacity);
@@ -149,11 +176,12 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], command.name) != 0) {
       continue;
     }
-    Invocation call{argv[3], PibViewNamed(argv[3]), {argv + 4, argv + argc}};
-    if (call.view == nullptr) {
+    const PowerSaveVariant* variant = PowerSaveVariantForLayout(argv[3]);
+    if (variant == nullptr) {
       std::fprintf(stderr, "pibtool: unknown layout '%s' (7420-1.3, 7420-1.4 or 7500)\n", argv[3]);
       return kExitUsage;
     }
+    Invocation call{argv[3], variant, variant->view, {argv + 4, argv + argc}};
     if (call.operands.size() != command.operandCount) {
       return Usage();
     }

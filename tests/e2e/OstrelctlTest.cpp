@@ -1,12 +1,18 @@
 // ostrelctl against the simulated adapter: a console program, driven through
 // its command line, its output and its exit status.
+#include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
+#include "nvm/PibView.h"
+#include "powersave/BackupFile.h"
+#include "tests/e2e/OstrelSession.h"
 #include "tests/e2e/SimCase.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -67,24 +73,43 @@ TEST(Ostrelctl, StatusNamesTheFamilyFirmwareStrategyAndState) {
   }
 }
 
+// What a backup file holds, decoded; fails the test when it does not decode.
+BackupCopy Decoded(const std::string& path) {
+  const std::vector<uint8_t> file = ReadBytes(path);
+  BackupCopy copy;
+  std::string error;
+  EXPECT_TRUE(BackupDecode(file.data(), file.size(), copy, error)) << path << ": " << error;
+  return copy;
+}
+
+std::string Saved(const std::string& path) {
+  return "saved: " + path + " (" + std::to_string(ReadBytes(path).size()) + " bytes)";
+}
+
 class OstrelctlQca : public ::testing::TestWithParam<LayoutAndBuild> {
 protected:
   const SimLayout& layout = std::get<0>(GetParam());
   const std::string exe = SimCase::ProgramExe("ostrelctl.exe", std::get<1>(GetParam()));
 };
 
-TEST_P(OstrelctlQca, SwitchesBothWaysWithBackupAndVerifyThenRestoresTheBackup) {
+TEST_P(OstrelctlQca, SwitchesBothWaysWithBackupAndReadBackThenRestoresTheBackup) {
   SimCase sim;
   const std::string profile = sim.WriteProfile(QcaProfile(layout, "powersave = off"));
   ASSERT_EQ(Ctl(profile, "status", exe).status, 0);
   const std::vector<uint8_t> before = ReadBytes(sim.Path("image.nvm"));
-  const std::string backup = sim.Path("backup.nvm");
+  const std::string backup = sim.Path("backup.ostrel");
 
-  CtlRun run = Ctl(profile, "on --backup " + Quoted(backup) + " --verify", exe);
+  CtlRun run = Ctl(profile, "on --backup " + Quoted(backup), exe);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.lines, (Lines{"saved: " + backup + " (" + std::to_string(before.size()) + " bytes)",
-                              "Enable device power save success!", "verified: on"}));
-  EXPECT_EQ(ReadBytes(backup), before);
+  ASSERT_EQ(run.lines.size(), 5u);
+  EXPECT_EQ(run.lines[0], Saved(backup));
+  EXPECT_EQ(run.lines[1], std::string("layout: ") + layout.name);
+  EXPECT_EQ(run.lines[3], "Enable device power save success!");
+  EXPECT_EQ(run.lines[4], "verified: on");
+  const BackupCopy copy = Decoded(backup);
+  EXPECT_EQ(copy.bytes, before);
+  EXPECT_EQ(copy.firmware, layout.firmware);
+  EXPECT_EQ(copy.layout, layout.name);
   ExpectImageState(layout, sim, "on");
 
   run = Ctl(profile, "off --verify", exe);
@@ -92,9 +117,11 @@ TEST_P(OstrelctlQca, SwitchesBothWaysWithBackupAndVerifyThenRestoresTheBackup) {
   EXPECT_EQ(run.lines, (Lines{"Disable device power save success!", "verified: off"}));
   ExpectImageState(layout, sim, "off");
 
-  ASSERT_EQ(Ctl(profile, "on", exe).status, 0);
+  ASSERT_EQ(Ctl(profile, "on --no-verify", exe).lines, Lines{"Enable device power save success!"});
   run = Ctl(profile, "restore " + Quoted(backup), exe);
   EXPECT_EQ(run.status, 0) << run.lines.front();
+  ASSERT_EQ(run.lines.size(), 2u);
+  EXPECT_EQ(run.lines[1].rfind("verified: ", 0), 0u);
   EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), before);
   EXPECT_EQ(sim.TraceCount("WriteLocalPIB "), 4u);
   EXPECT_EQ(sim.TraceCount("ResetLocalDev 0"), layout.resets ? 4u : 0u);
@@ -105,100 +132,240 @@ TEST_P(OstrelctlQca, SwitchesBothWaysWithBackupAndVerifyThenRestoresTheBackup) {
   }
 }
 
+// Restore writes nothing and says what differed unless the copy is whole,
+// this adapter's, and opens once laid over the adapter's present image.
+TEST_P(OstrelctlQca, RestoreRefusesACopyThatCouldLeaveTheAdapterWorse) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile(QcaProfile(layout, "powersave = on"));
+  const std::string backup = sim.Path("backup.ostrel");
+  ASSERT_EQ(Ctl(profile, "backup " + Quoted(backup), exe).status, 0);
+  const std::vector<uint8_t> good = ReadBytes(backup);
+  const BackupCopy copy = Decoded(backup);
+  const PibLayout& pib = PibViewNamed(layout.name)->Layout();
+
+  // Any byte changed, between the images too.
+  std::vector<uint8_t> damaged = good;
+  damaged[good.size() - 40] ^= 1;
+  WriteBytes(sim.Path("damaged.ostrel"), damaged);
+  // Another adapter: the same image but for the address.
+  NvmImageBuilder other(pib, true);
+  other.Pib()[12 + 5] ^= 0x40;
+  other.Seal();
+  // The adapter's image ends with its PIB; the copy's chain goes on past it.
+  NvmImageBuilder shorter(pib, true);
+  shorter.SetHeaderField(shorter.PibHeader(), kNvmNextHeader, 0xFFFFFFFF);
+  shorter.Seal();
+  std::fill(shorter.image.begin() + shorter.LastHeader(), shorter.image.end(), 0xFF);
+  BackupCopy otherFirmware = copy;
+  otherFirmware.firmware = "INT7420-MAC-9.9.9";
+  WriteBytes(sim.Path("firmware.ostrel"), BackupEncode(otherFirmware));
+  WriteBytes(sim.Path("bare.nvm"), copy.bytes);
+
+  const struct {
+    const char* file;
+    const std::vector<uint8_t>* adapter; // the image the adapter holds; null: as saved
+    const char* options;
+    const char* says;
+  } cases[] = {
+      {"damaged.ostrel", nullptr, "", "the file is damaged"},
+      {"bare.nvm", nullptr, "", "not an Ostrel backup file"},
+      {"firmware.ostrel", nullptr, "", "the firmware \"INT7420-MAC-9.9.9\", this adapter runs"},
+      {"backup.ostrel", &other.image, " --force", ", this adapter is "},
+      {"backup.ostrel", &shorter.image, "", "its chain reaches past what would be written"},
+  };
+  for (const auto& c : cases) {
+    if (c.adapter != nullptr)
+      WriteBytes(sim.Path("image.nvm"), *c.adapter);
+    const std::vector<uint8_t> held = ReadBytes(sim.Path("image.nvm"));
+    const CtlRun run = Ctl(profile, "restore " + Quoted(sim.Path(c.file)) + c.options, exe);
+    EXPECT_EQ(run.status, 1) << c.file;
+    ASSERT_EQ(run.lines.size(), 1u) << c.file;
+    EXPECT_NE(run.lines[0].find(c.says), std::string::npos) << run.lines[0];
+    EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), held) << c.file;
+  }
+  EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), 0u);
+
+  // The user's own good copy still repairs an image that does not open,
+  // once forced.
+  std::vector<uint8_t> unreadable = copy.bytes;
+  unreadable[NvmImageBuilder(pib, true).PibOffset() + 100] ^= 1;
+  WriteBytes(sim.Path("image.nvm"), unreadable);
+  CtlRun run = Ctl(profile, "restore " + Quoted(backup), exe);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.lines.at(0).find("its address cannot be compared"), std::string::npos);
+  run = Ctl(profile, "restore " + Quoted(backup) + " --force", exe);
+  EXPECT_EQ(run.status, 0) << run.lines.at(0);
+  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), copy.bytes);
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, OstrelctlQca, EveryLayoutAndBuild(), LayoutAndBuildName);
 
-class OstrelctlBroadcom : public ::testing::TestWithParam<LibraryBuild> {};
+class OstrelctlBroadcom : public ::testing::TestWithParam<LibraryBuild> {
+protected:
+  const std::string exe = SimCase::ProgramExe("ostrelctl.exe", GetParam());
+};
 
 TEST_P(OstrelctlBroadcom, SwitchesBothWaysAndRestoresTheParameter) {
   SimCase sim;
-  const std::string exe = SimCase::ProgramExe("ostrelctl.exe", GetParam());
   const std::string profile = sim.WriteProfile("family = 2\nparam41 = p41.bin\npowersave = on");
   ASSERT_EQ(Ctl(profile, "status", exe).status, 0);
   const std::vector<uint8_t> before = ReadBytes(sim.Path("p41.bin"));
-  const std::string backup = sim.Path("p41.bak");
+  const std::string backup = sim.Path("p41.ostrel");
 
   CtlRun run = Ctl(profile, "off --backup " + Quoted(backup) + " --verify", exe);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.lines, (Lines{"saved: " + backup + " (1500 bytes)",
-                              "Disable device power save success!", "verified: off"}));
-  const std::vector<uint8_t> saved = ReadBytes(backup);
-  ASSERT_EQ(saved.size(), 1500u);
-  EXPECT_TRUE(std::equal(before.begin(), before.end(), saved.begin()));
-  EXPECT_EQ(Ctl(profile, "on --verify", exe).lines.back(), "verified: on");
+  EXPECT_EQ(run.lines,
+            (Lines{Saved(backup), "Disable device power save success!", "verified: off"}));
+  const BackupCopy saved = Decoded(backup);
+  ASSERT_EQ(saved.bytes.size(), 1500u);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), saved.bytes.begin()));
+  EXPECT_EQ(Ctl(profile, "on", exe).lines.back(), "verified: on");
   ASSERT_EQ(Ctl(profile, "off", exe).status, 0);
 
   run = Ctl(profile, "restore " + Quoted(backup), exe);
   EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.lines,
+            (Lines{"restored: " + backup + " (" + std::to_string(before.size()) + " bytes written)",
+                   "verified: " + std::to_string(before.size()) + " bytes"}));
   EXPECT_EQ(ReadBytes(sim.Path("p41.bin")), before);
+}
+
+// A copy of another shape, or of no data, would reshape or wipe the parameter.
+TEST_P(OstrelctlBroadcom, RestoreRefusesACopyThatWouldReshapeOrWipeTheParameter) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile("family = 2\nparam41 = p41.bin\npowersave = on");
+  const std::string backup = sim.Path("p41.ostrel");
+  ASSERT_EQ(Ctl(profile, "backup " + Quoted(backup), exe).status, 0);
+  BackupCopy copy = Decoded(backup);
+  copy.bytes[2] = 3; // element count
+  WriteBytes(sim.Path("count.ostrel"), BackupEncode(copy));
+  std::fill(copy.bytes.begin(), copy.bytes.end(), 0);
+  WriteBytes(sim.Path("zero.ostrel"), BackupEncode(copy));
+  WriteBytes(sim.Path("zero.bin"), std::vector<uint8_t>(4, 0));
+  const std::vector<uint8_t> before = ReadBytes(sim.Path("p41.bin"));
+  for (const char* file : {"count.ostrel", "zero.ostrel", "zero.bin"}) {
+    const CtlRun run = Ctl(profile, "restore " + Quoted(sim.Path(file)), exe);
+    EXPECT_EQ(run.status, 1) << file;
+    EXPECT_EQ(run.lines.size(), 1u) << file;
+  }
+  EXPECT_EQ(ReadBytes(sim.Path("p41.bin")), before);
+  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
+
+  // An empty parameter is no copy: nothing is saved.
+  WriteBytes(sim.Path("p41.bin"), {1, 2, 0, 0});
+  const CtlRun run = Ctl(profile, "backup " + Quoted(sim.Path("empty.ostrel")), exe);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(::GetFileAttributesA(sim.Path("empty.ostrel").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, OstrelctlBroadcom, EveryLibraryBuild(), LibraryBuildTestName);
 
-TEST(Ostrelctl, ABackupThatCannotBeSavedWritesNothing) {
+class Ostrelctl : public ::testing::TestWithParam<LibraryBuild> {
+protected:
+  const std::string exe = SimCase::ProgramExe("ostrelctl.exe", GetParam());
+};
+
+// A copy is saved only once checked, never over another file unless forced,
+// through a temporary file of its own; nothing else in the folder changes.
+TEST_P(Ostrelctl, ABackupIsCheckedFirstAndReplacesNothingUnlessForced) {
   SimCase sim;
   const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off"));
-  ASSERT_EQ(Ctl(profile, "status").status, 0);
-  const std::vector<uint8_t> before = ReadBytes(sim.Path("image.nvm"));
-  const std::string backup = sim.Path("no such folder\\backup.nvm");
-  const CtlRun run = Ctl(profile, "on --backup " + Quoted(backup));
+  const std::string backup = sim.Path("notes");
+  WriteBytes(sim.Path("notes.tmp"), {'k', 'e', 'e', 'p'});
+  ASSERT_EQ(Ctl(profile, "backup " + Quoted(backup), exe).status, 0);
+  const std::vector<uint8_t> first = ReadBytes(backup);
+
+  CtlRun run = Ctl(profile, "on --backup " + Quoted(backup), exe);
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.lines, Lines{"ostrelctl: " + backup + ": cannot save the copy"});
-  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), before);
+  EXPECT_EQ(run.lines, Lines{"ostrelctl: " + backup + ": already exists; --force replaces it"});
   EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), 0u);
-}
+  EXPECT_EQ(ReadBytes(backup), first);
 
-TEST(Ostrelctl, RefusesToRestoreWhatTheStrategyWouldNotWrite) {
-  SimCase sim;
-  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = on"));
-  const std::string backup = sim.Path("backup.nvm");
-  ASSERT_EQ(Ctl(profile, "backup " + Quoted(backup)).lines,
-            (Lines{"saved: " + backup + " (16384 bytes)", "layout: 7420-1.4", "open: 0",
-                   "power-save: on"}));
-  std::vector<uint8_t> broken = ReadBytes(backup);
-  broken[broken.size() / 2] ^= 1;
-  WriteBytes(sim.Path("broken.nvm"), broken);
-  WriteBytes(sim.Path("other.nvm"), NvmImageBuilder(kPibLayout74201D3, false).image);
-  WriteBytes(sim.Path("large.nvm"), NvmImageBuilder(kPibLayout7500, false).image);
-
-  const struct {
-    const char* file;
-    int status;
-    const char* says;
-  } cases[] = {
-      {"broken.nvm", 1,
-       "does not open as a 7420-1.4 image (PibOpen code 2: the header chain, a checksum or the "
-       "PIB's content failed its check); nothing written"},
-      {"other.nvm", 1,
-       "does not open as a 7420-1.4 image (PibOpen code 3: the PIB version is not the layout's); "
-       "nothing written"},
-      {"large.nvm", 1, "larger than the 16384 bytes this adapter takes; nothing written"},
-      {"missing.nvm", 2, "No such file or directory"},
-  };
-  for (const auto& c : cases) {
-    const CtlRun run = Ctl(profile, "restore " + Quoted(sim.Path(c.file)));
-    EXPECT_EQ(run.status, c.status) << c.file;
-    EXPECT_EQ(run.lines, Lines{"ostrelctl: " + sim.Path(c.file) + ": " + c.says});
-  }
-  EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), 0u);
-
-  // A backup of an image that does not open is saved all the same.
+  // An image that does not open is not saved, and the good copy stays.
+  std::vector<uint8_t> broken = ReadBytes(sim.Path("image.nvm"));
+  broken[NvmImageBuilder(kPibLayout74201D4, false).PibOffset() + 100] ^= 1;
   WriteBytes(sim.Path("image.nvm"), broken);
-  const CtlRun run = Ctl(profile, "backup " + Quoted(backup));
+  run = Ctl(profile, "backup " + Quoted(backup) + " --force", exe);
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.lines.at(2), "open: 2");
-  EXPECT_EQ(ReadBytes(backup), broken);
+  EXPECT_EQ(ReadBytes(backup), first);
+
+  const std::string missing = sim.Path("no such folder\\backup.ostrel");
+  WriteBytes(sim.Path("image.nvm"), Decoded(backup).bytes);
+  run = Ctl(profile, "on --backup " + Quoted(missing), exe);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.lines.at(0).rfind("ostrelctl: " + missing + ": cannot save the copy: ", 0), 0u);
+  EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), 0u);
+
+  run = Ctl(profile, "backup --force " + Quoted(backup), exe);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadBytes(sim.Path("notes.tmp")), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+  WIN32_FIND_DATAA entry;
+  HANDLE find = ::FindFirstFileA(sim.Path("*").c_str(), &entry);
+  std::vector<std::string> names;
+  do {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      names.push_back(entry.cFileName);
+  } while (::FindNextFileA(find, &entry));
+  ::FindClose(find);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Lines{"adapter.sim", "image.nvm", "notes", "notes.tmp", "trace.txt"}));
 }
 
-TEST(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
+// Every write is read back unless --no-verify says otherwise.
+TEST_P(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
   SimCase sim;
-  CtlRun run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "fail = WriteLocalPIB")), "on");
+  CtlRun run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "fail = WriteLocalPIB")), "on", exe);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.lines, Lines{"Enable device power save fail!"});
-  // Verify catches a write the adapter reports as done but does not keep.
-  run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "drop = WriteLocalPIB")), "on --verify");
+
+  const std::string backup = sim.Path("backup.ostrel");
+  const std::string dropping = sim.WriteProfile(QcaProfile(kSimLayouts[1], "drop = WriteLocalPIB"));
+  WriteBytes(sim.Path("image.nvm"), NvmImageBuilder(kPibLayout74201D4, true).image);
+  ASSERT_EQ(Ctl(dropping, "backup " + Quoted(backup), exe).status, 0);
+  run = Ctl(dropping, "off", exe);
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.lines, (Lines{"Enable device power save success!", "verified: off",
-                              "ostrelctl: verify: the adapter reads off after the write"}));
+  EXPECT_EQ(run.lines, (Lines{"Disable device power save success!", "verified: on",
+                              "ostrelctl: verify: the adapter reads on after the write"}));
+  EXPECT_EQ(Ctl(dropping, "off --no-verify", exe).status, 0);
+
+  NvmImageBuilder changed(kPibLayout74201D4, true);
+  changed.Pib()[kPibLayout74201D4.powerSaveBlock] ^= 0x10;
+  changed.Seal();
+  WriteBytes(sim.Path("image.nvm"), changed.image);
+  run = Ctl(dropping, "restore " + Quoted(backup), exe);
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.lines.size(), 2u);
+  EXPECT_NE(run.lines[1].find("verify: the adapter hands back other bytes than were written"),
+            std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, Ostrelctl, EveryLibraryBuild(), LibraryBuildTestName);
+
+TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
+  SimCase sim;
+  const std::string profile =
+      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off\ndelay_ms = 400"));
+  ASSERT_EQ(Ctl(profile, "status --wait 0").status, 0);
+  const std::size_t before = sim.Trace().size();
+  CtlRun on, off;
+  std::thread first([&] { on = Ctl(profile, "on"); });
+  ASSERT_TRUE(WaitUntil([&] { return sim.Trace().size() > before; }));
+  std::thread second([&] { off = Ctl(profile, "off"); });
+  const CtlRun busy = Ctl(profile, "status --wait 1");
+  first.join();
+  second.join();
+  EXPECT_EQ(on.status, 0);
+  EXPECT_EQ(off.status, 0);
+  EXPECT_EQ(busy.status, 4);
+  EXPECT_EQ(busy.lines, Lines{"ostrelctl: the adapter is in use by another program"});
+  // Each run's calls stand together: no read-modify-write interleaves.
+  std::vector<unsigned long> runs;
+  for (const auto& [pid, line] : sim.TraceByProcess()) {
+    if (runs.empty() || runs.back() != pid)
+      runs.push_back(pid);
+  }
+  EXPECT_EQ(runs.size(), 3u);
+  ExpectImageState(kSimLayouts[1], sim, "off");
 }
 
 TEST(Ostrelctl, WithoutTheLibraryOrWithBadArgumentsSaysSo) {
@@ -209,7 +376,10 @@ TEST(Ostrelctl, WithoutTheLibraryOrWithBadArgumentsSaysSo) {
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.lines, Lines{"ostrelctl: cannot load Kelvane.dll from the program's folder or the "
                              "system folder"});
-  for (const char* arguments : {"", "switch", "on --verify --verify", "on --backup", "backup"})
+  for (const char* arguments :
+       {"", "switch", "on --verify --verify", "on --backup", "backup", "on --backup --verify",
+        "on --verify --no-verify", "status --wait x", "status --wait", "status --force",
+        "restore a b"})
     EXPECT_EQ(Ctl("", arguments).status, 2) << arguments;
 }
 

@@ -1,4 +1,5 @@
 #include "devicelib/BrcmParam.h"
+#include "powersave/BackupFile.h"
 #include "powersave/CPowerSaveBCMCMMOp.h"
 
 #include "FakeDeviceLibrary.h"
@@ -139,6 +140,53 @@ TEST(BrcmPowerSave, FailuresStopBeforeTheWrite) {
   fake.setParamResult = 1;
   fake.Unbind("BrcmSetParam");
   EXPECT_FALSE(op.SetPowerSave(1));
+}
+
+TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  BackupCopy copy;
+  std::string error;
+  fake.param = Reply(0x11, 2, 0, {});
+  EXPECT_FALSE(op.SaveCopy(copy, error));
+  EXPECT_EQ(error, "the adapter's parameter 41 holds no data");
+
+  fake.param = Reply(0x11, 2, 2, {0x01, 0x80, 0x34, 0x12});
+  ASSERT_TRUE(op.SaveCopy(copy, error)) << error;
+  ASSERT_EQ(copy.bytes.size(), BrcmParamReply::kSize);
+  EXPECT_EQ(copy.kind, BackupKind::Param41);
+
+  const struct {
+    std::vector<uint8_t> present;
+    bool zeroCopy;
+    const char* says;
+  } refusals[] = {
+      {Reply(0x12, 2, 2, {0, 0, 0, 0}), false,
+       "leading byte is 17, the adapter's parameter 41 has 18"},
+      {Reply(0x11, 4, 1, {0, 0, 0, 0}), false,
+       "element size is 2, the adapter's parameter 41 has 4"},
+      {Reply(0x11, 2, 3, {0, 0, 0, 0, 0, 0}), false,
+       "element count is 2, the adapter's parameter 41 has 3"},
+      // Four zero bytes: a parameter of no data.
+      {Reply(0, 0, 0, {}), true, "holds 0 bytes of data"},
+  };
+  for (const auto& r : refusals) {
+    BackupCopy bad = copy;
+    if (r.zeroCopy)
+      std::fill(bad.bytes.begin(), bad.bytes.end(), 0);
+    fake.param = r.present;
+    std::vector<uint8_t> written;
+    EXPECT_FALSE(op.RestoreCopy(bad, "", false, written, error)) << r.says;
+    EXPECT_NE(error.find(r.says), std::string::npos) << error;
+  }
+  EXPECT_TRUE(fake.request.empty());
+
+  fake.param = Reply(0x11, 2, 2, {0x00, 0x00, 0x34, 0x12});
+  std::vector<uint8_t> written;
+  ASSERT_TRUE(op.RestoreCopy(copy, "", false, written, error)) << error;
+  EXPECT_EQ(written, std::vector<uint8_t>({0x11, 2, 2, 0, 0x01, 0x80, 0x34, 0x12}));
+  EXPECT_EQ(fake.request[6], 0x01);
+  EXPECT_EQ(fake.request[7], 0x80);
 }
 
 } // namespace

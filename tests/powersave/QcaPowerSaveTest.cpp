@@ -8,9 +8,11 @@
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
+#include "powersave/BackupFile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -184,6 +186,86 @@ TEST_P(QcaPowerSave, AFailedWriteIsFalseAndNotFollowedByAReset) {
   EXPECT_FALSE(op->SetPowerSave(1));
   EXPECT_EQ(fake.CallsText(),
             "GetLocalPIB, WriteLocalPIB " + std::to_string(builder.WriteLength()) + " 1");
+}
+
+TEST_P(QcaPowerSave, ASavedCopyRestoresItsWrittenRangeOverThePresentImage) {
+  BackupCopy copy;
+  std::string error;
+  ASSERT_TRUE(op->SaveCopy(copy, error)) << error;
+  EXPECT_EQ(copy.layout, op->Variant().layout);
+  EXPECT_EQ(copy.bytes, builder.image);
+  EXPECT_TRUE(std::equal(copy.address, copy.address + kPibAddressSize, builder.Pib() + 12));
+  copy.firmware = "FW-1";
+
+  builder.SetPowerSave(true);
+  fake.image = builder.image;
+  fake.calls.clear();
+  std::vector<uint8_t> written;
+  ASSERT_TRUE(op->RestoreCopy(copy, "FW-1", false, written, error)) << error;
+  EXPECT_EQ(fake.CallsText(), ExpectedCalls());
+  EXPECT_EQ(written,
+            std::vector<uint8_t>(copy.bytes.begin(), copy.bytes.begin() + builder.WriteLength()));
+  EXPECT_EQ(fake.written, written);
+}
+
+// Each refusal names what differed with both values, and writes nothing.
+TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
+  BackupCopy good;
+  std::string error;
+  ASSERT_TRUE(op->SaveCopy(good, error)) << error;
+  good.firmware = "FW-1";
+  const std::vector<uint8_t> present = builder.image;
+  const struct {
+    const char* what;
+    void (*change)(BackupCopy& copy, NvmImageBuilder& adapter);
+    bool force;
+    const char* says;
+  } cases[] = {
+      {"another layout", [](BackupCopy& c, NvmImageBuilder&) { c.layout = "x"; }, false,
+       "the layout \"x\""},
+      {"a parameter", [](BackupCopy& c, NvmImageBuilder&) { c.kind = BackupKind::Param41; }, false,
+       "param41"},
+      {"other firmware", [](BackupCopy& c, NvmImageBuilder&) { c.firmware = "FW-2"; }, false,
+       "\"FW-2\", this adapter runs \"FW-1\""},
+      {"another adapter",
+       [](BackupCopy&, NvmImageBuilder& a) {
+         a.Pib()[12 + 5] ^= 0x40;
+         a.Seal();
+       },
+       true, "this adapter is "},
+      {"an unreadable present image",
+       [](BackupCopy&, NvmImageBuilder& a) { a.image[a.PibOffset() + 100] ^= 1; }, false,
+       "its address cannot be compared"},
+      {"a damaged copy",
+       [](BackupCopy& c, NvmImageBuilder& a) { c.bytes[a.PibOffset() + 100] ^= 1; }, false,
+       "the copy does not open"},
+      // The copy's chain goes on past its written range, the adapter's does not.
+      {"a chain past the written range",
+       [](BackupCopy&, NvmImageBuilder& a) {
+         a.SetHeaderField(a.PibHeader(), kNvmNextHeader, 0xFFFFFFFF);
+         a.Seal();
+         std::fill(a.image.begin() + a.LastHeader(), a.image.end(), 0xFF);
+       },
+       true, "its chain reaches past what would be written"},
+  };
+  for (const auto& c : cases) {
+    BackupCopy copy = good;
+    NvmImageBuilder adapter = builder;
+    c.change(copy, adapter);
+    fake.image = adapter.image;
+    std::vector<uint8_t> written;
+    error.clear();
+    EXPECT_FALSE(op->RestoreCopy(copy, "FW-1", c.force, written, error)) << c.what;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.what << ": " << error;
+  }
+  EXPECT_TRUE(fake.written.empty());
+
+  // Forced, a copy goes onto an adapter whose present image does not open.
+  fake.image = present;
+  fake.image[builder.PibOffset() + 100] ^= 1;
+  std::vector<uint8_t> written;
+  EXPECT_TRUE(op->RestoreCopy(good, "FW-1", true, written, error)) << error;
+  EXPECT_EQ(fake.written.size(), builder.WriteLength());
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, QcaPowerSave, ::testing::ValuesIn(kVariants),

@@ -14,6 +14,7 @@
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
+#include "powersave/BackupFile.h"
 
 namespace {
 
@@ -150,6 +151,34 @@ TEST_F(Pibtool, SetLeavesARejectedImageAsItWas) {
   const Outcome badState = Pib("set --layout 7420-1.4 maybe " + file);
   EXPECT_EQ(badState.status, 2);
   EXPECT_EQ(Bytes(Slurp(file)), built.image);
+}
+
+// A backup file is taken wherever a bare image is; set keeps it one.
+TEST_F(Pibtool, TakesTheImageInsideABackupFile) {
+  NvmImageBuilder built(kPibLayout74201D3, false);
+  BackupCopy copy;
+  copy.layout = "7420-1.3";
+  copy.firmware = "INT7420-MAC-1.0.12";
+  copy.bytes = built.image;
+  const std::string file = Write("backup.ostrel", BackupEncode(copy));
+  EXPECT_EQ(Pib("set --layout 7420-1.3 on " + file).status, 0);
+  EXPECT_EQ(Pib("get --layout 7420-1.3 " + file).out, "on\n");
+  BackupCopy after;
+  std::string error;
+  const std::vector<uint8_t> saved = Bytes(Slurp(file));
+  ASSERT_TRUE(BackupDecode(saved.data(), saved.size(), after, error)) << error;
+  EXPECT_EQ(after.firmware, copy.firmware);
+  EXPECT_EQ(ChangedOutsidePowerSaveFields(built, built.image, after.bytes), "");
+
+  const Outcome otherLayout = Pib("open --layout 7420-1.4 " + file);
+  EXPECT_EQ(otherLayout.status, 1);
+  EXPECT_NE(otherLayout.err.find("a backup of a 7420-1.3, not of a 7420-1.4 image"),
+            std::string::npos);
+  std::vector<uint8_t> damaged = saved;
+  damaged[300] ^= 1;
+  const Outcome run = Pib("open --layout 7420-1.3 " + Write("damaged.ostrel", damaged));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("SHA-256"), std::string::npos) << run.err;
 }
 
 } // namespace

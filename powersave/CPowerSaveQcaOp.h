@@ -1,0 +1,35 @@
+#pragma once
+#include "devicelib/KelvaneCalls.h"
+#include "nvm/PibHandle.h"
+#include "powersave/CPowerSaveOp.h"
+
+#include <cstdint>
+
+// What the Qualcomm Atheros variants share: each operation fetches the
+// adapter's NVM image afresh, checks it through the variant's PIB view, edits
+// it in place and hands it back by the variant's write-back rule.
+class CPowerSaveQcaOp : public CPowerSaveOp {
+public:
+  ~CPowerSaveQcaOp() override;
+  uint16_t GetPowerSave() override;
+  bool SetPowerSave(uint16_t value) override;
+  const PowerSaveVariant& Variant() const override { return m_variant; }
+  bool SaveCopy(BackupCopy& copy, std::string& error) override;
+  bool RestoreCopy(const BackupCopy& copy, std::string_view firmware, bool force,
+                   std::vector<uint8_t>& written, std::string& error) override;
+
+protected:
+  explicit CPowerSaveQcaOp(const PowerSaveVariant& variant) : m_variant(variant) {}
+
+private:
+  uint32_t Capacity() const { return m_variant.view->Layout().imageCapacity; }
+  bool WriteSideBound() const;
+  bool WriteBack(uint16_t writeLength);
+
+  const PowerSaveVariant& m_variant;
+  // The library is given no capacity, so the buffer takes the largest image
+  // it may hand over, whatever the layout: a strategy kept from an earlier
+  // detection may meet another chip's image.
+  uint8_t m_image[kNvmImageBufferSize] = {};
+  PibHandle m_pibHandle;
+};
