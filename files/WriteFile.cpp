@@ -52,6 +52,24 @@ bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
   return true;
 }
 
+// Another writer's move, or a reader that has the old file open, keeps the
+// target from being replaced for a moment: wait a little and try again.
+constexpr int kMoveAttempts = 50;
+constexpr DWORD kMoveWaitMs = 10;
+
+DWORD MoveIntoPlace(const std::string& from, const std::string& to, bool replace) {
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  for (int attempt = 1;; ++attempt) {
+    if (::MoveFileExA(from.c_str(), to.c_str(), flags))
+      return ERROR_SUCCESS;
+    const DWORD code = ::GetLastError();
+    if ((code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION) ||
+        attempt == kMoveAttempts)
+      return code;
+    ::Sleep(kMoveWaitMs);
+  }
+}
+
 } // namespace
 
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
@@ -73,10 +91,8 @@ WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_
   DWORD code = written ? ERROR_SUCCESS : ::GetLastError();
   if (!::CloseHandle(file) && code == ERROR_SUCCESS)
     code = ::GetLastError();
-  if (code == ERROR_SUCCESS &&
-      !::MoveFileExA(temporary.c_str(), path.c_str(),
-                     MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0)))
-    code = ::GetLastError();
+  if (code == ERROR_SUCCESS)
+    code = MoveIntoPlace(temporary, path, replace);
   if (code == ERROR_SUCCESS)
     return WriteFileResult::Written;
   ::DeleteFileA(temporary.c_str());

@@ -173,9 +173,4 @@ TEST(BackupFile, FieldsOverTheirLimitsAreNotWritten) {
   EXPECT_TRUE(BackupEncode(copy).empty());
 }
 
-TEST(BackupFile, KindNamesForMessages) {
-  EXPECT_STREQ(BackupKindName(BackupKind::NvmImage), "nvm-image");
-  EXPECT_STREQ(BackupKindName(BackupKind::Param41), "param41");
-}
-
 } // namespace
