@@ -57,8 +57,7 @@ BOOL COstrelDlg::OnInitDialog() {
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
 
-  if (!KelvaneIsLoaded())
-    KelvaneLoad();
+  KelvaneLoad();
 
   // The first scan owns the strategy and the device library until it is
   // done, so Scan and OK wait for it. Meanwhile the focus rests on the log

@@ -1,12 +1,18 @@
 #pragma once
 // Loading the device library: at most once per process, never unloaded.
-// On success the entry points are bound into g_kelvane.
+// A load binds the entry points it finds into g_kelvane.
 
-// Windows: loads "Kelvane.dll" from the program's own folder or the system
-// folders, never from the current directory. Elsewhere: loads the shared
-// library named by `path`. Returns true when the library is loaded (now or by
-// an earlier call); a failed load binds nothing and may be tried again.
-bool KelvaneLoad(const char* path = nullptr);
+enum class KelvaneLoadResult { Loaded, NotFound, NotWin32Library, NoGetPLCType };
 
-// True once a load has succeeded.
-bool KelvaneIsLoaded();
+// Loads `path` (UTF-8), or by default "Kelvane.dll". Windows searches only the
+// program's own folder and the system folder, never the current directory;
+// where that restricted search is not available it loads the library by its
+// full path in the program's folder. Elsewhere `path` names the shared library
+// and there is no default.
+// A library without GetPLCType stays loaded and bound: that counts as a load.
+// Later calls return the first load's result without loading again; a failed
+// load binds nothing and may be tried again.
+KelvaneLoadResult KelvaneLoad(const char* path = nullptr);
+
+// One line for a person, saying what went wrong.
+const char* KelvaneLoadResultText(KelvaneLoadResult result);

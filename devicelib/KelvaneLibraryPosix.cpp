@@ -6,7 +6,8 @@
 
 namespace {
 
-void* g_kelvaneModule = nullptr;
+void* g_module = nullptr;
+KelvaneLoadResult g_loaded = KelvaneLoadResult::NotFound;
 
 void* ResolveExport(void* module, const char* name) {
   return dlsym(module, name);
@@ -14,19 +15,17 @@ void* ResolveExport(void* module, const char* name) {
 
 } // namespace
 
-bool KelvaneIsLoaded() {
-  return g_kelvaneModule != nullptr;
-}
-
-bool KelvaneLoad(const char* path) {
-  if (g_kelvaneModule != nullptr)
-    return true;
+KelvaneLoadResult KelvaneLoad(const char* path) {
+  if (g_module != nullptr)
+    return g_loaded;
   if (path == nullptr)
-    return false;
+    return KelvaneLoadResult::NotFound;
   void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr)
-    return false;
-  g_kelvaneModule = module;
+    return KelvaneLoadResult::NotFound;
+  g_module = module;
   KelvaneBindEntryPoints(g_kelvane, ResolveExport, module);
-  return true;
+  g_loaded =
+      g_kelvane.GetPLCType != nullptr ? KelvaneLoadResult::Loaded : KelvaneLoadResult::NoGetPLCType;
+  return g_loaded;
 }

@@ -37,10 +37,11 @@ class KelvaneSim : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
 #ifdef _WIN32
-    ASSERT_TRUE(KelvaneLoad()); // Kelvane.dll beside this program
+    const KelvaneLoadResult loaded = KelvaneLoad(); // Kelvane.dll beside this program
 #else
-    ASSERT_TRUE(KelvaneLoad(KELVANE_SIM_LIBRARY));
+    const KelvaneLoadResult loaded = KelvaneLoad(KELVANE_SIM_LIBRARY);
 #endif
+    ASSERT_EQ(loaded, KelvaneLoadResult::Loaded) << KelvaneLoadResultText(loaded);
   }
 
   void SetUp() override {
@@ -108,7 +109,7 @@ TEST_F(KelvaneSim, ExportsTheSevenCalledEntryPoints) {
   EXPECT_NE(g_kelvane.BrcmGetParam, nullptr);
   EXPECT_NE(g_kelvane.BrcmSetParam, nullptr);
   EXPECT_EQ(g_kelvane.SetQosData, nullptr);
-  EXPECT_TRUE(KelvaneLoad()); // a second load finds the library loaded
+  EXPECT_EQ(KelvaneLoad(), KelvaneLoadResult::Loaded); // a second load finds the library loaded
 }
 
 TEST_F(KelvaneSim, BuiltInAdapterIsA7420WithFirmware11) {
