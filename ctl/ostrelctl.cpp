@@ -4,8 +4,11 @@
 // Ostrel.exe does, and holds the computer-wide adapter lock for the whole run.
 //
 // Exit status: 0 done; 1 the adapter or the copy refused, or the read-back
-// differs or cannot be read; 2 usage, file or missing library; 3 no adapter;
+// differs or cannot be read; 2 usage, file or library error; 3 no adapter;
 // 4 the adapter is in use by another program.
+#include "console/ConsoleMain.h"
+#include "console/ConsoleText.h"
+#include "ctl/CtlReport.h"
 #include "devicelib/AdapterLock.h"
 #include "devicelib/KelvaneLibrary.h"
 #include "files/ReadFile.h"
@@ -15,7 +18,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -33,39 +35,35 @@ constexpr unsigned kMaxWaitSeconds = 24 * 60 * 60;
 // Far more than the largest copy: a file larger than this is no backup.
 constexpr std::size_t kMaxBackupFileSize = 1 << 20;
 
-int Fail(int status, const std::string& what) {
-  std::fflush(stdout); // keeps the lines in order where both streams meet
-  std::fprintf(stderr, "ostrelctl: %s\n", what.c_str());
-  return status;
-}
-
 const char* StateName(uint16_t state) {
   return state == 1 ? "on" : state == 0 ? "off" : "unavailable";
 }
 
 // The command line after the command word.
 struct Options {
-  std::vector<const char*> operands;
-  const char* backup = nullptr;
+  std::vector<std::string> operands;
+  std::string backup;
   bool verify = true;
   bool force = false;
   unsigned waitSeconds = kDefaultWaitSeconds;
 };
 
-// One detection: the family, the firmware text the selection went by, and the
-// strategy it chose, if any.
+// One detection: the family, the device record the selection went by, and
+// the strategy it chose, if any.
 struct Detection {
   uint8_t family = 0;
-  DeviceRecord record = {};
+  PowerSaveDetection detected;
   PowerSaveSlot op;
+
+  std::string_view Firmware() const { return detected.record.Firmware(); }
 };
 
-int Detect(Detection& found) {
-  found.family = SelectPowerSaveOp(found.op, &found.record);
-  if (found.family != kFamilyQca && found.family != kFamilyBroadcom)
-    return Fail(kExitNoAdapter, "no adapter found");
-  return kExitDone;
-}
+// A run's context: what was asked and where it reports.
+struct Run {
+  const Options& options;
+  CtlReport& report;
+  Detection& found;
+};
 
 std::string AddressText(const uint8_t* address) {
   char text[18];
@@ -74,227 +72,312 @@ std::string AddressText(const uint8_t* address) {
   return text;
 }
 
+// A strategy to work with, or the reason there is none.
+int NeedStrategy(const Run& run, const char* nothing) {
+  if (run.found.family == kFamilyQca && !run.found.detected.recordRead)
+    return run.report.Fail(kExitRefused,
+                           std::string("the adapter's device record cannot be read; ") + nothing);
+  if (!run.found.op)
+    return run.report.Fail(kExitRefused,
+                           std::string("no strategy serves this adapter's firmware; ") + nothing);
+  return kExitDone;
+}
+
 // Takes the adapter's copy, checks it, and saves it as a backup file; an
 // existing file is replaced only when forced.
-int SaveBackup(const Detection& found, const char* path, bool force) {
-  if (!found.op)
-    return Fail(kExitRefused, "no strategy serves this adapter's firmware; nothing saved");
+int SaveBackup(const Run& run, const std::string& path) {
+  if (const int status = NeedStrategy(run, "nothing saved"))
+    return status;
   BackupCopy copy;
   std::string error;
-  if (!found.op->SaveCopy(copy, error))
-    return Fail(kExitRefused, "cannot take a copy: " + error + "; nothing saved");
-  copy.firmware = std::string(found.record.Firmware());
+  if (!run.found.op->SaveCopy(copy, error))
+    return run.report.Fail(kExitRefused, "cannot take a copy: " + error + "; nothing saved");
+  copy.firmware = std::string(run.found.Firmware());
   copy.taken = static_cast<int64_t>(std::time(nullptr));
   const std::vector<uint8_t> file = BackupEncode(copy);
   if (file.empty())
-    return Fail(kExitRefused, "the system offers no SHA-256 digest; nothing saved");
-  switch (WriteFileWhole(path, file, force, error)) {
+    return run.report.Fail(kExitRefused, "the system offers no SHA-256 digest; nothing saved");
+  switch (WriteFileWhole(path, file, run.options.force, error)) {
   case WriteFileResult::Written:
     break;
   case WriteFileResult::Exists:
-    return Fail(kExitUsage, std::string(path) + ": already exists; --force replaces it");
+    return run.report.Fail(kExitUsage, path + ": already exists; --force replaces it");
   case WriteFileResult::Failed:
-    return Fail(kExitUsage, std::string(path) + ": cannot save the copy: " + error);
+    return run.report.Fail(kExitUsage, path + ": cannot save the copy: " + error);
   }
-  std::printf("saved: %s (%u bytes)\n", path, static_cast<unsigned>(file.size()));
+  run.report.Say("saved: " + path + " (" + std::to_string(file.size()) + " bytes)", "saved",
+                 JsonText(path));
+  run.report.Member("bytes", JsonNumber(file.size()));
   if (copy.kind == BackupKind::NvmImage) {
-    std::printf("layout: %s\n", copy.layout.c_str());
-    std::printf("address: %s\n", AddressText(copy.address).c_str());
+    run.report.Say("layout: " + copy.layout, "layout", JsonText(copy.layout));
+    run.report.Say("address: " + AddressText(copy.address), "address",
+                   JsonText(AddressText(copy.address)));
   }
   return kExitDone;
 }
 
-int RunStatus(Detection& found, const Options&) {
-  std::printf("family: %s\n", found.family == kFamilyQca ? "qualcomm-atheros" : "broadcom");
+int RunStatus(const Run& run) {
+  const Detection& found = run.found;
+  const char* family = found.family == kFamilyQca ? "qualcomm-atheros" : "broadcom";
+  run.report.Say(std::string("family: ") + family, "family", JsonText(family));
+  if (found.family == kFamilyQca && !found.detected.recordRead)
+    return run.report.Fail(kExitRefused, "the adapter's device record cannot be read");
   if (found.family == kFamilyQca) {
-    const std::string_view firmware = found.record.Firmware();
-    std::printf("firmware: %.*s\n", static_cast<int>(firmware.size()), firmware.data());
+    const std::string firmware = AnsiToUtf8(found.Firmware());
+    run.report.Say("firmware: " + firmware, "firmware", JsonText(firmware));
+  } else {
+    run.report.Member("firmware", JsonNull());
   }
-  std::printf("strategy: %s\n", found.op ? found.op->Variant().name : "none");
+  const char* strategy = found.op ? found.op->Variant().name : "none";
+  run.report.Say(std::string("strategy: ") + strategy, "strategy", JsonText(strategy));
   const uint16_t state = found.op ? found.op->GetPowerSave() : 2;
-  std::printf("power-save: %s\n", StateName(state));
-  return state <= 1 ? kExitDone : Fail(kExitRefused, "the power-save state cannot be read");
+  run.report.Say(std::string("power-save: ") + StateName(state), "power_save",
+                 JsonText(StateName(state)));
+  return state <= 1 ? kExitDone
+                    : run.report.Fail(kExitRefused, "the power-save state cannot be read");
 }
 
 // A fresh detection reads the state back, as a later scan would.
-int VerifyState(uint16_t value) {
+int VerifyState(const Run& run, uint16_t value) {
   PowerSaveSlot fresh;
   SelectPowerSaveOp(fresh);
   const uint16_t state = fresh ? fresh->GetPowerSave() : 2;
+  run.report.Member("verified", JsonBool(state == value));
   if (state > 1)
-    return Fail(kExitRefused, "verify: the power-save state cannot be read back");
-  std::printf("verified: %s\n", StateName(state));
+    return run.report.Fail(kExitRefused, "verify: the power-save state cannot be read back");
+  run.report.Say(std::string("verified: ") + StateName(state), "power_save",
+                 JsonText(StateName(state)));
   if (state != value)
-    return Fail(kExitRefused,
-                std::string("verify: the adapter reads ") + StateName(state) + " after the write");
+    return run.report.Fail(kExitRefused, std::string("verify: the adapter reads ") +
+                                             StateName(state) + " after the write");
   return kExitDone;
 }
 
-int RunSwitch(Detection& found, const Options& options, uint16_t value) {
-  if (options.backup != nullptr) {
-    if (const int status = SaveBackup(found, options.backup, options.force))
+// A switch to the state the adapter already has writes nothing and resets
+// nothing, unless forced: a flash write and a reset that drops the network
+// for no change.
+int RunSwitch(const Run& run, uint16_t value) {
+  if (const int status = NeedStrategy(run, "nothing written"))
+    return status;
+  if (!run.options.backup.empty()) {
+    if (const int status = SaveBackup(run, run.options.backup))
       return status;
   }
-  const bool done = found.op && found.op->SetPowerSave(value);
-  const char* setting = value == 1 ? "Enable" : "Disable";
-  if (!done) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s device power save fail!\n", setting);
-    return kExitRefused;
+  if (!run.options.force && run.found.op->GetPowerSave() == value) {
+    run.report.Say(std::string("power-save: already ") + StateName(value) + "; nothing written",
+                   "written", JsonBool(false));
+    run.report.Member("power_save", JsonText(StateName(value)));
+    return kExitDone;
   }
-  std::printf("%s device power save success!\n", setting);
-  return options.verify ? VerifyState(value) : kExitDone;
+  const bool done = run.found.op->SetPowerSave(value);
+  run.report.Member("written", JsonBool(done));
+  const char* setting = value == 1 ? "Enable" : "Disable";
+  if (!done)
+    return run.report.FailLine(kExitRefused, std::string(setting) + " device power save fail!");
+  run.report.Line(std::string(setting) + " device power save success!");
+  return run.options.verify ? VerifyState(run, value) : kExitDone;
 }
 
-int RunOn(Detection& found, const Options& options) {
-  return RunSwitch(found, options, 1);
+int RunOn(const Run& run) {
+  return RunSwitch(run, 1);
 }
 
-int RunOff(Detection& found, const Options& options) {
-  return RunSwitch(found, options, 0);
+int RunOff(const Run& run) {
+  return RunSwitch(run, 0);
 }
 
-int RunBackup(Detection& found, const Options& options) {
-  return SaveBackup(found, options.operands[0], options.force);
+int RunBackup(const Run& run) {
+  return SaveBackup(run, run.options.operands[0]);
 }
 
 // A fresh detection fetches the adapter's copy again; what was written must
 // come back byte for byte.
-int VerifyCopy(const std::vector<uint8_t>& written) {
+int VerifyCopy(const Run& run, const std::vector<uint8_t>& written) {
   PowerSaveSlot fresh;
   SelectPowerSaveOp(fresh);
   BackupCopy now;
   std::string error;
-  if (!fresh || !fresh->SaveCopy(now, error))
-    return Fail(kExitRefused, "verify: the adapter's copy cannot be read back" +
-                                  (error.empty() ? std::string() : ": " + error));
+  const bool read = fresh && fresh->SaveCopy(now, error);
   std::size_t same = 0;
-  while (same < written.size() && same < now.bytes.size() && now.bytes[same] == written[same])
+  while (read && same < written.size() && same < now.bytes.size() &&
+         now.bytes[same] == written[same])
     ++same;
+  run.report.Member("verified", JsonBool(read && same == written.size()));
+  if (!read)
+    return run.report.Fail(kExitRefused, "verify: the adapter's copy cannot be read back" +
+                                             (error.empty() ? std::string() : ": " + error));
   if (same < written.size())
-    return Fail(kExitRefused, "verify: the adapter hands back other bytes than were written, from "
-                              "byte " +
-                                  std::to_string(same));
-  std::printf("verified: %u bytes\n", static_cast<unsigned>(written.size()));
+    return run.report.Fail(kExitRefused,
+                           "verify: the adapter hands back other bytes than were written, from "
+                           "byte " +
+                               std::to_string(same));
+  run.report.Line("verified: " + std::to_string(written.size()) + " bytes");
   return kExitDone;
 }
 
-int RunRestore(Detection& found, const Options& options) {
-  const char* path = options.operands[0];
+int RunRestore(const Run& run) {
+  const std::string& path = run.options.operands[0];
   std::vector<uint8_t> file;
   std::string error;
   if (!ReadFileUpTo(path, kMaxBackupFileSize, file, error))
-    return Fail(kExitUsage, std::string(path) + ": " + error);
+    return run.report.Fail(kExitUsage, path + ": " + error);
   BackupCopy copy;
   if (!BackupDecode(file.data(), file.size(), copy, error))
-    return Fail(kExitRefused, std::string(path) + ": " + error + "; nothing written");
-  if (!found.op)
-    return Fail(kExitRefused, "no strategy serves this adapter's firmware; nothing written");
+    return run.report.Fail(kExitRefused, path + ": " + error + "; nothing written");
+  if (const int status = NeedStrategy(run, "nothing written"))
+    return status;
   std::vector<uint8_t> written;
-  if (!found.op->RestoreCopy(copy, found.record.Firmware(), options.force, written, error))
-    return Fail(kExitRefused, std::string(path) + ": " + error);
-  std::printf("restored: %s (%u bytes written)\n", path, static_cast<unsigned>(written.size()));
-  return options.verify ? VerifyCopy(written) : kExitDone;
+  if (!run.found.op->RestoreCopy(copy, run.found.Firmware(), run.options.force, written, error))
+    return run.report.Fail(kExitRefused, path + ": " + error);
+  run.report.Say("restored: " + path + " (" + std::to_string(written.size()) + " bytes written)",
+                 "restored", JsonText(path));
+  run.report.Member("bytes", JsonNumber(written.size()));
+  return run.options.verify ? VerifyCopy(run, written) : kExitDone;
 }
 
 // What each command takes after its word.
 struct Command {
   const char* name;
-  std::size_t operandCount;
-  const char* usage;
-  // Options it accepts, by name without the dashes.
+  const char* operand; // null: none
+  // Options it accepts besides --json and --wait, by name, space-separated.
   const char* options;
-  int (*run)(Detection& found, const Options& options);
+  const char* usage;
+  int (*run)(const Run& run);
 };
 
 const Command kCommands[] = {
-    {"status", 0, "status [--wait SECONDS]", "wait", RunStatus},
-    {"on", 0, "on [--backup FILE] [--force] [--no-verify] [--wait SECONDS]",
-     "backup force verify no-verify wait", RunOn},
-    {"off", 0, "off [--backup FILE] [--force] [--no-verify] [--wait SECONDS]",
-     "backup force verify no-verify wait", RunOff},
-    {"backup", 1, "backup FILE [--force] [--wait SECONDS]", "force wait", RunBackup},
-    {"restore", 1, "restore FILE [--force] [--no-verify] [--wait SECONDS]",
-     "force verify no-verify wait", RunRestore},
+    {"status", nullptr, "", "", RunStatus},
+    {"on", nullptr, "backup force verify no-verify", "[--backup FILE] [--force] [--no-verify]",
+     RunOn},
+    {"off", nullptr, "backup force verify no-verify", "[--backup FILE] [--force] [--no-verify]",
+     RunOff},
+    {"backup", "FILE", "force", "[--force]", RunBackup},
+    {"restore", "FILE", "force verify no-verify", "[--force] [--no-verify]", RunRestore},
 };
 
-int Usage() {
-  for (const Command& command : kCommands)
-    std::fprintf(stderr, "%s ostrelctl %s\n", &command == kCommands ? "usage:" : "      ",
-                 command.usage);
+std::string UsageText() {
+  std::string text;
+  for (const Command& command : kCommands) {
+    text += std::string(&command == kCommands ? "usage: " : "       ") + "ostrelctl " +
+            command.name + (command.operand != nullptr ? std::string(" ") + command.operand : "") +
+            (*command.usage != '\0' ? std::string(" ") + command.usage : "") +
+            " [--json] [--wait SECONDS]\n";
+  }
+  return text + "       ostrelctl help | --help | -h | /?\n       ostrelctl --version\n";
+}
+
+// A usage error: the word that is wrong, then the usage, on standard error;
+// with --json the object names the error too.
+int UsageError(CtlReport& report, const std::string& what) {
+  report.Fail(kExitUsage, what);
+  ConsoleWrite(stderr, UsageText());
   return kExitUsage;
 }
 
-bool Accepts(const Command& command, const char* option) {
+bool Accepts(const Command& command, const std::string& option) {
+  if (option == "json" || option == "wait")
+    return true;
   const std::string list = std::string(" ") + command.options + " ";
-  return list.find(std::string(" ") + option + " ") != std::string::npos;
+  return list.find(" " + option + " ") != std::string::npos;
 }
 
-bool ParseSeconds(const char* text, unsigned& seconds) {
+bool ParseSeconds(const std::string& text, unsigned& seconds) {
   char* end = nullptr;
-  const unsigned long value = std::strtoul(text, &end, 10);
-  if (*text < '0' || *text > '9' || *end != '\0' || value > kMaxWaitSeconds)
+  const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+  if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || value > kMaxWaitSeconds)
     return false;
   seconds = static_cast<unsigned>(value);
   return true;
 }
 
 // Options may stand anywhere after the command; an option that takes a value
-// never takes the next option as it. Each may be given once.
-bool ParseOptions(const Command& command, int argc, char** argv, Options& options) {
-  std::string seen;
-  for (int i = 2; i < argc; ++i) {
-    const char* word = argv[i];
-    if (std::strncmp(word, "--", 2) != 0) {
+// never takes the next option as it. Each may be given once. Returns what is
+// wrong, or an empty text.
+std::string ParseOptions(const Command& command, const std::vector<std::string>& args,
+                         Options& options) {
+  std::vector<std::string> seen;
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    const std::string& word = args[i];
+    if (word.rfind("--", 0) != 0) {
       options.operands.push_back(word);
       continue;
     }
-    const char* name = word + 2;
-    if (!Accepts(command, name) || seen.find(std::string(" ") + name + " ") != std::string::npos)
-      return false;
-    seen += std::string(" ") + name + " ";
-    const bool takesValue = std::strcmp(name, "backup") == 0 || std::strcmp(name, "wait") == 0;
-    const char* value = takesValue && i + 1 < argc ? argv[i + 1] : nullptr;
-    if (takesValue && (value == nullptr || std::strncmp(value, "--", 2) == 0))
-      return false;
-    if (takesValue)
-      ++i;
-    if (std::strcmp(name, "backup") == 0)
+    const std::string name = word.substr(2);
+    if (!Accepts(command, name))
+      return "unknown option '" + word + "' for " + command.name;
+    for (const std::string& earlier : seen) {
+      if (earlier == name)
+        return "'" + word + "' is given twice";
+    }
+    seen.push_back(name);
+    const bool takesValue = name == "backup" || name == "wait";
+    if (takesValue && (i + 1 == args.size() || args[i + 1].rfind("--", 0) == 0))
+      return "'" + word + "' needs a value";
+    const std::string value = takesValue ? args[++i] : std::string();
+    if (name == "backup")
       options.backup = value;
-    else if (std::strcmp(name, "wait") == 0 && !ParseSeconds(value, options.waitSeconds))
-      return false;
-    else if (std::strcmp(name, "force") == 0)
+    else if (name == "wait" && !ParseSeconds(value, options.waitSeconds))
+      return "'--wait " + value + "': give whole seconds, at most " +
+             std::to_string(kMaxWaitSeconds);
+    else if (name == "force")
       options.force = true;
-    else if (std::strcmp(name, "no-verify") == 0)
+    else if (name == "no-verify")
       options.verify = false;
   }
-  // --verify is the default; asking for both is a contradiction.
-  if (seen.find(" verify ") != std::string::npos && !options.verify)
-    return false;
-  return options.operands.size() == command.operandCount;
+  for (const std::string& name : seen) {
+    // Read-back is the default; asking for it and against it contradicts.
+    if (name == "verify" && !options.verify)
+      return "'--verify' and '--no-verify' contradict each other";
+  }
+  const std::size_t wanted = command.operand != nullptr ? 1 : 0;
+  if (options.operands.size() > wanted)
+    return "unexpected '" + options.operands[wanted] + "'";
+  if (options.operands.size() < wanted)
+    return std::string(command.name) + " needs " + command.operand;
+  return {};
+}
+
+int RunCommand(const Command& command, const Options& options, CtlReport& report) {
+  const KelvaneLoadResult loaded = KelvaneLoad();
+  if (loaded != KelvaneLoadResult::Loaded)
+    return report.Fail(kExitUsage, KelvaneLoadResultText(loaded));
+  const AdapterLock lock(options.waitSeconds * 1000);
+  if (!lock.Held())
+    return report.Fail(kExitInUse, "the adapter is in use by another program");
+  Detection found;
+  found.family = SelectPowerSaveOp(found.op, &found.detected);
+  if (found.family != kFamilyQca && found.family != kFamilyBroadcom)
+    return report.Fail(kExitNoAdapter, "no adapter found");
+  return command.run({options, report, found});
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2)
-    return Usage();
+int Main(const std::vector<std::string>& args) {
+  const std::string word = args.size() > 1 ? args[1] : std::string();
+  if (word == "help" || word == "--help" || word == "-h" || word == "/?") {
+    ConsoleWrite(stdout, UsageText());
+    return kExitDone;
+  }
+  if (word == "--version") {
+    ConsoleWrite(stdout, "ostrelctl " OSTREL_VERSION "\n");
+    return kExitDone;
+  }
+  bool json = false;
+  for (std::size_t i = 2; i < args.size(); ++i)
+    json = json || args[i] == "--json";
+  CtlReport report(json);
   const Command* command = nullptr;
   for (const Command& candidate : kCommands) {
-    if (std::strcmp(argv[1], candidate.name) == 0)
+    if (word == candidate.name)
       command = &candidate;
   }
   Options options;
-  if (command == nullptr || !ParseOptions(*command, argc, argv, options))
-    return Usage();
-  if (!KelvaneLoad())
-    return Fail(kExitUsage,
-                "cannot load Kelvane.dll from the program's folder or the system folder");
-  const AdapterLock lock(options.waitSeconds * 1000);
-  if (!lock.Held())
-    return Fail(kExitInUse, "the adapter is in use by another program");
-  Detection found;
-  if (const int status = Detect(found))
-    return status;
-  return command->run(found, options);
+  std::string wrong = word.empty()         ? "no command given"
+                      : command == nullptr ? "unknown command '" + word + "'"
+                                           : ParseOptions(*command, args, options);
+  const int status =
+      wrong.empty() ? RunCommand(*command, options, report) : UsageError(report, wrong);
+  report.Finish();
+  return status;
 }

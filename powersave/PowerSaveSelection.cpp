@@ -17,21 +17,23 @@ bool FirmwareContains(const DeviceRecord& record, const char* part) {
 
 } // namespace
 
-uint8_t SelectPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* record) {
+uint8_t SelectPowerSaveOp(PowerSaveSlot& slot, PowerSaveDetection* detection) {
   const auto family = static_cast<uint8_t>(KelvaneGetPLCType());
   if (family == kFamilyQca)
-    SelectQcaPowerSaveOp(slot, record);
+    SelectQcaPowerSaveOp(slot, detection);
   else if (family == kFamilyBroadcom)
     Replace(slot, kPowerSaveBroadcom);
   return family;
 }
 
-void SelectQcaPowerSaveOp(PowerSaveSlot& slot, DeviceRecord* filled) {
+void SelectQcaPowerSaveOp(PowerSaveSlot& slot, PowerSaveDetection* detection) {
   DeviceRecord record = {};
   if (KelvaneGetLocalDevInfo(record) == 0)
     return;
-  if (filled != nullptr)
-    *filled = record;
+  if (detection != nullptr) {
+    detection->recordRead = true;
+    detection->record = record;
+  }
   bool chipNamed = false;
   for (const PowerSaveVariant* variant : kPowerSaveVariants) {
     if (variant->family != kFamilyQca || !FirmwareContains(record, variant->chip))

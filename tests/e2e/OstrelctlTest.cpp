@@ -21,15 +21,66 @@ using Lines = std::vector<std::string>;
 
 struct CtlRun {
   int status;
-  Lines lines;
+  Lines lines; // standard output, then standard error
+  std::string out;
+  std::string err;
 };
 
+std::wstring Wide(const std::string& utf8) {
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                            static_cast<int>(wide.size()))));
+  return wide;
+}
+
+// Runs ostrelctl with a UTF-8 command line; its standard output comes through
+// a pipe and its standard error through a file of its own, so either can be
+// checked alone.
 CtlRun Ctl(const std::string& profile, const std::string& arguments,
            const std::string& exe = SimCase::ProgramExe("ostrelctl.exe")) {
   ::SetEnvironmentVariableA("KELVANE_SIM", profile.c_str());
-  int status = -1;
-  const std::string output = RunProgram(exe, arguments, status);
-  return {status, SplitLines(output)};
+  CtlRun run{-1, {}, {}, {}};
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  wchar_t folder[MAX_PATH], errors[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, folder);
+  ::GetTempFileNameW(folder, L"ctl", 0, errors);
+  HANDLE errorFile = ::CreateFileW(errors, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                   CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (errorFile == INVALID_HANDLE_VALUE || !::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    return run;
+  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = errorFile;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  std::wstring commandLine = Wide("\"" + exe + "\" " + arguments);
+  PROCESS_INFORMATION process{};
+  const BOOL started = ::CreateProcessW(Wide(exe).c_str(), commandLine.data(), nullptr, nullptr,
+                                        TRUE, 0, nullptr, nullptr, &startup, &process);
+  ::CloseHandle(writeEnd);
+  char buffer[512];
+  DWORD got = 0;
+  while (started && ::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    run.out.append(buffer, got);
+  if (started) {
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    run.status = static_cast<int>(code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    ::SetFilePointer(errorFile, 0, nullptr, FILE_BEGIN);
+    while (::ReadFile(errorFile, buffer, sizeof buffer, &got, nullptr) && got > 0)
+      run.err.append(buffer, got);
+  }
+  ::CloseHandle(readEnd);
+  ::CloseHandle(errorFile);
+  run.lines = SplitLines(run.out + run.err);
+  return run;
 }
 
 std::string Quoted(const std::string& path) {
@@ -42,34 +93,54 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
              static_cast<std::streamsize>(bytes.size()));
 }
 
+// The same facts as lines for a person and, with --json, as one object on
+// standard output and nothing else there.
 TEST(Ostrelctl, StatusNamesTheFamilyFirmwareStrategyAndState) {
   SimCase sim;
   const struct {
     std::string profile;
     int status;
     Lines lines;
+    std::string json;
   } cases[] = {
       {"family = 2\nparam41 = p41.bin\npowersave = on",
        0,
-       {"family: broadcom", "strategy: broadcom", "power-save: on"}},
+       {"family: broadcom", "strategy: broadcom", "power-save: on"},
+       R"({"family": "broadcom", "firmware": null, "strategy": "broadcom", "power_save": "on"})"},
       {QcaProfile(kSimLayouts[0], "powersave = on"),
        0,
        {"family: qualcomm-atheros", "firmware: INT7420-MAC-1.0.12-SIM", "strategy: 7420-1.0",
-        "power-save: on"}},
-      {"family = 1\nfirmware = QCA7500-MAC-2.3.1-SIM\nimage = i7500.nvm\ncreate = 7500",
+        "power-save: on"},
+       R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.0.12-SIM", )"
+       R"("strategy": "7420-1.0", "power_save": "on"})"},
+      {"family = 1\nfirmware = QCA7500 \"2.3\\1\"\tSIM\nimage = i7500.nvm\ncreate = 7500",
        0,
-       {"family: qualcomm-atheros", "firmware: QCA7500-MAC-2.3.1-SIM", "strategy: 7500",
-        "power-save: off"}},
+       {"family: qualcomm-atheros", "firmware: QCA7500 \"2.3\\1\"\tSIM", "strategy: 7500",
+        "power-save: off"},
+       R"({"family": "qualcomm-atheros", "firmware": "QCA7500 \"2.3\\1\"\u0009SIM", )"
+       R"("strategy": "7500", "power_save": "off"})"},
       {"family = 1\nfirmware = INT7420-MAC-2.0.1-SIM",
        1,
        {"family: qualcomm-atheros", "firmware: INT7420-MAC-2.0.1-SIM", "strategy: none",
-        "power-save: unavailable", "ostrelctl: the power-save state cannot be read"}},
-      {"family = 0", 3, {"ostrelctl: no adapter found"}},
+        "power-save: unavailable", "ostrelctl: the power-save state cannot be read"},
+       R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-2.0.1-SIM", )"
+       R"("strategy": "none", "power_save": "unavailable", )"
+       R"("error": "the power-save state cannot be read"})"},
+      {"family = 1\nfail = GetLocalDevInfo",
+       1,
+       {"family: qualcomm-atheros", "ostrelctl: the adapter's device record cannot be read"},
+       R"({"family": "qualcomm-atheros", "error": "the adapter's device record cannot be read"})"},
+      {"family = 0", 3, {"ostrelctl: no adapter found"}, R"({"error": "no adapter found"})"},
   };
   for (const auto& c : cases) {
-    const CtlRun run = Ctl(sim.WriteProfile(c.profile), "status");
+    const std::string profile = sim.WriteProfile(c.profile);
+    CtlRun run = Ctl(profile, "status");
     EXPECT_EQ(run.status, c.status) << c.profile;
     EXPECT_EQ(run.lines, c.lines) << c.profile;
+    run = Ctl(profile, "status --json");
+    EXPECT_EQ(run.status, c.status) << c.profile;
+    EXPECT_EQ(run.out, c.json + "\r\n") << c.profile;
+    EXPECT_EQ(run.err, "") << c.profile;
   }
 }
 
@@ -84,6 +155,30 @@ BackupCopy Decoded(const std::string& path) {
 
 std::string Saved(const std::string& path) {
   return "saved: " + path + " (" + std::to_string(ReadBytes(path).size()) + " bytes)";
+}
+
+// How a path reads inside a JSON text: its backslashes doubled.
+std::string JsonPath(const std::string& path) {
+  std::string escaped;
+  for (char c : path)
+    escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return escaped;
+}
+
+// The file version of the version record, "1.0.0.1".
+std::string ProgramVersion() {
+  const std::string exe = SimCase::OstrelExe();
+  std::vector<char> info(::GetFileVersionInfoSizeA(exe.c_str(), nullptr));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  if (info.empty() ||
+      !::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+      !::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size))
+    return "?";
+  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
 class OstrelctlQca : public ::testing::TestWithParam<LayoutAndBuild> {
@@ -339,7 +434,100 @@ TEST_P(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
             std::string::npos);
 }
 
+// A switch to the state the adapter already has writes nothing and resets
+// nothing unless forced.
+TEST_P(Ostrelctl, AnAdapterAlreadyInTheStateIsNotWrittenUnlessForced) {
+  SimCase sim;
+  const std::string qca = sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off"));
+  CtlRun run = Ctl(qca, "off", exe);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.lines, Lines{"power-save: already off; nothing written"});
+  run = Ctl(qca, "off --json", exe);
+  EXPECT_EQ(run.out, "{\"written\": false, \"power_save\": \"off\"}\r\n");
+  EXPECT_EQ(sim.TraceCount("WriteLocalPIB") + sim.TraceCount("ResetLocalDev"), 0u);
+  run = Ctl(qca, "off --force", exe);
+  EXPECT_EQ(run.lines, (Lines{"Disable device power save success!", "verified: off"}));
+  EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), 1u);
+  EXPECT_EQ(sim.TraceCount("ResetLocalDev"), 1u);
+
+  const std::string broadcom = sim.WriteProfile("family = 2\nparam41 = p41.bin\npowersave = on");
+  EXPECT_EQ(Ctl(broadcom, "on", exe).lines, Lines{"power-save: already on; nothing written"});
+  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, Ostrelctl, EveryLibraryBuild(), LibraryBuildTestName);
+
+// Every command says what it did as one JSON object, failures included.
+TEST(Ostrelctl, JsonSaysWhatEachCommandDid) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[2], "powersave = off"));
+  const std::string backup = sim.Path("b.ostrel");
+  CtlRun run = Ctl(profile, "on --json --backup " + Quoted(backup));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  for (const std::string& member :
+       {"\"saved\": \"" + JsonPath(backup) + "\"", std::string("\"layout\": \"7500\""),
+        std::string("\"written\": true"), std::string("\"verified\": true"),
+        std::string("\"power_save\": \"on\"")})
+    EXPECT_NE(run.out.find(member), std::string::npos) << member << " in " << run.out;
+  EXPECT_EQ(run.lines.size(), 1u);
+
+  run = Ctl(profile, "restore --json " + Quoted(backup));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("{\"restored\": \"" + JsonPath(backup) + "\", \"bytes\": ", 0), 0u)
+      << run.out;
+  EXPECT_NE(run.out.find("\"verified\": true}"), std::string::npos) << run.out;
+
+  run = Ctl(profile, "backup --json " + Quoted(backup));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "{\"error\": \"" + JsonPath(backup) +
+                         ": already exists; --force replaces "
+                         "it\"}\r\n");
+  EXPECT_EQ(run.err, "");
+}
+
+// help and --version answer on standard output; a wrong word is named on
+// standard error with the usage after it, and nothing reaches the adapter.
+TEST(Ostrelctl, HelpVersionAndUsageErrors) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off"));
+  for (const char* help : {"help", "--help", "-h", "/?"}) {
+    const CtlRun run = Ctl(profile, help);
+    EXPECT_EQ(run.status, 0) << help;
+    EXPECT_EQ(run.out.rfind("usage: ostrelctl status", 0), 0u) << help;
+    EXPECT_NE(run.out.find("ostrelctl restore FILE"), std::string::npos) << help;
+    EXPECT_EQ(run.err, "") << help;
+  }
+  CtlRun run = Ctl(profile, "--version");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "ostrelctl " + ProgramVersion() + "\r\n");
+
+  const struct {
+    const char* arguments;
+    const char* says;
+  } wrong[] = {
+      {"", "no command given"},
+      {"frob", "unknown command 'frob'"},
+      {"on --frob", "unknown option '--frob' for on"},
+      {"status --force", "unknown option '--force' for status"},
+      {"status extra", "unexpected 'extra'"},
+      {"backup", "backup needs FILE"},
+      {"on --backup --verify", "'--backup' needs a value"},
+      {"on --verify --verify", "'--verify' is given twice"},
+      {"on --verify --no-verify", "'--verify' and '--no-verify' contradict each other"},
+      {"status --wait x", "'--wait x': give whole seconds, at most 86400"},
+  };
+  for (const auto& w : wrong) {
+    run = Ctl(profile, w.arguments);
+    EXPECT_EQ(run.status, 2) << w.arguments;
+    EXPECT_EQ(run.out, "") << w.arguments;
+    const Lines errors = SplitLines(run.err);
+    ASSERT_GE(errors.size(), 2u) << w.arguments;
+    EXPECT_EQ(errors[0], std::string("ostrelctl: ") + w.says);
+    EXPECT_EQ(errors[1].rfind("usage: ostrelctl status", 0), 0u) << w.arguments;
+  }
+  EXPECT_EQ(sim.Trace(), Lines{});
+}
 
 TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
   SimCase sim;

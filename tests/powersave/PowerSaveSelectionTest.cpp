@@ -50,6 +50,12 @@ TEST_F(Selection, FirmwareTextPicksTheStrategyInOrder) {
 TEST_F(Selection, A7420TextWithNeitherVersionEmptiesTheSlot) {
   Detect("7420-1.1.0");
   ASSERT_TRUE(slot);
+  PowerSaveDetection detected;
+  fake.firmware = "7420-2.0.0";
+  SelectPowerSaveOp(slot, &detected);
+  EXPECT_TRUE(detected.recordRead);
+  EXPECT_EQ(detected.record.Firmware(), "7420-2.0.0");
+  Detect("7420-1.1.0");
   EXPECT_EQ(Detect("7420-2.0.0"), 1);
   EXPECT_FALSE(slot);
 }
@@ -64,6 +70,10 @@ TEST_F(Selection, UnknownChipOrFailedDeviceInfoKeepsTheHeldObject) {
   fake.devInfoResult = 0;
   Detect("7500");
   EXPECT_EQ(slot.get(), broadcom);
+  // A caller can tell an unread record from a text that names no strategy.
+  PowerSaveDetection detected;
+  EXPECT_EQ(SelectPowerSaveOp(slot, &detected), 1);
+  EXPECT_FALSE(detected.recordRead);
   fake.Unbind("GetLocalDevInfo");
   Detect("7500");
   EXPECT_EQ(slot.get(), broadcom);
