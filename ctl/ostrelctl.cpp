@@ -88,15 +88,19 @@ int NeedStrategy(const Run& run, const char* nothing) {
 int SaveBackup(const Run& run, const std::string& path) {
   if (const int status = NeedStrategy(run, "nothing saved"))
     return status;
-  BackupCopy copy;
-  std::string error;
-  if (!run.found.op->SaveCopy(copy, error))
-    return run.report.Fail(kExitRefused, "cannot take a copy: " + error + "; nothing saved");
-  copy.firmware = std::string(run.found.Firmware());
-  copy.taken = static_cast<int64_t>(std::time(nullptr));
-  const std::vector<uint8_t> file = BackupEncode(copy);
+  PowerSaveCopy copy;
+  PowerSaveError refused;
+  if (!run.found.op->SaveCopy(copy, refused))
+    return run.report.Fail(kExitRefused,
+                           std::string("cannot take a copy: ") + refused.text + "; nothing saved");
+  BackupCopy backup;
+  BackupFromCopy(copy, backup);
+  backup.firmware = std::string(run.found.Firmware());
+  backup.taken = static_cast<int64_t>(std::time(nullptr));
+  const std::vector<uint8_t> file = BackupEncode(backup);
   if (file.empty())
     return run.report.Fail(kExitRefused, "the system offers no SHA-256 digest; nothing saved");
+  std::string error;
   switch (WriteFileWhole(path, file, run.options.force, error)) {
   case WriteFileResult::Written:
     break;
@@ -108,8 +112,8 @@ int SaveBackup(const Run& run, const std::string& path) {
   run.report.Say("saved: " + path + " (" + std::to_string(file.size()) + " bytes)", "saved",
                  JsonText(path));
   run.report.Member("bytes", JsonNumber(file.size()));
-  if (copy.kind == BackupKind::NvmImage) {
-    run.report.Say("layout: " + copy.layout, "layout", JsonText(copy.layout));
+  if (backup.kind == BackupKind::NvmImage) {
+    run.report.Say("layout: " + backup.layout, "layout", JsonText(backup.layout));
     run.report.Say("address: " + AddressText(copy.address), "address",
                    JsonText(AddressText(copy.address)));
   }
@@ -192,26 +196,26 @@ int RunBackup(const Run& run) {
 
 // A fresh detection fetches the adapter's copy again; what was written must
 // come back byte for byte.
-int VerifyCopy(const Run& run, const std::vector<uint8_t>& written) {
+int VerifyCopy(const Run& run, const PowerSaveCopy& copy, uint32_t written) {
   PowerSaveSlot fresh;
   SelectPowerSaveOp(fresh);
-  BackupCopy now;
-  std::string error;
-  const bool read = fresh && fresh->SaveCopy(now, error);
-  std::size_t same = 0;
-  while (read && same < written.size() && same < now.bytes.size() &&
-         now.bytes[same] == written[same])
+  PowerSaveCopy now;
+  PowerSaveError refused;
+  const bool read = fresh && fresh->SaveCopy(now, refused);
+  uint32_t same = 0;
+  while (read && same < written && same < now.size && now.bytes[same] == copy.bytes[same])
     ++same;
-  run.report.Member("verified", JsonBool(read && same == written.size()));
+  run.report.Member("verified", JsonBool(read && same == written));
   if (!read)
-    return run.report.Fail(kExitRefused, "verify: the adapter's copy cannot be read back" +
-                                             (error.empty() ? std::string() : ": " + error));
-  if (same < written.size())
+    return run.report.Fail(kExitRefused,
+                           std::string("verify: the adapter's copy cannot be read back") +
+                               (*refused.text != '\0' ? std::string(": ") + refused.text : ""));
+  if (same < written)
     return run.report.Fail(kExitRefused,
                            "verify: the adapter hands back other bytes than were written, from "
                            "byte " +
                                std::to_string(same));
-  run.report.Line("verified: " + std::to_string(written.size()) + " bytes");
+  run.report.Line("verified: " + std::to_string(written) + " bytes");
   return kExitDone;
 }
 
@@ -221,18 +225,23 @@ int RunRestore(const Run& run) {
   std::string error;
   if (!ReadFileUpTo(path, kMaxBackupFileSize, file, error))
     return run.report.Fail(kExitUsage, path + ": " + error);
-  BackupCopy copy;
-  if (!BackupDecode(file.data(), file.size(), copy, error))
+  BackupCopy backup;
+  if (!BackupDecode(file.data(), file.size(), backup, error))
     return run.report.Fail(kExitRefused, path + ": " + error + "; nothing written");
+  PowerSaveCopy copy;
+  if (!BackupToCopy(backup, copy))
+    return run.report.Fail(kExitRefused,
+                           path + ": holds more than any adapter takes; nothing written");
   if (const int status = NeedStrategy(run, "nothing written"))
     return status;
-  std::vector<uint8_t> written;
-  if (!run.found.op->RestoreCopy(copy, run.found.Firmware(), run.options.force, written, error))
-    return run.report.Fail(kExitRefused, path + ": " + error);
-  run.report.Say("restored: " + path + " (" + std::to_string(written.size()) + " bytes written)",
+  uint32_t written = 0;
+  PowerSaveError refused;
+  if (!run.found.op->RestoreCopy(copy, run.found.Firmware(), run.options.force, written, refused))
+    return run.report.Fail(kExitRefused, path + ": " + refused.text);
+  run.report.Say("restored: " + path + " (" + std::to_string(written) + " bytes written)",
                  "restored", JsonText(path));
-  run.report.Member("bytes", JsonNumber(written.size()));
-  return run.options.verify ? VerifyCopy(run, written) : kExitDone;
+  run.report.Member("bytes", JsonNumber(written));
+  return run.options.verify ? VerifyCopy(run, copy, written) : kExitDone;
 }
 
 // What each command takes after its word.

@@ -128,12 +128,24 @@ bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::
   return true;
 }
 
-const char* BackupKindName(BackupKind kind) {
-  switch (kind) {
-  case BackupKind::NvmImage:
-    return "nvm-image";
-  case BackupKind::Param41:
-    return "param41";
-  }
-  return "unknown";
+void BackupFromCopy(const PowerSaveCopy& copy, BackupCopy& backup) {
+  backup.kind = copy.kind;
+  backup.layout = std::string(copy.Layout());
+  backup.firmware = std::string(copy.Firmware());
+  std::copy(std::begin(copy.address), std::end(copy.address), backup.address);
+  backup.bytes.assign(copy.bytes, copy.bytes + std::min<std::size_t>(copy.size, sizeof copy.bytes));
+}
+
+bool BackupToCopy(const BackupCopy& backup, PowerSaveCopy& copy) {
+  if (backup.layout.size() >= sizeof copy.layout ||
+      backup.firmware.size() >= sizeof copy.firmware || backup.bytes.size() > sizeof copy.bytes)
+    return false;
+  copy = PowerSaveCopy();
+  copy.kind = backup.kind;
+  std::copy(backup.layout.begin(), backup.layout.end(), copy.layout);
+  std::copy(backup.firmware.begin(), backup.firmware.end(), copy.firmware);
+  std::copy(std::begin(backup.address), std::end(backup.address), copy.address);
+  copy.size = static_cast<uint32_t>(backup.bytes.size());
+  std::copy(backup.bytes.begin(), backup.bytes.end(), copy.bytes);
+  return true;
 }

@@ -17,12 +17,12 @@
 //      209     N  the copy, unchanged
 //    209+N    32  SHA-256 of bytes 0 .. 209+N-1
 
+#include "powersave/PowerSaveCopy.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-enum class BackupKind : uint8_t { NvmImage = 1, Param41 = 2 };
 
 struct BackupCopy {
   BackupKind kind = BackupKind::NvmImage;
@@ -44,6 +44,11 @@ constexpr std::size_t kBackupMaxCopy = 1u << 20;
 // unavailable, or when a field is over its limit or the kind is not known.
 std::vector<uint8_t> BackupEncode(const BackupCopy& copy);
 
+// The copy a strategy saves and restores, and back; false when a field does
+// not fit the strategy's fixed-size copy.
+void BackupFromCopy(const PowerSaveCopy& copy, BackupCopy& backup);
+bool BackupToCopy(const BackupCopy& backup, PowerSaveCopy& copy);
+
 // True when `data` begins with the magic: a backup file rather than a bare image.
 bool BackupIsFile(const uint8_t* data, std::size_t size);
 
@@ -51,6 +56,3 @@ bool BackupIsFile(const uint8_t* data, std::size_t size);
 // length matches the file, and the digest. False with `error` naming what is
 // wrong in words a user understands; `copy` is then unchanged.
 bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::string& error);
-
-// "nvm-image" / "param41", for messages.
-const char* BackupKindName(BackupKind kind);

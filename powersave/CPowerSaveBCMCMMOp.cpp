@@ -2,7 +2,6 @@
 
 #include "devicelib/KelvaneCalls.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -20,9 +19,26 @@ bool HoldsData(const BrcmParamReply& reply) {
   return reply.DataLength() > 0 && reply.DataLength() <= BrcmParamReply::kDataCapacity;
 }
 
-std::string Field(const char* name, unsigned copy, unsigned present) {
-  return std::string("the copy's ") + name + " is " + std::to_string(copy) +
-         ", the adapter's parameter 41 has " + std::to_string(present);
+// The first of the fields that shape the parameter in which `saved` differs
+// from `present`; null when they agree.
+const char* ShapeDiffers(const BrcmParamReply& saved, const BrcmParamReply& present, unsigned& ours,
+                         unsigned& theirs) {
+  const struct {
+    const char* name;
+    unsigned saved, present;
+  } fields[] = {
+      {"leading byte", saved.Lead(), present.Lead()},
+      {"element size", saved.ElementSize(), present.ElementSize()},
+      {"element count", saved.ElementCount(), present.ElementCount()},
+  };
+  for (const auto& field : fields) {
+    if (field.saved != field.present) {
+      ours = field.saved;
+      theirs = field.present;
+      return field.name;
+    }
+  }
+  return nullptr;
 }
 
 } // namespace
@@ -67,61 +83,44 @@ bool CPowerSaveBCMCMMOp::SendParam(const BrcmParamReply& reply) {
   return KelvaneBrcmSetParam(request) != 0;
 }
 
-bool CPowerSaveBCMCMMOp::SaveCopy(BackupCopy& copy, std::string& error) {
+bool CPowerSaveBCMCMMOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
   BrcmParamReply reply = {};
-  if (!ReadParam(reply)) {
-    error = "the adapter did not hand over parameter 41";
-    return false;
-  }
-  if (!HoldsData(reply)) {
-    error = "the adapter's parameter 41 holds no data";
-    return false;
-  }
+  if (!ReadParam(reply))
+    return Refuse(error, "the adapter did not hand over parameter 41");
+  if (!HoldsData(reply))
+    return Refuse(error, "the adapter's parameter 41 holds no data");
   copy.kind = BackupKind::Param41;
-  copy.layout.clear();
-  std::fill(std::begin(copy.address), std::end(copy.address), 0);
-  copy.bytes.assign(reply.bytes, reply.bytes + BrcmParamReply::kSize);
+  std::memset(copy.layout, 0, sizeof copy.layout);
+  std::memset(copy.address, 0, sizeof copy.address);
+  copy.size = BrcmParamReply::kSize;
+  std::memcpy(copy.bytes, reply.bytes, BrcmParamReply::kSize);
   return true;
 }
 
 // The copy must describe the parameter the adapter has now: same leading
 // byte, element size and count. Anything else would reshape it.
-bool CPowerSaveBCMCMMOp::RestoreCopy(const BackupCopy& copy, std::string_view firmware, bool,
-                                     std::vector<uint8_t>& written, std::string& error) {
+bool CPowerSaveBCMCMMOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool,
+                                     uint32_t& written, PowerSaveError& error) {
   if (!CheckCopyIdentity(copy, firmware, error))
     return false;
-  if (copy.bytes.size() != BrcmParamReply::kSize) {
-    error = "the copy holds " + std::to_string(copy.bytes.size()) + " bytes, a parameter reply " +
-            std::to_string(BrcmParamReply::kSize);
-    return false;
-  }
+  if (copy.size != BrcmParamReply::kSize)
+    return Refuse(error, "the copy holds %u bytes, a parameter reply %u",
+                  static_cast<unsigned>(copy.size), static_cast<unsigned>(BrcmParamReply::kSize));
   BrcmParamReply saved;
-  std::copy(copy.bytes.begin(), copy.bytes.end(), saved.bytes);
-  if (!HoldsData(saved) || saved.DataLength() > BrcmParamRequest::kDataCapacity) {
-    error = "the copy's parameter 41 holds " + std::to_string(saved.DataLength()) +
-            " bytes of data; it must hold 1 to " + std::to_string(BrcmParamRequest::kDataCapacity);
-    return false;
-  }
+  std::memcpy(saved.bytes, copy.bytes, BrcmParamReply::kSize);
+  if (!HoldsData(saved) || saved.DataLength() > BrcmParamRequest::kDataCapacity)
+    return Refuse(error, "the copy's parameter 41 holds %u bytes of data; it must hold 1 to %u",
+                  static_cast<unsigned>(saved.DataLength()),
+                  static_cast<unsigned>(BrcmParamRequest::kDataCapacity));
   BrcmParamReply present = {};
-  if (!ReadParam(present)) {
-    error = "the adapter did not hand over its present parameter 41";
-    return false;
-  }
-  std::string differs;
-  if (saved.Lead() != present.Lead())
-    differs = Field("leading byte", saved.Lead(), present.Lead());
-  else if (saved.ElementSize() != present.ElementSize())
-    differs = Field("element size", saved.ElementSize(), present.ElementSize());
-  else if (saved.ElementCount() != present.ElementCount())
-    differs = Field("element count", saved.ElementCount(), present.ElementCount());
-  if (!differs.empty()) {
-    error = differs;
-    return false;
-  }
-  if (!SendParam(saved)) {
-    error = "the adapter refused parameter 41";
-    return false;
-  }
-  written.assign(saved.bytes, saved.bytes + BrcmParamReply::kDataOffset + saved.DataLength());
+  if (!ReadParam(present))
+    return Refuse(error, "the adapter did not hand over its present parameter 41");
+  unsigned ours = 0, theirs = 0;
+  if (const char* field = ShapeDiffers(saved, present, ours, theirs))
+    return Refuse(error, "the copy's %s is %u, the adapter's parameter 41 has %u", field, ours,
+                  theirs);
+  if (!SendParam(saved))
+    return Refuse(error, "the adapter refused parameter 41");
+  written = static_cast<uint32_t>(BrcmParamReply::kDataOffset + saved.DataLength());
   return true;
 }

@@ -1,28 +1,31 @@
 #include "powersave/CPowerSaveOp.h"
 
-namespace {
-std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
-}
-} // namespace
+#include <cstdarg>
+#include <cstdio>
 
-bool CPowerSaveOp::CheckCopyIdentity(const BackupCopy& copy, std::string_view firmware,
-                                     std::string& error) const {
+bool CPowerSaveOp::Refuse(PowerSaveError& error, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(error.text, sizeof error.text, format, args);
+  va_end(args);
+  return false;
+}
+
+bool CPowerSaveOp::CheckCopyIdentity(const PowerSaveCopy& copy, std::string_view firmware,
+                                     PowerSaveError& error) const {
   const PowerSaveVariant& variant = Variant();
-  if (copy.kind != variant.kind) {
-    error = std::string("the copy holds a ") + BackupKindName(copy.kind) + ", this adapter a " +
-            BackupKindName(variant.kind);
-    return false;
-  }
-  const std::string layout = variant.layout != nullptr ? variant.layout : "";
-  if (copy.layout != layout) {
-    error = "the copy has the layout " + Quoted(copy.layout) + ", this adapter " + Quoted(layout);
-    return false;
-  }
-  if (copy.firmware != firmware) {
-    error = "the copy was taken under the firmware " + Quoted(copy.firmware) +
-            ", this adapter runs " + Quoted(firmware);
-    return false;
-  }
+  if (copy.kind != variant.kind)
+    return Refuse(error, "the copy holds a %s, this adapter a %s", BackupKindName(copy.kind),
+                  BackupKindName(variant.kind));
+  const std::string_view layout = variant.layout != nullptr ? variant.layout : "";
+  if (copy.Layout() != layout)
+    return Refuse(error, "the copy has the layout \"%.*s\", this adapter \"%.*s\"",
+                  static_cast<int>(copy.Layout().size()), copy.Layout().data(),
+                  static_cast<int>(layout.size()), layout.data());
+  if (copy.Firmware() != firmware)
+    return Refuse(error,
+                  "the copy was taken under the firmware \"%.*s\", this adapter runs \"%.*s\"",
+                  static_cast<int>(copy.Firmware().size()), copy.Firmware().data(),
+                  static_cast<int>(firmware.size()), firmware.data());
   return true;
 }

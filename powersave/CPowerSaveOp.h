@@ -1,11 +1,9 @@
 #pragma once
-#include "powersave/BackupFile.h"
+#include "powersave/PowerSaveCopy.h"
 #include "powersave/PowerSaveVariant.h"
 
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
 // The power-save strategy of one adapter kind. GetPowerSave returns 0 (off),
 // 1 (on) or 2 (unavailable); callers treat any other value like 2.
@@ -21,25 +19,29 @@ public:
   virtual const PowerSaveVariant& Variant() const = 0;
   // Fetches the adapter's copy and checks it: an image must open with the
   // layout, a parameter must hold data. On success `copy` holds the kind, the
-  // layout, the address and the bytes; the caller adds the firmware text and
-  // the time. False with `error` saying why.
-  virtual bool SaveCopy(BackupCopy& copy, std::string& error) = 0;
+  // layout, the address and the bytes; the caller adds the firmware text.
+  // False with `error` saying why.
+  virtual bool SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) = 0;
   // Checks `copy` against the adapter as it is now and writes it by this
   // variant's rules; `firmware` is the adapter's present firmware text. With
   // `force`, an image whose present address cannot be read is written all
-  // the same. On success `written` holds what the adapter should now hand
-  // back, from its first byte. False with `error` naming what differed, with
-  // both values, and then nothing was written unless the error says so.
-  virtual bool RestoreCopy(const BackupCopy& copy, std::string_view firmware, bool force,
-                           std::vector<uint8_t>& written, std::string& error) = 0;
+  // the same. On success the adapter should now hand back the copy's first
+  // `written` bytes. False with `error` naming what differed, with both
+  // values; nothing was written unless the error says the adapter refused.
+  virtual bool RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
+                           uint32_t& written, PowerSaveError& error) = 0;
 
 protected:
   CPowerSaveOp() = default;
   CPowerSaveOp(const CPowerSaveOp&) = delete;
   CPowerSaveOp& operator=(const CPowerSaveOp&) = delete;
 
+  // Fills `error` as printf would, cut to fit; returns false.
+  static bool Refuse(PowerSaveError& error, const char* format, ...)
+      __attribute__((format(printf, 2, 3)));
+
   // The checks every variant makes first: the copy's kind, layout and
   // firmware text are this adapter's.
-  bool CheckCopyIdentity(const BackupCopy& copy, std::string_view firmware,
-                         std::string& error) const;
+  bool CheckCopyIdentity(const PowerSaveCopy& copy, std::string_view firmware,
+                         PowerSaveError& error) const;
 };

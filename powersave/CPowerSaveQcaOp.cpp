@@ -2,22 +2,19 @@
 
 #include "powersave/PowerSaveEdit.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-std::string AddressText(const uint8_t* address) {
+// "aa:bb:cc:dd:ee:ff"
+struct AddressText {
+  explicit AddressText(const uint8_t* address) {
+    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
+                  address[2], address[3], address[4], address[5]);
+  }
   char text[3 * kPibAddressSize];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
-                address[2], address[3], address[4], address[5]);
-  return text;
-}
-
-std::string OpenFailure(int code) {
-  return "PibOpen code " + std::to_string(code) + ": " + PibOpenCodeText(code);
-}
+};
 
 } // namespace
 
@@ -59,81 +56,65 @@ bool CPowerSaveQcaOp::WriteBack(uint16_t writeLength) {
   return false;
 }
 
-bool CPowerSaveQcaOp::SaveCopy(BackupCopy& copy, std::string& error) {
-  if (KelvaneGetLocalPIB(m_image) == 0) {
-    error = "the adapter did not hand over its image";
-    return false;
-  }
+bool CPowerSaveQcaOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
+  if (KelvaneGetLocalPIB(m_image) == 0)
+    return Refuse(error, "the adapter did not hand over its image");
   const int code = m_variant.view->PibOpen(m_pibHandle, m_image, Capacity());
-  if (code != kPibOk) {
-    error = std::string("the adapter's image does not open as a ") + m_variant.layout + " image (" +
-            OpenFailure(code) + ")";
-    return false;
-  }
+  if (code != kPibOk)
+    return Refuse(error, "the adapter's image does not open as a %s image (PibOpen code %d: %s)",
+                  m_variant.layout, code, PibOpenCodeText(code));
   copy.kind = m_variant.kind;
-  copy.layout = m_variant.layout;
+  std::snprintf(copy.layout, sizeof copy.layout, "%s", m_variant.layout);
   std::memcpy(copy.address, m_pibHandle.pib + kPibDeviceBlock, kPibAddressSize);
-  copy.bytes.assign(m_image, m_image + Capacity());
+  copy.size = Capacity();
+  std::memcpy(copy.bytes, m_image, Capacity());
   return true;
 }
 
 // Only the copy's written range reaches the flash; the rest of the adapter's
 // image stays as it is. So the image checked before writing is the one the
 // flash will hold: the present image with that range laid over it.
-bool CPowerSaveQcaOp::RestoreCopy(const BackupCopy& copy, std::string_view firmware, bool force,
-                                  std::vector<uint8_t>& written, std::string& error) {
+bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
+                                  uint32_t& written, PowerSaveError& error) {
   if (!CheckCopyIdentity(copy, firmware, error))
     return false;
   const CPibView& view = *m_variant.view;
   const uint32_t capacity = Capacity();
-  if (copy.bytes.size() != capacity) {
-    error = "the copy holds " + std::to_string(copy.bytes.size()) + " bytes, a " +
-            m_variant.layout + " image " + std::to_string(capacity);
-    return false;
-  }
-  std::vector<uint8_t> saved = copy.bytes;
-  PibHandle savedHandle;
-  int code = view.PibOpen(savedHandle, saved.data(), capacity);
-  if (code != kPibOk) {
-    error = std::string("the copy does not open as a ") + m_variant.layout + " image (" +
-            OpenFailure(code) + ")";
-    return false;
-  }
-  if (!WriteSideBound()) {
-    error = "the device library cannot write this adapter's image";
-    return false;
-  }
-  if (KelvaneGetLocalPIB(m_image) == 0) {
-    error = "the adapter did not hand over its present image";
-    return false;
-  }
-  PibHandle present;
-  code = view.PibOpen(present, m_image, capacity);
-  if (code == kPibOk) {
-    const uint8_t* ours = present.pib + kPibDeviceBlock;
-    const uint8_t* theirs = savedHandle.pib + kPibDeviceBlock;
-    if (std::memcmp(ours, theirs, kPibAddressSize) != 0) {
-      error = "the copy is of the adapter " + AddressText(theirs) + ", this adapter is " +
-              AddressText(ours);
-      return false;
-    }
-  } else if (!force) {
-    error = "the adapter's present image does not open (" + OpenFailure(code) +
-            "), so its address cannot be compared with the copy's";
-    return false;
-  }
-  std::copy(saved.begin(), saved.begin() + savedHandle.writeLength, m_image);
+  if (copy.size != capacity)
+    return Refuse(error, "the copy holds %u bytes, a %s image %u", static_cast<unsigned>(copy.size),
+                  m_variant.layout, static_cast<unsigned>(capacity));
+  std::memcpy(m_image, copy.bytes, capacity);
+  int code = view.PibOpen(m_pibHandle, m_image, capacity);
+  if (code != kPibOk)
+    return Refuse(error, "the copy does not open as a %s image (PibOpen code %d: %s)",
+                  m_variant.layout, code, PibOpenCodeText(code));
+  const uint16_t copyLength = m_pibHandle.writeLength;
+  const AddressText theirs(m_pibHandle.pib + kPibDeviceBlock);
+  if (!WriteSideBound())
+    return Refuse(error, "the device library cannot write this adapter's image");
+  if (KelvaneGetLocalPIB(m_image) == 0)
+    return Refuse(error, "the adapter did not hand over its present image");
   code = view.PibOpen(m_pibHandle, m_image, capacity);
-  if (code != kPibOk) {
-    error = "the copy's first " + std::to_string(savedHandle.writeLength) +
-            " bytes laid over the adapter's present image do not open (" + OpenFailure(code) +
-            "): its chain reaches past what would be written";
-    return false;
+  if (code == kPibOk) {
+    const AddressText ours(m_pibHandle.pib + kPibDeviceBlock);
+    if (std::strcmp(ours.text, theirs.text) != 0)
+      return Refuse(error, "the copy is of the adapter %s, this adapter is %s", theirs.text,
+                    ours.text);
+  } else if (!force) {
+    return Refuse(error,
+                  "the adapter's present image does not open (PibOpen code %d: %s), so its "
+                  "address cannot be compared with the copy's",
+                  code, PibOpenCodeText(code));
   }
-  if (!WriteBack(m_pibHandle.writeLength)) {
-    error = "the adapter refused the image, or the reset after it";
-    return false;
-  }
-  written.assign(m_image, m_image + m_pibHandle.writeLength);
+  std::memcpy(m_image, copy.bytes, copyLength);
+  code = view.PibOpen(m_pibHandle, m_image, capacity);
+  if (code != kPibOk || m_pibHandle.writeLength != copyLength)
+    return Refuse(error,
+                  "the copy's first %u bytes laid over the adapter's present image do not open "
+                  "(PibOpen code %d: %s): its chain reaches past what would be written",
+                  static_cast<unsigned>(copyLength), code, PibOpenCodeText(code));
+  if (!WriteBack(copyLength))
+    return Refuse(error, "the adapter refused the image, or the reset after it");
+  written = copyLength;
   return true;
 }

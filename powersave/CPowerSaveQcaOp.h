@@ -14,9 +14,9 @@ public:
   uint16_t GetPowerSave() override;
   bool SetPowerSave(uint16_t value) override;
   const PowerSaveVariant& Variant() const override { return m_variant; }
-  bool SaveCopy(BackupCopy& copy, std::string& error) override;
-  bool RestoreCopy(const BackupCopy& copy, std::string_view firmware, bool force,
-                   std::vector<uint8_t>& written, std::string& error) override;
+  bool SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) override;
+  bool RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
+                   uint32_t& written, PowerSaveError& error) override;
 
 protected:
   explicit CPowerSaveQcaOp(const PowerSaveVariant& variant) : m_variant(variant) {}

@@ -6,7 +6,7 @@
 
 #include "nvm/PibHandle.h"
 #include "nvm/PibView.h"
-#include "powersave/BackupFile.h"
+#include "powersave/PowerSaveCopy.h"
 
 #include <cstddef>
 #include <cstdint>

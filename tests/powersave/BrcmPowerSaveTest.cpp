@@ -1,6 +1,6 @@
 #include "devicelib/BrcmParam.h"
-#include "powersave/BackupFile.h"
 #include "powersave/CPowerSaveBCMCMMOp.h"
+#include "powersave/PowerSaveCopy.h"
 
 #include "FakeDeviceLibrary.h"
 
@@ -145,15 +145,15 @@ TEST(BrcmPowerSave, FailuresStopBeforeTheWrite) {
 TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
   FakeDeviceLibrary fake;
   CPowerSaveBCMCMMOp op;
-  BackupCopy copy;
-  std::string error;
+  PowerSaveCopy copy;
+  PowerSaveError error;
   fake.param = Reply(0x11, 2, 0, {});
   EXPECT_FALSE(op.SaveCopy(copy, error));
-  EXPECT_EQ(error, "the adapter's parameter 41 holds no data");
+  EXPECT_STREQ(error.text, "the adapter's parameter 41 holds no data");
 
   fake.param = Reply(0x11, 2, 2, {0x01, 0x80, 0x34, 0x12});
-  ASSERT_TRUE(op.SaveCopy(copy, error)) << error;
-  ASSERT_EQ(copy.bytes.size(), BrcmParamReply::kSize);
+  ASSERT_TRUE(op.SaveCopy(copy, error)) << error.text;
+  ASSERT_EQ(copy.size, BrcmParamReply::kSize);
   EXPECT_EQ(copy.kind, BackupKind::Param41);
 
   const struct {
@@ -171,20 +171,20 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
       {Reply(0, 0, 0, {}), true, "holds 0 bytes of data"},
   };
   for (const auto& r : refusals) {
-    BackupCopy bad = copy;
+    PowerSaveCopy bad = copy;
     if (r.zeroCopy)
-      std::fill(bad.bytes.begin(), bad.bytes.end(), 0);
+      std::fill(std::begin(bad.bytes), std::end(bad.bytes), 0);
     fake.param = r.present;
-    std::vector<uint8_t> written;
+    uint32_t written = 0;
     EXPECT_FALSE(op.RestoreCopy(bad, "", false, written, error)) << r.says;
-    EXPECT_NE(error.find(r.says), std::string::npos) << error;
+    EXPECT_NE(std::string(error.text).find(r.says), std::string::npos) << error.text;
   }
   EXPECT_TRUE(fake.request.empty());
 
   fake.param = Reply(0x11, 2, 2, {0x00, 0x00, 0x34, 0x12});
-  std::vector<uint8_t> written;
-  ASSERT_TRUE(op.RestoreCopy(copy, "", false, written, error)) << error;
-  EXPECT_EQ(written, std::vector<uint8_t>({0x11, 2, 2, 0, 0x01, 0x80, 0x34, 0x12}));
+  uint32_t written = 0;
+  ASSERT_TRUE(op.RestoreCopy(copy, "", false, written, error)) << error.text;
+  EXPECT_EQ(written, 8u);
   EXPECT_EQ(fake.request[6], 0x01);
   EXPECT_EQ(fake.request[7], 0x80);
 }

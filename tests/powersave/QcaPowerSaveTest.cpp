@@ -8,11 +8,12 @@
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
-#include "powersave/BackupFile.h"
+#include "powersave/PowerSaveCopy.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -189,59 +190,63 @@ TEST_P(QcaPowerSave, AFailedWriteIsFalseAndNotFollowedByAReset) {
 }
 
 TEST_P(QcaPowerSave, ASavedCopyRestoresItsWrittenRangeOverThePresentImage) {
-  BackupCopy copy;
-  std::string error;
-  ASSERT_TRUE(op->SaveCopy(copy, error)) << error;
-  EXPECT_EQ(copy.layout, op->Variant().layout);
-  EXPECT_EQ(copy.bytes, builder.image);
+  PowerSaveCopy copy;
+  PowerSaveError error;
+  ASSERT_TRUE(op->SaveCopy(copy, error)) << error.text;
+  EXPECT_EQ(copy.Layout(), op->Variant().layout);
+  ASSERT_EQ(copy.size, builder.image.size());
+  EXPECT_TRUE(std::equal(builder.image.begin(), builder.image.end(), copy.bytes));
   EXPECT_TRUE(std::equal(copy.address, copy.address + kPibAddressSize, builder.Pib() + 12));
-  copy.firmware = "FW-1";
+  std::snprintf(copy.firmware, sizeof copy.firmware, "FW-1");
 
   builder.SetPowerSave(true);
   fake.image = builder.image;
   fake.calls.clear();
-  std::vector<uint8_t> written;
-  ASSERT_TRUE(op->RestoreCopy(copy, "FW-1", false, written, error)) << error;
+  uint32_t written = 0;
+  ASSERT_TRUE(op->RestoreCopy(copy, "FW-1", false, written, error)) << error.text;
   EXPECT_EQ(fake.CallsText(), ExpectedCalls());
-  EXPECT_EQ(written,
-            std::vector<uint8_t>(copy.bytes.begin(), copy.bytes.begin() + builder.WriteLength()));
-  EXPECT_EQ(fake.written, written);
+  EXPECT_EQ(written, builder.WriteLength());
+  EXPECT_EQ(fake.written, std::vector<uint8_t>(copy.bytes, copy.bytes + written));
 }
 
 // Each refusal names what differed with both values, and writes nothing.
 TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
-  BackupCopy good;
-  std::string error;
-  ASSERT_TRUE(op->SaveCopy(good, error)) << error;
-  good.firmware = "FW-1";
+  static PowerSaveCopy good;
+  PowerSaveError error;
+  ASSERT_TRUE(op->SaveCopy(good, error)) << error.text;
+  std::snprintf(good.firmware, sizeof good.firmware, "FW-1");
   const std::vector<uint8_t> present = builder.image;
   const struct {
     const char* what;
-    void (*change)(BackupCopy& copy, NvmImageBuilder& adapter);
+    void (*change)(PowerSaveCopy& copy, NvmImageBuilder& adapter);
     bool force;
     const char* says;
   } cases[] = {
-      {"another layout", [](BackupCopy& c, NvmImageBuilder&) { c.layout = "x"; }, false,
-       "the layout \"x\""},
-      {"a parameter", [](BackupCopy& c, NvmImageBuilder&) { c.kind = BackupKind::Param41; }, false,
-       "param41"},
-      {"other firmware", [](BackupCopy& c, NvmImageBuilder&) { c.firmware = "FW-2"; }, false,
-       "\"FW-2\", this adapter runs \"FW-1\""},
+      {"another layout",
+       [](PowerSaveCopy& c, NvmImageBuilder&) { std::snprintf(c.layout, sizeof c.layout, "x"); },
+       false, "the layout \"x\""},
+      {"a parameter", [](PowerSaveCopy& c, NvmImageBuilder&) { c.kind = BackupKind::Param41; },
+       false, "param41"},
+      {"other firmware",
+       [](PowerSaveCopy& c, NvmImageBuilder&) {
+         std::snprintf(c.firmware, sizeof c.firmware, "FW-2");
+       },
+       false, "\"FW-2\", this adapter runs \"FW-1\""},
       {"another adapter",
-       [](BackupCopy&, NvmImageBuilder& a) {
+       [](PowerSaveCopy&, NvmImageBuilder& a) {
          a.Pib()[12 + 5] ^= 0x40;
          a.Seal();
        },
        true, "this adapter is "},
       {"an unreadable present image",
-       [](BackupCopy&, NvmImageBuilder& a) { a.image[a.PibOffset() + 100] ^= 1; }, false,
+       [](PowerSaveCopy&, NvmImageBuilder& a) { a.image[a.PibOffset() + 100] ^= 1; }, false,
        "its address cannot be compared"},
       {"a damaged copy",
-       [](BackupCopy& c, NvmImageBuilder& a) { c.bytes[a.PibOffset() + 100] ^= 1; }, false,
+       [](PowerSaveCopy& c, NvmImageBuilder& a) { c.bytes[a.PibOffset() + 100] ^= 1; }, false,
        "the copy does not open"},
       // The copy's chain goes on past its written range, the adapter's does not.
       {"a chain past the written range",
-       [](BackupCopy&, NvmImageBuilder& a) {
+       [](PowerSaveCopy&, NvmImageBuilder& a) {
          a.SetHeaderField(a.PibHeader(), kNvmNextHeader, 0xFFFFFFFF);
          a.Seal();
          std::fill(a.image.begin() + a.LastHeader(), a.image.end(), 0xFF);
@@ -249,22 +254,24 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
        true, "its chain reaches past what would be written"},
   };
   for (const auto& c : cases) {
-    BackupCopy copy = good;
+    static PowerSaveCopy copy;
+    copy = good;
     NvmImageBuilder adapter = builder;
     c.change(copy, adapter);
     fake.image = adapter.image;
-    std::vector<uint8_t> written;
-    error.clear();
+    uint32_t written = 0;
+    error = PowerSaveError();
     EXPECT_FALSE(op->RestoreCopy(copy, "FW-1", c.force, written, error)) << c.what;
-    EXPECT_NE(error.find(c.says), std::string::npos) << c.what << ": " << error;
+    EXPECT_NE(std::string(error.text).find(c.says), std::string::npos)
+        << c.what << ": " << error.text;
   }
   EXPECT_TRUE(fake.written.empty());
 
   // Forced, a copy goes onto an adapter whose present image does not open.
   fake.image = present;
   fake.image[builder.PibOffset() + 100] ^= 1;
-  std::vector<uint8_t> written;
-  EXPECT_TRUE(op->RestoreCopy(good, "FW-1", true, written, error)) << error;
+  uint32_t written = 0;
+  EXPECT_TRUE(op->RestoreCopy(good, "FW-1", true, written, error)) << error.text;
   EXPECT_EQ(fake.written.size(), builder.WriteLength());
 }
 

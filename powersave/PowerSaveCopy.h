@@ -1,0 +1,52 @@
+#pragma once
+// What a strategy saves from the adapter and writes back to it, with what
+// identifies it. Fixed in size, so that the strategies allocate nothing; a
+// backup file (BackupFile.h) carries the same fields on disk.
+
+#include "devicelib/DeviceRecord.h"
+#include "nvm/NvmHeader.h"
+#include "nvm/PibLayout.h"
+
+#include <cstdint>
+#include <string_view>
+
+enum class BackupKind : uint8_t { NvmImage = 1, Param41 = 2 };
+
+// "nvm-image" or "param41", for messages.
+constexpr const char* BackupKindName(BackupKind kind) {
+  return kind == BackupKind::NvmImage  ? "nvm-image"
+         : kind == BackupKind::Param41 ? "param41"
+                                       : "unknown";
+}
+
+struct PowerSaveCopy {
+  static constexpr std::size_t kLayoutSize = 16;
+  static constexpr std::size_t kFirmwareSize = DeviceRecord::kFirmwareMaxLength + 1;
+
+  BackupKind kind = BackupKind::NvmImage;
+  // NUL-terminated texts: the PIB layout's name (empty for parameter 41), and
+  // the firmware text of the device record it was taken under.
+  char layout[kLayoutSize] = {};
+  char firmware[kFirmwareSize] = {};
+  // An image's adapter address, the first bytes of the PIB's device block.
+  uint8_t address[kPibAddressSize] = {};
+  uint32_t size = 0;
+  // The largest image buffer; a parameter reply is far smaller.
+  uint8_t bytes[kNvmMaxImageSize] = {};
+
+  std::string_view Layout() const { return Text(layout, kLayoutSize); }
+  std::string_view Firmware() const { return Text(firmware, kFirmwareSize); }
+
+private:
+  static std::string_view Text(const char* field, std::size_t size) {
+    std::size_t length = 0;
+    while (length < size && field[length] != '\0')
+      ++length;
+    return {field, length};
+  }
+};
+
+// A refusal in words, naming what differed and both values.
+struct PowerSaveError {
+  char text[512] = {};
+};
