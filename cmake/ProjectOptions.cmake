@@ -1,5 +1,6 @@
 # Flags every project target gets: strict warnings, sanitizers when asked, and
-# for the Windows build a static, ASLR- and DEP-enabled 32-bit image.
+# for the Windows build a static, ASLR- and DEP-enabled 32-bit image that does
+# not record the folder it was built in.
 add_library(ostrel_options INTERFACE)
 target_compile_options(ostrel_options INTERFACE -Wall -Wextra -Wpedantic -Werror)
 
@@ -11,6 +12,9 @@ endif()
 
 if(WIN32)
   target_compile_definitions(ostrel_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # The release programs must not depend on where the tree was built: paths
+  # that reach them through __FILE__ or debug information are made relative.
+  target_compile_options(ostrel_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
   target_link_options(ostrel_options INTERFACE
     -static -static-libgcc -static-libstdc++
     -Wl,--dynamicbase -Wl,--nxcompat)
