@@ -10,6 +10,7 @@
 
 #include "devicesim/SimAdapter.h"
 #include "devicesim/SimFile.h"
+#include "devicesim/SimStall.h"
 
 #include <atomic>
 #include <chrono>
@@ -77,6 +78,7 @@ KELVANE_EXPORT int KELVANE_CALL GetLocalDevInfo(unsigned char* record) {
 }
 
 KELVANE_EXPORT int KELVANE_CALL GetLocalPIB(unsigned char* image) {
+  SimStall(g_adapter, g_mutex, "GetLocalPIB");
   return Call("GetLocalPIB", "", [=] { return g_adapter.GetLocalPIB(image); });
 }
 
@@ -90,6 +92,7 @@ KELVANE_EXPORT int KELVANE_CALL ResetLocalDev(int mode) {
 }
 
 KELVANE_EXPORT int KELVANE_CALL BrcmGetParam(unsigned char* reply, int param) {
+  SimStall(g_adapter, g_mutex, "BrcmGetParam");
   return Call("BrcmGetParam", std::to_string(param),
               [=] { return g_adapter.BrcmGetParam(reply, param); });
 }
