@@ -23,9 +23,9 @@ public:
   SimCase();
 
   std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
-  // Writes the profile; `lines` are `key = value` lines. Every profile also
-  // names trace.txt as the trace.
-  std::string WriteProfile(const std::string& lines) const;
+  // Writes the profile `name`; `lines` are `key = value` lines. Every profile
+  // also names trace.txt as the trace.
+  std::string WriteProfile(const std::string& lines, const std::string& name = "adapter.sim") const;
   std::vector<std::string> Trace() const;
   // How many trace lines begin with `prefix`.
   std::size_t TraceCount(const std::string& prefix) const;
