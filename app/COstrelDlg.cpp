@@ -23,6 +23,13 @@ constexpr UINT_PTR kStuckFirstScanTimer = 1;
 constexpr UINT kStuckFirstScanMs = 1000;
 // One appended log line: "\r\n", the message and the terminating NUL.
 constexpr int kLogLineSize = 256;
+// m_nPowerSave: the index of the checked radio button. Note that " On",
+// index 0, shows GetPowerSave's 1.
+constexpr int kRadioOn = 0;
+constexpr int kRadioOff = 1;
+constexpr int kRadioNone = -1;
+constexpr uint16_t kStateOff = 0;
+constexpr uint16_t kStateOn = 1;
 } // namespace
 
 const MessageMapEntry COstrelDlg::messageEntries[] = {
@@ -65,8 +72,7 @@ BOOL COstrelDlg::OnInitDialog() {
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
 
-  if (!KelvaneIsLoaded())
-    KelvaneLoad();
+  KelvaneLoad();
 
   // The first scan owns the strategy and the device library until it is
   // done, so Scan and OK wait for it. Meanwhile the focus rests on the log
@@ -207,12 +213,12 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
     return 0;
   }
   dlg->ShowLog("Found a device!", true);
-  if (dlg->m_nPowerSave == -1) {
+  if (dlg->m_nPowerSave == kRadioNone) {
     dlg->ShowLog("This PLC firmware does not sport Power Save setting!", false);
   } else {
     char message[64];
     std::snprintf(message, sizeof message, "The power save mode is %s!",
-                  dlg->m_nPowerSave == 0 ? "on" : "off");
+                  dlg->m_nPowerSave == kRadioOn ? "on" : "off");
     dlg->ShowLog(message, false);
   }
   return 1;
@@ -225,9 +231,7 @@ BOOL COstrelDlg::DetectDevice(COstrelDlg* dlg) {
   HWND on = dlg->GetDlgItem(IDC_RADIO_ON);
   HWND off = dlg->GetDlgItem(IDC_RADIO_OFF);
   if (!dlg->m_pPowerSaveOp) {
-    dlg->m_nPowerSave = -1;
-    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
-    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
+    dlg->ShowState(kRadioNone);
     ::EnableWindow(off, FALSE);
     ::EnableWindow(on, FALSE);
     return TRUE;
@@ -235,20 +239,22 @@ BOOL COstrelDlg::DetectDevice(COstrelDlg* dlg) {
   const uint16_t state = dlg->m_pPowerSaveOp->GetPowerSave();
   ::EnableWindow(off, TRUE);
   ::EnableWindow(on, TRUE);
-  if (state == 0) {
-    dlg->m_nPowerSave = 1;
-    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_CHECKED);
-    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
-  } else if (state == 1) {
-    dlg->m_nPowerSave = 0;
-    dlg->CheckDlgButton(IDC_RADIO_ON, BST_CHECKED);
-    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
-  } else {
-    dlg->m_nPowerSave = -1;
-    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
-    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
-  }
+  dlg->ShowState(state == kStateOn ? kRadioOn : state == kStateOff ? kRadioOff : kRadioNone);
   return TRUE;
+}
+
+// The checked button is set first, then the other cleared.
+void COstrelDlg::ShowState(int radio) {
+  m_nPowerSave = radio;
+  const UINT on = radio == kRadioOn ? BST_CHECKED : BST_UNCHECKED;
+  const UINT off = radio == kRadioOff ? BST_CHECKED : BST_UNCHECKED;
+  if (radio == kRadioOn) {
+    CheckDlgButton(IDC_RADIO_ON, on);
+    CheckDlgButton(IDC_RADIO_OFF, off);
+  } else {
+    CheckDlgButton(IDC_RADIO_OFF, off);
+    CheckDlgButton(IDC_RADIO_ON, on);
+  }
 }
 
 bool COstrelDlg::BeginAdapterUse() {
@@ -277,7 +283,7 @@ bool COstrelDlg::WritePowerSave(bool enable) {
 void COstrelDlg::ApplySetting() {
   if (!BeginAdapterUse())
     return;
-  const bool enable = m_nPowerSave == 0;
+  const bool enable = m_nPowerSave == kRadioOn;
   const bool done = WritePowerSave(enable);
   EndAdapterUse();
   char message[64];

@@ -47,6 +47,8 @@ private:
   bool BeginAdapterUse();
   void EndAdapterUse();
   bool WritePowerSave(bool enable);
+  // Sets m_nPowerSave to `radio` and the radio buttons' check states to match.
+  void ShowState(int radio);
 
   HICON m_hIcon;
   CEdit m_editLog;
