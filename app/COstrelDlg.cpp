@@ -2,9 +2,11 @@
 
 #include "app/CAboutDlg.h"
 #include "app/resource.h"
+#include "devicelib/AdapterLock.h"
 #include "devicelib/KelvaneLibrary.h"
 #include "framework/AfxBeginThread.h"
 #include "framework/CPaintDC.h"
+#include "framework/CWinApp.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,8 +17,19 @@
 namespace {
 // Posted by the first scan's worker as its last act.
 constexpr UINT WM_FIRSTSCANDONE = WM_APP + 1;
+// After a Cancel during the first scan: how long the scan may take to end
+// before the process ends without it.
+constexpr UINT_PTR kStuckFirstScanTimer = 1;
+constexpr UINT kStuckFirstScanMs = 1000;
 // One appended log line: "\r\n", the message and the terminating NUL.
 constexpr int kLogLineSize = 256;
+// m_nPowerSave: the index of the checked radio button. Note that " On",
+// index 0, shows GetPowerSave's 1.
+constexpr int kRadioOn = 0;
+constexpr int kRadioOff = 1;
+constexpr int kRadioNone = -1;
+constexpr uint16_t kStateOff = 0;
+constexpr uint16_t kStateOn = 1;
 } // namespace
 
 const MessageMapEntry COstrelDlg::messageEntries[] = {
@@ -28,6 +41,8 @@ const MessageMapEntry COstrelDlg::messageEntries[] = {
     AfxOnCommand<&COstrelDlg::ApplySetting>(IDOK, BN_CLICKED),
     AfxOnCommand<&COstrelDlg::OnScan>(IDC_BUTTON_SCAN, BN_CLICKED),
     AfxOnMessage<&COstrelDlg::OnFirstScanDone>(WM_FIRSTSCANDONE),
+    AfxOnMessage<&COstrelDlg::OnTimer>(WM_TIMER),
+    AfxOnMessage<&COstrelDlg::OnWindowPosChanging>(WM_WINDOWPOSCHANGING),
 };
 const MessageMap COstrelDlg::messageMap = {&CDialogEx::messageMap, messageEntries,
                                            std::size(messageEntries)};
@@ -83,6 +98,7 @@ UINT COstrelDlg::FirstScan(LPVOID pParam) {
 void COstrelDlg::OnFirstScanDone() {
   m_bFirstScanRunning = false;
   if (m_bCloseAfterFirstScan) {
+    ::KillTimer(m_hWnd, kStuckFirstScanTimer);
     CDialogEx::OnCancel();
     return;
   }
@@ -97,9 +113,28 @@ void COstrelDlg::OnCancel() {
   if (m_bFirstScanRunning) {
     m_bCloseAfterFirstScan = true;
     ::ShowWindow(m_hWnd, SW_HIDE);
+    ::SetTimer(m_hWnd, kStuckFirstScanTimer, kStuckFirstScanMs, nullptr);
     return;
   }
   CDialogEx::OnCancel();
+}
+
+// The first scan only reads, so a scan stuck in the library loses nothing
+// when the process ends under it. The dialog itself cannot end first: the
+// worker would go on to use it.
+void COstrelDlg::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent != kStuckFirstScanTimer || !m_bFirstScanRunning)
+    return;
+  CWinApp* app = AfxGetApp();
+  ::ExitProcess(app != nullptr ? static_cast<UINT>(app->ExitInstance()) : 0);
+}
+
+// The modal loop shows the dialog when its queue first runs empty, which may
+// come after a Cancel has hidden it.
+void COstrelDlg::OnWindowPosChanging(WINDOWPOS* pos) {
+  if (m_bCloseAfterFirstScan)
+    pos->flags &= ~SWP_SHOWWINDOW;
+  Default();
 }
 
 void COstrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
@@ -132,9 +167,12 @@ HCURSOR COstrelDlg::OnQueryDragIcon() {
 }
 
 // While the first scan runs, its worker alone writes m_nPowerSave; a click
-// made meanwhile is taken up when the scan is done.
+// made meanwhile is taken up when the scan is done. A click while Scan or OK
+// runs is dropped: OK has already chosen what it writes.
 void COstrelDlg::OnRadioClicked() {
-  if (!m_bFirstScanRunning)
+  if (m_bAdapterBusy)
+    m_bRadioClickDropped = true;
+  else if (!m_bFirstScanRunning)
     UpdateData(TRUE);
 }
 
@@ -164,17 +202,23 @@ void COstrelDlg::ShowLog(const char* text, bool replace) {
 UINT COstrelDlg::ScanDevice(LPVOID pParam) {
   auto* dlg = static_cast<COstrelDlg*>(pParam);
   dlg->ShowLog("Scanning device...", true);
-  if (!DetectDevice(dlg)) {
+  bool found = false;
+  {
+    // An adapter that another program keeps busy cannot be found.
+    AdapterLock lock(kAdapterLockDialogWaitMs);
+    found = lock.Held() && DetectDevice(dlg);
+  }
+  if (!found) {
     dlg->ShowLog("Can not find a local device!", true);
     return 0;
   }
   dlg->ShowLog("Found a device!", true);
-  if (dlg->m_nPowerSave == -1) {
+  if (dlg->m_nPowerSave == kRadioNone) {
     dlg->ShowLog("This PLC firmware does not sport Power Save setting!", false);
   } else {
     char message[64];
     std::snprintf(message, sizeof message, "The power save mode is %s!",
-                  dlg->m_nPowerSave == 0 ? "on" : "off");
+                  dlg->m_nPowerSave == kRadioOn ? "on" : "off");
     dlg->ShowLog(message, false);
   }
   return 1;
@@ -187,9 +231,7 @@ BOOL COstrelDlg::DetectDevice(COstrelDlg* dlg) {
   HWND on = dlg->GetDlgItem(IDC_RADIO_ON);
   HWND off = dlg->GetDlgItem(IDC_RADIO_OFF);
   if (!dlg->m_pPowerSaveOp) {
-    dlg->m_nPowerSave = -1;
-    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
-    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
+    dlg->ShowState(kRadioNone);
     ::EnableWindow(off, FALSE);
     ::EnableWindow(on, FALSE);
     return TRUE;
@@ -197,28 +239,53 @@ BOOL COstrelDlg::DetectDevice(COstrelDlg* dlg) {
   const uint16_t state = dlg->m_pPowerSaveOp->GetPowerSave();
   ::EnableWindow(off, TRUE);
   ::EnableWindow(on, TRUE);
-  if (state == 0) {
-    dlg->m_nPowerSave = 1;
-    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_CHECKED);
-    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
-  } else if (state == 1) {
-    dlg->m_nPowerSave = 0;
-    dlg->CheckDlgButton(IDC_RADIO_ON, BST_CHECKED);
-    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
-  } else {
-    dlg->m_nPowerSave = -1;
-    dlg->CheckDlgButton(IDC_RADIO_OFF, BST_UNCHECKED);
-    dlg->CheckDlgButton(IDC_RADIO_ON, BST_UNCHECKED);
-  }
+  dlg->ShowState(state == kStateOn ? kRadioOn : state == kStateOff ? kRadioOff : kRadioNone);
   return TRUE;
 }
 
+// The checked button is set first, then the other cleared.
+void COstrelDlg::ShowState(int radio) {
+  m_nPowerSave = radio;
+  const UINT on = radio == kRadioOn ? BST_CHECKED : BST_UNCHECKED;
+  const UINT off = radio == kRadioOff ? BST_CHECKED : BST_UNCHECKED;
+  if (radio == kRadioOn) {
+    CheckDlgButton(IDC_RADIO_ON, on);
+    CheckDlgButton(IDC_RADIO_OFF, off);
+  } else {
+    CheckDlgButton(IDC_RADIO_OFF, off);
+    CheckDlgButton(IDC_RADIO_ON, on);
+  }
+}
+
+bool COstrelDlg::BeginAdapterUse() {
+  if (m_bFirstScanRunning || m_bAdapterBusy)
+    return false;
+  m_bAdapterBusy = true;
+  return true;
+}
+
+void COstrelDlg::EndAdapterUse() {
+  m_bAdapterBusy = false;
+  if (m_bRadioClickDropped) {
+    m_bRadioClickDropped = false;
+    UpdateData(FALSE);
+  }
+}
+
+// With no strategy there is nothing to write: a failed write.
+bool COstrelDlg::WritePowerSave(bool enable) {
+  if (!m_pPowerSaveOp)
+    return false;
+  AdapterLock lock(kAdapterLockDialogWaitMs);
+  return lock.Held() && m_pPowerSaveOp->SetPowerSave(enable ? 1 : 0);
+}
+
 void COstrelDlg::ApplySetting() {
-  if (m_bFirstScanRunning)
+  if (!BeginAdapterUse())
     return;
-  const bool enable = m_nPowerSave == 0;
-  // With no strategy there is nothing to write: report it as a failed write.
-  const bool done = m_pPowerSaveOp && m_pPowerSaveOp->SetPowerSave(enable ? 1 : 0);
+  const bool enable = m_nPowerSave == kRadioOn;
+  const bool done = WritePowerSave(enable);
+  EndAdapterUse();
   char message[64];
   std::snprintf(message, sizeof message,
                 done ? "%s device power save success!" : "%s device power save fail!",
@@ -227,6 +294,8 @@ void COstrelDlg::ApplySetting() {
 }
 
 void COstrelDlg::OnScan() {
-  if (!m_bFirstScanRunning)
-    ScanDevice(this);
+  if (!BeginAdapterUse())
+    return;
+  ScanDevice(this);
+  EndAdapterUse();
 }

@@ -24,7 +24,8 @@ protected:
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   // Closing while the first scan runs only hides the dialog: it ends when the
-  // scan is done, since the scan works on this object.
+  // scan is done, since the scan works on this object, or with the process
+  // when the scan is stuck in the library.
   void OnCancel() override;
 
   static const MessageMapEntry messageEntries[];
@@ -38,7 +39,16 @@ private:
   void ApplySetting();
   void OnScan();
   void OnFirstScanDone();
+  void OnTimer(UINT_PTR nIDEvent);
+  void OnWindowPosChanging(WINDOWPOS* pos);
   static UINT FirstScan(LPVOID pParam);
+  // Scan and OK on the dialog's thread: false when the adapter is in use
+  // already (a click that came while the library pumps messages).
+  bool BeginAdapterUse();
+  void EndAdapterUse();
+  bool WritePowerSave(bool enable);
+  // Sets m_nPowerSave to `radio` and the radio buttons' check states to match.
+  void ShowState(int radio);
 
   HICON m_hIcon;
   CEdit m_editLog;
@@ -49,4 +59,8 @@ private:
   // the worker's done message arrives.
   bool m_bFirstScanRunning = false;
   bool m_bCloseAfterFirstScan = false;
+  // Set while a Scan or an OK runs on the dialog's thread.
+  bool m_bAdapterBusy = false;
+  // A radio button toggled itself meanwhile; it is set back when done.
+  bool m_bRadioClickDropped = false;
 };

@@ -1,15 +1,14 @@
 #pragma once
-// One program at the adapter at a time: a lock that every process in every
-// session on the computer sees, and that a standard user can take. Windows only.
+// One program at the adapter at a time: every use of the adapter, by any
+// program of ours in any session on the computer, holds this lock.
 
 #include <cstdint>
 
-constexpr uint32_t kAdapterLockDialogWaitMs = 30000;
-
-// Held for the object's life once taken; released by the thread that took it.
+// Held for the object's life once taken; released by its destructor, which
+// must run on the thread that took it (a mutex belongs to a thread).
 class AdapterLock {
 public:
-  // Waits up to `timeoutMs` for the lock.
+  // Waits up to `timeoutMs` for the computer-wide adapter lock.
   explicit AdapterLock(uint32_t timeoutMs);
   ~AdapterLock();
   AdapterLock(const AdapterLock&) = delete;
@@ -20,3 +19,6 @@ private:
   void* m_mutex = nullptr;
   bool m_held = false;
 };
+
+// How long the dialog waits before it reports the operation as failed.
+constexpr uint32_t kAdapterLockDialogWaitMs = 30000;

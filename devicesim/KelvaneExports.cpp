@@ -11,6 +11,7 @@
 
 #include "devicesim/SimAdapter.h"
 #include "devicesim/SimFile.h"
+#include "devicesim/SimStall.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,12 +19,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 #ifdef _WIN32
 #define KELVANE_EXPORT extern "C" __declspec(dllexport)
@@ -42,16 +37,6 @@ SimAdapter g_adapter;
 std::mutex g_mutex;
 std::atomic<int> g_callsRunning{0};
 
-// "[1234] WriteLocalPIB 16384 1"
-void AppendTrace(const std::string& trace, const std::string& line) {
-#ifdef _WIN32
-  const unsigned long processId = ::GetCurrentProcessId();
-#else
-  const unsigned long processId = static_cast<unsigned long>(::getpid());
-#endif
-  SimAppendLine(trace, "[" + std::to_string(processId) + "] " + line);
-}
-
 template <typename Action> int Call(const char* name, const std::string& args, Action act) {
   const bool overlap = g_callsRunning.fetch_add(1) > 0;
   std::string trace;
@@ -62,7 +47,7 @@ template <typename Action> int Call(const char* name, const std::string& args, A
     delayMs = g_adapter.Profile().delayMs;
   }
   if (overlap && !trace.empty())
-    AppendTrace(trace, std::string("OVERLAP ") + name);
+    SimAppendTraceLine(trace, std::string("OVERLAP ") + name);
   if (delayMs > 0)
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
 
@@ -74,7 +59,7 @@ template <typename Action> int Call(const char* name, const std::string& args, A
     result = failing ? 0 : g_adapter.Profile().Drops(name) ? 1 : act();
     trace = g_adapter.Profile().trace;
     if (!trace.empty())
-      AppendTrace(trace, args.empty() ? name : std::string(name) + " " + args);
+      SimAppendTraceLine(trace, args.empty() ? name : std::string(name) + " " + args);
   }
   g_callsRunning.fetch_sub(1);
   return result;
@@ -94,6 +79,7 @@ KELVANE_EXPORT int KELVANE_CALL GetLocalDevInfo(unsigned char* record) {
 }
 
 KELVANE_EXPORT int KELVANE_CALL GetLocalPIB(unsigned char* image) {
+  SimStall(g_adapter, g_mutex, "GetLocalPIB");
   return Call("GetLocalPIB", "", [=] { return g_adapter.GetLocalPIB(image); });
 }
 
@@ -107,6 +93,7 @@ KELVANE_EXPORT int KELVANE_CALL ResetLocalDev(int mode) {
 }
 
 KELVANE_EXPORT int KELVANE_CALL BrcmGetParam(unsigned char* reply, int param) {
+  SimStall(g_adapter, g_mutex, "BrcmGetParam");
   return Call("BrcmGetParam", std::to_string(param),
               [=] { return g_adapter.BrcmGetParam(reply, param); });
 }

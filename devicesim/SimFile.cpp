@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 std::string SimNativePath(const std::string& path) {
@@ -40,11 +42,16 @@ bool SimReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) 
   return WriteFileWhole(SimNativePath(path), bytes, true, error) == WriteFileResult::Written;
 }
 
-bool SimAppendLine(const std::string& path, const std::string& line) {
+bool SimAppendTraceLine(const std::string& path, const std::string& line) {
+#ifdef _WIN32
+  const unsigned long processId = ::GetCurrentProcessId();
+#else
+  const unsigned long processId = static_cast<unsigned long>(::getpid());
+#endif
   std::FILE* file = std::fopen(SimNativePath(path).c_str(), "ab");
   if (file == nullptr)
     return false;
-  const std::string text = line + "\n";
+  const std::string text = "[" + std::to_string(processId) + "] " + line + "\n";
   const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   return std::fclose(file) == 0 && written;
 }

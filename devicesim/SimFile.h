@@ -17,4 +17,7 @@ bool SimReadFile(const std::string& path, std::vector<uint8_t>& bytes);
 // Replaces the file whole (write a temporary file of its own, then rename).
 bool SimReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
-bool SimAppendLine(const std::string& path, const std::string& line);
+// Appends one line to the trace file, after the calling process's id, so that
+// the calls of several programs sharing one adapter can be told apart:
+// "[1234] WriteLocalPIB 16384 1".
+bool SimAppendTraceLine(const std::string& path, const std::string& line);

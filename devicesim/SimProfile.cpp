@@ -127,6 +127,17 @@ bool ParseSimProfile(const std::string& text, const std::string& folder, SimProf
       }
     } else if (key == "trace") {
       parsed.trace = Resolve(folder, value);
+    } else if (key == "pump_ms") {
+      if (!ParseInt(value, 0, 600000, parsed.pumpMs)) {
+        error = where + "pump_ms must be a number of milliseconds";
+        return false;
+      }
+    } else if (key == "hang") {
+      if (value != "GetLocalPIB" && value != "BrcmGetParam") {
+        error = where + "hang takes GetLocalPIB or BrcmGetParam";
+        return false;
+      }
+      parsed.hang = value;
     } else {
       error = where + "unknown key '" + key + "'";
       return false;

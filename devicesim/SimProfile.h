@@ -17,6 +17,10 @@ struct SimProfile {
   std::vector<std::string> drop;
   int delayMs = 0;
   std::string trace; // empty: no trace
+  // GetLocalPIB and BrcmGetParam pump the calling thread's window messages
+  // this long before they act, as a library that waits on a window does.
+  int pumpMs = 0;
+  std::string hang; // empty, or the entry point that never returns
 
   bool Fails(const char* entryPoint) const;
   bool Drops(const char* entryPoint) const;

@@ -41,6 +41,20 @@ template <class T, void (T::*Handler)(UINT, LPARAM)> struct AfxThunk<Handler> {
   }
 };
 
+template <class T, void (T::*Handler)(UINT_PTR)> struct AfxThunk<Handler> {
+  static LRESULT Call(CWnd& wnd, WPARAM wParam, LPARAM) {
+    (static_cast<T&>(wnd).*Handler)(wParam);
+    return 0;
+  }
+};
+
+template <class T, void (T::*Handler)(WINDOWPOS*)> struct AfxThunk<Handler> {
+  static LRESULT Call(CWnd& wnd, WPARAM, LPARAM lParam) {
+    (static_cast<T&>(wnd).*Handler)(reinterpret_cast<WINDOWPOS*>(lParam));
+    return 0;
+  }
+};
+
 template <class T, HCURSOR (T::*Handler)()> struct AfxThunk<Handler> {
   static LRESULT Call(CWnd& wnd, WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>((static_cast<T&>(wnd).*Handler)());

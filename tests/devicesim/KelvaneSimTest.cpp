@@ -184,6 +184,45 @@ TEST_F(KelvaneSim, RecordsCallsThatOverlap) {
   EXPECT_EQ(Trace("serial.log"), "GetPLCType\nBrcmGetParam 41\n");
 }
 
+TEST_F(KelvaneSim, AHangingEntryPointIsTracedAndLeavesOtherCallsWorking) {
+  UseProfile("family = 2\nhang = BrcmGetParam\ntrace = trace.log\n");
+  ASSERT_EQ(KelvaneGetPLCType(), 2);
+  // Never joined: the call does not return.
+  static BrcmParamReply hungReply;
+  std::thread([] { KelvaneBrcmGetParam(hungReply, 41); }).detach();
+  for (int i = 0; i < 500 && Read("trace.log").find("HANG") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(KelvaneGetPLCType(), 2);
+  std::vector<unsigned char> image(kNvmImageBufferSize);
+  EXPECT_EQ(KelvaneGetLocalPIB(image.data()), 1);
+  EXPECT_EQ(Trace("trace.log"), "GetPLCType\nHANG BrcmGetParam\nGetPLCType\nGetLocalPIB\n");
+}
+
+#ifdef _WIN32
+int g_ticks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) {
+  ++g_ticks;
+}
+
+TEST_F(KelvaneSim, ReadingEntryPointsPumpTheCallersMessages) {
+  UseProfile("family = 1\npump_ms = 200\n");
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, &CountTick);
+  ASSERT_NE(timer, 0u);
+  KelvaneGetPLCType();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  KelvaneGetPLCType();
+  EXPECT_EQ(g_ticks, 0) << "only GetLocalPIB and BrcmGetParam pump";
+  std::vector<unsigned char> image(kNvmImageBufferSize);
+  EXPECT_EQ(KelvaneGetLocalPIB(image.data()), 1);
+  const int afterImage = g_ticks;
+  EXPECT_GT(afterImage, 0);
+  BrcmParamReply reply;
+  EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 1);
+  EXPECT_GT(g_ticks, afterImage);
+  ::KillTimer(nullptr, timer);
+}
+#endif
+
 TEST_F(KelvaneSim, FilesAreReplacedWhole) {
   const std::string path = (m_dir / "state.bin").string();
   ASSERT_TRUE(SimReplaceFile(path, {1, 2, 3, 4}));

@@ -16,6 +16,8 @@ TEST(SimProfile, ReadsEveryKeyAndTakesRelativePathsFromTheProfilesFolder) {
                            "drop = BrcmSetParam\n"
                            "delay_ms = 250\n"
                            "trace = trace.log\n"
+                           "pump_ms = 1500\n"
+                           "hang = BrcmGetParam\n"
                            "\n";
   SimProfile profile;
   std::string error;
@@ -33,6 +35,8 @@ TEST(SimProfile, ReadsEveryKeyAndTakesRelativePathsFromTheProfilesFolder) {
   EXPECT_FALSE(profile.Drops("WriteLocalPIB"));
   EXPECT_EQ(profile.delayMs, 250);
   EXPECT_EQ(profile.trace, "/profiles/trace.log");
+  EXPECT_EQ(profile.pumpMs, 1500);
+  EXPECT_EQ(profile.hang, "BrcmGetParam");
 }
 
 TEST(SimProfile, WindowsAbsolutePathsStayAsGiven) {
@@ -65,6 +69,10 @@ TEST(SimProfile, ErrorsNameTheLineAndLeaveTheProfileAlone) {
       {"delay_ms = -5\n", "line 1: delay_ms must be a number of milliseconds"},
       {"colour = blue\n", "line 1: unknown key 'colour'"},
       {"drop = GetLocalPIB\n", "line 1: drop takes WriteLocalPIB, ResetLocalDev and BrcmSetParam"},
+      {"pump_ms = 1.5\n", "line 1: pump_ms must be a number of milliseconds"},
+      {"family = 1\npump_ms = 600001\n", "line 2: pump_ms must be a number of milliseconds"},
+      {"hang = WriteLocalPIB\n", "line 1: hang takes GetLocalPIB or BrcmGetParam"},
+      {"hang = GetLocalPIB, BrcmGetParam\n", "line 1: hang takes GetLocalPIB or BrcmGetParam"},
       // One character more than the device record holds.
       {"firmware = 7420-1.1.0-.................................................................."
        "......................................................................................\n",

@@ -9,6 +9,19 @@
 namespace {
 const char kSlowBroadcom[] = "family = 2\nparam41 = param41.bin\npowersave = on\ndelay_ms = 1500";
 
+// Polls until the process ends; false when it does not end within
+// `timeoutMs` or its dialog shows meanwhile.
+bool EndsHidden(OstrelSession& ostrel, DWORD timeoutMs) {
+  bool shown = false;
+  const bool ended = WaitUntil(
+      [&] {
+        shown = shown || ostrel.Visible();
+        return ostrel.WaitForExit(0) != -1;
+      },
+      timeoutMs);
+  return ended && !shown;
+}
+
 TEST(FirstScan, OkScanAndEnterDuringItDoNothing) {
   SimCase sim;
   OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(kSlowBroadcom));
@@ -47,6 +60,41 @@ TEST(FirstScan, CancelDuringItEndsTheProcessWithExitCodeZero) {
   EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
   EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
 }
+
+TEST(FirstScan, CancelPostedAtStartIsNotUndoneWhenTheDialogFirstGoesIdle) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(kSlowBroadcom));
+  ASSERT_TRUE(ostrel.Started());
+  ostrel.PostClick(IDCANCEL);
+  ASSERT_TRUE(WaitUntil([&] { return !ostrel.Visible(); }));
+  EXPECT_TRUE(EndsHidden(ostrel, 10000));
+  EXPECT_EQ(ostrel.WaitForExit(0), 0);
+}
+
+// A first scan whose read never returns, against each build.
+class FirstScanBuilds : public ::testing::TestWithParam<LibraryBuild> {};
+
+TEST_P(FirstScanBuilds, CancelWhileTheLibraryHangsEndsTheProcessWithinSeconds) {
+  const struct {
+    std::string profile;
+    const char* hung;
+  } cases[] = {
+      {QcaProfile(kSimLayouts[1], "hang = GetLocalPIB"), "HANG GetLocalPIB"},
+      {"family = 2\nparam41 = param41.bin\nhang = BrcmGetParam", "HANG BrcmGetParam"},
+  };
+  for (const auto& c : cases) {
+    SimCase sim;
+    OstrelSession ostrel(SimCase::OstrelExe(GetParam()), sim.WriteProfile(c.profile));
+    ASSERT_TRUE(ostrel.Started());
+    ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount(c.hung) == 1; })) << c.hung;
+    ostrel.Click(IDCANCEL);
+    EXPECT_TRUE(EndsHidden(ostrel, 5000)) << c.hung;
+    EXPECT_EQ(ostrel.WaitForExit(0), 0) << c.hung;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hang, FirstScanBuilds, EveryLibraryBuild(), LibraryBuildTestName);
+
 TEST(FirstScan, ARadioClickDuringItCountsOnceItIsOver) {
   SimCase sim;
   OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile("family = 0\ndelay_ms = 1500"));

@@ -1,5 +1,5 @@
 // Start-up without library or adapter, the ways the dialog ends and does not
-// end, and the About box.
+// end, the About box, and two programs at one adapter.
 #include "app/resource.h"
 #include "tests/e2e/OstrelSession.h"
 #include "tests/e2e/SimCase.h"
@@ -101,6 +101,80 @@ TEST(Lifecycle, SystemMenuCommandsOpenTheAboutBoxModalToTheDialog) {
   EXPECT_EQ(ostrel.Log(), kScannedOn);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
   EXPECT_TRUE(ostrel.Visible());
+}
+
+// The first word of each trace line: the entry point.
+std::vector<std::string> TraceCalls(const SimCase& sim) {
+  std::vector<std::string> calls;
+  for (const std::string& line : sim.Trace())
+    calls.push_back(line.substr(0, line.find(' ')));
+  return calls;
+}
+
+// Two programs at one slow adapter, against each build.
+class LifecycleBuilds : public ::testing::TestWithParam<LibraryBuild> {};
+
+TEST_P(LifecycleBuilds, TwoProgramsTakeTurnsAtTheAdapter) {
+  SimCase sim;
+  const std::string profile =
+      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off\ndelay_ms = 300"));
+  OstrelSession scanning(SimCase::OstrelExe(GetParam()), profile);
+  OstrelSession applying(SimCase::OstrelExe(GetParam()), profile);
+  ASSERT_TRUE(scanning.WaitForFirstScan());
+  ASSERT_TRUE(applying.WaitForFirstScan());
+
+  // A Scan in one and an OK in the other at once: one waits for the other.
+  scanning.PostClick(IDC_BUTTON_SCAN);
+  applying.PostClick(IDOK);
+  EXPECT_TRUE(applying.WaitForLog("Found a device!\r\nThe power save mode is off!"
+                                  "\r\nDisable device power save success!"));
+  EXPECT_TRUE(scanning.WaitForLog("Found a device!\r\nThe power save mode is off!"));
+  using Calls = std::vector<std::string>;
+  const Calls scan = {"GetPLCType", "GetLocalDevInfo", "GetLocalPIB"};
+  const Calls apply = {"GetLocalPIB", "WriteLocalPIB", "ResetLocalDev"};
+  auto then = [](Calls first, const Calls& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+  };
+  const Calls firstScans = then(scan, scan);
+  const Calls calls = TraceCalls(sim);
+  EXPECT_TRUE(calls == then(then(firstScans, scan), apply) ||
+              calls == then(then(firstScans, apply), scan))
+      << ::testing::PrintToString(calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lock, LifecycleBuilds, EveryLibraryBuild(), LibraryBuildTestName);
+
+TEST(Lifecycle, WhileAnotherProgramKeepsTheAdapterScanAndOkFailAfterWaiting) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile(kBroadcomOn);
+  OstrelSession waiting(SimCase::OstrelExe(), profile);
+  ASSERT_TRUE(waiting.WaitForFirstScan());
+  // The same adapter, but this program's first read never returns.
+  OstrelSession holder(
+      SimCase::OstrelExe(),
+      sim.WriteProfile(std::string(kBroadcomOn) + "\nhang = BrcmGetParam", "hang.sim"));
+  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("HANG") == 1; }));
+
+  const DWORD start = ::GetTickCount();
+  OstrelSession late(SimCase::OstrelExe(), profile);
+  ASSERT_TRUE(late.Started());
+  waiting.PostClick(IDOK);
+  EXPECT_TRUE(late.WaitForLog("Scanning device..."));
+  EXPECT_TRUE(late.WaitForLog(kNoDevice, 45000));
+  EXPECT_TRUE(
+      waiting.WaitForLog(std::string(kScannedOn) + "\r\nEnable device power save fail!", 45000));
+  EXPECT_GE(::GetTickCount() - start, 29000u);
+  EXPECT_FALSE(late.Checked(IDC_RADIO_ON));
+  EXPECT_TRUE(late.Enabled(IDC_RADIO_ON));
+  EXPECT_EQ(sim.TraceCount("GetPLCType"), 2u);
+  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
+
+  // The holder ends with its scan still hung; the adapter is free again.
+  holder.Click(IDCANCEL);
+  EXPECT_EQ(holder.WaitForExit(5000), 0);
+  late.Click(IDC_BUTTON_SCAN);
+  EXPECT_EQ(late.Log(), kScannedOn);
 }
 
 TEST(Lifecycle, SecondCopyStartsWhileOneRuns) {

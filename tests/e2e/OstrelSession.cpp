@@ -76,8 +76,8 @@ std::string OstrelSession::Log() const {
   return WindowText(Item(1003));
 }
 
-bool OstrelSession::WaitForLog(const std::string& text) const {
-  return Started() && WaitUntil([&] { return Log() == text; });
+bool OstrelSession::WaitForLog(const std::string& text, DWORD timeoutMs) const {
+  return Started() && WaitUntil([&] { return Log() == text; }, timeoutMs);
 }
 
 bool OstrelSession::Checked(int id) const {
@@ -97,6 +97,10 @@ bool OstrelSession::Visible() const {
 void OstrelSession::Click(int id) const {
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutA(Item(id), BM_CLICK, 0, 0, SMTO_BLOCK, kReplyTimeoutMs, &ignored);
+}
+
+void OstrelSession::PostClick(int id) const {
+  ::PostMessageA(Item(id), BM_CLICK, 0, 0);
 }
 
 void OstrelSession::Command(int id) const {

@@ -20,12 +20,15 @@ public:
   bool WaitForFirstScan() const;
   std::string Log() const;
   // Waits until the log pane shows `text`.
-  bool WaitForLog(const std::string& text) const;
+  bool WaitForLog(const std::string& text, DWORD timeoutMs = 30000) const;
   bool Checked(int id) const;
   bool Enabled(int id) const;
   bool Visible() const;
   // Presses a button as a click would; returns when its handler is done.
   void Click(int id) const;
+  // Queues a click on the button and returns at once; it is handled whenever
+  // the dialog's thread next takes its messages.
+  void PostClick(int id) const;
   // Sends the button's command straight to the dialog, as a keyboard
   // accelerator would, bypassing the button's own enable state.
   void Command(int id) const;

@@ -44,8 +44,8 @@ SimCase::SimCase() {
   ::CreateDirectoryA(m_folder.c_str(), nullptr);
 }
 
-std::string SimCase::WriteProfile(const std::string& lines) const {
-  const std::string path = Path("adapter.sim");
+std::string SimCase::WriteProfile(const std::string& lines, const std::string& name) const {
+  const std::string path = Path(name);
   std::ofstream(path, std::ios::binary) << lines << "\ntrace = trace.txt\n";
   return path;
 }

@@ -24,9 +24,9 @@ public:
   SimCase();
 
   std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
-  // Writes the profile; `lines` are `key = value` lines. Every profile also
-  // names trace.txt as the trace.
-  std::string WriteProfile(const std::string& lines) const;
+  // Writes the profile `name`; `lines` are `key = value` lines. Every profile
+  // also names trace.txt as the trace.
+  std::string WriteProfile(const std::string& lines, const std::string& name = "adapter.sim") const;
   // The trace's lines without the process id that begins each.
   std::vector<std::string> Trace() const;
   // The trace's lines with the id of the process that made each call.

@@ -1,0 +1,51 @@
+#include "devicesim/SimStall.h"
+
+#include "devicesim/SimFile.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+void PumpMessages(int ms) {
+#ifdef _WIN32
+  const DWORD start = ::GetTickCount();
+  const DWORD span = static_cast<DWORD>(ms);
+  for (DWORD elapsed = 0; elapsed < span; elapsed = ::GetTickCount() - start) {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, span - elapsed, QS_ALLINPUT);
+  }
+#else
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+#endif
+}
+} // namespace
+
+void SimStall(SimAdapter& adapter, std::mutex& mutex, const char* entryPoint) {
+  int pumpMs = 0;
+  bool hangs = false;
+  std::string trace;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    const SimProfile& profile = adapter.Profile();
+    pumpMs = profile.pumpMs;
+    hangs = profile.hang == entryPoint;
+    trace = profile.trace;
+  }
+  if (pumpMs > 0)
+    PumpMessages(pumpMs);
+  if (!hangs)
+    return;
+  if (!trace.empty())
+    SimAppendTraceLine(trace, std::string("HANG ") + entryPoint);
+  for (;;)
+    std::this_thread::sleep_for(std::chrono::hours(1));
+}

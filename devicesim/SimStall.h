@@ -1,0 +1,14 @@
+#pragma once
+// Entry points that keep the caller waiting the way a real library can, as
+// the profile asks: pump_ms and hang.
+
+#include "devicesim/SimAdapter.h"
+
+#include <mutex>
+
+// Runs before `entryPoint` acts, outside `mutex` (the one that serialises
+// calls into `adapter`), so other threads' calls still work meanwhile. Pumps
+// the calling thread's window messages for pump_ms (Windows; elsewhere it only
+// waits); then, when the profile's hang names `entryPoint`, traces
+// "HANG <entryPoint>" and never returns.
+void SimStall(SimAdapter& adapter, std::mutex& mutex, const char* entryPoint);
