@@ -1,5 +1,6 @@
 // ostrelctl against the simulated adapter: a console program, driven through
 // its command line, its output and its exit status.
+#include "app/resource.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
@@ -553,6 +554,32 @@ TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
       runs.push_back(pid);
   }
   EXPECT_EQ(runs.size(), 3u);
+  ExpectImageState(kSimLayouts[1], sim, "off");
+}
+
+// The dialog's OK and an ostrelctl run at once: the run waits until the
+// dialog's read-modify-write is over, so neither change is lost.
+TEST_P(Ostrelctl, WaitsForTheDialogsWriteToEnd) {
+  SimCase sim;
+  const std::string profile =
+      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off\ndelay_ms = 300"));
+  OstrelSession ostrel(SimCase::OstrelExe(GetParam()), profile);
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  ostrel.Click(IDC_RADIO_ON);
+  const std::size_t reads = sim.TraceCount("GetLocalPIB");
+  ostrel.PostClick(IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetLocalPIB") > reads; }));
+  const CtlRun off = Ctl(profile, "off", exe);
+  EXPECT_EQ(off.status, 0);
+  EXPECT_TRUE(ostrel.WaitForLog("Found a device!\r\nThe power save mode is off!\r\n"
+                                "Enable device power save success!"));
+  // The dialog's calls, then ostrelctl's: two runs, the write in between.
+  std::vector<unsigned long> runs;
+  for (const auto& [pid, line] : sim.TraceByProcess()) {
+    if (runs.empty() || runs.back() != pid)
+      runs.push_back(pid);
+  }
+  EXPECT_EQ(runs.size(), 2u) << ::testing::PrintToString(sim.Trace());
   ExpectImageState(kSimLayouts[1], sim, "off");
 }
 
