@@ -1,0 +1,23 @@
+#pragma once
+// Windows' wide API in UTF-8 terms: every path and every message the files
+// helpers and the console programs handle is UTF-8; the system takes UTF-16.
+#ifdef _WIN32
+#include <string>
+
+// False when `utf8` is not well-formed UTF-8: a guessed conversion could name
+// another file.
+bool WideFromUtf8(const std::string& utf8, std::wstring& wide);
+// Unpaired surrogates become U+FFFD.
+std::string Utf8FromWide(const std::wstring& wide);
+
+// The form of `path` the wide file API takes whatever its length. One that
+// nears the system's MAX_PATH limit is made absolute and given the \\?\ (or
+// \\?\UNC\) prefix, which lifts the limit but also any translation, so it must
+// be complete and use backslashes; a shorter one is kept as given. False with
+// `error` set when the path is not UTF-8 or cannot be made absolute.
+bool WidePath(const std::string& path, std::wstring& wide, std::string& error);
+
+// The system's text for an error code (GetLastError), in UTF-8, without the
+// closing full stop and line end.
+std::string SystemReason(unsigned long code);
+#endif
