@@ -36,7 +36,12 @@ if(WIN32)
 else()
   set(OSTREL_REPORT_DIR "${CMAKE_BINARY_DIR}/reports")
 endif()
+# Wine names Unix files in the encoding of the locale: only a UTF-8 locale keeps
+# every Windows name.
 function(ostrel_add_gtest target)
   add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${OSTREL_REPORT_DIR}/${target}.xml
            ${ARGN})
+  if(WIN32)
+    set_tests_properties(${target} PROPERTIES ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8")
+  endif()
 endfunction()

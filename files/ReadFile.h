@@ -6,6 +6,8 @@
 
 // Reads the file into `bytes`, but never more than `limit` + 1 bytes: a file
 // larger than `limit` comes back one byte too long, so that the caller can say
-// so. False with `error` set when the file cannot be opened or read.
+// so. False with `error` set when the file cannot be opened or read: the
+// system's reason, or "is a directory" for a folder. On Windows `path` is UTF-8
+// and may be of any length; elsewhere it is passed on as it is.
 bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes,
                   std::string& error);

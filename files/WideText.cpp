@@ -57,8 +57,7 @@ bool WidePath(const std::string& path, std::wstring& wide, std::string& error) {
   // The full path decides: a short relative path may name a long one.
   const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   std::wstring full(size, L'\0');
-  const DWORD length =
-      size == 0 ? 0 : ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  const DWORD length = size == 0 ? 0 : ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
   if (length == 0 || length >= size) {
     error = SystemReason(length == 0 ? ::GetLastError() : ERROR_FILENAME_EXCED_RANGE);
     return false;

@@ -3,15 +3,20 @@
 #include <atomic>
 
 #ifdef _WIN32
+#include "files/WideText.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace {
+
+constexpr const char* kIsADirectory = "is a directory";
 
 // Temporary names carry the process id and a per-process counter, so that two
 // writers of one file, in one process or in two, never share one; a name that
@@ -19,21 +24,30 @@ namespace {
 constexpr int kNameAttempts = 100;
 std::atomic<unsigned> g_temporaries{0};
 
+// A name may hold 255 characters (UTF-16 units on Windows, bytes elsewhere);
+// the target's name is shortened to leave room for the suffix, never inside a
+// UTF-8 sequence. 255 bytes are never more than 255 UTF-16 units.
+constexpr std::size_t kMaxName = 255;
+
 std::string TemporaryName(const std::string& path, unsigned long processId) {
-  return path + "." + std::to_string(processId) + "-" + std::to_string(g_temporaries++) + ".tmp";
+#ifdef _WIN32
+  const std::size_t slash = path.find_last_of("/\\");
+#else
+  const std::size_t slash = path.find_last_of('/');
+#endif
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const std::string suffix =
+      "." + std::to_string(processId) + "-" + std::to_string(g_temporaries++) + ".tmp";
+  std::size_t end = path.size();
+  if (end - name > kMaxName - suffix.size()) {
+    end = name + (kMaxName - suffix.size());
+    while (end > name && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
+      --end;
+  }
+  return path.substr(0, end) + suffix;
 }
 
 #ifdef _WIN32
-
-std::string SystemReason(DWORD code) {
-  char text[256];
-  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.'))
-    --length;
-  return length > 0 ? std::string(text, length) : "system error " + std::to_string(code);
-}
 
 bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
   std::size_t done = 0;
@@ -57,10 +71,10 @@ bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
 constexpr int kMoveAttempts = 50;
 constexpr DWORD kMoveWaitMs = 10;
 
-DWORD MoveIntoPlace(const std::string& from, const std::string& to, bool replace) {
+DWORD MoveIntoPlace(const std::wstring& from, const std::wstring& to, bool replace) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
   for (int attempt = 1;; ++attempt) {
-    if (::MoveFileExA(from.c_str(), to.c_str(), flags))
+    if (::MoveFileExW(from.c_str(), to.c_str(), flags))
       return ERROR_SUCCESS;
     const DWORD code = ::GetLastError();
     if ((code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION) ||
@@ -70,15 +84,30 @@ DWORD MoveIntoPlace(const std::string& from, const std::string& to, bool replace
   }
 }
 
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 } // namespace
 
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
                                bool replace, std::string& error) {
-  std::string temporary;
+  std::wstring target;
+  if (!WidePath(path, target, error))
+    return WriteFileResult::Failed;
+  // A folder would refuse the move only after the whole file is written, and
+  // then as "access denied".
+  if (IsFolder(target)) {
+    error = kIsADirectory;
+    return WriteFileResult::Failed;
+  }
+  std::wstring temporary;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < kNameAttempts && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = TemporaryName(path, ::GetCurrentProcessId());
-    file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    if (!WidePath(TemporaryName(path, ::GetCurrentProcessId()), temporary, error))
+      return WriteFileResult::Failed;
+    file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
       break;
@@ -92,13 +121,13 @@ WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_
   if (!::CloseHandle(file) && code == ERROR_SUCCESS)
     code = ::GetLastError();
   if (code == ERROR_SUCCESS)
-    code = MoveIntoPlace(temporary, path, replace);
+    code = MoveIntoPlace(temporary, target, replace);
   if (code == ERROR_SUCCESS)
     return WriteFileResult::Written;
-  ::DeleteFileA(temporary.c_str());
+  ::DeleteFileW(temporary.c_str());
   if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
     return WriteFileResult::Exists;
-  error = SystemReason(code);
+  error = IsFolder(target) ? kIsADirectory : SystemReason(code);
   return WriteFileResult::Failed;
 }
 
@@ -137,6 +166,13 @@ void FlushFolderOf(const std::string& path) {
 
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
                                bool replace, std::string& error) {
+  // A folder would refuse the move only after the whole file is written, and
+  // link would call it an existing file.
+  struct stat status;
+  if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    error = kIsADirectory;
+    return WriteFileResult::Failed;
+  }
   // Not mkstemp: its files are private to the owner, and the file that takes
   // the old one's place should have the mode any new file gets.
   std::string temporary;

@@ -4,8 +4,11 @@
 // Exit status: 0 success, 1 image rejected, 2 usage or file error.
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "console/ConsoleMain.h"
+#include "console/ConsoleText.h"
 #include "files/ReadFile.h"
 #include "files/WriteFile.h"
 #include "powersave/BackupFile.h"
@@ -35,7 +38,7 @@ struct Command {
 };
 
 int Fail(int status, const char* file, const char* what) {
-  std::fprintf(stderr, "pibtool: %s: %s\n", file, what);
+  ConsolePrintf(stderr, "pibtool: %s: %s\n", file, what);
   return status;
 }
 
@@ -95,12 +98,12 @@ int RunOpen(const Invocation& call) {
   if (status == kExitUsage) {
     return status;
   }
-  std::printf("open: %d\n", code);
+  ConsolePrintf(stdout, "open: %d\n", code);
   if (status == kExitOk) {
-    std::printf("version: %u.%u\n", handle.versionMajor, handle.versionMinor);
-    std::printf("pib length: %u\n", handle.pibLength);
-    std::printf("write length: %u\n", handle.writeLength);
-    std::printf("pib checksum: 0x%08X\n", static_cast<unsigned>(handle.pibChecksum));
+    ConsolePrintf(stdout, "version: %u.%u\n", handle.versionMajor, handle.versionMinor);
+    ConsolePrintf(stdout, "pib length: %u\n", handle.pibLength);
+    ConsolePrintf(stdout, "write length: %u\n", handle.writeLength);
+    ConsolePrintf(stdout, "pib checksum: 0x%08X\n", static_cast<unsigned>(handle.pibChecksum));
   }
   return status;
 }
@@ -115,7 +118,7 @@ int RunGet(const Invocation& call) {
   }
   uint16_t mode = 0;
   call.view->PibGetPowerSaveMode(handle, mode);
-  std::printf("%s\n", mode != 0 ? "on" : "off");
+  ConsoleWrite(stdout, mode != 0 ? "on\n" : "off\n");
   return kExitOk;
 }
 
@@ -148,7 +151,7 @@ int RunSet(const Invocation& call) {
     return Fail(kExitUsage, call.File(), ("cannot replace the file: " + error).c_str());
   }
   const uint16_t now = PowerSaveRead(*call.view, handle, image.data(), capacity);
-  std::printf("%s\n", now == 1 ? "on" : "off");
+  ConsoleWrite(stdout, now == 1 ? "on\n" : "off\n");
   return kExitOk;
 }
 
@@ -160,28 +163,33 @@ const Command kCommands[] = {
 
 int Usage() {
   for (const Command& command : kCommands) {
-    std::fprintf(stderr, "usage: pibtool %s --layout 7420-1.3|7420-1.4|7500 %s\n", command.name,
-                 command.operands);
+    ConsolePrintf(stderr, "usage: pibtool %s --layout 7420-1.3|7420-1.4|7500 %s\n", command.name,
+                  command.operands);
   }
   return kExitUsage;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 4 || std::strcmp(argv[2], "--layout") != 0) {
+int Main(const std::vector<std::string>& args) {
+  if (args.size() < 4 || args[2] != "--layout") {
     return Usage();
   }
   for (const Command& command : kCommands) {
-    if (std::strcmp(argv[1], command.name) != 0) {
+    if (args[1] != command.name) {
       continue;
     }
-    const PowerSaveVariant* variant = PowerSaveVariantForLayout(argv[3]);
+    const char* layoutName = args[3].c_str();
+    const PowerSaveVariant* variant = PowerSaveVariantForLayout(layoutName);
     if (variant == nullptr) {
-      std::fprintf(stderr, "pibtool: unknown layout '%s' (7420-1.3, 7420-1.4 or 7500)\n", argv[3]);
+      ConsolePrintf(stderr, "pibtool: unknown layout '%s' (7420-1.3, 7420-1.4 or 7500)\n",
+                    layoutName);
       return kExitUsage;
     }
-    Invocation call{argv[3], variant, variant->view, {argv + 4, argv + argc}};
+    Invocation call{layoutName, variant, variant->view, {}};
+    for (std::size_t i = 4; i < args.size(); ++i) {
+      call.operands.push_back(args[i].c_str());
+    }
     if (call.operands.size() != command.operandCount) {
       return Usage();
     }

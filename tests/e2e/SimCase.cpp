@@ -1,5 +1,7 @@
 #include "tests/e2e/SimCase.h"
 
+#include "files/WideText.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,23 +11,24 @@
 #include <sstream>
 
 namespace {
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+// Wide, since a test may leave names that are not in the ANSI code page.
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE)
     return;
   do {
-    const std::string name = entry.cFileName;
-    if (name == "." || name == "..")
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..")
       continue;
-    const std::string path = folder + "\\" + name;
+    const std::wstring path = folder + L"\\" + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       RemoveTree(path);
-      ::RemoveDirectoryA(path.c_str());
+      ::RemoveDirectoryW(path.c_str());
     } else {
-      ::DeleteFileA(path.c_str());
+      ::DeleteFileW(path.c_str());
     }
-  } while (::FindNextFileA(find, &entry));
+  } while (::FindNextFileW(find, &entry));
   ::FindClose(find);
 }
 } // namespace
@@ -40,7 +43,10 @@ SimCase::SimCase() {
   std::string name = std::string(test->test_suite_name()) + "." + test->name();
   std::replace(name.begin(), name.end(), '/', '_');
   m_folder = root + "\\" + name;
-  RemoveTree(m_folder);
+  std::wstring folder;
+  std::string error;
+  if (WidePath(m_folder, folder, error))
+    RemoveTree(folder);
   ::CreateDirectoryA(m_folder.c_str(), nullptr);
 }
 
@@ -155,16 +161,19 @@ std::string RunProgram(const std::string& exe, const std::string& arguments, int
   if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
     return {};
   ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
   startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  std::string commandLine = "\"" + exe + "\" " + arguments;
+  std::wstring application;
+  std::wstring commandLine;
   PROCESS_INFORMATION process{};
-  const BOOL started = ::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
+  const BOOL started = WideFromUtf8(exe, application) &&
+                       WideFromUtf8("\"" + exe + "\" " + arguments, commandLine) &&
+                       ::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr,
+                                        TRUE, 0, nullptr, nullptr, &startup, &process);
   ::CloseHandle(writeEnd);
   std::string output;
   if (started) {

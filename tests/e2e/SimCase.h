@@ -70,6 +70,7 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
 // The lines of a program's output, without their line ends.
 std::vector<std::string> SplitLines(const std::string& text);
-// Runs `exe` with `arguments`; returns its standard output and standard error
-// as they came, and its exit code in `exitCode`.
+// Runs `exe` with `arguments`, both UTF-8, through the wide command line;
+// returns its standard output and standard error as they came, and its exit
+// code in `exitCode`.
 std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode);

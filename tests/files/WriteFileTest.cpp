@@ -1,21 +1,97 @@
 // Whole-file writes: the target changes whole or not at all, and nothing else
-// in its folder changes, whether one writer or several are at work.
+// in its folder changes, whether one writer or several are at work. Whole-file
+// reads. Both under any name a user's files may have.
 
 #include "files/WriteFile.h"
+#include "files/ReadFile.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <thread>
+
+#ifdef _WIN32
+#include "files/WideText.h"
+
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#endif
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The entries of a folder as the system lists them, each with whether it is a
+// folder. On Windows, libstdc++ makes, lists and removes folders only within
+// MAX_PATH; the wide API with the long prefix has no such limit.
+std::map<std::string, bool> Entries(const fs::path& folder) {
+  std::map<std::string, bool> entries;
+#ifdef _WIN32
+  std::wstring pattern;
+  std::string error;
+  WIN32_FIND_DATAW entry;
+  const HANDLE find = WidePath(folder.u8string() + "\\*", pattern, error)
+                          ? ::FindFirstFileW(pattern.c_str(), &entry)
+                          : INVALID_HANDLE_VALUE;
+  if (find == INVALID_HANDLE_VALUE)
+    return entries;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..")
+      entries[Utf8FromWide(name)] = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  } while (::FindNextFileW(find, &entry));
+  ::FindClose(find);
+#else
+  for (const auto& entry : fs::directory_iterator(folder))
+    entries[entry.path().filename().u8string()] = entry.is_directory();
+#endif
+  return entries;
+}
+
+// Makes `folders`, separated by '/', in `base`.
+bool MakeFolders(const fs::path& base, const std::string& folders) {
+#ifdef _WIN32
+  for (std::size_t end = folders.find('/');; end = folders.find('/', end + 1)) {
+    std::wstring wide;
+    std::string error;
+    if (!WidePath((base / fs::u8path(folders.substr(0, end))).u8string(), wide, error) ||
+        !::CreateDirectoryW(wide.c_str(), nullptr))
+      return false;
+    if (end == std::string::npos)
+      return true;
+  }
+#else
+  return fs::create_directories(base / fs::u8path(folders));
+#endif
+}
+
+void RemoveTree(const fs::path& folder) {
+#ifdef _WIN32
+  for (const auto& [name, isFolder] : Entries(folder)) {
+    std::wstring wide;
+    std::string error;
+    if (isFolder)
+      RemoveTree(folder / fs::u8path(name));
+    else if (WidePath((folder / fs::u8path(name)).u8string(), wide, error))
+      ::DeleteFileW(wide.c_str());
+  }
+  std::wstring wide;
+  std::string error;
+  if (WidePath(folder.u8string(), wide, error))
+    ::RemoveDirectoryW(wide.c_str());
+#else
+  fs::remove_all(folder);
+#endif
+}
 
 class WriteFileTest : public ::testing::Test {
 protected:
@@ -24,12 +100,13 @@ protected:
     std::string name = std::string("ostrel-files-") + info->name();
     std::replace(name.begin(), name.end(), '/', '_');
     m_dir = fs::temp_directory_path() / name;
-    fs::remove_all(m_dir);
+    RemoveTree(m_dir);
     fs::create_directories(m_dir);
   }
-  void TearDown() override { fs::remove_all(m_dir); }
+  void TearDown() override { RemoveTree(m_dir); }
 
-  std::string Path(const char* name) const { return (m_dir / name).string(); }
+  // Names are UTF-8, as the helpers take them.
+  std::string Path(const std::string& name) const { return (m_dir / fs::u8path(name)).u8string(); }
 
   std::vector<uint8_t> Read(const char* name) const {
     std::ifstream in(m_dir / name, std::ios::binary);
@@ -42,11 +119,12 @@ protected:
                static_cast<std::streamsize>(bytes.size()));
   }
 
-  // The names in the folder: a temporary file left behind shows here.
-  std::set<std::string> Names() const {
+  // The names in the folder as the system lists them: a temporary file left
+  // behind shows here, and so does a name that was not kept.
+  std::set<std::string> Names(const std::string& folder = "") const {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_dir))
-      names.insert(entry.path().filename().string());
+    for (const auto& entry : Entries(m_dir / fs::u8path(folder)))
+      names.insert(entry.first);
     return names;
   }
 
@@ -90,20 +168,135 @@ INSTANTIATE_TEST_SUITE_P(
                                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The system's own words for a folder on the way that does not exist.
+std::string MissingFolderReason() {
+#ifdef _WIN32
+  return SystemReason(ERROR_PATH_NOT_FOUND);
+#else
+  return std::strerror(ENOENT);
+#endif
+}
+
 TEST_F(WriteFileTest, AFailedWriteSaysWhyAndLeavesNothingBehind) {
   std::string error;
   EXPECT_EQ(WriteFileWhole(Path("missing/notes"), {1}, true, error), WriteFileResult::Failed);
-  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(error, MissingFolderReason());
   EXPECT_TRUE(Names().empty());
 
-  // Here the temporary file is written before the move fails.
   fs::create_directory(m_dir / "folder");
-  error.clear();
-  EXPECT_EQ(WriteFileWhole(Path("folder"), {1}, true, error), WriteFileResult::Failed);
-  EXPECT_FALSE(error.empty());
+  for (const bool replace : {true, false}) {
+    error.clear();
+    EXPECT_EQ(WriteFileWhole(Path("folder"), {1}, replace, error), WriteFileResult::Failed);
+    EXPECT_EQ(error, "is a directory");
+  }
   EXPECT_EQ(Names(), std::set<std::string>{"folder"});
   EXPECT_TRUE(fs::is_empty(m_dir / "folder"));
+
+#ifdef _WIN32
+  // A guessed conversion could name another file.
+  error.clear();
+  EXPECT_EQ(WriteFileWhole(m_dir.u8string() + "\\notes\xff", {1}, true, error),
+            WriteFileResult::Failed);
+  EXPECT_EQ(error, "the path is not valid UTF-8");
+  EXPECT_EQ(Names(), std::set<std::string>{"folder"});
+#endif
 }
+
+TEST_F(WriteFileTest, AFailedReadSaysWhy) {
+  fs::create_directory(m_dir / "folder");
+  std::vector<uint8_t> bytes;
+  std::string error;
+  EXPECT_FALSE(ReadFileUpTo(Path("folder"), 16, bytes, error));
+  EXPECT_EQ(error, "is a directory");
+  EXPECT_FALSE(ReadFileUpTo(Path("missing/notes"), 16, bytes, error));
+  EXPECT_EQ(error, MissingFolderReason());
+}
+
+struct LimitCase {
+  std::size_t size;
+  std::size_t limit;
+  std::size_t read;
+};
+
+class ReadFileLimits : public WriteFileTest, public ::testing::WithParamInterface<LimitCase> {};
+
+// One byte over the limit says "too large" without reading a huge file whole.
+TEST_P(ReadFileLimits, ReadNoMoreThanOneByteOverTheLimit) {
+  std::vector<uint8_t> content(GetParam().size);
+  for (std::size_t i = 0; i < content.size(); ++i)
+    content[i] = static_cast<uint8_t>(i * 7 + i / 256);
+  Put("file", content);
+  std::vector<uint8_t> bytes = {1, 2, 3};
+  std::string error;
+  ASSERT_TRUE(ReadFileUpTo(Path("file"), GetParam().limit, bytes, error)) << error;
+  EXPECT_EQ(bytes, std::vector<uint8_t>(content.begin(), content.begin() + GetParam().read));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadFileLimits,
+                         ::testing::Values(LimitCase{0, 0, 0}, LimitCase{10, 0, 1},
+                                           LimitCase{10, 9, 10}, LimitCase{10, 10, 10},
+                                           LimitCase{10, SIZE_MAX, 10},
+                                           LimitCase{10000, 4095, 4096},
+                                           LimitCase{10000, 5000, 5001},
+                                           LimitCase{10000, SIZE_MAX, 10000}));
+
+struct NameCase {
+  const char* name;
+  std::string folders; // made first
+  std::string file;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class FileNames : public WriteFileTest, public ::testing::WithParamInterface<NameCase> {};
+
+// The name the system lists is the UTF-8 name given; the temporary file beside
+// it is made and removed under whatever the target's name and length.
+TEST_P(FileNames, AreWrittenReplacedAndReadUnderTheirOwnName) {
+  const std::string& folders = GetParam().folders;
+  if (!folders.empty()) {
+    ASSERT_TRUE(MakeFolders(m_dir, folders));
+  }
+  const std::string path =
+      Path(folders.empty() ? GetParam().file : folders + "/" + GetParam().file);
+  std::string error;
+  ASSERT_EQ(WriteFileWhole(path, {1, 2, 3}, false, error), WriteFileResult::Written) << error;
+  EXPECT_EQ(WriteFileWhole(path, {4}, false, error), WriteFileResult::Exists);
+  ASSERT_EQ(WriteFileWhole(path, {5, 6}, true, error), WriteFileResult::Written) << error;
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(ReadFileUpTo(path, 16, bytes, error)) << error;
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{5, 6}));
+  EXPECT_EQ(Names(folders), std::set<std::string>{GetParam().file});
+}
+
+// Nested folders until the path is well past Windows' MAX_PATH of 260.
+std::string LongFolders() {
+  std::string folders = "копии";
+  while (folders.size() < 300)
+    folders += "/バックアップ-" + std::string(24, 'x');
+  return folders;
+}
+
+std::string Repeated(const std::string& text, int times) {
+  std::string repeated;
+  while (times-- > 0)
+    repeated += text;
+  return repeated;
+}
+
+// The longest names leave no room for the temporary file's suffix; the name is
+// shortened, never inside a character, whichever length the suffix has.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileNames,
+    ::testing::Values(NameCase{"Cyrillic", "", "Резервная копия.ostrel"},
+                      NameCase{"Japanese", "", "バックアップ.ostrel"},
+                      NameCase{"LongerThanMaxPath", LongFolders(), "образ-画像.nvm"},
+                      NameCase{"LongestName", "", std::string(250, 'n')},
+                      NameCase{"LongestCyrillicName", "", Repeated("я", 123) + "z"},
+                      NameCase{"LongestCyrillicNameShifted", "", "z" + Repeated("я", 123)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WriteFileTest, WritersAtOnceNeverMixTheirBytes) {
   constexpr int kWriters = 4;

@@ -1,0 +1,96 @@
+// pibtool.exe on image files whose names no ANSI code page holds: the wide
+// command line reaches the file as UTF-8, and a message that names the file
+// gives its name back as the same UTF-8 bytes.
+#include "files/ReadFile.h"
+#include "files/WideText.h"
+#include "files/WriteFile.h"
+#include "nvm/NvmImageBuilder.h"
+#include "nvm/PibView.h"
+#include "tests/e2e/SimCase.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+namespace {
+
+struct ImagePath {
+  const char* name;
+  std::string folders; // made under the case's folder, one by one
+  std::string file;
+};
+
+void PrintTo(const ImagePath& path, std::ostream* os) {
+  *os << path.name;
+}
+
+class PibtoolPaths : public ::testing::TestWithParam<ImagePath> {};
+
+// Makes each of `folders` (separated by backslashes) in the case's folder.
+::testing::AssertionResult MakeFolders(const SimCase& sim, const std::string& folders) {
+  for (std::size_t end = folders.find('\\');; end = folders.find('\\', end + 1)) {
+    const std::string folder = sim.Path(folders.substr(0, end));
+    std::wstring wide;
+    std::string error;
+    if (!WidePath(folder, wide, error) || !::CreateDirectoryW(wide.c_str(), nullptr))
+      return ::testing::AssertionFailure() << "cannot make " << folder << " " << error;
+    if (end == std::string::npos)
+      return ::testing::AssertionSuccess();
+  }
+}
+
+// Nested folders until the path is well past MAX_PATH.
+std::string LongFolders() {
+  std::string folders = "папка";
+  while (folders.size() < 300)
+    folders += "\\フォルダ-" + std::string(30, 'x');
+  return folders;
+}
+
+TEST_P(PibtoolPaths, OpenAndSetTheImageAndNameItInMessages) {
+  SimCase sim;
+  ASSERT_TRUE(MakeFolders(sim, GetParam().folders));
+  const std::string folder = sim.Path(GetParam().folders);
+  const std::string image = folder + "\\" + GetParam().file;
+  NvmImageBuilder built(PibViewNamed("7420-1.4")->Layout(), false);
+  std::string error;
+  ASSERT_EQ(WriteFileWhole(image, built.image, false, error), WriteFileResult::Written) << error;
+
+  const std::string pibtool = SimCase::ProgramExe("pibtool.exe");
+  const auto run = [&](const std::string& arguments, const std::string& file, int& status) {
+    return SplitLines(RunProgram(pibtool, arguments + " \"" + file + "\"", status));
+  };
+  int status = -1;
+  std::vector<std::string> lines = run("open --layout 7420-1.4", image, status);
+  EXPECT_EQ(status, 0);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "open: 0");
+  lines = run("set --layout 7420-1.4 on", image, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(lines, std::vector<std::string>{"on"});
+  EXPECT_EQ(run("get --layout 7420-1.4", image, status), std::vector<std::string>{"on"});
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(ReadFileUpTo(image, built.image.size(), bytes, error)) << error;
+  EXPECT_NE(bytes, built.image);
+
+  const std::string missing = folder + "\\нет-ありません.nvm";
+  lines = run("open --layout 7420-1.4", missing, status);
+  EXPECT_EQ(status, 2);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("pibtool: " + missing + ": ", 0), 0u) << lines[0];
+
+  std::vector<uint8_t> small(built.image.begin(), built.image.end() - 1);
+  ASSERT_EQ(WriteFileWhole(image, small, true, error), WriteFileResult::Written) << error;
+  lines = run("get --layout 7420-1.4", image, status);
+  EXPECT_EQ(status, 2);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "pibtool: " + image + ": file too small: a 7420-1.4 image is exactly " +
+                          std::to_string(built.image.size()) + " bytes");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PibtoolPaths,
+    ::testing::Values(ImagePath{"CyrillicAndJapanese", "Образы\\画像", "образ-イメージ.nvm"},
+                      ImagePath{"LongerThanMaxPath", LongFolders(), "образ-イメージ.nvm"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
