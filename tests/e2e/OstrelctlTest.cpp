@@ -583,6 +583,29 @@ TEST_P(Ostrelctl, WaitsForTheDialogsWriteToEnd) {
   ExpectImageState(kSimLayouts[1], sim, "off");
 }
 
+// A backup file may lie anywhere a Windows user has files; its name comes
+// back as the same UTF-8 bytes in what ostrelctl says.
+class OstrelctlPaths : public ::testing::TestWithParam<UnusualPath> {};
+
+TEST_P(OstrelctlPaths, BackupAndRestoreThroughTheFile) {
+  SimCase sim;
+  ASSERT_TRUE(MakeFolders(sim, GetParam().folders));
+  const std::string backup = sim.Path(GetParam().folders) + "\\" + GetParam().file + ".ostrel";
+  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[0], "powersave = on"));
+  CtlRun run = Ctl(profile, "backup " + Quoted(backup));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.lines.at(0).rfind("saved: " + backup + " (", 0), 0u) << run.lines.at(0);
+  run = Ctl(profile, "restore --json " + Quoted(backup));
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out.rfind("{\"restored\": \"" + JsonPath(backup) + "\"", 0), 0u) << run.out;
+  const std::string missing = backup + ".нет";
+  run = Ctl(profile, "restore " + Quoted(missing));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err.rfind("ostrelctl: " + missing + ": ", 0), 0u) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, OstrelctlPaths, EveryUnusualPath(), UnusualPathName);
+
 TEST(Ostrelctl, WithoutTheLibraryOrWithBadArgumentsSaysSo) {
   SimCase sim;
   const std::string alone = sim.Path("ostrelctl.exe");

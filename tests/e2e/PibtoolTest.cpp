@@ -13,44 +13,13 @@
 
 namespace {
 
-struct ImagePath {
-  const char* name;
-  std::string folders; // made under the case's folder, one by one
-  std::string file;
-};
-
-void PrintTo(const ImagePath& path, std::ostream* os) {
-  *os << path.name;
-}
-
-class PibtoolPaths : public ::testing::TestWithParam<ImagePath> {};
-
-// Makes each of `folders` (separated by backslashes) in the case's folder.
-::testing::AssertionResult MakeFolders(const SimCase& sim, const std::string& folders) {
-  for (std::size_t end = folders.find('\\');; end = folders.find('\\', end + 1)) {
-    const std::string folder = sim.Path(folders.substr(0, end));
-    std::wstring wide;
-    std::string error;
-    if (!WidePath(folder, wide, error) || !::CreateDirectoryW(wide.c_str(), nullptr))
-      return ::testing::AssertionFailure() << "cannot make " << folder << " " << error;
-    if (end == std::string::npos)
-      return ::testing::AssertionSuccess();
-  }
-}
-
-// Nested folders until the path is well past MAX_PATH.
-std::string LongFolders() {
-  std::string folders = "папка";
-  while (folders.size() < 300)
-    folders += "\\フォルダ-" + std::string(30, 'x');
-  return folders;
-}
+class PibtoolPaths : public ::testing::TestWithParam<UnusualPath> {};
 
 TEST_P(PibtoolPaths, OpenAndSetTheImageAndNameItInMessages) {
   SimCase sim;
   ASSERT_TRUE(MakeFolders(sim, GetParam().folders));
   const std::string folder = sim.Path(GetParam().folders);
-  const std::string image = folder + "\\" + GetParam().file;
+  const std::string image = folder + "\\" + GetParam().file + ".nvm";
   NvmImageBuilder built(PibViewNamed("7420-1.4")->Layout(), false);
   std::string error;
   ASSERT_EQ(WriteFileWhole(image, built.image, false, error), WriteFileResult::Written) << error;
@@ -87,10 +56,6 @@ TEST_P(PibtoolPaths, OpenAndSetTheImageAndNameItInMessages) {
                           std::to_string(built.image.size()) + " bytes");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, PibtoolPaths,
-    ::testing::Values(ImagePath{"CyrillicAndJapanese", "Образы\\画像", "образ-イメージ.nvm"},
-                      ImagePath{"LongerThanMaxPath", LongFolders(), "образ-イメージ.nvm"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, PibtoolPaths, EveryUnusualPath(), UnusualPathName);
 
 } // namespace

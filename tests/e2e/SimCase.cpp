@@ -191,3 +191,31 @@ std::string RunProgram(const std::string& exe, const std::string& arguments, int
   ::CloseHandle(readEnd);
   return output;
 }
+
+void PrintTo(const UnusualPath& path, std::ostream* os) {
+  *os << path.name;
+}
+
+::testing::internal::ParamGenerator<UnusualPath> EveryUnusualPath() {
+  std::string nested = "папка";
+  while (nested.size() < 300)
+    nested += "\\フォルダ-" + std::string(30, 'x');
+  return ::testing::Values(UnusualPath{"CyrillicAndJapanese", "Образы\\画像", "образ-イメージ"},
+                           UnusualPath{"LongerThanMaxPath", nested, "образ-イメージ"});
+}
+
+std::string UnusualPathName(const ::testing::TestParamInfo<UnusualPath>& info) {
+  return info.param.name;
+}
+
+::testing::AssertionResult MakeFolders(const SimCase& sim, const std::string& folders) {
+  for (std::size_t end = folders.find('\\');; end = folders.find('\\', end + 1)) {
+    const std::string folder = sim.Path(folders.substr(0, end));
+    std::wstring wide;
+    std::string error;
+    if (!WidePath(folder, wide, error) || !::CreateDirectoryW(wide.c_str(), nullptr))
+      return ::testing::AssertionFailure() << "cannot make " << folder << " " << error;
+    if (end == std::string::npos)
+      return ::testing::AssertionSuccess();
+  }
+}

@@ -74,3 +74,16 @@ std::vector<std::string> SplitLines(const std::string& text);
 // returns its standard output and standard error as they came, and its exit
 // code in `exitCode`.
 std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode);
+
+// Paths a Windows user may have: names no ANSI code page holds, and folders
+// nested past MAX_PATH. `folders` are made under a case's folder.
+struct UnusualPath {
+  const char* name;
+  std::string folders;
+  std::string file;
+};
+void PrintTo(const UnusualPath& path, std::ostream* os);
+::testing::internal::ParamGenerator<UnusualPath> EveryUnusualPath();
+std::string UnusualPathName(const ::testing::TestParamInfo<UnusualPath>& info);
+// Makes each of `folders` (separated by backslashes) in the case's folder.
+::testing::AssertionResult MakeFolders(const SimCase& sim, const std::string& folders);
