@@ -610,10 +610,20 @@ TEST(Ostrelctl, WithoutTheLibraryOrWithBadArgumentsSaysSo) {
   SimCase sim;
   const std::string alone = sim.Path("ostrelctl.exe");
   ASSERT_TRUE(::CopyFileA(SimCase::ProgramExe("ostrelctl.exe").c_str(), alone.c_str(), FALSE));
-  const CtlRun run = Ctl("", "status", alone);
+  CtlRun run = Ctl("", "status", alone);
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.lines, Lines{"ostrelctl: cannot load Kelvane.dll from the program's folder or the "
                              "system folder"});
+  // A file of that name that is no 32-bit library is not "no adapter".
+  std::ofstream(sim.Path("Kelvane.dll")) << "not a library";
+  EXPECT_EQ(Ctl("", "status", alone).lines,
+            Lines{"ostrelctl: Kelvane.dll is not a 32-bit Windows library"});
+  // A file that cannot be read says why in the system's words.
+  ASSERT_TRUE(::CreateDirectoryA(sim.Path("copies").c_str(), nullptr));
+  const CtlRun folder = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "")),
+                            "restore " + Quoted(sim.Path("copies")));
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_EQ(folder.lines, Lines{"ostrelctl: " + sim.Path("copies") + ": is a directory"});
   for (const char* arguments :
        {"", "switch", "on --verify --verify", "on --backup", "backup", "on --backup --verify",
         "on --verify --no-verify", "status --wait x", "status --wait", "status --force",
