@@ -65,13 +65,6 @@ struct Run {
   Detection& found;
 };
 
-std::string AddressText(const uint8_t* address) {
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
-                address[2], address[3], address[4], address[5]);
-  return text;
-}
-
 // A strategy to work with, or the reason there is none.
 int NeedStrategy(const Run& run, const char* nothing) {
   if (run.found.family == kFamilyQca && !run.found.detected.recordRead)
@@ -114,8 +107,8 @@ int SaveBackup(const Run& run, const std::string& path) {
   run.report.Member("bytes", JsonNumber(file.size()));
   if (backup.kind == BackupKind::NvmImage) {
     run.report.Say("layout: " + backup.layout, "layout", JsonText(backup.layout));
-    run.report.Say("address: " + AddressText(copy.address), "address",
-                   JsonText(AddressText(copy.address)));
+    const AddressText address(copy.address);
+    run.report.Say(std::string("address: ") + address.text, "address", JsonText(address.text));
   }
   return kExitDone;
 }

@@ -5,19 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-// "aa:bb:cc:dd:ee:ff"
-struct AddressText {
-  explicit AddressText(const uint8_t* address) {
-    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
-                  address[2], address[3], address[4], address[5]);
-  }
-  char text[3 * kPibAddressSize];
-};
-
-} // namespace
-
 CPowerSaveQcaOp::~CPowerSaveQcaOp() {
   m_pibHandle.pib = nullptr;
   m_pibHandle.valid = 0;

@@ -8,6 +8,7 @@
 #include "nvm/PibLayout.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 enum class BackupKind : uint8_t { NvmImage = 1, Param41 = 2 };
@@ -44,6 +45,15 @@ private:
       ++length;
     return {field, length};
   }
+};
+
+// An adapter address as people write it: "aa:bb:cc:dd:ee:ff".
+struct AddressText {
+  explicit AddressText(const uint8_t* address) {
+    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
+                  address[2], address[3], address[4], address[5]);
+  }
+  char text[3 * kPibAddressSize];
 };
 
 // A refusal in words, naming what differed and both values.

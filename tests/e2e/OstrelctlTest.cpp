@@ -27,59 +27,13 @@ struct CtlRun {
   std::string err;
 };
 
-std::wstring Wide(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                            static_cast<int>(wide.size()))));
-  return wide;
-}
-
-// Runs ostrelctl with a UTF-8 command line; its standard output comes through
-// a pipe and its standard error through a file of its own, so either can be
-// checked alone.
+// ostrelctl with a UTF-8 command line; its standard output and standard
+// error apart, so either can be checked alone.
 CtlRun Ctl(const std::string& profile, const std::string& arguments,
            const std::string& exe = SimCase::ProgramExe("ostrelctl.exe")) {
   ::SetEnvironmentVariableA("KELVANE_SIM", profile.c_str());
   CtlRun run{-1, {}, {}, {}};
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  wchar_t folder[MAX_PATH], errors[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, folder);
-  ::GetTempFileNameW(folder, L"ctl", 0, errors);
-  HANDLE errorFile = ::CreateFileW(errors, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                   CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (errorFile == INVALID_HANDLE_VALUE || !::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-    return run;
-  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = errorFile;
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  std::wstring commandLine = Wide("\"" + exe + "\" " + arguments);
-  PROCESS_INFORMATION process{};
-  const BOOL started = ::CreateProcessW(Wide(exe).c_str(), commandLine.data(), nullptr, nullptr,
-                                        TRUE, 0, nullptr, nullptr, &startup, &process);
-  ::CloseHandle(writeEnd);
-  char buffer[512];
-  DWORD got = 0;
-  while (started && ::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
-    run.out.append(buffer, got);
-  if (started) {
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.hProcess, &code);
-    run.status = static_cast<int>(code);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    ::SetFilePointer(errorFile, 0, nullptr, FILE_BEGIN);
-    while (::ReadFile(errorFile, buffer, sizeof buffer, &got, nullptr) && got > 0)
-      run.err.append(buffer, got);
-  }
-  ::CloseHandle(readEnd);
-  ::CloseHandle(errorFile);
+  run.out = RunProgram(exe, arguments, run.status, &run.err);
   run.lines = SplitLines(run.out + run.err);
   return run;
 }

@@ -153,7 +153,8 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return SplitLines({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
 }
 
-std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode) {
+std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode,
+                       std::string* errors) {
   exitCode = -1;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr;
@@ -161,16 +162,27 @@ std::string RunProgram(const std::string& exe, const std::string& arguments, int
   if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
     return {};
   ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  // Standard error apart goes to a file of its own: a second pipe could fill
+  // while the first is being read.
+  HANDLE errorFile = INVALID_HANDLE_VALUE;
+  if (errors != nullptr) {
+    wchar_t folder[MAX_PATH], name[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    ::GetTempFileNameW(folder, L"err", 0, name);
+    errorFile = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
+  startup.hStdError = errorFile != INVALID_HANDLE_VALUE ? errorFile : writeEnd;
   startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
   std::wstring application;
   std::wstring commandLine;
   PROCESS_INFORMATION process{};
-  const BOOL started = WideFromUtf8(exe, application) &&
+  const BOOL started = (errors == nullptr || errorFile != INVALID_HANDLE_VALUE) &&
+                       WideFromUtf8(exe, application) &&
                        WideFromUtf8("\"" + exe + "\" " + arguments, commandLine) &&
                        ::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr,
                                         TRUE, 0, nullptr, nullptr, &startup, &process);
@@ -187,7 +199,14 @@ std::string RunProgram(const std::string& exe, const std::string& arguments, int
     exitCode = static_cast<int>(code);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
+    if (errors != nullptr) {
+      ::SetFilePointer(errorFile, 0, nullptr, FILE_BEGIN);
+      while (::ReadFile(errorFile, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        errors->append(buffer, got);
+    }
   }
+  if (errorFile != INVALID_HANDLE_VALUE)
+    ::CloseHandle(errorFile);
   ::CloseHandle(readEnd);
   return output;
 }

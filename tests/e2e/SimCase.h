@@ -73,7 +73,9 @@ std::vector<std::string> SplitLines(const std::string& text);
 // Runs `exe` with `arguments`, both UTF-8, through the wide command line;
 // returns its standard output and standard error as they came, and its exit
 // code in `exitCode`.
-std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode);
+// With `errors`, standard error comes apart from standard output, into it.
+std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode,
+                       std::string* errors = nullptr);
 
 // Paths a Windows user may have: names no ANSI code page holds, and folders
 // nested past MAX_PATH. `folders` are made under a case's folder.
