@@ -1,5 +1,7 @@
 #include "devicesim/SimProfile.h"
 
+#include "nvm/PibView.h"
+
 #include "devicelib/DeviceRecord.h"
 
 #include <algorithm>
@@ -97,7 +99,7 @@ bool ParseSimProfile(const std::string& text, const std::string& folder, SimProf
     } else if (key == "image") {
       parsed.image = Resolve(folder, value);
     } else if (key == "create") {
-      if (value != "7420-1.3" && value != "7420-1.4" && value != "7500") {
+      if (PibViewNamed(value.c_str()) == nullptr) {
         error = where + "create must be 7420-1.3, 7420-1.4 or 7500";
         return false;
       }

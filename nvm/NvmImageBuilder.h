@@ -58,6 +58,6 @@ private:
   uint32_t m_nPibHeader;
 };
 
-// The image the simulated adapter serves: layout "7420-1.3", "7420-1.4" or
-// "7500", power save on or off. False for any other layout name.
+// The image the simulated adapter serves: the layout named `layout`
+// (PibLayout::name), power save on or off. False for any other name.
 bool NvmBuildImage(const char* layout, bool powerSaveOn, std::vector<uint8_t>& out);

@@ -239,15 +239,10 @@ const char* PibOpenCodeText(int code) {
 }
 
 const CPibView* PibViewNamed(const char* name) {
-  static const struct {
-    const char* name;
-    const CPibView* view;
-  } kViews[] = {
-      {"7420-1.3", &Pib74201D3View}, {"7420-1.4", &Pib74201D4View}, {"7500", &Pib7500View}};
-  for (const auto& entry : kViews) {
-    if (name != nullptr && std::strcmp(entry.name, name) == 0) {
-      return entry.view;
-    }
+  static const CPibView* const kViews[] = {&Pib74201D3View, &Pib74201D4View, &Pib7500View};
+  for (const CPibView* view : kViews) {
+    if (name != nullptr && std::strcmp(view->Layout().name, name) == 0)
+      return view;
   }
   return nullptr;
 }

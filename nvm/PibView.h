@@ -96,6 +96,6 @@ extern const CPib7500View Pib7500View;
 // What a PibOpen result means, for a person: which check the image failed.
 const char* PibOpenCodeText(int code);
 
-// The view for a layout name, "7420-1.3", "7420-1.4" or "7500"; null for any
+// The view for a layout name (PibLayout::name); null for any
 // other name. For tools that handle images on disk.
 const CPibView* PibViewNamed(const char* name);

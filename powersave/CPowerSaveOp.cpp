@@ -17,7 +17,7 @@ bool CPowerSaveOp::CheckCopyIdentity(const PowerSaveCopy& copy, std::string_view
   if (copy.kind != variant.kind)
     return Refuse(error, "the copy holds a %s, this adapter a %s", BackupKindName(copy.kind),
                   BackupKindName(variant.kind));
-  const std::string_view layout = variant.layout != nullptr ? variant.layout : "";
+  const std::string_view layout = variant.Layout();
   if (copy.Layout() != layout)
     return Refuse(error, "the copy has the layout \"%.*s\", this adapter \"%.*s\"",
                   static_cast<int>(copy.Layout().size()), copy.Layout().data(),

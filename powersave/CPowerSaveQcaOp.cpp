@@ -49,9 +49,9 @@ bool CPowerSaveQcaOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
   const int code = m_variant.view->PibOpen(m_pibHandle, m_image, Capacity());
   if (code != kPibOk)
     return Refuse(error, "the adapter's image does not open as a %s image (PibOpen code %d: %s)",
-                  m_variant.layout, code, PibOpenCodeText(code));
+                  m_variant.Layout(), code, PibOpenCodeText(code));
   copy.kind = m_variant.kind;
-  std::snprintf(copy.layout, sizeof copy.layout, "%s", m_variant.layout);
+  std::snprintf(copy.layout, sizeof copy.layout, "%s", m_variant.Layout());
   std::memcpy(copy.address, m_pibHandle.pib + kPibDeviceBlock, kPibAddressSize);
   copy.size = Capacity();
   std::memcpy(copy.bytes, m_image, Capacity());
@@ -69,12 +69,12 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
   const uint32_t capacity = Capacity();
   if (copy.size != capacity)
     return Refuse(error, "the copy holds %u bytes, a %s image %u", static_cast<unsigned>(copy.size),
-                  m_variant.layout, static_cast<unsigned>(capacity));
+                  m_variant.Layout(), static_cast<unsigned>(capacity));
   std::memcpy(m_image, copy.bytes, capacity);
   int code = view.PibOpen(m_pibHandle, m_image, capacity);
   if (code != kPibOk)
     return Refuse(error, "the copy does not open as a %s image (PibOpen code %d: %s)",
-                  m_variant.layout, code, PibOpenCodeText(code));
+                  m_variant.Layout(), code, PibOpenCodeText(code));
   const uint16_t copyLength = m_pibHandle.writeLength;
   const AddressText theirs(m_pibHandle.pib + kPibDeviceBlock);
   if (!WriteSideBound())

@@ -22,7 +22,6 @@ const PowerSaveVariant kPowerSave7500 = {
     "7500",
     nullptr,
     BackupKind::NvmImage,
-    "7500",
     &Pib7500View,
     [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
       return PowerSaveEdit7500(handle, image, capacity, value);
@@ -37,7 +36,6 @@ const PowerSaveVariant kPowerSave74201D3 = {
     "7420",
     "1.0.",
     BackupKind::NvmImage,
-    "7420-1.3",
     &Pib74201D3View,
     [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
       return PowerSaveEdit7420(Pib74201D3View, handle, image, capacity, value);
@@ -52,7 +50,6 @@ const PowerSaveVariant kPowerSave74201D4 = {
     "7420",
     "1.1.",
     BackupKind::NvmImage,
-    "7420-1.4",
     &Pib74201D4View,
     [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
       return PowerSaveEdit7420(Pib74201D4View, handle, image, capacity, value);
@@ -68,7 +65,6 @@ const PowerSaveVariant kPowerSaveBroadcom = {"broadcom",
                                              BackupKind::Param41,
                                              nullptr,
                                              nullptr,
-                                             nullptr,
                                              PowerSaveWriteBack::ResetOptional,
                                              BrcmParamReply::kSize,
                                              Make<CPowerSaveBCMCMMOp>};
@@ -79,8 +75,8 @@ const PowerSaveVariant* const kPowerSaveVariants[4] = {&kPowerSave7500, &kPowerS
 
 const PowerSaveVariant* PowerSaveVariantForLayout(const char* layout) {
   for (const PowerSaveVariant* variant : kPowerSaveVariants) {
-    if (variant->layout != nullptr && layout != nullptr &&
-        std::strcmp(variant->layout, layout) == 0)
+    if (variant->view != nullptr && layout != nullptr &&
+        std::strcmp(variant->Layout(), layout) == 0)
       return variant;
   }
   return nullptr;

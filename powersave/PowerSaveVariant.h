@@ -36,8 +36,7 @@ struct PowerSaveVariant {
   const char* chip;
   const char* firmware;
   BackupKind kind;
-  // The PIB layout's name, as the tools and backup files spell it; null for Broadcom.
-  const char* layout;
+  // The PIB layout; null for Broadcom.
   const CPibView* view;
   // The power-save edit of an image of this layout; null for Broadcom.
   bool (*edit)(PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value);
@@ -46,6 +45,9 @@ struct PowerSaveVariant {
   std::size_t copySize;
   // A new strategy object of this variant; null when memory runs out.
   CPowerSaveOp* (*make)();
+
+  // The PIB layout's name; empty for Broadcom.
+  const char* Layout() const { return view != nullptr ? view->Layout().name : ""; }
 };
 
 extern const PowerSaveVariant kPowerSave7500;

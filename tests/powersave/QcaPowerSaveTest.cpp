@@ -193,7 +193,7 @@ TEST_P(QcaPowerSave, ASavedCopyRestoresItsWrittenRangeOverThePresentImage) {
   PowerSaveCopy copy;
   PowerSaveError error;
   ASSERT_TRUE(op->SaveCopy(copy, error)) << error.text;
-  EXPECT_EQ(copy.Layout(), op->Variant().layout);
+  EXPECT_EQ(copy.Layout(), op->Variant().Layout());
   ASSERT_EQ(copy.size, builder.image.size());
   EXPECT_TRUE(std::equal(builder.image.begin(), builder.image.end(), copy.bytes));
   EXPECT_TRUE(std::equal(copy.address, copy.address + kPibAddressSize, builder.Pib() + 12));
