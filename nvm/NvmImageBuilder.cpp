@@ -92,21 +92,20 @@ void NvmImageBuilder::WritePib() {
   uint8_t* pib = Pib();
   Pattern(0x50494231).Fill(pib, layout.pibLength);
   // Content that obeys every rule, most values at their upper bound.
-  pib[12] &= 0xFE;
-  pib[244] = 4;
-  pib[245] = 2;
-  pib[246] = 2;
-  pib[254] = 0x1F;
+  pib[kPibDeviceBlock] &= 0xFE;
+  for (const PibByteLimit& limit : kPibByteLimits) {
+    pib[limit.offset] = limit.maximum;
+  }
+  // Rule 6 at its limit, and one zero among the 16 bytes of rule 9.
   pib[256] = 1;
   pib[257] = 1;
-  pib[265] = 254;
-  pib[266] = 3;
   pib[300] = 0;
   const uint8_t tableCount = 4;
-  pib[640] = tableCount;
+  pib[kPibTableCount] = tableCount;
   for (uint8_t i = 0; i < tableCount; ++i) {
-    pib[641 + 5 * i + 3] = static_cast<uint8_t>(32 - i);
-    pib[641 + 5 * i + 4] = i & 1;
+    uint8_t* entry = pib + kPibTableEntries + kPibTableEntrySize * i;
+    entry[3] = static_cast<uint8_t>(32 - i);
+    entry[4] = i & 1;
   }
 }
 

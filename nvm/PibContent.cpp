@@ -5,10 +5,14 @@
 #include "nvm/PibView.h"
 
 namespace {
-constexpr uint32_t kTableCount = 640;
-constexpr uint32_t kTableEntries = 641;
-constexpr uint32_t kTableEntrySize = 5;
-constexpr uint8_t kTableMaxCount = 32;
+// Device-block offsets of the rules that are more than a maximum.
+constexpr uint32_t kAddressFirstByte = 0; // rule 1: bit 0 clear
+constexpr uint32_t kRule6Selector = 244;
+constexpr uint32_t kRule6Value = 245;
+constexpr uint32_t kRule9Bytes = 280; // 16 bytes, one of them zero
+constexpr uint32_t kRule10Selector = 254;
+constexpr uint32_t kRule10Flag = 255;
+constexpr uint32_t kRule10Bytes = 256; // 16 bytes
 } // namespace
 
 bool CPibView::IsAllZero16(const uint8_t* bytes) {
@@ -17,29 +21,27 @@ bool CPibView::IsAllZero16(const uint8_t* bytes) {
 }
 
 bool CPibView::PibValidateDeviceBlock(const uint8_t* block) {
-  const bool rule1 = (block[0] & 0x01) == 0;
-  const bool rule2 = block[232] <= 4;
-  const bool rule3 = block[233] <= 2;
-  const bool rule4 = block[234] <= 2;
-  const bool rule5 = (block[242] & 0xE0) == 0;
-  const bool rule6 = block[244] != 1 || block[245] <= 1;
-  const bool rule7 = block[253] != 255;
-  const bool rule8 = block[254] <= 3;
-  const bool rule9 = std::memchr(block + 280, 0, 16) != nullptr;
-  const bool rule10 = block[254] != 0 || (IsAllZero16(block + 256) && block[255] != 1);
-  return rule1 && rule2 && rule3 && rule4 && rule5 && rule6 && rule7 && rule8 && rule9 && rule10;
+  for (const PibByteLimit& limit : kPibByteLimits) {
+    if (block[limit.offset - kPibDeviceBlock] > limit.maximum)
+      return false;
+  }
+  return (block[kAddressFirstByte] & 0x01) == 0 &&
+         (block[kRule6Selector] != 1 || block[kRule6Value] <= 1) &&
+         std::memchr(block + kRule9Bytes, 0, 16) != nullptr &&
+         (block[kRule10Selector] != 0 ||
+          (IsAllZero16(block + kRule10Bytes) && block[kRule10Flag] != 1));
 }
 
 bool CPibView::PibValidateContent(const uint8_t* pib) {
   if (!PibValidateDeviceBlock(pib + kPibDeviceBlock)) {
     return false;
   }
-  const uint8_t count = pib[kTableCount];
-  if (count > kTableMaxCount) {
+  const uint8_t count = pib[kPibTableCount];
+  if (count > kPibTableMaxCount) {
     return false;
   }
   for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* entry = pib + kTableEntries + kTableEntrySize * i;
+    const uint8_t* entry = pib + kPibTableEntries + kPibTableEntrySize * i;
     if (entry[3] > 32 || entry[4] > 1) {
       return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include "devicelib/KelvaneCalls.h"
+#include "nvm/NvmHeader.h"
 #include "nvm/PibHandle.h"
 #include "powersave/CPowerSaveOp.h"
 
@@ -8,6 +9,9 @@
 // What the Qualcomm Atheros variants share: each operation fetches the
 // adapter's NVM image afresh, checks it through the variant's PIB view, edits
 // it in place and hands it back by the variant's write-back rule.
+static_assert(kNvmImageBufferSize == kNvmMaxImageSize,
+              "the library's image buffer holds the largest image");
+
 class CPowerSaveQcaOp : public CPowerSaveOp {
 public:
   ~CPowerSaveQcaOp() override;
