@@ -25,6 +25,8 @@ template <typename... Params, typename... Args> int Call(int (*entry)(Params...)
   if (entry == nullptr)
     return 0;
 #ifdef KELVANE_CALL_THROUGH_GATE
+  // A leading 0 keeps the array legal for an entry point without arguments;
+  // the words passed start after it.
   const uint32_t words[] = {0, Word(args)...};
   return KelvaneGate(reinterpret_cast<const void*>(entry), words + 1, sizeof...(Args));
 #else
