@@ -9,9 +9,6 @@
 #include <fstream>
 
 namespace {
-const char kScannedOn[] = "Found a device!\r\nThe power save mode is on!";
-const char kScannedOff[] = "Found a device!\r\nThe power save mode is off!";
-const char kNoSetting[] = "Found a device!\r\nThis PLC firmware does not sport Power Save setting!";
 
 std::string Profile(const std::string& extra) {
   return "family = 2\nparam41 = param41.bin\n" + extra;
@@ -50,37 +47,6 @@ TEST_P(BroadcomBuilds, ReadsOnThenSwitchesOffAndOnAgain) {
   ostrel.Click(IDC_BUTTON_SCAN);
   EXPECT_EQ(ostrel.Log(), kScannedOn);
   EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
-}
-
-TEST_P(BroadcomBuilds, ClicksThatArriveWhileTheLibraryPumpsDoNothing) {
-  SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(GetParam()),
-                       sim.WriteProfile(Profile("powersave = on\npump_ms = 1000")));
-  ASSERT_TRUE(ostrel.WaitForFirstScan());
-  ASSERT_EQ(ostrel.Log(), kScannedOn);
-
-  // OK reads the parameter, pumping: a Scan, a second OK and a radio click come meanwhile.
-  ostrel.Click(IDC_RADIO_OFF);
-  for (int id : {IDOK, IDC_BUTTON_SCAN, IDOK, IDC_RADIO_ON})
-    ostrel.PostClick(id);
-  EXPECT_TRUE(
-      ostrel.WaitForLog(std::string(kScannedOn) + "\r\nDisable device power save success!"));
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
-  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_ON));
-  EXPECT_EQ(sim.TraceCount("GetPLCType"), 1u);
-  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 1u);
-  EXPECT_FALSE(SwitchBit(sim));
-
-  // A Scan reads the parameter, pumping: an OK meanwhile writes nothing.
-  ostrel.PostClick(IDC_BUTTON_SCAN);
-  ostrel.PostClick(IDOK);
-  EXPECT_TRUE(ostrel.WaitForLog(kScannedOff));
-  // Handled once the Scan is over, after anything the Scan left queued.
-  ostrel.Click(IDC_RADIO_OFF);
-  EXPECT_EQ(ostrel.Log(), kScannedOff);
-  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 1u);
-  EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
-  EXPECT_TRUE(ostrel.Visible());
 }
 
 INSTANTIATE_TEST_SUITE_P(Broadcom, BroadcomBuilds, EveryLibraryBuild(), LibraryBuildTestName);

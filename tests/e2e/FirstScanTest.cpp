@@ -38,14 +38,13 @@ TEST(FirstScan, OkScanAndEnterDuringItDoNothing) {
   EXPECT_FALSE(ostrel.Enabled(IDOK));
 
   ASSERT_TRUE(ostrel.WaitForFirstScan());
-  EXPECT_EQ(ostrel.Log(), "Found a device!\r\nThe power save mode is on!");
+  EXPECT_EQ(ostrel.Log(), kScannedOn);
   EXPECT_TRUE(ostrel.Visible());
   EXPECT_EQ(sim.Trace(), (std::vector<std::string>{"GetPLCType", "BrcmGetParam 41"}));
 
   // Once it is over, OK works, Enter included.
   ostrel.PostKey(VK_RETURN);
-  EXPECT_TRUE(ostrel.WaitForLog(
-      "Found a device!\r\nThe power save mode is on!\r\nEnable device power save success!"));
+  EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOn) + "\r\nEnable device power save success!"));
   EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
 }
 
@@ -102,10 +101,10 @@ TEST(FirstScan, ARadioClickDuringItCountsOnceItIsOver) {
   ASSERT_FALSE(ostrel.Enabled(IDOK));
   ostrel.Click(IDC_RADIO_ON);
   ASSERT_TRUE(ostrel.WaitForFirstScan());
-  EXPECT_EQ(ostrel.Log(), "Can not find a local device!");
+  EXPECT_EQ(ostrel.Log(), kNoDevice);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
   // "Enable": the click made " On" the choice; no strategy, so nothing is written.
   ostrel.Click(IDOK);
-  EXPECT_EQ(ostrel.Log(), "Can not find a local device!\r\nEnable device power save fail!");
+  EXPECT_EQ(ostrel.Log(), std::string(kNoDevice) + "\r\nEnable device power save fail!");
 }
 } // namespace

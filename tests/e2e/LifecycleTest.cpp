@@ -8,8 +8,6 @@
 
 namespace {
 const char kBroadcomOn[] = "family = 2\nparam41 = param41.bin\npowersave = on";
-const char kScannedOn[] = "Found a device!\r\nThe power save mode is on!";
-const char kNoDevice[] = "Can not find a local device!";
 
 TEST(Lifecycle, WithoutDeviceLibraryFindsNoDeviceAndLeavesRadiosAsMade) {
   SimCase sim;
@@ -141,6 +139,54 @@ TEST_P(LifecycleBuilds, TwoProgramsTakeTurnsAtTheAdapter) {
   EXPECT_TRUE(calls == then(then(firstScans, scan), apply) ||
               calls == then(then(firstScans, apply), scan))
       << ::testing::PrintToString(calls);
+}
+
+// A library that pumps window messages inside its calls: a Scan, an OK or a
+// radio click that arrives meanwhile does nothing. A Qualcomm Atheros adapter
+// that starts off and a Broadcom one that starts on, each switched over.
+TEST_P(LifecycleBuilds, ClicksThatArriveWhileTheLibraryPumpsDoNothing) {
+  const struct {
+    std::string profile;
+    bool startsOn;
+    const char* write; // the trace line of the write
+  } cases[] = {
+      {QcaProfile(kSimLayouts[1], "powersave = off\npump_ms = 1000"), false, "WriteLocalPIB "},
+      {std::string(kBroadcomOn) + "\npump_ms = 1000", true, "BrcmSetParam"},
+  };
+  for (const auto& c : cases) {
+    SimCase sim;
+    const char* before = c.startsOn ? kScannedOn : kScannedOff;
+    const char* after = c.startsOn ? kScannedOff : kScannedOn;
+    const int chosen = c.startsOn ? IDC_RADIO_OFF : IDC_RADIO_ON;
+    const int other = c.startsOn ? IDC_RADIO_ON : IDC_RADIO_OFF;
+    OstrelSession ostrel(SimCase::OstrelExe(GetParam()), sim.WriteProfile(c.profile));
+    ASSERT_TRUE(ostrel.WaitForFirstScan());
+    ASSERT_EQ(ostrel.Log(), before);
+
+    // OK reads, pumping: a Scan, a second OK and a radio click come meanwhile.
+    ostrel.Click(chosen);
+    for (int id : {IDOK, IDC_BUTTON_SCAN, IDOK, other})
+      ostrel.PostClick(id);
+    EXPECT_TRUE(ostrel.WaitForLog(std::string(before) + "\r\n" +
+                                  (c.startsOn ? "Disable" : "Enable") +
+                                  " device power save success!"))
+        << c.profile;
+    EXPECT_TRUE(ostrel.Checked(chosen));
+    EXPECT_FALSE(ostrel.Checked(other));
+    EXPECT_EQ(sim.TraceCount("GetPLCType"), 1u);
+    EXPECT_EQ(sim.TraceCount(c.write), 1u);
+
+    // A Scan reads what was written, pumping: an OK meanwhile writes nothing.
+    ostrel.PostClick(IDC_BUTTON_SCAN);
+    ostrel.PostClick(IDOK);
+    EXPECT_TRUE(ostrel.WaitForLog(after)) << c.profile;
+    // Handled once the Scan is over, after anything the Scan left queued.
+    ostrel.Click(chosen);
+    EXPECT_EQ(ostrel.Log(), after);
+    EXPECT_EQ(sim.TraceCount(c.write), 1u);
+    EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
+    EXPECT_TRUE(ostrel.Visible());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Lock, LifecycleBuilds, EveryLibraryBuild(), LibraryBuildTestName);

@@ -3,6 +3,13 @@
 
 #include <string>
 
+// What the log pane shows after a scan.
+inline constexpr char kScannedOn[] = "Found a device!\r\nThe power save mode is on!";
+inline constexpr char kScannedOff[] = "Found a device!\r\nThe power save mode is off!";
+inline constexpr char kNoSetting[] =
+    "Found a device!\r\nThis PLC firmware does not sport Power Save setting!";
+inline constexpr char kNoDevice[] = "Can not find a local device!";
+
 // One run of Ostrel.exe, driven from outside through its windows the way a
 // user would: the main dialog is found by its caption, controls by their ids.
 class OstrelSession {

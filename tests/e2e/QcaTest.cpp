@@ -10,8 +10,6 @@
 #include <tuple>
 
 namespace {
-const char kScannedOn[] = "Found a device!\r\nThe power save mode is on!";
-const char kScannedOff[] = "Found a device!\r\nThe power save mode is off!";
 
 // Each layout against each build of the library.
 class Qca : public ::testing::TestWithParam<LayoutAndBuild> {
@@ -62,51 +60,13 @@ TEST_P(Qca, FailedWriteReportsAndLeavesTheImage) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Qca, EveryLayoutAndBuild(), LayoutAndBuildName);
 
-// A library that pumps window messages inside its calls, against each build.
-class QcaBuilds : public ::testing::TestWithParam<LibraryBuild> {};
-
-TEST_P(QcaBuilds, ClicksThatArriveWhileTheLibraryPumpsDoNothing) {
-  const SimLayout& layout = kSimLayouts[1];
-  SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(GetParam()),
-                       sim.WriteProfile(QcaProfile(layout, "powersave = off\npump_ms = 1000")));
-  ASSERT_TRUE(ostrel.WaitForFirstScan());
-  ASSERT_EQ(ostrel.Log(), kScannedOff);
-
-  // OK reads the image, pumping: a Scan, a second OK and a radio click come meanwhile.
-  ostrel.Click(IDC_RADIO_ON);
-  for (int id : {IDOK, IDC_BUTTON_SCAN, IDOK, IDC_RADIO_OFF})
-    ostrel.PostClick(id);
-  EXPECT_TRUE(
-      ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
-  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
-  EXPECT_EQ(sim.TraceCount("GetPLCType"), 1u);
-  EXPECT_EQ(sim.TraceCount("WriteLocalPIB "), 1u);
-  ExpectImageState(layout, sim, "on");
-
-  // A Scan reads the state, pumping: an OK meanwhile writes nothing.
-  ostrel.PostClick(IDC_BUTTON_SCAN);
-  ostrel.PostClick(IDOK);
-  EXPECT_TRUE(ostrel.WaitForLog(kScannedOn));
-  // Handled once the Scan is over, after anything the Scan left queued.
-  ostrel.Click(IDC_RADIO_ON);
-  EXPECT_EQ(ostrel.Log(), kScannedOn);
-  EXPECT_EQ(sim.TraceCount("WriteLocalPIB "), 1u);
-  EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
-  EXPECT_TRUE(ostrel.Visible());
-}
-
-INSTANTIATE_TEST_SUITE_P(Pump, QcaBuilds, EveryLibraryBuild(), LibraryBuildTestName);
-
 TEST(Qca7420, FirmwareWithNeitherVersionHasNoSettingAndOkWritesNothing) {
   SimCase sim;
   OstrelSession ostrel(SimCase::OstrelExe(),
                        sim.WriteProfile("family = 1\nimage = image.nvm\ncreate = 7420-1.4\n"
                                         "firmware = INT7420-MAC-2.0.1-SIM"));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
-  const std::string noSetting =
-      "Found a device!\r\nThis PLC firmware does not sport Power Save setting!";
+  const std::string noSetting = kNoSetting;
   EXPECT_EQ(ostrel.Log(), noSetting);
   for (int id : {IDC_RADIO_ON, IDC_RADIO_OFF}) {
     EXPECT_FALSE(ostrel.Checked(id));
