@@ -1,5 +1,27 @@
 #include "devicelib/KelvaneLibrary.h"
 
+#include "devicelib/KelvaneEntryPoints.h"
+#include "devicelib/KelvaneLibraryOpen.h"
+
+namespace {
+void* g_module = nullptr;
+KelvaneLoadResult g_loaded = KelvaneLoadResult::NotFound;
+} // namespace
+
+KelvaneLoadResult KelvaneLoad(const char* path) {
+  if (g_module != nullptr)
+    return g_loaded;
+  void* module = nullptr;
+  const KelvaneLoadResult opened = KelvaneOpenLibrary(path, module);
+  if (opened != KelvaneLoadResult::Loaded)
+    return opened;
+  g_module = module;
+  KelvaneBindEntryPoints(g_kelvane, KelvaneResolveExport, module);
+  g_loaded =
+      g_kelvane.GetPLCType != nullptr ? KelvaneLoadResult::Loaded : KelvaneLoadResult::NoGetPLCType;
+  return g_loaded;
+}
+
 const char* KelvaneLoadResultText(KelvaneLoadResult result) {
   switch (result) {
   case KelvaneLoadResult::Loaded:

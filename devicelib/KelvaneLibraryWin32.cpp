@@ -1,7 +1,5 @@
-#include "devicelib/KelvaneLibrary.h"
-
-#include "devicelib/KelvaneEntryPoints.h"
 #include "devicelib/KelvaneLibraryLoader.h"
+#include "devicelib/KelvaneLibraryOpen.h"
 
 #include <windows.h>
 
@@ -10,13 +8,6 @@
 KelvaneLoadLibraryExW g_kelvaneLoadLibraryExW = ::LoadLibraryExW;
 
 namespace {
-
-HMODULE g_module = nullptr;
-KelvaneLoadResult g_loaded = KelvaneLoadResult::NotFound;
-
-void* ResolveExport(void* module, const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
-}
 
 // Room for any path Windows takes. Static: the library is loaded once, from
 // one thread, and a program this small should not grow by a string class.
@@ -74,25 +65,22 @@ HMODULE LoadRestricted(const wchar_t* name) {
 
 } // namespace
 
-KelvaneLoadResult KelvaneLoad(const char* path) {
-  if (g_module != nullptr)
-    return g_loaded;
+void* KelvaneResolveExport(void* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+KelvaneLoadResult KelvaneOpenLibrary(const char* path, void*& module) {
   if (path == nullptr)
     wmemcpy(g_name, L"Kelvane.dll", 12);
   else if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, g_name, kPathCapacity) <= 1)
     return KelvaneLoadResult::NotFound;
-  HMODULE module = LoadRestricted(g_name);
-  if (module == nullptr) {
-    const DWORD error = GetLastError();
-    // What a file that is there but is no 32-bit library gives: text, a 64-bit
-    // library, a truncated one (Wine 8 and Windows), an empty one (Windows).
-    if (error == ERROR_BAD_EXE_FORMAT || error == ERROR_FILE_INVALID)
-      return KelvaneLoadResult::NotWin32Library;
-    return KelvaneLoadResult::NotFound;
-  }
-  g_module = module;
-  KelvaneBindEntryPoints(g_kelvane, ResolveExport, module);
-  g_loaded =
-      g_kelvane.GetPLCType != nullptr ? KelvaneLoadResult::Loaded : KelvaneLoadResult::NoGetPLCType;
-  return g_loaded;
+  module = LoadRestricted(g_name);
+  if (module != nullptr)
+    return KelvaneLoadResult::Loaded;
+  // What a file that is there but is no 32-bit library gives: text, a 64-bit
+  // library, a truncated one (Wine 8 and Windows), an empty one (Windows).
+  const DWORD error = GetLastError();
+  return error == ERROR_BAD_EXE_FORMAT || error == ERROR_FILE_INVALID
+             ? KelvaneLoadResult::NotWin32Library
+             : KelvaneLoadResult::NotFound;
 }

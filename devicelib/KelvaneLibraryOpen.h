@@ -1,0 +1,10 @@
+#pragma once
+// The platform's half of KelvaneLoad: how a library file is opened and its
+// exports looked up. KelvaneLoad itself (binding, loading once) is shared.
+
+#include "devicelib/KelvaneLibrary.h"
+
+// Opens `path`, or by default the platform's own choice of file; Loaded with
+// `module` set, or why not.
+KelvaneLoadResult KelvaneOpenLibrary(const char* path, void*& module);
+void* KelvaneResolveExport(void* module, const char* name);
