@@ -1,6 +1,7 @@
 #include "ctl/CtlReport.h"
 
 #include "console/ConsoleText.h"
+#include "files/WideText.h"
 
 #include <cstdio>
 
@@ -122,15 +123,10 @@ void CtlReport::Finish() {
 }
 
 std::string AnsiToUtf8(std::string_view text) {
-  if (text.empty())
-    return {};
+  // Each byte of the code page gives at most one UTF-16 unit.
   const int size = static_cast<int>(text.size());
-  const int wide = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring converted(static_cast<std::size_t>(wide), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, converted.data(), wide);
-  const int narrow =
-      ::WideCharToMultiByte(CP_UTF8, 0, converted.data(), wide, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(narrow), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, converted.data(), wide, out.data(), narrow, nullptr, nullptr);
-  return out;
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size)));
+  return Utf8FromWide(wide);
 }

@@ -21,13 +21,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitRejected = 1;
 constexpr int kExitUsage = 2;
 
-// A parsed command line: the layout and the operands after it.
+// A parsed command line: the layout's variant and the operands after it.
 struct Invocation {
-  const char* layoutName;
   const PowerSaveVariant* variant;
-  const CPibView* view;
   std::vector<const char*> operands;
   const char* File() const { return operands.back(); }
+  const CPibView& View() const { return *variant->view; }
+  const char* LayoutName() const { return variant->Layout(); }
 };
 
 struct Command {
@@ -45,7 +45,7 @@ int Fail(int status, const char* file, const char* what) {
 // Reads FILE, which must hold exactly one image buffer of the layout, bare or
 // as the copy of a backup file; `backup` keeps the file's other fields.
 int Load(const Invocation& call, std::vector<uint8_t>& image, BackupCopy* backup = nullptr) {
-  const uint32_t capacity = call.view->Layout().imageCapacity;
+  const uint32_t capacity = call.View().Layout().imageCapacity;
   std::string error;
   if (!ReadFileUpTo(call.File(), kBackupMaxCopy * 2, image, error)) {
     return Fail(kExitUsage, call.File(), error.c_str());
@@ -55,10 +55,10 @@ int Load(const Invocation& call, std::vector<uint8_t>& image, BackupCopy* backup
     if (!BackupDecode(image.data(), image.size(), copy, error)) {
       return Fail(kExitRejected, call.File(), error.c_str());
     }
-    if (copy.kind != BackupKind::NvmImage || copy.layout != call.layoutName) {
+    if (copy.kind != BackupKind::NvmImage || copy.layout != call.LayoutName()) {
       const std::string what = "a backup of a " +
                                (copy.layout.empty() ? BackupKindName(copy.kind) : copy.layout) +
-                               ", not of a " + call.layoutName + " image";
+                               ", not of a " + call.LayoutName() + " image";
       return Fail(kExitRejected, call.File(), what.c_str());
     }
     image = copy.bytes;
@@ -69,7 +69,7 @@ int Load(const Invocation& call, std::vector<uint8_t>& image, BackupCopy* backup
   if (image.size() != capacity) {
     char what[128];
     std::snprintf(what, sizeof what, "file too %s: a %s image is exactly %u bytes",
-                  image.size() > capacity ? "large" : "small", call.layoutName,
+                  image.size() > capacity ? "large" : "small", call.LayoutName(),
                   static_cast<unsigned>(capacity));
     return Fail(kExitUsage, call.File(), what);
   }
@@ -80,11 +80,11 @@ int Open(const Invocation& call, std::vector<uint8_t>& image, PibHandle& handle,
   if (const int status = Load(call, image)) {
     return status;
   }
-  code = call.view->PibOpen(handle, image.data(), static_cast<uint32_t>(image.size()));
+  code = call.View().PibOpen(handle, image.data(), static_cast<uint32_t>(image.size()));
   if (code != kPibOk) {
     char what[192];
     std::snprintf(what, sizeof what, "rejected by the %s view (PibOpen code %d: %s)",
-                  call.layoutName, code, PibOpenCodeText(code));
+                  call.LayoutName(), code, PibOpenCodeText(code));
     return Fail(kExitRejected, call.File(), what);
   }
   return kExitOk;
@@ -117,7 +117,7 @@ int RunGet(const Invocation& call) {
     return status;
   }
   uint16_t mode = 0;
-  call.view->PibGetPowerSaveMode(handle, mode);
+  call.View().PibGetPowerSaveMode(handle, mode);
   ConsoleWrite(stdout, mode != 0 ? "on\n" : "off\n");
   return kExitOk;
 }
@@ -150,7 +150,7 @@ int RunSet(const Invocation& call) {
   if (file.empty() || WriteFileWhole(call.File(), file, true, error) != WriteFileResult::Written) {
     return Fail(kExitUsage, call.File(), ("cannot replace the file: " + error).c_str());
   }
-  const uint16_t now = PowerSaveRead(*call.view, handle, image.data(), capacity);
+  const uint16_t now = PowerSaveRead(call.View(), handle, image.data(), capacity);
   ConsoleWrite(stdout, now == 1 ? "on\n" : "off\n");
   return kExitOk;
 }
@@ -186,7 +186,7 @@ int Main(const std::vector<std::string>& args) {
                     layoutName);
       return kExitUsage;
     }
-    Invocation call{layoutName, variant, variant->view, {}};
+    Invocation call{variant, {}};
     for (std::size_t i = 4; i < args.size(); ++i) {
       call.operands.push_back(args[i].c_str());
     }
