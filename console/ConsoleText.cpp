@@ -1,5 +1,7 @@
 #include "console/ConsoleText.h"
 
+#include "console/Utf8.h"
+
 #include <cstdarg>
 
 #ifdef _WIN32
@@ -41,12 +43,36 @@ bool WriteToConsole(std::FILE* stream, const std::string& utf8) {
 
 #endif
 
+std::string TerminalText(std::string_view utf8) {
+  std::string shown;
+  for (std::size_t at = 0; at < utf8.size();) {
+    uint32_t code = 0;
+    const std::size_t length = Utf8Sequence(utf8, at, code);
+    char escape[8];
+    if (length == 0)
+      std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(utf8[at]));
+    else if ((code < 0x20 && code != '\n') || code == 0x7F)
+      std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(code));
+    else if (code >= 0x80 && code <= 0x9F)
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code));
+    else
+      escape[0] = '\0';
+    if (escape[0] != '\0')
+      shown += escape;
+    else
+      shown.append(utf8, at, length);
+    at += length != 0 ? length : 1;
+  }
+  return shown;
+}
+
 void ConsoleWrite(std::FILE* stream, const std::string& utf8) {
+  const std::string shown = TerminalText(utf8);
 #ifdef _WIN32
-  if (WriteToConsole(stream, utf8))
+  if (WriteToConsole(stream, shown))
     return;
 #endif
-  std::fwrite(utf8.data(), 1, utf8.size(), stream);
+  std::fwrite(shown.data(), 1, shown.size(), stream);
 }
 
 void ConsolePrintf(std::FILE* stream, const char* format, ...) {

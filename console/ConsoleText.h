@@ -1,8 +1,15 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <string_view>
 
-// Writes UTF-8 text: to a Windows console as wide characters, so that every
+// The text with every control character but the line end, and every byte
+// that is not well-formed UTF-8, written as an escape ("\x1b", "\u009b",
+// "\xff"): text from a file or a device must not retitle, clear or
+// otherwise drive the terminal it is shown in.
+std::string TerminalText(std::string_view utf8);
+
+// Writes UTF-8 text, as TerminalText shows it: to a Windows console as wide characters, so that every
 // name prints correctly whatever the console's code page; anywhere else (a
 // pipe, a file, and on other systems) as the UTF-8 bytes themselves.
 void ConsoleWrite(std::FILE* stream, const std::string& utf8);

@@ -1,60 +1,42 @@
 #include "ctl/CtlReport.h"
 
 #include "console/ConsoleText.h"
+#include "console/Utf8.h"
 #include "files/WideText.h"
 
 #include <cstdio>
 
 #include <windows.h>
 
-namespace {
-
-// Length of the well-formed UTF-8 sequence at `at`, or 0 when the bytes there
-// are not one.
-std::size_t Utf8Sequence(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = lead < 0x80                    ? 1
-                       : lead >= 0xC2 && lead <= 0xDF ? 2
-                       : lead >= 0xE0 && lead <= 0xEF ? 3
-                       : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                      : 0;
-  if (length == 0 || text.size() - at < length)
-    return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80)
-      return 0;
-  }
-  // Overlong forms, surrogates and code points past U+10FFFF.
-  if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
-      (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F))
-    return 0;
-  return length;
-}
-
-} // namespace
-
-// A firmware text may hold any byte: well-formed UTF-8 passes, control
-// characters are escaped, and any other byte is written as the code point of
-// the same value, so the result is always valid JSON.
+// JSON in ASCII alone, every other character as a \u escape (a surrogate pair
+// past U+FFFF): Windows PowerShell 5.1 reads a program's output in the
+// console's code page, and ASCII reads the same in every one. A firmware text
+// may hold any byte; one that is not UTF-8 is written as the code point of the
+// same value, so the result is always valid JSON.
 JsonValue JsonText(std::string_view text) {
   std::string out = "\"";
   for (std::size_t at = 0; at < text.size();) {
-    const auto c = static_cast<unsigned char>(text[at]);
-    const std::size_t length = Utf8Sequence(text, at);
-    if (c == '"' || c == '\\') {
+    uint32_t code = static_cast<unsigned char>(text[at]);
+    const std::size_t length = Utf8Sequence(text, at, code);
+    at += length != 0 ? length : 1;
+    if (code == '"' || code == '\\') {
       out += '\\';
-      out += static_cast<char>(c);
-    } else if (c >= 0x20 && length > 0) {
-      out.append(text.substr(at, length));
-      at += length;
+      out += static_cast<char>(code);
       continue;
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
     }
-    ++at;
+    if (code >= 0x20 && code < 0x7F) {
+      out += static_cast<char>(code);
+      continue;
+    }
+    char escape[16];
+    if (code > 0xFFFF) {
+      code -= 0x10000;
+      std::snprintf(escape, sizeof escape, "\\u%04x\\u%04x", 0xD800 + (code >> 10),
+                    0xDC00 + (code & 0x3FF));
+    } else {
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code));
+    }
+    out += escape;
   }
   return {out + "\""};
 }

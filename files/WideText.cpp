@@ -34,17 +34,33 @@ bool WideFromUtf8(const std::string& utf8, std::wstring& wide) {
                                length) == length;
 }
 
-std::string Utf8FromWide(const std::wstring& wide) {
-  if (wide.empty() || wide.size() > INT_MAX / 3)
-    return {};
+namespace {
+
+bool ToUtf8(const std::wstring& wide, DWORD flags, std::string& utf8) {
+  utf8.clear();
+  if (wide.empty())
+    return true;
+  if (wide.size() > INT_MAX / 3)
+    return false;
   const int size = static_cast<int>(wide.size());
   const int length =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+      ::WideCharToMultiByte(CP_UTF8, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
   if (length <= 0)
-    return {};
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
-  return utf8;
+    return false;
+  utf8.resize(static_cast<std::size_t>(length));
+  return ::WideCharToMultiByte(CP_UTF8, flags, wide.data(), size, utf8.data(), length, nullptr,
+                               nullptr) == length;
+}
+
+} // namespace
+
+std::string Utf8FromWide(const std::wstring& wide) {
+  std::string utf8;
+  return ToUtf8(wide, 0, utf8) ? utf8 : std::string();
+}
+
+bool Utf8FromWideExactly(const std::wstring& wide, std::string& utf8) {
+  return ToUtf8(wide, WC_ERR_INVALID_CHARS, utf8);
 }
 
 bool WidePath(const std::string& path, std::wstring& wide, std::string& error) {

@@ -9,6 +9,9 @@
 bool WideFromUtf8(const std::string& utf8, std::wstring& wide);
 // Unpaired surrogates become U+FFFD.
 std::string Utf8FromWide(const std::wstring& wide);
+// False when `wide` holds an unpaired surrogate, which no UTF-8 text can
+// carry: a name that comes back changed could name another file.
+bool Utf8FromWideExactly(const std::wstring& wide, std::string& utf8);
 
 // The form of `path` the wide file API takes whatever its length. One that
 // nears the system's MAX_PATH limit is made absolute and given the \\?\ (or

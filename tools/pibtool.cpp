@@ -3,10 +3,10 @@
 // checked before it goes near an adapter.
 // Exit status: 0 success, 1 image rejected, 2 usage or file error.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "console/CommandLine.h"
 #include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
 #include "files/ReadFile.h"
@@ -19,181 +19,169 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitRejected = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitUsage = kConsoleUsageError;
 
-// A parsed command line: the layout's variant and the operands after it.
-struct Invocation {
-  const PowerSaveVariant* variant;
-  std::vector<const char*> operands;
-  const char* File() const { return operands.back(); }
+// Far more than any image or backup file.
+constexpr std::size_t kMaxFileSize = 2 * kBackupMaxCopy;
+
+const CommandLineSpec kCommandLine = {
+    "pibtool",
+    {{"open", "FILE", 1}, {"get", "FILE", 1}, {"set", "on|off FILE", 2}},
+    {{"layout", "LAYOUT", nullptr, true}}};
+
+// A command line's file, and the image read from it with the variant of its
+// layout; `backup` keeps a backup file's other fields.
+struct Image {
+  const PowerSaveVariant* variant = nullptr;
+  std::vector<uint8_t> bytes;
+  BackupCopy backup;
+  bool inBackup = false;
+
   const CPibView& View() const { return *variant->view; }
   const char* LayoutName() const { return variant->Layout(); }
+  uint32_t Capacity() const { return static_cast<uint32_t>(bytes.size()); }
 };
 
-struct Command {
-  const char* name;
-  const char* operands;
-  size_t operandCount;
-  int (*run)(const Invocation&);
-};
-
-int Fail(int status, const char* file, const char* what) {
-  ConsolePrintf(stderr, "pibtool: %s: %s\n", file, what);
+int Fail(int status, const std::string& file, const std::string& what) {
+  ConsoleWrite(stderr, "pibtool: " + file + ": " + what + "\n");
   return status;
 }
 
-// Reads FILE, which must hold exactly one image buffer of the layout, bare or
-// as the copy of a backup file; `backup` keeps the file's other fields.
-int Load(const Invocation& call, std::vector<uint8_t>& image, BackupCopy* backup = nullptr) {
-  const uint32_t capacity = call.View().Layout().imageCapacity;
+// Reads the file, which holds exactly one image buffer of the layout, bare or
+// as the copy of a backup file. A backup file names its layout, so `layout`
+// may be empty for one; when given, it must be the file's.
+int Load(const std::string& file, const std::string& layout, Image& image) {
+  if (!layout.empty() && PowerSaveVariantForLayout(layout.c_str()) == nullptr) {
+    ConsoleWrite(stderr, "pibtool: unknown layout '" + layout + "' (7420-1.3, 7420-1.4 or 7500)\n");
+    return kExitUsage;
+  }
   std::string error;
-  if (!ReadFileUpTo(call.File(), kBackupMaxCopy * 2, image, error)) {
-    return Fail(kExitUsage, call.File(), error.c_str());
+  if (!ReadFileUpTo(file, kMaxFileSize, image.bytes, error))
+    return Fail(kExitUsage, file, error);
+  if (image.bytes.size() > kMaxFileSize)
+    return Fail(kExitUsage, file,
+                "the file is too large: over " + std::to_string(kMaxFileSize) +
+                    " bytes, more than any image or backup file");
+  std::string name = layout;
+  image.inBackup = BackupIsFile(image.bytes.data(), image.bytes.size());
+  if (image.inBackup) {
+    if (!BackupDecode(image.bytes.data(), image.bytes.size(), image.backup, error))
+      return Fail(kExitRejected, file, error);
+    const std::string saved =
+        image.backup.kind == BackupKind::NvmImage ? image.backup.layout : "parameter 41";
+    if (image.backup.kind != BackupKind::NvmImage || (!layout.empty() && saved != layout))
+      return Fail(kExitRejected, file,
+                  "a backup of a " + saved + ", not of a " + (layout.empty() ? "NVM" : layout) +
+                      " image");
+    name = saved;
+    image.bytes = image.backup.bytes;
+  } else if (layout.empty()) {
+    return Fail(kExitUsage, file, "a bare image needs --layout LAYOUT");
   }
-  if (BackupIsFile(image.data(), image.size())) {
-    BackupCopy copy;
-    if (!BackupDecode(image.data(), image.size(), copy, error)) {
-      return Fail(kExitRejected, call.File(), error.c_str());
-    }
-    if (copy.kind != BackupKind::NvmImage || copy.layout != call.LayoutName()) {
-      const std::string what = "a backup of a " +
-                               (copy.layout.empty() ? BackupKindName(copy.kind) : copy.layout) +
-                               ", not of a " + call.LayoutName() + " image";
-      return Fail(kExitRejected, call.File(), what.c_str());
-    }
-    image = copy.bytes;
-    if (backup != nullptr) {
-      *backup = copy;
-    }
-  }
-  if (image.size() != capacity) {
-    char what[128];
-    std::snprintf(what, sizeof what, "file too %s: a %s image is exactly %u bytes",
-                  image.size() > capacity ? "large" : "small", call.LayoutName(),
-                  static_cast<unsigned>(capacity));
-    return Fail(kExitUsage, call.File(), what);
-  }
+  image.variant = PowerSaveVariantForLayout(name.c_str());
+  if (image.variant == nullptr)
+    return Fail(kExitRejected, file, "a backup of an unknown layout '" + name + "'");
+  const uint32_t capacity = image.View().Layout().imageCapacity;
+  if (image.bytes.size() != capacity)
+    return Fail(kExitRejected, file,
+                std::string(image.inBackup ? "the copy" : "the file") + " is " +
+                    std::to_string(image.bytes.size()) + " bytes; a " + name + " image is " +
+                    std::to_string(capacity) + " bytes");
   return kExitOk;
 }
 
-int Open(const Invocation& call, std::vector<uint8_t>& image, PibHandle& handle, int& code) {
-  if (const int status = Load(call, image)) {
+int Open(const std::string& file, const std::string& layout, Image& image, PibHandle& handle) {
+  if (const int status = Load(file, layout, image))
     return status;
-  }
-  code = call.View().PibOpen(handle, image.data(), static_cast<uint32_t>(image.size()));
+  const int code = image.View().PibOpen(handle, image.bytes.data(), image.Capacity());
   if (code != kPibOk) {
     char what[192];
     std::snprintf(what, sizeof what, "rejected by the %s view (PibOpen code %d: %s)",
-                  call.LayoutName(), code, PibOpenCodeText(code));
-    return Fail(kExitRejected, call.File(), what);
+                  image.LayoutName(), code, PibOpenCodeText(code));
+    return Fail(kExitRejected, file, what);
   }
   return kExitOk;
 }
 
-int RunOpen(const Invocation& call) {
-  std::vector<uint8_t> image;
+int RunOpen(const CommandLine& line) {
+  Image image;
   PibHandle handle;
-  int code = kPibOk;
-  const int status = Open(call, image, handle, code);
-  if (status == kExitUsage) {
+  if (const int status = Open(line.operands[0], line.Value("layout"), image, handle))
     return status;
-  }
-  ConsolePrintf(stdout, "open: %d\n", code);
-  if (status == kExitOk) {
-    ConsolePrintf(stdout, "version: %u.%u\n", handle.versionMajor, handle.versionMinor);
-    ConsolePrintf(stdout, "pib length: %u\n", handle.pibLength);
-    ConsolePrintf(stdout, "write length: %u\n", handle.writeLength);
-    ConsolePrintf(stdout, "pib checksum: 0x%08X\n", static_cast<unsigned>(handle.pibChecksum));
-  }
-  return status;
+  ConsolePrintf(stdout, "open: %d\n", kPibOk);
+  ConsolePrintf(stdout, "layout: %s\n", image.LayoutName());
+  ConsolePrintf(stdout, "version: %u.%u\n", handle.versionMajor, handle.versionMinor);
+  ConsolePrintf(stdout, "pib length: %u\n", handle.pibLength);
+  ConsolePrintf(stdout, "write length: %u\n", handle.writeLength);
+  ConsolePrintf(stdout, "pib checksum: 0x%08X\n", static_cast<unsigned>(handle.pibChecksum));
+  return kExitOk;
 }
 
 // The rule the strategies apply: any non-zero mode word means on.
-int RunGet(const Invocation& call) {
-  std::vector<uint8_t> image;
+int RunGet(const CommandLine& line) {
+  Image image;
   PibHandle handle;
-  int code = kPibOk;
-  if (const int status = Open(call, image, handle, code)) {
+  if (const int status = Open(line.operands[0], line.Value("layout"), image, handle))
     return status;
-  }
   uint16_t mode = 0;
-  call.View().PibGetPowerSaveMode(handle, mode);
+  image.View().PibGetPowerSaveMode(handle, mode);
   ConsoleWrite(stdout, mode != 0 ? "on\n" : "off\n");
   return kExitOk;
 }
 
 // Applies the strategies' edit, renews the checksums, checks that the result
 // opens again, and only then replaces the file.
-int RunSet(const Invocation& call) {
-  const char* state = call.operands[0];
-  if (std::strcmp(state, "on") != 0 && std::strcmp(state, "off") != 0) {
-    return Fail(kExitUsage, call.File(), "the state must be on or off");
-  }
-  std::vector<uint8_t> image;
-  BackupCopy backup;
-  if (const int status = Load(call, image, &backup)) {
+int RunSet(const CommandLine& line) {
+  const std::string& state = line.operands[0];
+  const std::string& file = line.operands[1];
+  if (state != "on" && state != "off")
+    return Fail(kExitUsage, file, "the state must be on or off, not '" + state + "'");
+  Image image;
+  if (const int status = Load(file, line.Value("layout"), image))
     return status;
-  }
-  const auto capacity = static_cast<uint32_t>(image.size());
   PibHandle handle;
-  const uint16_t value = std::strcmp(state, "on") == 0 ? 1 : 0;
-  if (!call.variant->edit(handle, image.data(), capacity, value)) {
-    return Fail(kExitRejected, call.File(), "rejected: the image was left unchanged");
-  }
+  const uint16_t value = state == "on" ? 1 : 0;
+  if (!image.variant->edit(handle, image.bytes.data(), image.Capacity(), value))
+    return Fail(kExitRejected, file, "rejected: the image was left unchanged");
   // A backup file stays one, with the edited image and a fresh digest.
-  std::vector<uint8_t> file = image;
-  if (!backup.bytes.empty()) {
-    backup.bytes = image;
-    file = BackupEncode(backup);
+  std::vector<uint8_t> bytes = image.bytes;
+  if (image.inBackup) {
+    image.backup.bytes = image.bytes;
+    bytes = BackupEncode(image.backup);
   }
   std::string error;
-  if (file.empty() || WriteFileWhole(call.File(), file, true, error) != WriteFileResult::Written) {
-    return Fail(kExitUsage, call.File(), ("cannot replace the file: " + error).c_str());
-  }
-  const uint16_t now = PowerSaveRead(call.View(), handle, image.data(), capacity);
+  if (bytes.empty() || WriteFileWhole(file, bytes, true, error) != WriteFileResult::Written)
+    return Fail(kExitUsage, file, "cannot replace the file: " + error);
+  const uint16_t now = PowerSaveRead(image.View(), handle, image.bytes.data(), image.Capacity());
   ConsoleWrite(stdout, now == 1 ? "on\n" : "off\n");
   return kExitOk;
 }
 
-const Command kCommands[] = {
-    {"open", "FILE", 1, RunOpen},
-    {"get", "FILE", 1, RunGet},
-    {"set", "on|off FILE", 2, RunSet},
-};
-
-int Usage() {
-  for (const Command& command : kCommands) {
-    ConsolePrintf(stderr, "usage: pibtool %s --layout 7420-1.3|7420-1.4|7500 %s\n", command.name,
-                  command.operands);
-  }
-  return kExitUsage;
+std::string UsageText() {
+  return CommandUsage(kCommandLine) +
+         "LAYOUT is 7420-1.3, 7420-1.4 or 7500; a backup file names its own.\n";
 }
 
 } // namespace
 
+const char kConsoleProgram[] = "pibtool";
+
 int Main(const std::vector<std::string>& args) {
-  if (args.size() < 4 || args[2] != "--layout") {
-    return Usage();
+  const std::string word = args.size() > 1 ? args[1] : std::string();
+  if (IsHelpWord(word)) {
+    ConsoleWrite(stdout, UsageText());
+    return kExitOk;
   }
-  for (const Command& command : kCommands) {
-    if (args[1] != command.name) {
-      continue;
-    }
-    const char* layoutName = args[3].c_str();
-    const PowerSaveVariant* variant = PowerSaveVariantForLayout(layoutName);
-    if (variant == nullptr) {
-      ConsolePrintf(stderr, "pibtool: unknown layout '%s' (7420-1.3, 7420-1.4 or 7500)\n",
-                    layoutName);
-      return kExitUsage;
-    }
-    Invocation call{variant, {}};
-    for (std::size_t i = 4; i < args.size(); ++i) {
-      call.operands.push_back(args[i].c_str());
-    }
-    if (call.operands.size() != command.operandCount) {
-      return Usage();
-    }
-    return command.run(call);
+  if (word == "--version") {
+    ConsoleWrite(stdout, "pibtool " OSTREL_VERSION "\n");
+    return kExitOk;
   }
-  return Usage();
+  CommandLine line;
+  const std::string wrong = ParseCommandLine(kCommandLine, args, line);
+  if (!wrong.empty()) {
+    ConsoleWrite(stderr, "pibtool: " + wrong + "\n" + UsageText());
+    return kExitUsage;
+  }
+  const std::string command = line.command->name;
+  return command == "open" ? RunOpen(line) : command == "get" ? RunGet(line) : RunSet(line);
 }

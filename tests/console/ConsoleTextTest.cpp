@@ -75,6 +75,8 @@ TEST(ConsoleText, AConsoleShowsEveryCharacter) {
 
 } // namespace
 
+const char kConsoleProgram[] = "console_tests";
+
 int Main(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const std::string& arg : args)

@@ -87,6 +87,10 @@ TEST(WideText, Utf8FromWideKeepsEveryCharacter) {
   EXPECT_EQ(Utf8FromWide(L"Образ 画像 \U0001F4BE"), "Образ 画像 \U0001F4BE");
   EXPECT_EQ(Utf8FromWide(std::wstring(1, wchar_t(0xD800)) + L"x"), "\xEF\xBF\xBDx");
   EXPECT_EQ(Utf8FromWide(L""), "");
+  std::string exact;
+  EXPECT_FALSE(Utf8FromWideExactly(std::wstring(1, wchar_t(0xDC00)) + L"x", exact));
+  EXPECT_TRUE(Utf8FromWideExactly(L"Образ \U0001F4BE", exact));
+  EXPECT_EQ(exact, "Образ \U0001F4BE");
 }
 
 TEST(WideText, SystemReasonIsTheTextWithoutItsLineEnd) {

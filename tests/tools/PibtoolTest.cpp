@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -57,7 +58,8 @@ TEST_F(Pibtool, OpenPrintsTheHandle) {
                 ReadLe32(built.image.data() + built.PibHeader() + kNvmImageChecksum));
   const Outcome run = Pib("open --layout 7420-1.4 " + file);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, std::string("open: 0\nversion: 1.4\npib length: 8628\nwrite length: 9236\n") +
+  EXPECT_EQ(run.out, std::string("open: 0\nlayout: 7420-1.4\nversion: 1.4\npib length: 8628\n"
+                                 "write length: 9236\n") +
                          "pib checksum: " + checksum + "\n");
   EXPECT_EQ(run.err, "");
 }
@@ -77,7 +79,7 @@ TEST_F(Pibtool, RejectedImageExitsOne) {
   const std::string file = Write("d3.bin", built.image);
   Outcome run = Pib("open --layout 7420-1.4 " + file);
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "open: 3\n");
+  EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find(file), std::string::npos);
 
   built.Pib()[20] ^= 1; // breaks the PIB checksum
@@ -87,18 +89,33 @@ TEST_F(Pibtool, RejectedImageExitsOne) {
   EXPECT_NE(run.err.find("code 2"), std::string::npos);
 }
 
-TEST_F(Pibtool, WrongSizeIsAFileError) {
+// A file of the wrong size is a rejected image; one over the reader's limit
+// is too large, not cut short.
+TEST_F(Pibtool, WrongSizeIsRejected) {
   NvmImageBuilder built(kPibLayout74201D4, true);
   const std::string file = Write("small.bin", built.image);
-  const Outcome run = Pib("open --layout 7500 " + file);
-  EXPECT_EQ(run.status, 2);
+  Outcome run = Pib("open --layout 7500 " + file);
+  EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find(file), std::string::npos);
-  EXPECT_NE(run.err.find("32768"), std::string::npos);
+  EXPECT_EQ(run.err,
+            "pibtool: " + file + ": the file is 16384 bytes; a 7500 image is 32768 bytes\n");
+  EXPECT_EQ(Pib("open --layout 7420-1.4 " + Write("empty.bin", {})).status, 1);
 
-  built.image.push_back(0);
-  EXPECT_EQ(Pib("open --layout 7420-1.4 " + Write("large.bin", built.image)).status, 2);
-  EXPECT_EQ(Pib("open --layout 7420-1.4 " + Write("empty.bin", {})).status, 2);
+  BackupCopy copy;
+  copy.layout = "7500";
+  copy.bytes = built.image;
+  run = Pib("open " + Write("short.ostrel", BackupEncode(copy)));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("the copy is 16384 bytes; a 7500 image is 32768 bytes"),
+            std::string::npos)
+      << run.err;
+
+  std::vector<uint8_t> huge(2 * kBackupMaxCopy + 1);
+  std::copy_n(BackupEncode(copy).begin(), 8, huge.begin());
+  run = Pib("open " + Write("huge.ostrel", huge));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("the file is too large"), std::string::npos) << run.err;
 }
 
 TEST_F(Pibtool, UsageErrorsExitTwo) {
@@ -106,13 +123,20 @@ TEST_F(Pibtool, UsageErrorsExitTwo) {
   for (const std::string& arguments :
        {std::string(""), "open " + file, "open --layout 7420 " + file,
         std::string("open --layout 7500"), "frob --layout 7500 " + file,
-        "get --layout 7500 " + file + " " + file,
+        "get --layout 7500 " + file + " " + file, "open " + file + " --layout",
+        "open --layout '' " + file, "open --layout 7500 --layout 7500 " + file,
         std::string("open --layout 7420-1.3 /nonexistent/image.bin")}) {
     const Outcome run = Pib(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_EQ(run.out, "") << arguments;
     EXPECT_NE(run.err, "") << arguments;
   }
+  for (const char* help : {"help", "--help", "-h", "/?"}) {
+    const Outcome run = Pib(help);
+    EXPECT_EQ(run.status, 0) << help;
+    EXPECT_EQ(run.out.rfind("usage: pibtool open|get FILE [--layout LAYOUT]\n", 0), 0u) << run.out;
+  }
+  EXPECT_EQ(Pib("--version").out.rfind("pibtool 1.", 0), 0u);
 }
 
 } // namespace
@@ -161,8 +185,8 @@ TEST_F(Pibtool, TakesTheImageInsideABackupFile) {
   copy.firmware = "INT7420-MAC-1.0.12";
   copy.bytes = built.image;
   const std::string file = Write("backup.ostrel", BackupEncode(copy));
-  EXPECT_EQ(Pib("set --layout 7420-1.3 on " + file).status, 0);
-  EXPECT_EQ(Pib("get --layout 7420-1.3 " + file).out, "on\n");
+  EXPECT_EQ(Pib("set on " + file).status, 0);
+  EXPECT_EQ(Pib("get " + file + " --layout 7420-1.3").out, "on\n");
   BackupCopy after;
   std::string error;
   const std::vector<uint8_t> saved = Bytes(Slurp(file));
@@ -172,6 +196,7 @@ TEST_F(Pibtool, TakesTheImageInsideABackupFile) {
 
   const Outcome otherLayout = Pib("open --layout 7420-1.4 " + file);
   EXPECT_EQ(otherLayout.status, 1);
+  EXPECT_EQ(otherLayout.out, "");
   EXPECT_NE(otherLayout.err.find("a backup of a 7420-1.3, not of a 7420-1.4 image"),
             std::string::npos);
   std::vector<uint8_t> damaged = saved;

@@ -1,0 +1,91 @@
+// The option table's parser and usage, as both console programs use them.
+#include "console/CommandLine.h"
+#include "console/ConsoleText.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+const CommandLineSpec kSpec = {
+    "tool",
+    {{"status", "", 0}, {"on", "", 0}, {"off", "", 0}, {"backup", "FILE", 1}},
+    {{"backup", "FILE", "on off", true},
+     {"replace", nullptr, "on off backup", true},
+     {"verify", nullptr, "on off", false},
+     {"json", nullptr, nullptr, true},
+     {"wait", "SECONDS", nullptr, true}}};
+
+TEST(CommandLine, ParsesOrNamesTheWrongWord) {
+  const struct {
+    std::vector<std::string> args; // after the program
+    std::string wrong;
+    std::vector<std::string> operands;
+    std::string backup;
+  } cases[] = {
+      {{"on", "--json", "--backup", "b.ostrel", "--replace"}, "", {}, "b.ostrel"},
+      {{"backup", "--", "--json"}, "", {"--json"}, ""},
+      {{"backup", "--wait", "5", "b"}, "", {"b"}, ""},
+      {{}, "no command given", {}, ""},
+      {{""}, "argument 1 is empty", {}, ""},
+      {{"frob"}, "unknown command 'frob'", {}, ""},
+      {{"on", "--backup"}, "'--backup' needs a value", {}, ""},
+      {{"on", "--backup", "--verify"}, "'--backup' needs a value", {}, ""},
+      {{"on", "--backup", ""}, "'--backup' needs a value; argument 3 is empty", {}, ""},
+      {{"on", "--backup force"}, "unknown option '--backup force' for on", {}, ""},
+      {{"on", "--back"}, "unknown option '--back' for on", {}, ""},
+      {{"status", "--replace"}, "unknown option '--replace' for status", {}, ""},
+      {{"on", "--json", "--json"}, "'--json' is given twice", {}, ""},
+      {{"backup", ""}, "argument 2 is empty", {}, ""},
+      {{"backup", "--", ""}, "argument 3 is empty", {}, ""},
+      {{"backup"}, "backup needs FILE", {}, ""},
+      {{"status", "x"}, "unexpected 'x'", {}, ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"tool"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CommandLine line;
+    const std::string wrong = ParseCommandLine(kSpec, args, line);
+    const std::string shown = ::testing::PrintToString(c.args);
+    EXPECT_EQ(wrong, c.wrong) << shown;
+    if (c.wrong.empty()) {
+      EXPECT_EQ(line.command->name, c.args[0]) << shown;
+      EXPECT_EQ(line.operands, c.operands) << shown;
+      EXPECT_EQ(line.Value("backup"), c.backup) << shown;
+      EXPECT_EQ(line.Has("json"), c.args.size() > 1 && c.args[1] == "--json") << shown;
+    }
+  }
+}
+
+TEST(CommandLine, UsageJoinsAlikeCommandsListsOnlyListedOptionsAndFitsEightyColumns) {
+  const std::string usage = CommandUsage(kSpec);
+  EXPECT_EQ(usage.rfind("usage: tool status [--json] [--wait SECONDS]\n", 0), 0u) << usage;
+  EXPECT_NE(usage.find("tool on|off [--backup FILE] [--replace]"), std::string::npos) << usage;
+  EXPECT_NE(usage.find("tool backup FILE [--replace]"), std::string::npos) << usage;
+  EXPECT_EQ(usage.find("--verify"), std::string::npos) << usage;
+  const CommandLineSpec wide = {
+      "tool", {{"go", "FILE", 1}}, std::vector<CommandOption>(12, {"a-long-option", "VALUE", nullptr, true})};
+  std::istringstream lines(CommandUsage(wide));
+  std::size_t count = 0;
+  for (std::string line; std::getline(lines, line); ++count)
+    EXPECT_LT(line.size(), 80u) << line;
+  EXPECT_GT(count, 4u);
+}
+
+TEST(TerminalText, EscapesWhatWouldDriveATerminal) {
+  const struct {
+    std::string text, shown;
+  } cases[] = {
+      {"INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\n"},
+      {"\x1b]0;owned\x07\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},
+      {"a\tb\rc\x7f", "a\\x09b\\x0dc\\x7f"},
+      {"\xc2\x9b" "2J", "\\u009b2J"},
+      {"\xff\xe9t\xc3", "\\xff\\xe9t\\xc3"},
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TerminalText(c.text), c.shown) << c.shown;
+}
+
+} // namespace
