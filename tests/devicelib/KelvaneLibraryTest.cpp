@@ -162,4 +162,21 @@ TEST(KelvaneLibrary, ALibraryWithoutGetPLCTypeStaysLoadedAndBound) {
 }
 #endif
 
+#ifdef OSTREL_README
+// Users look up what ostrelctl said in the README's troubleshooting: every
+// failed load's words stand there as ostrelctl prints them.
+TEST(KelvaneLibrary, TheReadmeQuotesEveryFailedLoadsWords) {
+  std::ifstream in(OSTREL_README);
+  std::string readme, word;
+  while (in >> word)
+    readme += word + " ";
+  ASSERT_FALSE(readme.empty());
+  for (KelvaneLoadResult result : {KelvaneLoadResult::NotFound, KelvaneLoadResult::NotWin32Library,
+                                   KelvaneLoadResult::NoGetPLCType}) {
+    const std::string quoted = std::string("\"ostrelctl: ") + KelvaneLoadResultText(result) + "\"";
+    EXPECT_NE(readme.find(quoted), std::string::npos) << quoted;
+  }
+}
+#endif
+
 } // namespace
