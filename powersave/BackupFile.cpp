@@ -69,8 +69,8 @@ bool CheckPadding(const uint8_t* data, std::size_t fieldAt, std::size_t fieldSiz
 }
 
 // The header's address and layout must be those of the copy itself: an image
-// opens with its layout and holds the address in its PIB's device block; a
-// parameter has neither.
+// is its layout's size, opens with it and holds the address in its PIB's
+// device block; a parameter has neither.
 bool CheckAddress(BackupCopy& copy, std::string& error) {
   const AddressText header(copy.address);
   if (copy.kind == BackupKind::Param41) {
@@ -87,9 +87,12 @@ bool CheckAddress(BackupCopy& copy, std::string& error) {
   const CPibView* view = PibViewNamed(copy.layout.c_str());
   if (view == nullptr)
     return Refuse(error, "the layout \"" + copy.layout + "\" is not known");
+  const uint32_t capacity = view->Layout().imageCapacity;
+  if (copy.bytes.size() != capacity)
+    return Refuse(error, "the copy is " + std::to_string(copy.bytes.size()) + " bytes; a " +
+                             copy.layout + " image is " + std::to_string(capacity) + " bytes");
   PibHandle handle;
-  const int code =
-      view->PibOpen(handle, copy.bytes.data(), static_cast<uint32_t>(copy.bytes.size()));
+  const int code = view->PibOpen(handle, copy.bytes.data(), capacity);
   if (code != kPibOk)
     return Refuse(error, "the image does not open as a " + copy.layout + " image (PibOpen code " +
                              std::to_string(code) + ": " + PibOpenCodeText(code) + ")");

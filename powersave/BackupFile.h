@@ -56,7 +56,7 @@ bool BackupIsFile(const uint8_t* data, std::size_t size);
 // Decodes and checks: magic, version, sizes, field limits, kind, that the copy
 // length matches the file, and the digest; then, so that a file has one
 // reading, that the reserved byte and every byte after a text's NUL are 0, and
-// that the address is the copy's own (an image must open with its layout). So
-// what decodes encodes to the same bytes. False with `error` naming what is
-// wrong in words a user understands; `copy` is then unchanged.
+// that the address is the copy's own (an image must be its layout's size and
+// open with it). So what decodes encodes to the same bytes. False with `error`
+// naming what is wrong in words a user understands; `copy` is then unchanged.
 bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::string& error);

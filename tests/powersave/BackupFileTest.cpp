@@ -194,6 +194,13 @@ INSTANTIATE_TEST_SUITE_P(
                  Resign(f);
                },
                "the layout \"7420-1.9\" is not known"},
+        Damage{"OtherLayoutsSize",
+               [](auto& f) {
+                 std::fill(f.begin() + 12, f.begin() + 28, 0);
+                 std::copy_n("7500", 4, f.begin() + 12);
+                 Resign(f);
+               },
+               "the copy is 16384 bytes; a 7500 image is 32768 bytes"},
         Damage{"OtherLayout",
                [](auto& f) {
                  f[19] = '3';
