@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
-// What the Qualcomm Atheros variants share: each operation fetches the
-// adapter's NVM image afresh, checks it through the variant's PIB view, edits
-// it in place and hands it back by the variant's write-back rule.
 static_assert(kNvmImageBufferSize == kNvmMaxImageSize,
               "the library's image buffer holds the largest image");
 
+// What the Qualcomm Atheros variants share: each operation fetches the
+// adapter's NVM image afresh, checks it through the variant's PIB view, edits
+// it in place and hands it back by the variant's write-back rule.
 class CPowerSaveQcaOp : public CPowerSaveOp {
 public:
   ~CPowerSaveQcaOp() override;
