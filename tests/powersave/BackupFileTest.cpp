@@ -114,6 +114,14 @@ void Resign(std::vector<uint8_t>& file) {
   std::copy(std::begin(digest), std::end(digest), file.end() - kSha256Size);
 }
 
+// Writes `bytes` at `at`, then the digest again.
+std::function<void(std::vector<uint8_t>&)> Resigned(std::size_t at, const std::string& bytes) {
+  return [=](std::vector<uint8_t>& f) {
+    std::copy(bytes.begin(), bytes.end(), f.begin() + at);
+    Resign(f);
+  };
+}
+
 struct Damage {
   const char* name;
   std::function<void(std::vector<uint8_t>&)> change;
@@ -163,49 +171,18 @@ INSTANTIATE_TEST_SUITE_P(
                  Resign(f);
                },
                "the firmware text is longer than 162 characters"},
-        Damage{"Reserved",
-               [](auto& f) {
-                 f[11] = 1;
-                 Resign(f);
-               },
-               "the reserved byte is 1, not 0"},
+        Damage{"Reserved", Resigned(11, "\x01"), "the reserved byte is 1, not 0"},
         // "7420-1.4" ends at byte 20, "INT7420-MAC-1.1.3" at byte 45.
-        Damage{"AfterTheLayout",
-               [](auto& f) {
-                 f[27] = 'x';
-                 Resign(f);
-               },
+        Damage{"AfterTheLayout", Resigned(27, "x"),
                "byte 27, after the end of the layout name, is 120, not 0"},
-        Damage{"AfterTheFirmware",
-               [](auto& f) {
-                 f[46] = 1;
-                 Resign(f);
-               },
+        Damage{"AfterTheFirmware", Resigned(46, "\x01"),
                "byte 46, after the end of the firmware text, is 1, not 0"},
-        Damage{"OtherAddress",
-               [](auto& f) {
-                 f[196] ^= 1;
-                 Resign(f);
-               },
+        Damage{"OtherAddress", Resigned(196, "\x57"),
                "the header's address 00:b0:52:12:34:57 differs from the image's 00:b0:52:12:34:56"},
-        Damage{"UnknownLayout",
-               [](auto& f) {
-                 f[19] = '9';
-                 Resign(f);
-               },
-               "the layout \"7420-1.9\" is not known"},
-        Damage{"OtherLayoutsSize",
-               [](auto& f) {
-                 std::fill(f.begin() + 12, f.begin() + 28, 0);
-                 std::copy_n("7500", 4, f.begin() + 12);
-                 Resign(f);
-               },
+        Damage{"UnknownLayout", Resigned(19, "9"), "the layout \"7420-1.9\" is not known"},
+        Damage{"OtherLayoutsSize", Resigned(12, std::string("7500\0\0\0\0", 8)),
                "the copy is 16384 bytes; a 7500 image is 32768 bytes"},
-        Damage{"OtherLayout",
-               [](auto& f) {
-                 f[19] = '3';
-                 Resign(f);
-               },
+        Damage{"OtherLayout", Resigned(19, "3"),
                "the image does not open as a 7420-1.3 image (PibOpen code 3: the PIB version is "
                "not the layout's)"},
         Damage{"ImageThatDoesNotOpen",
@@ -215,18 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
                },
                "the image does not open as a 7420-1.4 image (PibOpen code 2: the header chain, a "
                "checksum or the PIB's content failed its check)"},
-        Damage{"Param41WithALayout",
-               [](auto& f) {
-                 f[10] = 2;
-                 Resign(f);
-               },
+        Damage{"Param41WithALayout", Resigned(10, "\x02"),
                "the header names the layout \"7420-1.4\", a parameter-41 copy has none"},
-        Damage{"Param41WithAnAddress",
-               [](auto& f) {
-                 f[10] = 2;
-                 std::fill(f.begin() + 12, f.begin() + 28, 0);
-                 Resign(f);
-               },
+        Damage{"Param41WithAnAddress", Resigned(10, "\x02" + std::string(17, '\0')),
                "the header's address 00:b0:52:12:34:56 differs from a parameter-41 copy's "
                "00:00:00:00:00:00"}),
     [](const auto& info) { return std::string(info.param.name); });

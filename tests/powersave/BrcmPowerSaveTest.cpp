@@ -103,10 +103,11 @@ TEST(BrcmPowerSave, ParameterWithoutAFirstDataWordHasNoSwitch) {
   for (const auto& c : cases) {
     FakeDeviceLibrary fake;
     CPowerSaveBCMCMMOp op;
+    SCOPED_TRACE(std::to_string(c.size) + " x " + std::to_string(c.count));
     fake.param = Reply(0x11, c.size, c.count, {0xFF, 0xFF});
-    EXPECT_EQ(op.GetPowerSave(), c.hasSwitch ? 1 : 2) << int(c.size) << "x" << c.count;
-    EXPECT_EQ(op.SetPowerSave(0), c.hasSwitch) << int(c.size) << "x" << c.count;
-    EXPECT_EQ(fake.request.empty(), !c.hasSwitch) << int(c.size) << "x" << c.count;
+    EXPECT_EQ(op.GetPowerSave(), c.hasSwitch ? 1 : 2);
+    EXPECT_EQ(op.SetPowerSave(0), c.hasSwitch);
+    EXPECT_EQ(fake.request.empty(), !c.hasSwitch);
   }
 }
 
@@ -159,8 +160,6 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
   } unsaved[] = {
       {Reply(0x11, 2, 0, {}), "the adapter's parameter 41 holds no data"},
       // Restore could never send it whole.
-      {Reply(0x11, 2, 747, {}),
-       "the adapter's parameter 41 holds 1494 bytes of data, more than the 1492 a write can carry"},
       {Reply(0x11, 1, 1493, {}),
        "the adapter's parameter 41 holds 1493 bytes of data, more than the 1492 a write can carry"},
   };
