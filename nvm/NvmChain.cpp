@@ -31,30 +31,34 @@ bool IsAligned(uint32_t value) {
 
 } // namespace
 
-bool NvmVerifyChain(CCStreamAccessStrategy& stream) {
+bool NvmVerifyChain(CCStreamAccessStrategy& stream, uint32_t* failedHeader) {
   VisitedHeaders visited;
   uint32_t at = 0;
   for (;;) {
     if (!visited.Enter(at)) {
-      return false;
+      break;
     }
     NvmHeader header;
     stream.Read(at, header.bytes, kNvmHeaderSize);
     if (stream.Overrun() || header.ComputedChecksum() != header.headerChecksum()) {
-      return false;
+      break;
     }
     if (!IsAligned(header.imageOffset()) || !IsAligned(header.imageLength())) {
-      return false;
+      break;
     }
     const uint32_t sum = stream.Checksum(header.imageOffset(), header.imageLength());
     if (stream.Overrun() || sum != header.imageChecksum()) {
-      return false;
+      break;
     }
     if (header.nextHeader() == kNvmChainEnd) {
       return true;
     }
     at = header.nextHeader();
   }
+  if (failedHeader != nullptr) {
+    *failedHeader = at;
+  }
+  return false;
 }
 
 bool NvmFindEntry(uint32_t type, const NvmImageRange& range, NvmEntryInfo& out) {

@@ -22,8 +22,10 @@ struct NvmEntryInfo {
 };
 
 // True when every header from offset 0 on has a right header checksum, an
-// aligned image offset and length, and a right image checksum.
-bool NvmVerifyChain(CCStreamAccessStrategy& stream);
+// aligned image offset and length, and a right image checksum. When false and
+// `failedHeader` is given, it holds the offset of the header that failed, so
+// that a caller can tell whose bytes lie there.
+bool NvmVerifyChain(CCStreamAccessStrategy& stream, uint32_t* failedHeader = nullptr);
 
 // Finds the first entry of `type` in the range. A walk that leaves the stream,
 // or whose position would wrap around, finds nothing; `out` is then untouched.

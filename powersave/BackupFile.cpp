@@ -3,6 +3,7 @@
 #include "devicelib/DeviceRecord.h"
 #include "files/Sha256.h"
 #include "nvm/LittleEndian.h"
+#include "nvm/PibView.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,7 +16,8 @@ constexpr uint16_t kFormatVersion = 1;
 
 constexpr std::size_t kVersionAt = sizeof kMagic;
 constexpr std::size_t kKindAt = kVersionAt + 2;
-constexpr std::size_t kLayoutAt = kKindAt + 2; // after the reserved byte
+constexpr std::size_t kReservedAt = kKindAt + 1;
+constexpr std::size_t kLayoutAt = kReservedAt + 1;
 constexpr std::size_t kLayoutField = 16;
 constexpr std::size_t kFirmwareAt = kLayoutAt + kLayoutField;
 constexpr std::size_t kFirmwareField = DeviceRecord::kFirmwareMaxLength + 1;
@@ -52,6 +54,54 @@ bool ReadText(const uint8_t* field, std::size_t fieldSize, std::string& text) {
 bool Refuse(std::string& error, std::string what) {
   error = std::move(what);
   return false;
+}
+
+// Bytes after a text's NUL must be 0, so that a file has one reading; false
+// with `error` naming the first that is not.
+bool CheckPadding(const uint8_t* data, std::size_t fieldAt, std::size_t fieldSize,
+                  std::size_t textLength, const char* field, std::string& error) {
+  for (std::size_t at = fieldAt + textLength + 1; at < fieldAt + fieldSize; ++at) {
+    if (data[at] != 0)
+      return Refuse(error, "byte " + std::to_string(at) + ", after the end of the " + field +
+                               ", is " + std::to_string(data[at]) + ", not 0");
+  }
+  return true;
+}
+
+// The header's address and layout must be those of the copy itself: an image
+// is its layout's size, opens with it and holds the address in its PIB's
+// device block; a parameter has neither.
+bool CheckAddress(BackupCopy& copy, std::string& error) {
+  const AddressText header(copy.address);
+  if (copy.kind == BackupKind::Param41) {
+    if (!copy.layout.empty())
+      return Refuse(error, "the header names the layout \"" + copy.layout +
+                               "\", a parameter-41 copy has none");
+    static constexpr uint8_t kNoAddress[kPibAddressSize] = {};
+    const AddressText none(kNoAddress);
+    if (std::strcmp(header.text, none.text) != 0)
+      return Refuse(error, std::string("the header's address ") + header.text +
+                               " differs from a parameter-41 copy's " + none.text);
+    return true;
+  }
+  const CPibView* view = PibViewNamed(copy.layout.c_str());
+  if (view == nullptr)
+    return Refuse(error, "the layout \"" + copy.layout + "\" is not known");
+  const uint32_t capacity = view->Layout().imageCapacity;
+  if (copy.bytes.size() != capacity)
+    return Refuse(error, "the copy is " + std::to_string(copy.bytes.size()) + " bytes; a " +
+                             copy.layout + " image is " + std::to_string(capacity) + " bytes");
+  PibHandle handle;
+  const int code = view->PibOpen(handle, copy.bytes.data(), capacity);
+  if (code != kPibOk)
+    return Refuse(error, "the image does not open as a " + copy.layout + " image (PibOpen code " +
+                             std::to_string(code) + ": " + PibOpenCodeText(code) + ")");
+  // An open PIB holds its whole device block.
+  const AddressText image(handle.pib + kPibDeviceBlock);
+  if (std::strcmp(header.text, image.text) != 0)
+    return Refuse(error, std::string("the header's address ") + header.text +
+                             " differs from the image's " + image.text);
+  return true;
 }
 
 } // namespace
@@ -115,15 +165,24 @@ bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::
   read.kind = static_cast<BackupKind>(data[kKindAt]);
   if (!KindKnown(read.kind))
     return Refuse(error, "copy kind " + std::to_string(data[kKindAt]) + " is not known");
+  if (data[kReservedAt] != 0)
+    return Refuse(error, "the reserved byte is " + std::to_string(data[kReservedAt]) + ", not 0");
   if (!ReadText(data + kLayoutAt, kLayoutField, read.layout))
     return Refuse(error, "the layout name is longer than " + std::to_string(kLayoutField - 1) +
                              " characters");
+  if (!CheckPadding(data, kLayoutAt, kLayoutField, read.layout.size(), "layout name", error))
+    return false;
   if (!ReadText(data + kFirmwareAt, kFirmwareField, read.firmware))
     return Refuse(error, "the firmware text is longer than " + std::to_string(kFirmwareField - 1) +
                              " characters");
+  if (!CheckPadding(data, kFirmwareAt, kFirmwareField, read.firmware.size(), "firmware text",
+                    error))
+    return false;
   std::copy(data + kAddressAt, data + kAddressAt + sizeof read.address, read.address);
   read.taken = static_cast<int64_t>(ReadLe64(data + kTakenAt));
   read.bytes.assign(data + kCopyAt, data + digestAt);
+  if (!CheckAddress(read, error))
+    return false;
   copy = std::move(read);
   return true;
 }

@@ -11,7 +11,8 @@
 //       11     1  reserved, 0
 //       12    16  layout name, NUL-padded (at most 15 characters; empty for parameter 41)
 //       28   163  firmware text, NUL-padded (at most 162 characters)
-//      191     6  adapter address (zero for parameter 41)
+//      191     6  adapter address: an image's is the first 6 bytes of its PIB's
+//                 device block; zero for parameter 41
 //      197     8  when it was taken: signed seconds since 1970-01-01 UTC
 //      205     4  copy length N, at most 1 MiB
 //      209     N  the copy, unchanged
@@ -53,6 +54,9 @@ bool BackupToCopy(const BackupCopy& backup, PowerSaveCopy& copy);
 bool BackupIsFile(const uint8_t* data, std::size_t size);
 
 // Decodes and checks: magic, version, sizes, field limits, kind, that the copy
-// length matches the file, and the digest. False with `error` naming what is
-// wrong in words a user understands; `copy` is then unchanged.
+// length matches the file, and the digest; then, so that a file has one
+// reading, that the reserved byte and every byte after a text's NUL are 0, and
+// that the address is the copy's own (an image must be its layout's size and
+// open with it). So what decodes encodes to the same bytes. False with `error`
+// naming what is wrong in words a user understands; `copy` is then unchanged.
 bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::string& error);

@@ -14,9 +14,15 @@ bool ReadParam(BrcmParamReply& reply) {
   return KelvaneBrcmGetParam(reply, kBrcmPowerSaveParam) != 0;
 }
 
-// A parameter that holds data, all of it inside the record.
-bool HoldsData(const BrcmParamReply& reply) {
-  return reply.DataLength() > 0 && reply.DataLength() <= BrcmParamReply::kDataCapacity;
+// The switch bit lies in the first data word, so data of fewer than 2 bytes
+// has none; data past the record cannot be a reply of this parameter.
+bool HasSwitch(const BrcmParamReply& reply) {
+  return reply.DataLength() >= 2 && reply.DataLength() <= BrcmParamReply::kDataCapacity;
+}
+
+// Restore writes the data back whole, so a copy holds 1 to 1492 bytes of it.
+bool FitsTheRequest(const BrcmParamReply& reply) {
+  return reply.DataLength() > 0 && reply.DataLength() <= BrcmParamRequest::kDataCapacity;
 }
 
 // The first of the fields that shape the parameter in which `saved` differs
@@ -45,10 +51,7 @@ const char* ShapeDiffers(const BrcmParamReply& saved, const BrcmParamReply& pres
 
 uint16_t CPowerSaveBCMCMMOp::GetPowerSave() {
   BrcmParamReply reply = {};
-  if (!ReadParam(reply) || reply.ElementCount() == 0)
-    return 2;
-  // Data that would run past the record cannot be a reply of this parameter.
-  if (reply.DataLength() > BrcmParamReply::kDataCapacity)
+  if (!ReadParam(reply) || !HasSwitch(reply))
     return 2;
   return (reply.FirstWord() & kSwitchBit) != 0 ? 1 : 0;
 }
@@ -57,7 +60,7 @@ bool CPowerSaveBCMCMMOp::SetPowerSave(uint16_t value) {
   if (value > 1)
     return false;
   BrcmParamReply reply = {};
-  if (!ReadParam(reply))
+  if (!ReadParam(reply) || !HasSwitch(reply))
     return false;
   const uint16_t word = reply.FirstWord();
   reply.SetFirstWord(
@@ -87,8 +90,15 @@ bool CPowerSaveBCMCMMOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
   BrcmParamReply reply = {};
   if (!ReadParam(reply))
     return Refuse(error, "the adapter did not hand over parameter 41");
-  if (!HoldsData(reply))
+  if (reply.DataLength() == 0)
     return Refuse(error, "the adapter's parameter 41 holds no data");
+  // A copy that restore would refuse is no copy at all.
+  if (!FitsTheRequest(reply))
+    return Refuse(error,
+                  "the adapter's parameter 41 holds %u bytes of data, more than the %u a write "
+                  "can carry",
+                  static_cast<unsigned>(reply.DataLength()),
+                  static_cast<unsigned>(BrcmParamRequest::kDataCapacity));
   copy.kind = BackupKind::Param41;
   std::memset(copy.layout, 0, sizeof copy.layout);
   std::memset(copy.address, 0, sizeof copy.address);
@@ -108,7 +118,7 @@ bool CPowerSaveBCMCMMOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view
                   static_cast<unsigned>(copy.size), static_cast<unsigned>(BrcmParamReply::kSize));
   BrcmParamReply saved;
   std::memcpy(saved.bytes, copy.bytes, BrcmParamReply::kSize);
-  if (!HoldsData(saved) || saved.DataLength() > BrcmParamRequest::kDataCapacity)
+  if (!FitsTheRequest(saved))
     return Refuse(error, "the copy's parameter 41 holds %u bytes of data; it must hold 1 to %u",
                   static_cast<unsigned>(saved.DataLength()),
                   static_cast<unsigned>(BrcmParamRequest::kDataCapacity));

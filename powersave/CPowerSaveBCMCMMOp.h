@@ -4,6 +4,8 @@
 
 // Broadcom chips: the power-save switch is bit 15 of the first 16-bit word of
 // device parameter 41. Reads and writes go through BrcmGetParam/BrcmSetParam.
+// A parameter of fewer than 2 data bytes has no switch: it reads as
+// unavailable and is never written by SetPowerSave.
 class CPowerSaveBCMCMMOp : public CPowerSaveOp {
 public:
   uint16_t GetPowerSave() override;

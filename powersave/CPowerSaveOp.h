@@ -18,18 +18,22 @@ public:
   // What this strategy is: its variant's name, layout, view and copy size.
   virtual const PowerSaveVariant& Variant() const = 0;
   // Fetches the adapter's copy and checks it: an image must open with the
-  // layout, a parameter must hold data. On success `copy` holds the kind, the
-  // layout, the address and the bytes; the caller adds the firmware text.
-  // False with `error` saying why.
+  // layout, a parameter must hold data that a write can carry, as restore
+  // would. On success `copy` holds the kind, the layout, the address and the
+  // bytes; the caller adds the firmware text. False with `error` saying why.
   virtual bool SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) = 0;
   // Checks `copy` against the adapter as it is now and writes it by this
   // variant's rules; `firmware` is the adapter's present firmware text. With
   // `force`, an image whose present address cannot be read is written all
   // the same. On success the adapter should now hand back the copy's first
   // `written` bytes. False with `error` naming what differed, with both
-  // values; nothing was written unless the error says the adapter refused.
+  // values; nothing was written unless the error says the adapter refused or
+  // took the image.
   virtual bool RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
                            uint32_t& written, PowerSaveError& error) = 0;
+  // After a SetPowerSave or RestoreCopy that returned false: true when the adapter took the write
+  // and only the reset after it failed, so it holds the new image from its next restart.
+  virtual bool ResetFailed() const { return false; }
 
 protected:
   CPowerSaveOp() = default;

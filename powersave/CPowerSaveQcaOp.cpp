@@ -1,9 +1,29 @@
 #include "powersave/CPowerSaveQcaOp.h"
 
+#include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
+#include "nvm/NvmChain.h"
 #include "powersave/PowerSaveEdit.h"
 
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+// True, with the failing header's offset in `at`, when the chain of `image`
+// fails at a header that, or whose image, reaches past the first `written`
+// bytes: bytes that restore leaves as the adapter holds them.
+bool ChainFailsPast(uint8_t* image, uint32_t capacity, uint32_t written, uint32_t& at) {
+  CCStreamAccessStrategy_MemoryBuffer stream(image, capacity);
+  if (NvmVerifyChain(stream, &at))
+    return false;
+  if (!FitsIn(written, at, kNvmHeaderSize))
+    return true;
+  const uint32_t imageOffset = ReadLe32(image + at + kNvmImageOffset);
+  const uint32_t imageLength = ReadLe32(image + at + kNvmImageLength);
+  return !FitsIn(written, imageOffset, imageLength);
+}
+
+} // namespace
 
 CPowerSaveQcaOp::~CPowerSaveQcaOp() {
   m_pibHandle.pib = nullptr;
@@ -17,6 +37,7 @@ uint16_t CPowerSaveQcaOp::GetPowerSave() {
 }
 
 bool CPowerSaveQcaOp::SetPowerSave(uint16_t value) {
+  m_resetFailed = false;
   return value <= 1 && WriteSideBound() && KelvaneGetLocalPIB(m_image) != 0 &&
          m_variant.edit(m_pibHandle, m_image, Capacity(), value) &&
          WriteBack(m_pibHandle.writeLength);
@@ -36,7 +57,8 @@ bool CPowerSaveQcaOp::WriteBack(uint16_t writeLength) {
     KelvaneResetLocalDev();
     return true;
   case PowerSaveWriteBack::ResetRequired:
-    return KelvaneResetLocalDev() != 0;
+    m_resetFailed = KelvaneResetLocalDev() == 0;
+    return !m_resetFailed;
   case PowerSaveWriteBack::BothBoundNoReset:
     return true;
   }
@@ -63,6 +85,7 @@ bool CPowerSaveQcaOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
 // flash will hold: the present image with that range laid over it.
 bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
                                   uint32_t& written, PowerSaveError& error) {
+  m_resetFailed = false;
   if (!CheckCopyIdentity(copy, firmware, error))
     return false;
   const CPibView& view = *m_variant.view;
@@ -82,7 +105,8 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
   if (KelvaneGetLocalPIB(m_image) == 0)
     return Refuse(error, "the adapter did not hand over its present image");
   code = view.PibOpen(m_pibHandle, m_image, capacity);
-  if (code == kPibOk) {
+  const bool presentOpens = code == kPibOk;
+  if (presentOpens) {
     const AddressText ours(m_pibHandle.pib + kPibDeviceBlock);
     if (std::strcmp(ours.text, theirs.text) != 0)
       return Refuse(error, "the copy is of the adapter %s, this adapter is %s", theirs.text,
@@ -95,13 +119,21 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
   }
   std::memcpy(m_image, copy.bytes, copyLength);
   code = view.PibOpen(m_pibHandle, m_image, capacity);
+  uint32_t damagedAt = 0;
+  if (code != kPibOk && !presentOpens && ChainFailsPast(m_image, capacity, copyLength, damagedAt))
+    return Refuse(error,
+                  "the adapter's present image is damaged at byte 0x%x, past the %u bytes restore "
+                  "writes; restore does not write there",
+                  static_cast<unsigned>(damagedAt), static_cast<unsigned>(copyLength));
   if (code != kPibOk || m_pibHandle.writeLength != copyLength)
     return Refuse(error,
                   "the copy's first %u bytes laid over the adapter's present image do not open "
                   "(PibOpen code %d: %s): its chain reaches past what would be written",
                   static_cast<unsigned>(copyLength), code, PibOpenCodeText(code));
   if (!WriteBack(copyLength))
-    return Refuse(error, "the adapter refused the image, or the reset after it");
+    return Refuse(error, "%s",
+                  m_resetFailed ? "the adapter took the image but its reset failed"
+                                : "the adapter refused the image");
   written = copyLength;
   return true;
 }

@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
-// What the Qualcomm Atheros variants share: each operation fetches the
-// adapter's NVM image afresh, checks it through the variant's PIB view, edits
-// it in place and hands it back by the variant's write-back rule.
 static_assert(kNvmImageBufferSize == kNvmMaxImageSize,
               "the library's image buffer holds the largest image");
 
+// What the Qualcomm Atheros variants share: each operation fetches the
+// adapter's NVM image afresh, checks it through the variant's PIB view, edits
+// it in place and hands it back by the variant's write-back rule.
 class CPowerSaveQcaOp : public CPowerSaveOp {
 public:
   ~CPowerSaveQcaOp() override;
@@ -21,6 +21,7 @@ public:
   bool SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) override;
   bool RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
                    uint32_t& written, PowerSaveError& error) override;
+  bool ResetFailed() const override { return m_resetFailed; }
 
 protected:
   explicit CPowerSaveQcaOp(const PowerSaveVariant& variant) : m_variant(variant) {}
@@ -36,4 +37,7 @@ private:
   // detection may meet another chip's image.
   uint8_t m_image[kNvmImageBufferSize] = {};
   PibHandle m_pibHandle;
+  // Set by the last SetPowerSave or RestoreCopy: the write went through and
+  // only the reset its variant requires failed.
+  bool m_resetFailed = false;
 };

@@ -22,7 +22,8 @@ protected:
   bool Verify() { return Verify(static_cast<uint32_t>(image.size())); }
   bool Verify(uint32_t capacity) {
     CCStreamAccessStrategy_MemoryBuffer stream(image.data(), capacity);
-    return NvmVerifyChain(stream);
+    failedHeader = kUntouched;
+    return NvmVerifyChain(stream, &failedHeader);
   }
   bool Update() { return NvmUpdateChecksums(image.data(), static_cast<uint32_t>(image.size())); }
   uint32_t Field(uint32_t header, uint32_t field) {
@@ -32,12 +33,16 @@ protected:
     WriteLe32(image.data() + header + field, value);
   }
 
+  static constexpr uint32_t kUntouched = 0xDEADBEEF;
   std::vector<uint8_t> image;
+  // Where the last Verify failed; left alone when it passed.
+  uint32_t failedHeader = kUntouched;
 };
 
 TEST_F(NvmChainTest, SingleHeaderWithRightChecksumsVerifies) {
   NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
   EXPECT_TRUE(Verify());
+  EXPECT_EQ(failedHeader, kUntouched);
 }
 
 TEST_F(NvmChainTest, EmptyImageCarriesAllOnesChecksum) {
@@ -79,6 +84,7 @@ TEST_F(NvmChainTest, UnalignedHeaderOffsetIsFollowed) {
   EXPECT_TRUE(Verify());
   image[310] ^= 0x80; // inside the second header's image only
   EXPECT_FALSE(Verify());
+  EXPECT_EQ(failedHeader, 98u);
 }
 
 TEST_F(NvmChainTest, UpdateMakesAnEditedImagePassAgain) {
@@ -124,6 +130,7 @@ TEST_F(NvmChainTest, UpdateStopsAtBadHeaderAfterRewritingEarlierOnes) {
 TEST_F(NvmChainTest, HeaderOrImageOutsideTheBufferFails) {
   NvmPutHeader(image, 0, 96, 64, 1024 - 95, 0); // next header one byte short
   EXPECT_FALSE(Verify());
+  EXPECT_EQ(failedHeader, 1024u - 95);
   EXPECT_FALSE(Update());
 
   NvmPutHeader(image, 0, 1020, 8, kNvmChainEnd, 0);
@@ -152,9 +159,11 @@ TEST_F(NvmChainTest, ChainThatComesBackFails) {
   NvmPutHeader(image, 0, 96, 64, 300, 0);
   NvmPutHeader(image, 300, 400, 64, 0, 0);
   EXPECT_FALSE(Verify());
+  EXPECT_EQ(failedHeader, 0u) << "the header the walk came back to";
   EXPECT_FALSE(Update());
   NvmPutHeader(image, 300, 400, 64, 300, 0);
   EXPECT_FALSE(Verify());
+  EXPECT_EQ(failedHeader, 300u);
   EXPECT_FALSE(Update());
 }
 

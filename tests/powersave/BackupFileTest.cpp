@@ -4,6 +4,7 @@
 #include "powersave/BackupFile.h"
 
 #include "files/Sha256.h"
+#include "nvm/NvmImageBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +13,19 @@
 
 namespace {
 
-BackupCopy SmallImage() {
+// An image of `layout` whose PIB holds the address the header names.
+BackupCopy Image(const PibLayout& layout = kPibLayout74201D4) {
   BackupCopy copy;
   copy.kind = BackupKind::NvmImage;
-  copy.layout = "7420-1.4";
+  copy.layout = layout.name;
   copy.firmware = "INT7420-MAC-1.1.3";
   const uint8_t address[6] = {0x00, 0xB0, 0x52, 0x12, 0x34, 0x56};
   std::copy(std::begin(address), std::end(address), copy.address);
   copy.taken = 1700000000;
-  for (int i = 0; i < 40; ++i)
-    copy.bytes.push_back(static_cast<uint8_t>(i * 7));
+  NvmImageBuilder built(layout, false);
+  std::copy(std::begin(address), std::end(address), built.Pib() + kPibDeviceBlock);
+  built.Seal();
+  copy.bytes = built.image;
   return copy;
 }
 
@@ -44,15 +48,21 @@ TEST_P(BackupRoundTrip, ReadsBackWhatWasWritten) {
   std::string error;
   ASSERT_TRUE(BackupDecode(file.data(), file.size(), read, error)) << error;
   ExpectSame(read, GetParam());
+  EXPECT_EQ(BackupEncode(read), file) << "a file has one reading";
 }
 
+// The largest image and the longest firmware text; a layout name can be no
+// longer than the known ones.
 BackupCopy LongestFieldsImage() {
-  BackupCopy copy = SmallImage();
-  copy.layout = std::string(15, 'L');
+  BackupCopy copy = Image(kPibLayout7500);
   copy.firmware = std::string(162, 'F');
-  std::fill(std::begin(copy.address), std::end(copy.address), 0xFF);
   copy.taken = -1; // every bit of the time field set
-  copy.bytes.assign(32768, 0xA5);
+  return copy;
+}
+
+BackupCopy EmptyParam41() {
+  BackupCopy copy;
+  copy.kind = BackupKind::Param41;
   return copy;
 }
 
@@ -66,11 +76,11 @@ BackupCopy Param41() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Copies, BackupRoundTrip,
-                         ::testing::Values(SmallImage(), LongestFieldsImage(), Param41(),
-                                           BackupCopy{}));
+                         ::testing::Values(Image(), LongestFieldsImage(), Param41(),
+                                           EmptyParam41()));
 
 TEST(BackupFile, EveryChangedByteIsRefused) {
-  const std::vector<uint8_t> file = BackupEncode(SmallImage());
+  const std::vector<uint8_t> file = BackupEncode(Image());
   ASSERT_FALSE(file.empty());
   for (std::size_t at = 0; at < file.size(); ++at) {
     for (const uint8_t flip : {0x01, 0x80, 0xFF}) {
@@ -87,7 +97,7 @@ TEST(BackupFile, EveryChangedByteIsRefused) {
 }
 
 TEST(BackupFile, EveryShorterFileIsRefused) {
-  const std::vector<uint8_t> file = BackupEncode(SmallImage());
+  const std::vector<uint8_t> file = BackupEncode(Image());
   for (std::size_t size = 0; size < file.size(); ++size) {
     BackupCopy read;
     std::string error;
@@ -104,6 +114,14 @@ void Resign(std::vector<uint8_t>& file) {
   std::copy(std::begin(digest), std::end(digest), file.end() - kSha256Size);
 }
 
+// Writes `bytes` at `at`, then the digest again.
+std::function<void(std::vector<uint8_t>&)> Resigned(std::size_t at, const std::string& bytes) {
+  return [=](std::vector<uint8_t>& f) {
+    std::copy(bytes.begin(), bytes.end(), f.begin() + at);
+    Resign(f);
+  };
+}
+
 struct Damage {
   const char* name;
   std::function<void(std::vector<uint8_t>&)> change;
@@ -113,7 +131,7 @@ struct Damage {
 class BackupRefusal : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(BackupRefusal, NamesWhatIsWrong) {
-  std::vector<uint8_t> file = BackupEncode(SmallImage());
+  std::vector<uint8_t> file = BackupEncode(Image());
   GetParam().change(file);
   BackupCopy read;
   std::string error;
@@ -134,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"TrailingByte", [](auto& f) { f.push_back(0); },
                "the file is damaged: it is longer than its copy length says"},
         Damage{"HugeLength", [](auto& f) { f[208] = 0x7F; },
-               "the file is damaged: its copy of 2130706472 bytes is larger than a backup holds"},
+               "the file is damaged: its copy of 2130722816 bytes is larger than a backup holds"},
         Damage{"Kind",
                [](auto& f) {
                  f[10] = 3;
@@ -152,23 +170,49 @@ INSTANTIATE_TEST_SUITE_P(
                  std::fill(f.begin() + 28, f.begin() + 191, 'F');
                  Resign(f);
                },
-               "the firmware text is longer than 162 characters"}),
+               "the firmware text is longer than 162 characters"},
+        Damage{"Reserved", Resigned(11, "\x01"), "the reserved byte is 1, not 0"},
+        // "7420-1.4" ends at byte 20, "INT7420-MAC-1.1.3" at byte 45.
+        Damage{"AfterTheLayout", Resigned(27, "x"),
+               "byte 27, after the end of the layout name, is 120, not 0"},
+        Damage{"AfterTheFirmware", Resigned(46, "\x01"),
+               "byte 46, after the end of the firmware text, is 1, not 0"},
+        Damage{"OtherAddress", Resigned(196, "\x57"),
+               "the header's address 00:b0:52:12:34:57 differs from the image's 00:b0:52:12:34:56"},
+        Damage{"UnknownLayout", Resigned(19, "9"), "the layout \"7420-1.9\" is not known"},
+        Damage{"OtherLayoutsSize", Resigned(12, std::string("7500\0\0\0\0", 8)),
+               "the copy is 16384 bytes; a 7500 image is 32768 bytes"},
+        Damage{"OtherLayout", Resigned(19, "3"),
+               "the image does not open as a 7420-1.3 image (PibOpen code 3: the PIB version is "
+               "not the layout's)"},
+        Damage{"ImageThatDoesNotOpen",
+               [](auto& f) {
+                 f[209] ^= 1;
+                 Resign(f);
+               },
+               "the image does not open as a 7420-1.4 image (PibOpen code 2: the header chain, a "
+               "checksum or the PIB's content failed its check)"},
+        Damage{"Param41WithALayout", Resigned(10, "\x02"),
+               "the header names the layout \"7420-1.4\", a parameter-41 copy has none"},
+        Damage{"Param41WithAnAddress", Resigned(10, "\x02" + std::string(17, '\0')),
+               "the header's address 00:b0:52:12:34:56 differs from a parameter-41 copy's "
+               "00:00:00:00:00:00"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BackupFile, FieldsOverTheirLimitsAreNotWritten) {
-  BackupCopy copy = SmallImage();
+  BackupCopy copy = Image();
   copy.firmware = std::string(163, 'F');
   EXPECT_TRUE(BackupEncode(copy).empty());
-  copy = SmallImage();
+  copy = Image();
   copy.layout = std::string(16, 'L');
   EXPECT_TRUE(BackupEncode(copy).empty());
-  copy = SmallImage();
+  copy = Image();
   copy.layout = std::string("7420\0x", 6);
   EXPECT_TRUE(BackupEncode(copy).empty()) << "would read back as 7420";
-  copy = SmallImage();
+  copy = Image();
   copy.kind = static_cast<BackupKind>(3);
   EXPECT_TRUE(BackupEncode(copy).empty());
-  copy = SmallImage();
+  copy = Image();
   copy.bytes.assign(kBackupMaxCopy + 1, 0);
   EXPECT_TRUE(BackupEncode(copy).empty());
 }

@@ -92,16 +92,23 @@ TEST(BrcmPowerSave, ParameterNumberIsAlways41) {
   EXPECT_EQ(fake.request[6 + 1], 0x7F);
 }
 
-TEST(BrcmPowerSave, EmptyParameterIsStillWrittenBack) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
-  fake.param = Reply(0x11, 2, 0, {});
-  fake.setParamResult = 0;
-  EXPECT_FALSE(op.SetPowerSave(1));
-  fake.setParamResult = 1;
-  ASSERT_TRUE(op.SetPowerSave(1));
-  EXPECT_EQ(fake.request[4], 0);
-  EXPECT_EQ(std::accumulate(fake.request.begin() + 6, fake.request.end(), 0), 0);
+// The switch bit is bit 15 of the first data word: fewer than 2 data bytes
+// have none, so such a parameter reads as unavailable and is never sent.
+TEST(BrcmPowerSave, ParameterWithoutAFirstDataWordHasNoSwitch) {
+  const struct {
+    uint8_t size;
+    uint16_t count;
+    bool hasSwitch;
+  } cases[] = {{2, 0, false}, {1, 1, false}, {0, 3, false}, {1, 2, true}};
+  for (const auto& c : cases) {
+    FakeDeviceLibrary fake;
+    CPowerSaveBCMCMMOp op;
+    SCOPED_TRACE(std::to_string(c.size) + " x " + std::to_string(c.count));
+    fake.param = Reply(0x11, c.size, c.count, {0xFF, 0xFF});
+    EXPECT_EQ(op.GetPowerSave(), c.hasSwitch ? 1 : 2);
+    EXPECT_EQ(op.SetPowerSave(0), c.hasSwitch);
+    EXPECT_EQ(fake.request.empty(), !c.hasSwitch);
+  }
 }
 
 TEST(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
@@ -147,9 +154,20 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
   CPowerSaveBCMCMMOp op;
   PowerSaveCopy copy;
   PowerSaveError error;
-  fake.param = Reply(0x11, 2, 0, {});
-  EXPECT_FALSE(op.SaveCopy(copy, error));
-  EXPECT_STREQ(error.text, "the adapter's parameter 41 holds no data");
+  const struct {
+    std::vector<uint8_t> present;
+    const char* says;
+  } unsaved[] = {
+      {Reply(0x11, 2, 0, {}), "the adapter's parameter 41 holds no data"},
+      // Restore could never send it whole.
+      {Reply(0x11, 1, 1493, {}),
+       "the adapter's parameter 41 holds 1493 bytes of data, more than the 1492 a write can carry"},
+  };
+  for (const auto& u : unsaved) {
+    fake.param = u.present;
+    EXPECT_FALSE(op.SaveCopy(copy, error)) << u.says;
+    EXPECT_STREQ(error.text, u.says);
+  }
 
   fake.param = Reply(0x11, 2, 2, {0x01, 0x80, 0x34, 0x12});
   ASSERT_TRUE(op.SaveCopy(copy, error)) << error.text;

@@ -26,6 +26,12 @@ struct Variant {
   bool resets; // a reset follows the write
 };
 
+std::string Hex(uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(value));
+  return text;
+}
+
 template <typename Op> std::unique_ptr<CPowerSaveOp> Make() {
   return std::make_unique<Op>();
 }
@@ -220,7 +226,7 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
     const char* what;
     void (*change)(PowerSaveCopy& copy, NvmImageBuilder& adapter);
     bool force;
-    const char* says;
+    std::string says;
   } cases[] = {
       {"another layout",
        [](PowerSaveCopy& c, NvmImageBuilder&) { std::snprintf(c.layout, sizeof c.layout, "x"); },
@@ -252,6 +258,13 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
          std::fill(a.image.begin() + a.LastHeader(), a.image.end(), 0xFF);
        },
        true, "its chain reaches past what would be written"},
+      // Restore writes nothing there, so the copy is not to blame.
+      {"a present image damaged past the written range",
+       [](PowerSaveCopy&, NvmImageBuilder& a) { a.image[a.LastHeader() + kNvmHeaderSize] ^= 1; },
+       true,
+       "the adapter's present image is damaged at byte 0x" + Hex(builder.LastHeader()) +
+           ", past the " + std::to_string(builder.WriteLength()) +
+           " bytes restore writes; restore does not write there"},
   };
   for (const auto& c : cases) {
     static PowerSaveCopy copy;
@@ -287,9 +300,25 @@ TEST(QcaPowerSaveReset, D4NeedsTheResetD3DoesNot) {
   fake.resetResult = 0;
   fake.image = v13.image;
   EXPECT_TRUE(d3.SetPowerSave(1));
+  EXPECT_FALSE(d3.ResetFailed());
   fake.image = v14.image;
   EXPECT_FALSE(d4.SetPowerSave(1));
+  EXPECT_TRUE(d4.ResetFailed());
   EXPECT_FALSE(fake.written.empty()) << "the write itself went through";
+
+  // Restore tells a write the adapter took from one it refused.
+  static PowerSaveCopy copy;
+  PowerSaveError error;
+  ASSERT_TRUE(d4.SaveCopy(copy, error)) << error.text;
+  for (const int writeResult : {1, 0}) {
+    fake.writePibResult = writeResult;
+    uint32_t written = 0;
+    EXPECT_FALSE(d4.RestoreCopy(copy, "", false, written, error));
+    EXPECT_EQ(d4.ResetFailed(), writeResult != 0);
+    EXPECT_STREQ(error.text, writeResult != 0 ? "the adapter took the image but its reset failed"
+                                              : "the adapter refused the image");
+  }
+  fake.writePibResult = 1;
 
   fake.Unbind("ResetLocalDev");
   fake.calls.clear();
@@ -304,6 +333,7 @@ TEST(QcaPowerSaveReset, D4NeedsTheResetD3DoesNot) {
   fake.Unbind("WriteLocalPIB");
   EXPECT_FALSE(d3.SetPowerSave(1));
   EXPECT_FALSE(d4.SetPowerSave(1));
+  EXPECT_FALSE(d4.ResetFailed()) << "nothing was written";
 }
 
 TEST(QcaPowerSave7500, RefusesBeforeFetchingWithoutBothWriteSideEntryPoints) {

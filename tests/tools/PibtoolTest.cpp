@@ -184,6 +184,8 @@ TEST_F(Pibtool, TakesTheImageInsideABackupFile) {
   copy.layout = "7420-1.3";
   copy.firmware = "INT7420-MAC-1.0.12";
   copy.bytes = built.image;
+  std::copy(built.Pib() + kPibDeviceBlock, built.Pib() + kPibDeviceBlock + kPibAddressSize,
+            copy.address); // a backup names the address its image holds
   const std::string file = Write("backup.ostrel", BackupEncode(copy));
   EXPECT_EQ(Pib("set on " + file).status, 0);
   EXPECT_EQ(Pib("get " + file + " --layout 7420-1.3").out, "on\n");
