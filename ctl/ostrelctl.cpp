@@ -6,6 +6,7 @@
 // Exit status: 0 done; 1 the adapter or the copy refused, or the read-back
 // differs or cannot be read; 2 usage, file or library error; 3 no adapter;
 // 4 the adapter is in use by another program.
+#include "console/CommandLine.h"
 #include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
 #include "ctl/CtlReport.h"
@@ -26,14 +27,14 @@ namespace {
 
 constexpr int kExitDone = 0;
 constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitUsage = kConsoleUsageError;
 constexpr int kExitNoAdapter = 3;
 constexpr int kExitInUse = 4;
 
 constexpr unsigned kDefaultWaitSeconds = 30;
 constexpr unsigned kMaxWaitSeconds = 24 * 60 * 60;
-// Far more than the largest copy: a file larger than this is no backup.
-constexpr std::size_t kMaxBackupFileSize = 1 << 20;
+// More than the largest backup file: a file larger than this is no backup.
+constexpr std::size_t kMaxBackupFileSize = 2 * kBackupMaxCopy;
 
 const char* StateName(uint16_t state) {
   return state == 1 ? "on" : state == 0 ? "off" : "unavailable";
@@ -41,10 +42,11 @@ const char* StateName(uint16_t state) {
 
 // The command line after the command word.
 struct Options {
-  std::vector<std::string> operands;
+  std::string file; // the command's FILE
   std::string backup;
   bool verify = true;
-  bool force = false;
+  bool force = false;   // the adapter's checks: write a state it has, restore over an unreadable image
+  bool replace = false; // a backup file may replace an existing file
   unsigned waitSeconds = kDefaultWaitSeconds;
 };
 
@@ -58,11 +60,13 @@ struct Detection {
   std::string_view Firmware() const { return detected.record.Firmware(); }
 };
 
-// A run's context: what was asked and where it reports.
+// A run's context: what was asked, where it reports, and the copy that
+// restore read and checked before it went near the adapter.
 struct Run {
   const Options& options;
   CtlReport& report;
   Detection& found;
+  const PowerSaveCopy* copy;
 };
 
 // A strategy to work with, or the reason there is none.
@@ -77,30 +81,33 @@ int NeedStrategy(const Run& run, const char* nothing) {
 }
 
 // Takes the adapter's copy, checks it, and saves it as a backup file; an
-// existing file is replaced only when forced.
-int SaveBackup(const Run& run, const std::string& path) {
-  if (const int status = NeedStrategy(run, "nothing saved"))
+// existing file is replaced only when asked. `nothing` ends a refusal: what
+// the run then did not do.
+int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
+  if (const int status = NeedStrategy(run, nothing))
     return status;
   PowerSaveCopy copy;
   PowerSaveError refused;
   if (!run.found.op->SaveCopy(copy, refused))
-    return run.report.Fail(kExitRefused,
-                           std::string("cannot take a copy: ") + refused.text + "; nothing saved");
+    return run.report.Fail(kExitRefused, "cannot take a copy: " + AnsiToUtf8(refused.text) + "; " +
+                                             nothing);
   BackupCopy backup;
   BackupFromCopy(copy, backup);
   backup.firmware = std::string(run.found.Firmware());
   backup.taken = static_cast<int64_t>(std::time(nullptr));
   const std::vector<uint8_t> file = BackupEncode(backup);
   if (file.empty())
-    return run.report.Fail(kExitRefused, "the system offers no SHA-256 digest; nothing saved");
+    return run.report.Fail(kExitRefused,
+                           std::string("the system offers no SHA-256 digest; ") + nothing);
   std::string error;
-  switch (WriteFileWhole(path, file, run.options.force, error)) {
+  switch (WriteFileWhole(path, file, run.options.replace, error)) {
   case WriteFileResult::Written:
     break;
   case WriteFileResult::Exists:
-    return run.report.Fail(kExitUsage, path + ": already exists; --force replaces it");
+    return run.report.Fail(kExitUsage,
+                           path + ": already exists; --replace replaces it; " + nothing);
   case WriteFileResult::Failed:
-    return run.report.Fail(kExitUsage, path + ": cannot save the copy: " + error);
+    return run.report.Fail(kExitUsage, path + ": cannot save the copy: " + error + "; " + nothing);
   }
   run.report.Say("saved: " + path + " (" + std::to_string(file.size()) + " bytes)", "saved",
                  JsonText(path));
@@ -130,8 +137,12 @@ int RunStatus(const Run& run) {
   const uint16_t state = found.op ? found.op->GetPowerSave() : 2;
   run.report.Say(std::string("power-save: ") + StateName(state), "power_save",
                  JsonText(StateName(state)));
-  return state <= 1 ? kExitDone
-                    : run.report.Fail(kExitRefused, "the power-save state cannot be read");
+  // Firmware with no known setting is a fact to report; a strategy that
+  // cannot read its adapter is a failure.
+  if (found.op && state > 1)
+    return run.report.Fail(kExitRefused, std::string("the ") + strategy +
+                                             " strategy cannot read the adapter's power-save state");
+  return kExitDone;
 }
 
 // A fresh detection reads the state back, as a later scan would.
@@ -150,6 +161,15 @@ int VerifyState(const Run& run, uint16_t value) {
   return kExitDone;
 }
 
+// The adapter took the write, and only the reset after it failed: the write
+// is not lost, but waits for the adapter's next restart.
+int WrittenNotReset(const Run& run, const std::string& what) {
+  run.report.Member("written", JsonBool(true));
+  run.report.Member("reset", JsonBool(false));
+  return run.report.Fail(kExitRefused, what + " was written, but the reset after it failed; the "
+                                              "adapter takes it at its next restart");
+}
+
 // A switch to the state the adapter already has writes nothing and resets
 // nothing, unless forced: a flash write and a reset that drops the network
 // for no change.
@@ -157,7 +177,7 @@ int RunSwitch(const Run& run, uint16_t value) {
   if (const int status = NeedStrategy(run, "nothing written"))
     return status;
   if (!run.options.backup.empty()) {
-    if (const int status = SaveBackup(run, run.options.backup))
+    if (const int status = SaveBackup(run, run.options.backup, "nothing written"))
       return status;
   }
   if (!run.options.force && run.found.op->GetPowerSave() == value) {
@@ -167,6 +187,8 @@ int RunSwitch(const Run& run, uint16_t value) {
     return kExitDone;
   }
   const bool done = run.found.op->SetPowerSave(value);
+  if (!done && run.found.op->ResetFailed())
+    return WrittenNotReset(run, std::string("power save ") + StateName(value));
   run.report.Member("written", JsonBool(done));
   const char* setting = value == 1 ? "Enable" : "Disable";
   if (!done)
@@ -184,7 +206,7 @@ int RunOff(const Run& run) {
 }
 
 int RunBackup(const Run& run) {
-  return SaveBackup(run, run.options.operands[0]);
+  return SaveBackup(run, run.options.file, "nothing saved");
 }
 
 // A fresh detection fetches the adapter's copy again; what was written must
@@ -202,7 +224,7 @@ int VerifyCopy(const Run& run, const PowerSaveCopy& copy, uint32_t written) {
   if (!read)
     return run.report.Fail(kExitRefused,
                            std::string("verify: the adapter's copy cannot be read back") +
-                               (*refused.text != '\0' ? std::string(": ") + refused.text : ""));
+                               (*refused.text != '\0' ? ": " + AnsiToUtf8(refused.text) : ""));
   if (same < written)
     return run.report.Fail(kExitRefused,
                            "verify: the adapter hands back other bytes than were written, from "
@@ -212,60 +234,69 @@ int VerifyCopy(const Run& run, const PowerSaveCopy& copy, uint32_t written) {
   return kExitDone;
 }
 
-int RunRestore(const Run& run) {
-  const std::string& path = run.options.operands[0];
+// Reads the backup file and checks it before anything reaches the adapter, so
+// that a file error never waits for the adapter or depends on it.
+int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& copy) {
   std::vector<uint8_t> file;
   std::string error;
   if (!ReadFileUpTo(path, kMaxBackupFileSize, file, error))
-    return run.report.Fail(kExitUsage, path + ": " + error);
+    return report.Fail(kExitUsage, path + ": " + error + "; nothing written");
+  if (file.size() > kMaxBackupFileSize)
+    return report.Fail(kExitUsage, path + ": the file is too large: over " +
+                                       std::to_string(kMaxBackupFileSize) +
+                                       " bytes, more than any backup file holds; nothing written");
   BackupCopy backup;
   if (!BackupDecode(file.data(), file.size(), backup, error))
-    return run.report.Fail(kExitRefused, path + ": " + error + "; nothing written");
-  PowerSaveCopy copy;
+    return report.Fail(kExitRefused, path + ": " + error + "; nothing written");
   if (!BackupToCopy(backup, copy))
-    return run.report.Fail(kExitRefused,
-                           path + ": holds more than any adapter takes; nothing written");
+    return report.Fail(kExitRefused,
+                       path + ": holds more than any adapter takes; nothing written");
+  return kExitDone;
+}
+
+int RunRestore(const Run& run) {
+  const std::string& path = run.options.file;
   if (const int status = NeedStrategy(run, "nothing written"))
     return status;
   uint32_t written = 0;
   PowerSaveError refused;
-  if (!run.found.op->RestoreCopy(copy, run.found.Firmware(), run.options.force, written, refused))
-    return run.report.Fail(kExitRefused, path + ": " + refused.text);
+  if (!run.found.op->RestoreCopy(*run.copy, run.found.Firmware(), run.options.force, written,
+                                 refused)) {
+    if (run.found.op->ResetFailed())
+      return WrittenNotReset(run, path);
+    return run.report.Fail(kExitRefused, path + ": " + AnsiToUtf8(refused.text) +
+                                             "; nothing written");
+  }
   run.report.Say("restored: " + path + " (" + std::to_string(written) + " bytes written)",
                  "restored", JsonText(path));
   run.report.Member("bytes", JsonNumber(written));
-  return run.options.verify ? VerifyCopy(run, copy, written) : kExitDone;
+  return run.options.verify ? VerifyCopy(run, *run.copy, written) : kExitDone;
 }
 
-// What each command takes after its word.
-struct Command {
-  const char* name;
-  const char* operand; // null: none
-  // Options it accepts besides --json and --wait, by name, space-separated.
-  const char* options;
-  const char* usage;
-  int (*run)(const Run& run);
-};
+const CommandLineSpec kCommandLine = {
+    "ostrelctl",
+    {{"status", "", 0}, {"on", "", 0}, {"off", "", 0}, {"backup", "FILE", 1}, {"restore", "FILE", 1}},
+    {
+        {"backup", "FILE", "on off", true},
+        {"replace", nullptr, "on off backup", true},
+        {"force", nullptr, "on off restore", true},
+        {"verify", nullptr, "on off restore", false}, // the default, accepted for scripts
+        {"no-verify", nullptr, "on off restore", true},
+        {"json", nullptr, nullptr, true},
+        {"wait", "SECONDS", nullptr, true},
+    }};
 
-const Command kCommands[] = {
-    {"status", nullptr, "", "", RunStatus},
-    {"on", nullptr, "backup force verify no-verify", "[--backup FILE] [--force] [--no-verify]",
-     RunOn},
-    {"off", nullptr, "backup force verify no-verify", "[--backup FILE] [--force] [--no-verify]",
-     RunOff},
-    {"backup", "FILE", "force", "[--force]", RunBackup},
-    {"restore", "FILE", "force verify no-verify", "[--force] [--no-verify]", RunRestore},
+const struct {
+  const char* name;
+  int (*run)(const Run& run);
+} kCommands[] = {
+    {"status", RunStatus}, {"on", RunOn},           {"off", RunOff},
+    {"backup", RunBackup}, {"restore", RunRestore},
 };
 
 std::string UsageText() {
-  std::string text;
-  for (const Command& command : kCommands) {
-    text += std::string(&command == kCommands ? "usage: " : "       ") + "ostrelctl " +
-            command.name + (command.operand != nullptr ? std::string(" ") + command.operand : "") +
-            (*command.usage != '\0' ? std::string(" ") + command.usage : "") +
-            " [--json] [--wait SECONDS]\n";
-  }
-  return text + "       ostrelctl help | --help | -h | /?\n       ostrelctl --version\n";
+  return CommandUsage(kCommandLine) +
+         "SECONDS is 0 to " + std::to_string(kMaxWaitSeconds) + ", 30 by default.\n";
 }
 
 // A usage error: the word that is wrong, then the usage, on standard error;
@@ -274,13 +305,6 @@ int UsageError(CtlReport& report, const std::string& what) {
   report.Fail(kExitUsage, what);
   ConsoleWrite(stderr, UsageText());
   return kExitUsage;
-}
-
-bool Accepts(const Command& command, const std::string& option) {
-  if (option == "json" || option == "wait")
-    return true;
-  const std::string list = std::string(" ") + command.options + " ";
-  return list.find(" " + option + " ") != std::string::npos;
 }
 
 bool ParseSeconds(const std::string& text, unsigned& seconds) {
@@ -292,54 +316,43 @@ bool ParseSeconds(const std::string& text, unsigned& seconds) {
   return true;
 }
 
-// Options may stand anywhere after the command; an option that takes a value
-// never takes the next option as it. Each may be given once. Returns what is
-// wrong, or an empty text.
-std::string ParseOptions(const Command& command, const std::vector<std::string>& args,
-                         Options& options) {
-  std::vector<std::string> seen;
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (word.rfind("--", 0) != 0) {
-      options.operands.push_back(word);
-      continue;
-    }
-    const std::string name = word.substr(2);
-    if (!Accepts(command, name))
-      return "unknown option '" + word + "' for " + command.name;
-    for (const std::string& earlier : seen) {
-      if (earlier == name)
-        return "'" + word + "' is given twice";
-    }
-    seen.push_back(name);
-    const bool takesValue = name == "backup" || name == "wait";
-    if (takesValue && (i + 1 == args.size() || args[i + 1].rfind("--", 0) == 0))
-      return "'" + word + "' needs a value";
-    const std::string value = takesValue ? args[++i] : std::string();
-    if (name == "backup")
-      options.backup = value;
-    else if (name == "wait" && !ParseSeconds(value, options.waitSeconds))
-      return "'--wait " + value + "': give whole seconds, at most " +
-             std::to_string(kMaxWaitSeconds);
-    else if (name == "force")
-      options.force = true;
-    else if (name == "no-verify")
-      options.verify = false;
-  }
-  for (const std::string& name : seen) {
-    // Read-back is the default; asking for it and against it contradicts.
-    if (name == "verify" && !options.verify)
-      return "'--verify' and '--no-verify' contradict each other";
-  }
-  const std::size_t wanted = command.operand != nullptr ? 1 : 0;
-  if (options.operands.size() > wanted)
-    return "unexpected '" + options.operands[wanted] + "'";
-  if (options.operands.size() < wanted)
-    return std::string(command.name) + " needs " + command.operand;
+// The options' meaning. Returns what is wrong, or an empty text.
+std::string ReadOptions(const CommandLine& line, Options& options) {
+  if (!line.operands.empty())
+    options.file = line.operands[0];
+  options.backup = line.Value("backup");
+  options.force = line.Has("force");
+  options.replace = line.Has("replace");
+  options.verify = !line.Has("no-verify");
+  // Read-back is the default; asking for it and against it contradicts.
+  if (line.Has("verify") && !options.verify)
+    return "'--verify' and '--no-verify' contradict each other";
+  const std::string wait = line.Value("wait");
+  if (line.Has("wait") && !ParseSeconds(wait, options.waitSeconds))
+    return "'--wait " + wait + "': give whole seconds, at most " + std::to_string(kMaxWaitSeconds);
   return {};
 }
 
-int RunCommand(const Command& command, const Options& options, CtlReport& report) {
+// --json before any "--", for a command line too wrong to parse.
+bool JsonAsked(const std::vector<std::string>& args) {
+  for (std::size_t i = 2; i < args.size() && args[i] != "--"; ++i) {
+    if (args[i] == "--json")
+      return true;
+  }
+  return false;
+}
+
+int RunCommand(const CommandLine& line, const Options& options, CtlReport& report) {
+  int (*run)(const Run&) = nullptr;
+  for (const auto& command : kCommands) {
+    if (std::string(command.name) == line.command->name)
+      run = command.run;
+  }
+  PowerSaveCopy copy;
+  if (run == RunRestore) {
+    if (const int status = ReadRestoreCopy(options.file, report, copy))
+      return status;
+  }
   const KelvaneLoadResult loaded = KelvaneLoad();
   if (loaded != KelvaneLoadResult::Loaded)
     return report.Fail(kExitUsage, KelvaneLoadResultText(loaded));
@@ -350,14 +363,16 @@ int RunCommand(const Command& command, const Options& options, CtlReport& report
   found.family = SelectPowerSaveOp(found.op, &found.detected);
   if (found.family != kFamilyQca && found.family != kFamilyBroadcom)
     return report.Fail(kExitNoAdapter, "no adapter found");
-  return command.run({options, report, found});
+  return run({options, report, found, &copy});
 }
 
 } // namespace
 
+const char kConsoleProgram[] = "ostrelctl";
+
 int Main(const std::vector<std::string>& args) {
   const std::string word = args.size() > 1 ? args[1] : std::string();
-  if (word == "help" || word == "--help" || word == "-h" || word == "/?") {
+  if (IsHelpWord(word)) {
     ConsoleWrite(stdout, UsageText());
     return kExitDone;
   }
@@ -365,21 +380,14 @@ int Main(const std::vector<std::string>& args) {
     ConsoleWrite(stdout, "ostrelctl " OSTREL_VERSION "\n");
     return kExitDone;
   }
-  bool json = false;
-  for (std::size_t i = 2; i < args.size(); ++i)
-    json = json || args[i] == "--json";
-  CtlReport report(json);
-  const Command* command = nullptr;
-  for (const Command& candidate : kCommands) {
-    if (word == candidate.name)
-      command = &candidate;
-  }
+  CommandLine line;
   Options options;
-  std::string wrong = word.empty()         ? "no command given"
-                      : command == nullptr ? "unknown command '" + word + "'"
-                                           : ParseOptions(*command, args, options);
+  std::string wrong = ParseCommandLine(kCommandLine, args, line);
+  if (wrong.empty())
+    wrong = ReadOptions(line, options);
+  CtlReport report(wrong.empty() ? line.Has("json") : JsonAsked(args));
   const int status =
-      wrong.empty() ? RunCommand(*command, options, report) : UsageError(report, wrong);
+      wrong.empty() ? RunCommand(line, options, report) : UsageError(report, wrong);
   report.Finish();
   return status;
 }

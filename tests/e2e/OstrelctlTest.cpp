@@ -6,6 +6,7 @@
 #include "nvm/PibView.h"
 #include "powersave/BackupFile.h"
 #include "tests/e2e/OstrelSession.h"
+#include "files/WideText.h"
 #include "tests/e2e/SimCase.h"
 
 #include <gtest/gtest.h>
@@ -70,17 +71,24 @@ TEST(Ostrelctl, StatusNamesTheFamilyFirmwareStrategyAndState) {
        R"("strategy": "7420-1.0", "power_save": "on"})"},
       {"family = 1\nfirmware = QCA7500 \"2.3\\1\"\tSIM\nimage = i7500.nvm\ncreate = 7500",
        0,
-       {"family: qualcomm-atheros", "firmware: QCA7500 \"2.3\\1\"\tSIM", "strategy: 7500",
+       {"family: qualcomm-atheros", "firmware: QCA7500 \"2.3\\1\"\\x09SIM", "strategy: 7500",
         "power-save: off"},
        R"({"family": "qualcomm-atheros", "firmware": "QCA7500 \"2.3\\1\"\u0009SIM", )"
        R"("strategy": "7500", "power_save": "off"})"},
       {"family = 1\nfirmware = INT7420-MAC-2.0.1-SIM",
-       1,
+       0,
        {"family: qualcomm-atheros", "firmware: INT7420-MAC-2.0.1-SIM", "strategy: none",
-        "power-save: unavailable", "ostrelctl: the power-save state cannot be read"},
+        "power-save: unavailable"},
        R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-2.0.1-SIM", )"
-       R"("strategy": "none", "power_save": "unavailable", )"
-       R"("error": "the power-save state cannot be read"})"},
+       R"("strategy": "none", "power_save": "unavailable"})"},
+      {QcaProfile(kSimLayouts[1], "fail = GetLocalPIB"),
+       1,
+       {"family: qualcomm-atheros", "firmware: INT7420-MAC-1.1.3-SIM", "strategy: 7420-1.1",
+        "power-save: unavailable",
+        "ostrelctl: the 7420-1.1 strategy cannot read the adapter's power-save state"},
+       R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.1.3-SIM", )"
+       R"("strategy": "7420-1.1", "power_save": "unavailable", )"
+       R"("error": "the 7420-1.1 strategy cannot read the adapter's power-save state"})"},
       {"family = 1\nfail = GetLocalDevInfo",
        1,
        {"family: qualcomm-atheros", "ostrelctl: the adapter's device record cannot be read"},
@@ -112,11 +120,19 @@ std::string Saved(const std::string& path) {
   return "saved: " + path + " (" + std::to_string(ReadBytes(path).size()) + " bytes)";
 }
 
-// How a path reads inside a JSON text: its backslashes doubled.
+// How a text reads inside ostrelctl's JSON: ASCII, its backslashes doubled,
+// every other character a \u escape of its UTF-16 units.
 std::string JsonPath(const std::string& path) {
+  std::wstring wide;
+  EXPECT_TRUE(WideFromUtf8(path, wide)) << path;
   std::string escaped;
-  for (char c : path)
-    escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  for (wchar_t c : wide) {
+    char unit[8];
+    std::snprintf(unit, sizeof unit, "\\u%04x", static_cast<unsigned>(c));
+    escaped += c == L'\\' ? std::string("\\\\")
+               : c < 0x7F  ? std::string(1, static_cast<char>(c))
+                           : std::string(unit);
+  }
   return escaped;
 }
 
@@ -325,9 +341,11 @@ TEST_P(Ostrelctl, ABackupIsCheckedFirstAndReplacesNothingUnlessForced) {
   ASSERT_EQ(Ctl(profile, "backup " + Quoted(backup), exe).status, 0);
   const std::vector<uint8_t> first = ReadBytes(backup);
 
-  CtlRun run = Ctl(profile, "on --backup " + Quoted(backup), exe);
+  // --force is for the adapter's checks; only --replace replaces a file.
+  CtlRun run = Ctl(profile, "on --backup " + Quoted(backup) + " --force", exe);
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.lines, Lines{"ostrelctl: " + backup + ": already exists; --force replaces it"});
+  EXPECT_EQ(run.lines, Lines{"ostrelctl: " + backup +
+                             ": already exists; --replace replaces it; nothing written"});
   EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), 0u);
   EXPECT_EQ(ReadBytes(backup), first);
 
@@ -335,7 +353,7 @@ TEST_P(Ostrelctl, ABackupIsCheckedFirstAndReplacesNothingUnlessForced) {
   std::vector<uint8_t> broken = ReadBytes(sim.Path("image.nvm"));
   broken[NvmImageBuilder(kPibLayout74201D4, false).PibOffset() + 100] ^= 1;
   WriteBytes(sim.Path("image.nvm"), broken);
-  run = Ctl(profile, "backup " + Quoted(backup) + " --force", exe);
+  run = Ctl(profile, "backup " + Quoted(backup) + " --replace", exe);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(ReadBytes(backup), first);
 
@@ -346,7 +364,7 @@ TEST_P(Ostrelctl, ABackupIsCheckedFirstAndReplacesNothingUnlessForced) {
   EXPECT_EQ(run.lines.at(0).rfind("ostrelctl: " + missing + ": cannot save the copy: ", 0), 0u);
   EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), 0u);
 
-  run = Ctl(profile, "backup --force " + Quoted(backup), exe);
+  run = Ctl(profile, "backup --replace " + Quoted(backup), exe);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(ReadBytes(sim.Path("notes.tmp")), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
   WIN32_FIND_DATAA entry;
@@ -367,6 +385,14 @@ TEST_P(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
   CtlRun run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "fail = WriteLocalPIB")), "on", exe);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.lines, Lines{"Enable device power save fail!"});
+  // The adapter took the write and only the reset failed: the setting waits
+  // for its next restart, which is no refusal.
+  run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "fail = ResetLocalDev")), "on --json", exe);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "{\"written\": true, \"reset\": false, \"error\": \"power save on was "
+                     "written, but the reset after it failed; the adapter takes it at its next "
+                     "restart\"}\r\n");
+  ExpectImageState(kSimLayouts[1], sim, "on");
 
   const std::string backup = sim.Path("backup.ostrel");
   const std::string dropping = sim.WriteProfile(QcaProfile(kSimLayouts[1], "drop = WriteLocalPIB"));
@@ -412,6 +438,68 @@ TEST_P(Ostrelctl, AnAdapterAlreadyInTheStateIsNotWrittenUnlessForced) {
 
 INSTANTIATE_TEST_SUITE_P(Builds, Ostrelctl, EveryLibraryBuild(), LibraryBuildTestName);
 
+// The device's firmware text and a backup file's fields are shown the same
+// way wherever they appear, and never drive the terminal: control characters
+// escaped, the code page's characters as themselves, JSON in ASCII.
+TEST(Ostrelctl, TextFromTheDeviceOrAFileCannotDriveTheTerminal) {
+  SimCase sim;
+  const std::string firmware = "INT7420-MAC-1.1.3-\x1b]0;owned\x07\x1b[2J\xe9";
+  const std::string profile = sim.WriteProfile("family = 1\nfirmware = " + firmware +
+                                               "\nimage = image.nvm\ncreate = 7420-1.4");
+  wchar_t e = 0;
+  ASSERT_EQ(::MultiByteToWideChar(CP_ACP, 0, "\xe9", 1, &e, 1), 1);
+  const std::string shown = "INT7420-MAC-1.1.3-\\x1b]0;owned\\x07\\x1b[2J" +
+                            Utf8FromWide(std::wstring(1, e));
+  CtlRun run = Ctl(profile, "status");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.lines.at(1), "firmware: " + shown);
+  run = Ctl(profile, "status --json");
+  char unit[8];
+  std::snprintf(unit, sizeof unit, "\\u%04x", static_cast<unsigned>(e));
+  EXPECT_NE(run.out.find(R"("firmware": "INT7420-MAC-1.1.3-\u001b]0;owned\u0007\u001b[2J)" +
+                         std::string(unit) + "\""),
+            std::string::npos)
+      << run.out;
+
+  // A backup of that adapter, restored to one that runs other firmware.
+  const std::string backup = sim.Path("копия.ostrel");
+  ASSERT_EQ(Ctl(profile, "backup " + Quoted(backup)).status, 0);
+  run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "")), "restore --json " + Quoted(backup));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(std::all_of(run.out.begin(), run.out.end(),
+                          [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n'; }))
+      << run.out;
+  EXPECT_NE(run.out.find(JsonPath(backup)), std::string::npos) << run.out;
+  run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "")), "restore " + Quoted(backup));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("\"" + shown + "\""), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+}
+
+// An argument with an unpaired surrogate has no exact UTF-8 form; any stand-in
+// could name another file, so it is a usage error and nothing is saved.
+TEST(Ostrelctl, AnArgumentThatIsNotUnicodeTextIsAUsageError) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[1], ""));
+  ::SetEnvironmentVariableA("KELVANE_SIM", profile.c_str());
+  std::wstring exe, folder;
+  ASSERT_TRUE(WideFromUtf8(SimCase::ProgramExe("ostrelctl.exe"), exe));
+  ASSERT_TRUE(WideFromUtf8(sim.Path(""), folder));
+  std::wstring line = L"\"" + exe + L"\" backup \"" + folder + L"a" + wchar_t(0xD800) + L"b\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  ::GetExitCodeProcess(process.hProcess, &code);
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 2u);
+  EXPECT_EQ(sim.Trace(), Lines{});
+}
+
 // Every command says what it did as one JSON object, failures included.
 TEST(Ostrelctl, JsonSaysWhatEachCommandDid) {
   SimCase sim;
@@ -436,8 +524,7 @@ TEST(Ostrelctl, JsonSaysWhatEachCommandDid) {
   run = Ctl(profile, "backup --json " + Quoted(backup));
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "{\"error\": \"" + JsonPath(backup) +
-                         ": already exists; --force replaces "
-                         "it\"}\r\n");
+                         ": already exists; --replace replaces it; nothing saved\"}\r\n");
   EXPECT_EQ(run.err, "");
 }
 
@@ -471,6 +558,11 @@ TEST(Ostrelctl, HelpVersionAndUsageErrors) {
       {"on --verify --verify", "'--verify' is given twice"},
       {"on --verify --no-verify", "'--verify' and '--no-verify' contradict each other"},
       {"status --wait x", "'--wait x': give whole seconds, at most 86400"},
+      {"off --backup \"\"", "'--backup' needs a value; argument 3 is empty"},
+      {"off \"--backup force\"", "unknown option '--backup force' for off"},
+      {"backup \"\"", "argument 2 is empty"},
+      {"restore \"\"", "argument 2 is empty"},
+      {"backup x --force", "unknown option '--force' for backup"},
   };
   for (const auto& w : wrong) {
     run = Ctl(profile, w.arguments);
@@ -577,7 +669,10 @@ TEST(Ostrelctl, WithoutTheLibraryOrWithBadArgumentsSaysSo) {
   const CtlRun folder = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "")),
                             "restore " + Quoted(sim.Path("copies")));
   EXPECT_EQ(folder.status, 2);
-  EXPECT_EQ(folder.lines, Lines{"ostrelctl: " + sim.Path("copies") + ": is a directory"});
+  EXPECT_EQ(folder.lines,
+            Lines{"ostrelctl: " + sim.Path("copies") + ": is a directory; nothing written"});
+  // The file is read before the library is looked for.
+  EXPECT_EQ(Ctl("", "restore " + Quoted(sim.Path("copies")), alone).lines, folder.lines);
   for (const char* arguments :
        {"", "switch", "on --verify --verify", "on --backup", "backup", "on --backup --verify",
         "on --verify --no-verify", "status --wait x", "status --wait", "status --force",
