@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmChain.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

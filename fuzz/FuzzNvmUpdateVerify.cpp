@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmChain.h"
 #include "nvm/NvmHeader.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
 

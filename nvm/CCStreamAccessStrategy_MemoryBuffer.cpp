@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmChecksum.h"
 
 CCStreamAccessStrategy_MemoryBuffer::CCStreamAccessStrategy_MemoryBuffer(uint8_t* buffer,

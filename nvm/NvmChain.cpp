@@ -2,7 +2,7 @@
 
 #include <bitset>
 
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmChecksum.h"
 #include "nvm/NvmHeader.h"
 

@@ -1,6 +1,6 @@
 #include "nvm/NvmChecksum.h"
 
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 
 namespace {
 uint64_t ReadLe64(const uint8_t* p) {

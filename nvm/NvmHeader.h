@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmChecksum.h"
 
 // Largest NVM image buffer of any adapter (the 7500's); chain walks keep a

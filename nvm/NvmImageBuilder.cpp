@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmChecksum.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/PibView.h"

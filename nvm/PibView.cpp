@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmChain.h"
 #include "nvm/NvmHeader.h"
 

@@ -2,7 +2,7 @@
 
 #include "devicelib/DeviceRecord.h"
 #include "files/Sha256.h"
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/PibView.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
 

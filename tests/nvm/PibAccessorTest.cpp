@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmChain.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"

@@ -4,7 +4,7 @@
 
 #include "FakeDeviceLibrary.h"
 #include "PowerSaveFields.h"
-#include "nvm/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
