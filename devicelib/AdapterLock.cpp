@@ -22,7 +22,7 @@ void* CreateAdapterMutex(void* attributes, const wchar_t* name, unsigned long fl
 // CreateMutexW would ask an existing mutex for all access, which its
 // descriptor denies, and a second open could miss a mutex its last holder
 // closed in between.
-HANDLE OpenAdapterMutex(DWORD& error) {
+HANDLE OpenAdapterMutex(unsigned long& error) {
   // Should the descriptor not be made, the mutex gets the default rights.
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ::ConvertStringSecurityDescriptorToSecurityDescriptorW(kMutexSddl, SDDL_REVISION_1, &descriptor,
@@ -38,9 +38,7 @@ HANDLE OpenAdapterMutex(DWORD& error) {
 AdapterMutexCreateFn g_adapterMutexCreate = &CreateAdapterMutex;
 
 AdapterLock::AdapterLock(uint32_t timeoutMs) {
-  DWORD error = ERROR_SUCCESS;
-  m_mutex = OpenAdapterMutex(error);
-  m_openError = error;
+  m_mutex = OpenAdapterMutex(m_openError);
   if (m_mutex == nullptr)
     return;
   // WAIT_ABANDONED: the holder died; the adapter is ours now.
