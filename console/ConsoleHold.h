@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 
 // While a ConsoleHold exists, a console stop event prints its line once on
 // standard error and waits for the hold to end; then the event's default
