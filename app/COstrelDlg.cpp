@@ -121,12 +121,14 @@ void COstrelDlg::OnCancel() {
 
 // The first scan only reads, so a scan stuck in the library loses nothing
 // when the process ends under it. The dialog itself cannot end first: the
-// worker would go on to use it.
+// worker would go on to use it. Not ExitProcess: it runs the library's detach
+// code, which may wait for the stuck call and keep a hidden process alive.
 void COstrelDlg::OnTimer(UINT_PTR nIDEvent) {
   if (nIDEvent != kStuckFirstScanTimer || !m_bFirstScanRunning)
     return;
   CWinApp* app = AfxGetApp();
-  ::ExitProcess(app != nullptr ? static_cast<UINT>(app->ExitInstance()) : 0);
+  const UINT code = app != nullptr ? static_cast<UINT>(app->ExitInstance()) : 0;
+  ::TerminateProcess(::GetCurrentProcess(), code);
 }
 
 // The modal loop shows the dialog when its queue first runs empty, which may

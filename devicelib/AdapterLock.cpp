@@ -10,25 +10,35 @@ constexpr wchar_t kMutexName[] = L"Global\\Ostrel.Adapter";
 // Everyone may wait for the lock and release it, so that whoever creates it
 // first (an administrator, say) does not lock standard users out.
 constexpr wchar_t kMutexSddl[] = L"D:(A;;0x00100001;;;WD)";
-static_assert((SYNCHRONIZE | MUTEX_MODIFY_STATE) == 0x00100001, "rights in kMutexSddl");
+constexpr DWORD kMutexAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
+static_assert(kMutexAccess == 0x00100001, "rights in kMutexSddl");
 
-HANDLE OpenAdapterMutex() {
+void* CreateAdapterMutex(void* attributes, const wchar_t* name, unsigned long flags,
+                         unsigned long access) {
+  return ::CreateMutexExW(static_cast<SECURITY_ATTRIBUTES*>(attributes), name, flags, access);
+}
+
+// Opens or creates in one step, asking only for the rights a lock needs:
+// CreateMutexW would ask an existing mutex for all access, which its
+// descriptor denies, and a second open could miss a mutex its last holder
+// closed in between.
+HANDLE OpenAdapterMutex(unsigned long& error) {
   // Should the descriptor not be made, the mutex gets the default rights.
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ::ConvertStringSecurityDescriptorToSecurityDescriptorW(kMutexSddl, SDDL_REVISION_1, &descriptor,
                                                          nullptr);
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-  HANDLE mutex = ::CreateMutexW(&attributes, FALSE, kMutexName);
-  const DWORD error = ::GetLastError();
+  HANDLE mutex = g_adapterMutexCreate(&attributes, kMutexName, 0, kMutexAccess);
+  error = mutex == nullptr ? ::GetLastError() : ERROR_SUCCESS;
   ::LocalFree(descriptor);
-  // It exists, and its rights stop short of all access: ask for what a lock needs.
-  if (mutex == nullptr && error == ERROR_ACCESS_DENIED)
-    mutex = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kMutexName);
   return mutex;
 }
 } // namespace
 
-AdapterLock::AdapterLock(uint32_t timeoutMs) : m_mutex(OpenAdapterMutex()) {
+AdapterMutexCreateFn g_adapterMutexCreate = &CreateAdapterMutex;
+
+AdapterLock::AdapterLock(uint32_t timeoutMs) {
+  m_mutex = OpenAdapterMutex(m_openError);
   if (m_mutex == nullptr)
     return;
   // WAIT_ABANDONED: the holder died; the adapter is ours now.

@@ -14,11 +14,24 @@ public:
   AdapterLock(const AdapterLock&) = delete;
   AdapterLock& operator=(const AdapterLock&) = delete;
   bool Held() const { return m_held; }
+  // The lock object could be neither opened nor created, so nothing was
+  // waited for: its name is taken by another kind of object, or its rights
+  // shut us out. Not the same as another program holding it.
+  bool Unavailable() const { return m_mutex == nullptr; }
+  // The system's error code when Unavailable(), else 0.
+  unsigned long OpenError() const { return m_openError; }
 
 private:
   void* m_mutex = nullptr;
+  unsigned long m_openError = 0;
   bool m_held = false;
 };
 
 // How long the dialog waits before it reports the operation as failed.
 constexpr uint32_t kAdapterLockDialogWaitMs = 30000;
+
+// The open-or-create call, CreateMutexExW's arguments; a test replaces it to
+// see what is asked for.
+using AdapterMutexCreateFn = void* (*)(void* attributes, const wchar_t* name, unsigned long flags,
+                                       unsigned long access);
+extern AdapterMutexCreateFn g_adapterMutexCreate;

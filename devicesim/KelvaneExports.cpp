@@ -21,6 +21,7 @@
 #include <thread>
 
 #ifdef _WIN32
+#include <windows.h>
 #define KELVANE_EXPORT extern "C" __declspec(dllexport)
 #else
 #define KELVANE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -66,6 +67,17 @@ template <typename Action> int Call(const char* name, const std::string& args, A
 }
 
 } // namespace
+
+#ifdef _WIN32
+// At process exit (`reserved` set) the library waits for its hung calls, so a
+// program that ends with ExitProcess while a call hangs never ends. Unloading
+// alone does not wait.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_DETACH && reserved != nullptr)
+    SimAwaitHungCalls();
+  return TRUE;
+}
+#endif
 
 KELVANE_EXPORT int KELVANE_CALL GetPLCType(void) {
   return Call("GetPLCType", "", [] {

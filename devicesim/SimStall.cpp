@@ -11,6 +11,12 @@
 #endif
 
 namespace {
+#ifdef _WIN32
+// Set while no call hangs. A hung call never sets it again; ExitProcess ends
+// the hung thread first, so nothing could.
+const HANDLE g_noCallHung = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+#endif
+
 void PumpMessages(int ms) {
 #ifdef _WIN32
   const DWORD start = ::GetTickCount();
@@ -46,6 +52,15 @@ void SimStall(SimAdapter& adapter, std::mutex& mutex, const char* entryPoint) {
     return;
   if (!trace.empty())
     SimAppendTraceLine(trace, std::string("HANG ") + entryPoint);
+#ifdef _WIN32
+  ::ResetEvent(g_noCallHung);
+#endif
   for (;;)
     std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+void SimAwaitHungCalls() {
+#ifdef _WIN32
+  ::WaitForSingleObject(g_noCallHung, INFINITE);
+#endif
 }

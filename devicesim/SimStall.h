@@ -12,3 +12,8 @@
 // waits); then, when the profile's hang names `entryPoint`, traces
 // "HANG <entryPoint>" and never returns.
 void SimStall(SimAdapter& adapter, std::mutex& mutex, const char* entryPoint);
+
+// The library's detach at process exit waits for calls still running, as a
+// real library's can: once a call has hung, this never returns, and so
+// neither does ExitProcess (Windows; elsewhere it returns at once).
+void SimAwaitHungCalls();

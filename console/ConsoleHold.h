@@ -1,0 +1,42 @@
+#pragma once
+// Keeps Ctrl+C, Ctrl+Break, closing the console, logging off and shutting
+// down from ending the program in the middle of something that must be
+// finished, such as a write to the adapter and the reset that follows it.
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+
+// While a ConsoleHold exists, a console stop event prints its line once on
+// standard error and waits for the hold to end; then the event's default
+// handling ends the process. Outside a hold, stop events behave as before.
+// (Windows; elsewhere a hold changes nothing.)
+class ConsoleHold {
+public:
+  explicit ConsoleHold(const char* line);
+  ~ConsoleHold();
+  ConsoleHold(const ConsoleHold&) = delete;
+  ConsoleHold& operator=(const ConsoleHold&) = delete;
+};
+
+// What a stop request does, apart from the console. Holds may nest.
+class ConsoleStopGate {
+public:
+  explicit ConsoleStopGate(std::function<void(const std::string&)> say) : m_say(std::move(say)) {}
+  void Hold(const char* line);
+  void Release();
+  // A stop request, on a thread of its own: returns at once outside a hold;
+  // during one, says the line of the outermost hold (once, however many
+  // requests come) and returns when the last hold is released.
+  void Stop();
+
+private:
+  std::function<void(const std::string&)> m_say;
+  std::mutex m_mutex;
+  std::condition_variable m_released;
+  int m_holds = 0;
+  std::string m_line;
+  bool m_said = false;
+};
