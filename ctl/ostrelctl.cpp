@@ -7,12 +7,14 @@
 // differs or cannot be read; 2 usage, file or library error; 3 no adapter;
 // 4 the adapter is in use by another program.
 #include "console/CommandLine.h"
+#include "console/ConsoleHold.h"
 #include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
 #include "ctl/CtlReport.h"
 #include "devicelib/AdapterLock.h"
 #include "devicelib/KelvaneLibrary.h"
 #include "files/ReadFile.h"
+#include "files/WideText.h"
 #include "files/WriteFile.h"
 #include "powersave/BackupFile.h"
 #include "powersave/PowerSaveSelection.h"
@@ -33,6 +35,11 @@ constexpr int kExitInUse = 4;
 
 constexpr unsigned kDefaultWaitSeconds = 30;
 constexpr unsigned kMaxWaitSeconds = 24 * 60 * 60;
+// A stop asked for between a write and the reset that completes it would
+// leave the adapter with a write it has not taken up; the run ends after it.
+constexpr char kFinishingTheWrite[] =
+    "ostrelctl: finishing the write to the adapter before stopping";
+
 // More than the largest backup file: a file larger than this is no backup.
 constexpr std::size_t kMaxBackupFileSize = 2 * kBackupMaxCopy;
 
@@ -186,7 +193,11 @@ int RunSwitch(const Run& run, uint16_t value) {
     run.report.Member("power_save", JsonText(StateName(value)));
     return kExitDone;
   }
-  const bool done = run.found.op->SetPowerSave(value);
+  bool done = false;
+  {
+    const ConsoleHold hold(kFinishingTheWrite);
+    done = run.found.op->SetPowerSave(value);
+  }
   if (!done && run.found.op->ResetFailed())
     return WrittenNotReset(run, std::string("power save ") + StateName(value));
   run.report.Member("written", JsonBool(done));
@@ -260,8 +271,13 @@ int RunRestore(const Run& run) {
     return status;
   uint32_t written = 0;
   PowerSaveError refused;
-  if (!run.found.op->RestoreCopy(*run.copy, run.found.Firmware(), run.options.force, written,
-                                 refused)) {
+  bool restored = false;
+  {
+    const ConsoleHold hold(kFinishingTheWrite);
+    restored = run.found.op->RestoreCopy(*run.copy, run.found.Firmware(), run.options.force,
+                                         written, refused);
+  }
+  if (!restored) {
     if (run.found.op->ResetFailed())
       return WrittenNotReset(run, path);
     return run.report.Fail(kExitRefused, path + ": " + AnsiToUtf8(refused.text) +
@@ -357,6 +373,10 @@ int RunCommand(const CommandLine& line, const Options& options, CtlReport& repor
   if (loaded != KelvaneLoadResult::Loaded)
     return report.Fail(kExitUsage, KelvaneLoadResultText(loaded));
   const AdapterLock lock(options.waitSeconds * 1000);
+  if (lock.Unavailable())
+    return report.Fail(kExitInUse, "the adapter lock cannot be opened: " +
+                                       SystemReason(lock.OpenError()) +
+                                       "; another program has taken its name");
   if (!lock.Held())
     return report.Fail(kExitInUse, "the adapter is in use by another program");
   Detection found;

@@ -601,6 +601,15 @@ TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
   }
   EXPECT_EQ(runs.size(), 3u);
   ExpectImageState(kSimLayouts[1], sim, "off");
+
+  // Another object that has taken the lock's name is not "in use", and no
+  // wait for it ends.
+  const HANDLE squatter = ::CreateEventW(nullptr, TRUE, FALSE, L"Global\\Ostrel.Adapter");
+  const CtlRun taken = Ctl(profile, "status");
+  ::CloseHandle(squatter);
+  EXPECT_EQ(taken.status, 4);
+  EXPECT_EQ(taken.lines.at(0).rfind("ostrelctl: the adapter lock cannot be opened: ", 0), 0u)
+      << taken.lines.at(0);
 }
 
 // The dialog's OK and an ostrelctl run at once: the run waits until the
