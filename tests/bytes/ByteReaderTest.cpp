@@ -1,4 +1,5 @@
 #include "bytes/ByteReader.h"
+#include "bytes/Fault.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,18 @@ TEST(ByteReader, ReadsAndWritesOnlyWithinBounds) {
   ByteReader none(nullptr, 4);
   EXPECT_EQ(none.Le32(0), 0u);
   EXPECT_TRUE(none.Failed());
+}
+
+// A fault is said only where there is a record for it, cut to fit.
+TEST(Fault, IsFilledOnlyWhenAskedForAndCutToFit) {
+  SayFault(nullptr, "header at 0x%04x", 0u);
+  Fault fault;
+  EXPECT_FALSE(fault.Said());
+  SayFault(&fault, "header at 0x%04x: image checksum 0x%08x expected, 0x%08x found", 0u,
+           0x1234abcdu, 0x1234abccu);
+  EXPECT_STREQ(fault.text, "header at 0x0000: image checksum 0x1234abcd expected, 0x1234abcc found");
+  SayFault(&fault, "%0300d", 1);
+  EXPECT_EQ(fault.text[sizeof fault.text - 1], '\0');
 }
 
 } // namespace
