@@ -14,9 +14,31 @@ constexpr bool FitsWithin(std::size_t size, std::size_t at, std::size_t length) 
   return at <= size && length <= size - at;
 }
 
-class ByteReader {
+// The bounds both share: an access fits, or the flag is set for good.
+class ByteBounds {
 public:
-  ByteReader(const uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+  std::size_t Size() const { return m_size; }
+  bool Failed() const { return m_failed; }
+
+protected:
+  ByteBounds(bool present, std::size_t size) : m_present(present), m_size(size) {}
+  bool Fits(std::size_t at, std::size_t length) {
+    if (m_present && FitsWithin(m_size, at, length))
+      return true;
+    m_failed = true;
+    return false;
+  }
+
+private:
+  bool m_present;
+  std::size_t m_size;
+  bool m_failed = false;
+};
+
+class ByteReader : public ByteBounds {
+public:
+  ByteReader(const uint8_t* data, std::size_t size)
+      : ByteBounds(data != nullptr, size), m_data(data) {}
 
   uint8_t U8(std::size_t at) { return static_cast<uint8_t>(Le(at, 1)); }
   uint16_t Le16(std::size_t at) { return static_cast<uint16_t>(Le(at, 2)); }
@@ -34,16 +56,7 @@ public:
     return Fits(at, length) ? m_data + at : nullptr;
   }
 
-  std::size_t Size() const { return m_size; }
-  bool Failed() const { return m_failed; }
-
 private:
-  bool Fits(std::size_t at, std::size_t length) {
-    if (m_data != nullptr && FitsWithin(m_size, at, length))
-      return true;
-    m_failed = true;
-    return false;
-  }
   uint64_t Le(std::size_t at, std::size_t width) {
     uint64_t value = 0;
     if (Fits(at, width)) {
@@ -54,13 +67,11 @@ private:
   }
 
   const uint8_t* m_data;
-  std::size_t m_size;
-  bool m_failed = false;
 };
 
-class ByteWriter {
+class ByteWriter : public ByteBounds {
 public:
-  ByteWriter(uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+  ByteWriter(uint8_t* data, std::size_t size) : ByteBounds(data != nullptr, size), m_data(data) {}
 
   void U8(std::size_t at, uint8_t value) { Le(at, 1, value); }
   void Le16(std::size_t at, uint16_t value) { Le(at, 2, value); }
@@ -71,15 +82,7 @@ public:
       std::memcpy(m_data + at, source, length);
   }
 
-  bool Failed() const { return m_failed; }
-
 private:
-  bool Fits(std::size_t at, std::size_t length) {
-    if (m_data != nullptr && FitsWithin(m_size, at, length))
-      return true;
-    m_failed = true;
-    return false;
-  }
   void Le(std::size_t at, std::size_t width, uint64_t value) {
     if (!Fits(at, width))
       return;
@@ -88,6 +91,4 @@ private:
   }
 
   uint8_t* m_data;
-  std::size_t m_size;
-  bool m_failed = false;
 };
