@@ -249,7 +249,8 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
        "its address cannot be compared"},
       {"a damaged copy",
        [](PowerSaveCopy& c, NvmImageBuilder& a) { c.bytes[a.PibOffset() + 100] ^= 1; }, false,
-       "the copy does not open"},
+       std::string("the copy does not open as a ") + GetParam().layout.name +
+           " image (PibOpen code 2: header at 0x0200: image checksum 0x"},
       // The copy's chain goes on past its written range, the adapter's does not.
       {"a chain past the written range",
        [](PowerSaveCopy&, NvmImageBuilder& a) {
@@ -264,7 +265,8 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
        true,
        "the adapter's present image is damaged at byte 0x" + Hex(builder.LastHeader()) +
            ", past the " + std::to_string(builder.WriteLength()) +
-           " bytes restore writes; restore does not write there"},
+           " bytes restore writes; restore does not write there (header at 0x" +
+           Hex(builder.LastHeader()) + ": image checksum 0x"},
   };
   for (const auto& c : cases) {
     static PowerSaveCopy copy;
