@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -112,9 +113,16 @@ TEST_F(NvmChainTest, UpdateMakesAnEditedImagePassAgain) {
   built.Pib()[7552] = 0x08;
   CCStreamAccessStrategy_MemoryBuffer stream(built.image.data(), 16384);
   EXPECT_FALSE(NvmVerifyChain(stream));
+  std::vector<uint8_t> expected = built.image;
   ASSERT_TRUE(NvmUpdateChecksums(built.image.data(), 16384));
   CCStreamAccessStrategy_MemoryBuffer again(built.image.data(), 16384);
   EXPECT_TRUE(NvmVerifyChain(again));
+  // Only the two checksums of each header of the chain changed.
+  for (uint32_t header : {0u, built.PibHeader(), built.LastHeader()}) {
+    for (uint32_t field : {kNvmImageChecksum, kNvmHeaderChecksum})
+      std::copy_n(built.image.begin() + header + field, 4, expected.begin() + header + field);
+  }
+  EXPECT_EQ(built.image, expected);
 }
 
 TEST_F(NvmChainTest, HeadersThatOverlapCanStaySealedWrongAfterAnUpdate) {

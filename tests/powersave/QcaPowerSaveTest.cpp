@@ -259,6 +259,20 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
          std::fill(a.image.begin() + a.LastHeader(), a.image.end(), 0xFF);
        },
        true, "its chain reaches past what would be written"},
+      // The PIB header names a previous header past the written range, whose
+      // next field sets the write length: the adapter's bytes there differ.
+      {"a write length read past the written range",
+       [](PowerSaveCopy& c, NvmImageBuilder& a) {
+         const size_t far = a.image.size() - kNvmHeaderSize;
+         a.SetHeaderField(a.PibHeader(), kNvmPrevHeader, static_cast<uint32_t>(far));
+         WriteLe32(a.image.data() + far + kNvmNextHeader, a.PibHeader());
+         a.Seal();
+         std::copy(a.image.begin(), a.image.end(), c.bytes);
+         WriteLe32(a.image.data() + far + kNvmNextHeader, a.PibHeader() + 4);
+       },
+       false,
+       "(PibOpen code 0: write length " + std::to_string(builder.WriteLength()) + " expected, " +
+           std::to_string(builder.WriteLength() + 4) + " found)"},
       // Restore writes nothing there, so the copy is not to blame.
       {"a present image damaged past the written range",
        [](PowerSaveCopy&, NvmImageBuilder& a) { a.image[a.LastHeader() + kNvmHeaderSize] ^= 1; },
