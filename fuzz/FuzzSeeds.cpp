@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bytes/LittleEndian.h"
+#include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
 
@@ -55,6 +56,14 @@ int main(int argc, char** argv) {
     edited.Pib()[100] ^= 0x5A;
     ok = ok && Save(dir + "/fuzz_nvm_update_verify", target.name, edited.image);
   }
+
+  // Headers at 0 and 8, each with an empty image. Renewing the second's image
+  // checksum ends the first's chain, so the updated buffer alone hides that
+  // the headers overlap.
+  std::vector<uint8_t> overlapping(128);
+  WriteLe32(overlapping.data() + kNvmNextHeader, 8);
+  WriteLe32(overlapping.data() + 8 + kNvmNextHeader, kNvmChainEnd);
+  ok = ok && Save(dir + "/fuzz_nvm_update_verify", "overlapping_headers", overlapping);
 
   // The range of the first image of a built image, then the buffer.
   const NvmImageBuilder built(kPibLayout74201D4, true);

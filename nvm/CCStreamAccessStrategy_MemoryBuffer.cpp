@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "bytes/LittleEndian.h"
+#include "bytes/ByteReader.h"
 #include "nvm/NvmChecksum.h"
 
 CCStreamAccessStrategy_MemoryBuffer::CCStreamAccessStrategy_MemoryBuffer(uint8_t* buffer,
@@ -10,7 +10,7 @@ CCStreamAccessStrategy_MemoryBuffer::CCStreamAccessStrategy_MemoryBuffer(uint8_t
     : m_pBuffer(buffer), m_nCapacity(buffer ? capacity : 0) {}
 
 bool CCStreamAccessStrategy_MemoryBuffer::Fits(uint32_t offset, uint32_t length) {
-  if (!FitsIn(m_nCapacity, offset, length)) {
+  if (!FitsWithin(m_nCapacity, offset, length)) {
     m_bOverrun = true;
     return false;
   }

@@ -1,12 +1,14 @@
 #pragma once
 #include <cstdint>
 
+#include "bytes/Fault.h"
 #include "nvm/CCStreamAccessStrategy.h"
 
 // Operations on the header chain of an NVM image and on the tagged entries of
 // its first image. Every walk ends, and none touches a byte outside the
 // buffer: a header or image that does not fit, or a chain that comes back to
-// a header already visited, fails the walk.
+// a header already visited, fails the walk. Verification and checksum renewal
+// are two uses of one walk of the chain, so they fail at the same headers.
 
 struct NvmImageRange {
   CCStreamAccessStrategy& stream;
@@ -22,10 +24,12 @@ struct NvmEntryInfo {
 };
 
 // True when every header from offset 0 on has a right header checksum, an
-// aligned image offset and length, and a right image checksum. When false and
-// `failedHeader` is given, it holds the offset of the header that failed, so
-// that a caller can tell whose bytes lie there.
-bool NvmVerifyChain(CCStreamAccessStrategy& stream, uint32_t* failedHeader = nullptr);
+// aligned image offset and length, and a right image checksum. When false,
+// `failedHeader` holds the offset of the header that failed, so that a caller
+// can tell whose bytes lie there, and `fault` what that header was expected to
+// hold and held.
+bool NvmVerifyChain(CCStreamAccessStrategy& stream, uint32_t* failedHeader = nullptr,
+                    Fault* fault = nullptr);
 
 // Finds the first entry of `type` in the range. A walk that leaves the stream,
 // or whose position would wrap around, finds nothing; `out` is then untouched.

@@ -20,7 +20,7 @@ bool CPibView::IsAllZero16(const uint8_t* bytes) {
   return std::memcmp(bytes, kZeros, sizeof kZeros) == 0;
 }
 
-bool CPibView::PibValidateDeviceBlock(const uint8_t* block) {
+bool CPibView::PibValidateDeviceBlock(const uint8_t* block, Fault*) {
   for (const PibByteLimit& limit : kPibByteLimits) {
     if (block[limit.offset - kPibDeviceBlock] > limit.maximum)
       return false;
@@ -32,8 +32,8 @@ bool CPibView::PibValidateDeviceBlock(const uint8_t* block) {
           (IsAllZero16(block + kRule10Bytes) && block[kRule10Flag] != 1));
 }
 
-bool CPibView::PibValidateContent(const uint8_t* pib) {
-  if (!PibValidateDeviceBlock(pib + kPibDeviceBlock)) {
+bool CPibView::PibValidateContent(const uint8_t* pib, Fault* fault) {
+  if (!PibValidateDeviceBlock(pib + kPibDeviceBlock, fault)) {
     return false;
   }
   const uint8_t count = pib[kPibTableCount];

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "bytes/LittleEndian.h"
+#include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "nvm/NvmChain.h"
 #include "nvm/NvmHeader.h"
 
@@ -18,17 +18,21 @@ constexpr uint32_t kVersionMinorEntry = 3;
 
 // The u32 that begins the data of the first entry of `type`; false when there
 // is no such entry or its data does not lie inside the stream.
-bool ReadEntryValue(uint32_t type, const NvmImageRange& range, uint32_t& value) {
+bool ReadEntryValue(uint32_t type, const NvmImageRange& range, uint32_t& value, Fault* fault) {
   NvmEntryInfo entry;
-  if (!NvmFindEntry(type, range, entry)) {
-    return false;
+  if (NvmFindEntry(type, range, entry)) {
+    // The head was read inside the stream, so this sum cannot wrap.
+    const uint32_t at = range.start + entry.offset + 8;
+    uint8_t bytes[4];
+    range.stream.Read(at, bytes, sizeof bytes);
+    value = ReadLe32(bytes);
+    if (!range.stream.Overrun()) {
+      return true;
+    }
   }
-  // The head was read inside the stream, so this sum cannot wrap.
-  const uint32_t at = range.start + entry.offset + 8;
-  uint8_t bytes[4];
-  range.stream.Read(at, bytes, sizeof bytes);
-  value = ReadLe32(bytes);
-  return !range.stream.Overrun();
+  SayFault(fault, "first image at 0x%04x: a version entry of type %u expected, none found",
+           range.start, type);
+  return false;
 }
 
 bool IsAllowedMode(uint16_t mode) {
@@ -37,9 +41,9 @@ bool IsAllowedMode(uint16_t mode) {
 
 } // namespace
 
-int CPibView::PibOpen(PibHandle& handle, uint8_t* image, uint32_t capacity) const {
+int CPibView::PibOpen(PibHandle& handle, uint8_t* image, uint32_t capacity, Fault* fault) const {
   CCStreamAccessStrategy_MemoryBuffer stream(image, capacity);
-  if (!NvmVerifyChain(stream)) {
+  if (!NvmVerifyChain(stream, nullptr, fault)) {
     return kPibErrChain;
   }
   NvmHeader first;
@@ -47,19 +51,26 @@ int CPibView::PibOpen(PibHandle& handle, uint8_t* image, uint32_t capacity) cons
   const NvmImageRange firstImage{stream, first.imageOffset(), first.imageLength()};
   uint32_t major = 0;
   uint32_t minor = 0;
-  if (!ReadEntryValue(kVersionMajorEntry, firstImage, major) ||
-      !ReadEntryValue(kVersionMinorEntry, firstImage, minor)) {
+  if (!ReadEntryValue(kVersionMajorEntry, firstImage, major, fault) ||
+      !ReadEntryValue(kVersionMinorEntry, firstImage, minor, fault)) {
     return kPibErrNoEntry;
   }
 
   // The geometry is settled before the handle changes, so a chain that cannot
-  // hold the PIB leaves the handle as it was. A single-header chain names no
-  // PIB header: reading one at the chain's end marker does not fit.
+  // hold the PIB leaves the handle as it was. The chain verified, so the PIB
+  // header is read inside the stream unless the first header ends the chain.
   NvmHeader pibHeader;
   stream.Read(first.nextHeader(), pibHeader.bytes, kNvmHeaderSize);
+  if (stream.Overrun()) {
+    SayFault(fault, "header at 0x0000: a next header, the PIB's, expected, the chain's end found");
+    return kPibErrChain;
+  }
   NvmHeader linking;
   stream.Read(pibHeader.prevHeader(), linking.bytes, kNvmHeaderSize);
   if (stream.Overrun()) {
+    SayFault(fault,
+             "PIB header at 0x%04x: a previous header inside the buffer expected, 0x%x found",
+             first.nextHeader(), pibHeader.prevHeader());
     return kPibErrChain;
   }
   const uint16_t pibLength = static_cast<uint16_t>(pibHeader.imageLength());
@@ -68,7 +79,10 @@ int CPibView::PibOpen(PibHandle& handle, uint8_t* image, uint32_t capacity) cons
   // Writing back fewer bytes would cut the PIB in the adapter's flash; more
   // would read past the buffer.
   const uint32_t pibOffset = pibHeader.imageOffset();
-  if (uint64_t{pibOffset} + pibLength > writeLength || writeLength > capacity) {
+  const uint64_t pibEnd = uint64_t{pibOffset} + pibLength;
+  if (pibEnd > writeLength || writeLength > capacity) {
+    SayFault(fault, "PIB header at 0x%04x: a write length from %u to %u expected, %u found",
+             first.nextHeader(), static_cast<unsigned>(pibEnd), capacity, writeLength);
     return kPibErrChain;
   }
 
@@ -77,23 +91,32 @@ int CPibView::PibOpen(PibHandle& handle, uint8_t* image, uint32_t capacity) cons
   handle.pibLength = pibLength;
   handle.pibChecksum = pibHeader.imageChecksum();
   handle.writeLength = writeLength;
-  return PibBind(handle, image + pibOffset, capacity - pibOffset);
+  return PibBind(handle, image + pibOffset, capacity - pibOffset, fault);
 }
 
-int CPibView::PibBind(PibHandle& handle, uint8_t* pib, uint32_t available) const {
+int CPibView::PibBind(PibHandle& handle, uint8_t* pib, uint32_t available, Fault* fault) const {
   handle.pib = pib;
   if (pib == nullptr) {
+    SayFault(fault, "PIB: a PIB to bind expected, none found");
     return kPibErrNoPib;
   }
   handle.valid = 0;
   if (handle.versionMajor != m_layout.versionMajor ||
       handle.versionMinor != m_layout.versionMinor) {
+    SayFault(fault, "PIB: version %u.%u expected, %u.%u found", m_layout.versionMajor,
+             m_layout.versionMinor, handle.versionMajor, handle.versionMinor);
     return kPibErrVersion;
   }
   if (handle.pibLength != m_layout.pibLength) {
+    SayFault(fault, "PIB: length %u expected, %u found", m_layout.pibLength, handle.pibLength);
     return kPibErrLength;
   }
-  if (available < m_layout.pibLength || !PibValidateContent(pib)) {
+  if (available < m_layout.pibLength) {
+    SayFault(fault, "PIB: %u bytes inside the buffer expected, %u found", m_layout.pibLength,
+             available);
+    return kPibErrContent;
+  }
+  if (!PibValidateContent(pib, fault)) {
     return kPibErrContent;
   }
   handle.valid = 1;

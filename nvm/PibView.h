@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "bytes/Fault.h"
 #include "nvm/PibHandle.h"
 #include "nvm/PibLayout.h"
 
@@ -37,11 +38,12 @@ public:
 
   // Verifies the chain of the `capacity`-byte image, reads the version from
   // the first image's entries, locates the PIB through the second header and
-  // binds it. On codes 2 and 4 the handle is unchanged.
-  int PibOpen(PibHandle& handle, uint8_t* image, uint32_t capacity) const;
+  // binds it. On codes 2 and 4 the handle is unchanged. On any failure `fault`
+  // says which check failed, what it expected and what it found.
+  int PibOpen(PibHandle& handle, uint8_t* image, uint32_t capacity, Fault* fault = nullptr) const;
   // Binds `pib`, of which `available` bytes lie inside the buffer, and checks
   // version, length and content against the handle's fields.
-  int PibBind(PibHandle& handle, uint8_t* pib, uint32_t available) const;
+  int PibBind(PibHandle& handle, uint8_t* pib, uint32_t available, Fault* fault = nullptr) const;
 
   int PibSetPowerSaveMode(const PibHandle& handle, uint16_t mode) const;
   int PibGetPowerSaveMode(const PibHandle& handle, uint16_t& mode) const;
@@ -54,8 +56,8 @@ public:
 
   // The content rules, the same for every layout: rules 1 to 12 on the PIB,
   // rules 1 to 10 on its device block (PIB offset 12).
-  static bool PibValidateContent(const uint8_t* pib);
-  static bool PibValidateDeviceBlock(const uint8_t* deviceBlock);
+  static bool PibValidateContent(const uint8_t* pib, Fault* fault = nullptr);
+  static bool PibValidateDeviceBlock(const uint8_t* deviceBlock, Fault* fault = nullptr);
   static bool IsAllZero16(const uint8_t* bytes);
 
 protected:

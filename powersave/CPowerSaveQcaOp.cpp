@@ -1,5 +1,6 @@
 #include "powersave/CPowerSaveQcaOp.h"
 
+#include "bytes/ByteReader.h"
 #include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "nvm/NvmChain.h"
 #include "powersave/PowerSaveEdit.h"
@@ -16,11 +17,10 @@ bool ChainFailsPast(uint8_t* image, uint32_t capacity, uint32_t written, uint32_
   CCStreamAccessStrategy_MemoryBuffer stream(image, capacity);
   if (NvmVerifyChain(stream, &at))
     return false;
-  if (!FitsIn(written, at, kNvmHeaderSize))
-    return true;
-  const uint32_t imageOffset = ReadLe32(image + at + kNvmImageOffset);
-  const uint32_t imageLength = ReadLe32(image + at + kNvmImageLength);
-  return !FitsIn(written, imageOffset, imageLength);
+  ByteReader writtenBytes(image, written);
+  writtenBytes.At(at, kNvmHeaderSize);
+  writtenBytes.At(writtenBytes.Le32(at + kNvmImageOffset), writtenBytes.Le32(at + kNvmImageLength));
+  return writtenBytes.Failed();
 }
 
 } // namespace
@@ -68,10 +68,11 @@ bool CPowerSaveQcaOp::WriteBack(uint16_t writeLength) {
 bool CPowerSaveQcaOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
   if (KelvaneGetLocalPIB(m_image) == 0)
     return Refuse(error, "the adapter did not hand over its image");
-  const int code = m_variant.view->PibOpen(m_pibHandle, m_image, Capacity());
+  Fault fault;
+  const int code = m_variant.view->PibOpen(m_pibHandle, m_image, Capacity(), &fault);
   if (code != kPibOk)
     return Refuse(error, "the adapter's image does not open as a %s image (PibOpen code %d: %s)",
-                  m_variant.Layout(), code, PibOpenCodeText(code));
+                  m_variant.Layout(), code, fault.text);
   copy.kind = m_variant.kind;
   std::snprintf(copy.layout, sizeof copy.layout, "%s", m_variant.Layout());
   std::memcpy(copy.address, m_pibHandle.pib + kPibDeviceBlock, kPibAddressSize);
@@ -94,17 +95,18 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
     return Refuse(error, "the copy holds %u bytes, a %s image %u", static_cast<unsigned>(copy.size),
                   m_variant.Layout(), static_cast<unsigned>(capacity));
   std::memcpy(m_image, copy.bytes, capacity);
-  int code = view.PibOpen(m_pibHandle, m_image, capacity);
+  Fault fault;
+  int code = view.PibOpen(m_pibHandle, m_image, capacity, &fault);
   if (code != kPibOk)
     return Refuse(error, "the copy does not open as a %s image (PibOpen code %d: %s)",
-                  m_variant.Layout(), code, PibOpenCodeText(code));
+                  m_variant.Layout(), code, fault.text);
   const uint16_t copyLength = m_pibHandle.writeLength;
   const AddressText theirs(m_pibHandle.pib + kPibDeviceBlock);
   if (!WriteSideBound())
     return Refuse(error, "the device library cannot write this adapter's image");
   if (KelvaneGetLocalPIB(m_image) == 0)
     return Refuse(error, "the adapter did not hand over its present image");
-  code = view.PibOpen(m_pibHandle, m_image, capacity);
+  code = view.PibOpen(m_pibHandle, m_image, capacity, &fault);
   const bool presentOpens = code == kPibOk;
   if (presentOpens) {
     const AddressText ours(m_pibHandle.pib + kPibDeviceBlock);
@@ -115,21 +117,24 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
     return Refuse(error,
                   "the adapter's present image does not open (PibOpen code %d: %s), so its "
                   "address cannot be compared with the copy's",
-                  code, PibOpenCodeText(code));
+                  code, fault.text);
   }
   std::memcpy(m_image, copy.bytes, copyLength);
-  code = view.PibOpen(m_pibHandle, m_image, capacity);
+  code = view.PibOpen(m_pibHandle, m_image, capacity, &fault);
   uint32_t damagedAt = 0;
   if (code != kPibOk && !presentOpens && ChainFailsPast(m_image, capacity, copyLength, damagedAt))
     return Refuse(error,
                   "the adapter's present image is damaged at byte 0x%x, past the %u bytes restore "
-                  "writes; restore does not write there",
-                  static_cast<unsigned>(damagedAt), static_cast<unsigned>(copyLength));
+                  "writes; restore does not write there (%s)",
+                  static_cast<unsigned>(damagedAt), static_cast<unsigned>(copyLength), fault.text);
+  if (code == kPibOk && m_pibHandle.writeLength != copyLength)
+    SayFault(&fault, "write length %u expected, %u found", static_cast<unsigned>(copyLength),
+             static_cast<unsigned>(m_pibHandle.writeLength));
   if (code != kPibOk || m_pibHandle.writeLength != copyLength)
     return Refuse(error,
                   "the copy's first %u bytes laid over the adapter's present image do not open "
                   "(PibOpen code %d: %s): its chain reaches past what would be written",
-                  static_cast<unsigned>(copyLength), code, PibOpenCodeText(code));
+                  static_cast<unsigned>(copyLength), code, fault.text);
   if (!WriteBack(copyLength))
     return Refuse(error, "%s",
                   m_resetFailed ? "the adapter took the image but its reset failed"

@@ -90,42 +90,34 @@ int Load(const std::string& file, const std::string& layout, Image& image) {
   return kExitOk;
 }
 
-int Open(const std::string& file, const std::string& layout, Image& image, PibHandle& handle) {
-  if (const int status = Load(file, layout, image))
+// open prints the handle; get prints the state by the rule the strategies
+// apply: any non-zero mode word means on.
+int RunOpenOrGet(const CommandLine& line, bool get) {
+  const std::string& file = line.operands[0];
+  Image image;
+  if (const int status = Load(file, line.Value("layout"), image))
     return status;
-  const int code = image.View().PibOpen(handle, image.bytes.data(), image.Capacity());
+  PibHandle handle;
+  Fault fault;
+  const int code = image.View().PibOpen(handle, image.bytes.data(), image.Capacity(), &fault);
   if (code != kPibOk) {
-    char what[192];
+    char what[256];
     std::snprintf(what, sizeof what, "rejected by the %s view (PibOpen code %d: %s)",
-                  image.LayoutName(), code, PibOpenCodeText(code));
+                  image.LayoutName(), code, fault.text);
     return Fail(kExitRejected, file, what);
   }
-  return kExitOk;
-}
-
-int RunOpen(const CommandLine& line) {
-  Image image;
-  PibHandle handle;
-  if (const int status = Open(line.operands[0], line.Value("layout"), image, handle))
-    return status;
+  if (get) {
+    uint16_t mode = 0;
+    image.View().PibGetPowerSaveMode(handle, mode);
+    ConsoleWrite(stdout, mode != 0 ? "on\n" : "off\n");
+    return kExitOk;
+  }
   ConsolePrintf(stdout, "open: %d\n", kPibOk);
   ConsolePrintf(stdout, "layout: %s\n", image.LayoutName());
   ConsolePrintf(stdout, "version: %u.%u\n", handle.versionMajor, handle.versionMinor);
   ConsolePrintf(stdout, "pib length: %u\n", handle.pibLength);
   ConsolePrintf(stdout, "write length: %u\n", handle.writeLength);
   ConsolePrintf(stdout, "pib checksum: 0x%08X\n", static_cast<unsigned>(handle.pibChecksum));
-  return kExitOk;
-}
-
-// The rule the strategies apply: any non-zero mode word means on.
-int RunGet(const CommandLine& line) {
-  Image image;
-  PibHandle handle;
-  if (const int status = Open(line.operands[0], line.Value("layout"), image, handle))
-    return status;
-  uint16_t mode = 0;
-  image.View().PibGetPowerSaveMode(handle, mode);
-  ConsoleWrite(stdout, mode != 0 ? "on\n" : "off\n");
   return kExitOk;
 }
 
@@ -183,5 +175,5 @@ int Main(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   const std::string command = line.command->name;
-  return command == "open" ? RunOpen(line) : command == "get" ? RunGet(line) : RunSet(line);
+  return command == "set" ? RunSet(line) : RunOpenOrGet(line, command == "get");
 }

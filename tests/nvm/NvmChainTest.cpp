@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <string>
 #include <vector>
 
-#include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "bytes/LittleEndian.h"
+#include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "nvm/NvmChain.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
@@ -23,7 +26,8 @@ protected:
   bool Verify(uint32_t capacity) {
     CCStreamAccessStrategy_MemoryBuffer stream(image.data(), capacity);
     failedHeader = kUntouched;
-    return NvmVerifyChain(stream, &failedHeader);
+    fault = Fault();
+    return NvmVerifyChain(stream, &failedHeader, &fault);
   }
   bool Update() { return NvmUpdateChecksums(image.data(), static_cast<uint32_t>(image.size())); }
   uint32_t Field(uint32_t header, uint32_t field) {
@@ -33,16 +37,27 @@ protected:
     WriteLe32(image.data() + header + field, value);
   }
 
+  // What a failed check expected and found: a header's stored checksum and
+  // the one its bytes give.
+  static std::string Checksums(const char* which, uint32_t stored, uint32_t computed) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s checksum 0x%08x expected, 0x%08x found", which, stored,
+                  computed);
+    return text;
+  }
+
   static constexpr uint32_t kUntouched = 0xDEADBEEF;
   std::vector<uint8_t> image;
-  // Where the last Verify failed; left alone when it passed.
+  // Where the last Verify failed, and why; left alone when it passed.
   uint32_t failedHeader = kUntouched;
+  Fault fault;
 };
 
 TEST_F(NvmChainTest, SingleHeaderWithRightChecksumsVerifies) {
   NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
   EXPECT_TRUE(Verify());
   EXPECT_EQ(failedHeader, kUntouched);
+  EXPECT_FALSE(fault.Said());
 }
 
 TEST_F(NvmChainTest, EmptyImageCarriesAllOnesChecksum) {
@@ -53,12 +68,16 @@ TEST_F(NvmChainTest, EmptyImageCarriesAllOnesChecksum) {
 
 TEST_F(NvmChainTest, EachChecksumIsChecked) {
   NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
-  SetField(0, kNvmHeaderChecksum, Field(0, kNvmHeaderChecksum) ^ 0x100);
+  const uint32_t headerSum = Field(0, kNvmHeaderChecksum);
+  SetField(0, kNvmHeaderChecksum, headerSum ^ 0x100);
   EXPECT_FALSE(Verify());
+  EXPECT_EQ(fault.text, "header at 0x0000: " + Checksums("header", headerSum ^ 0x100, headerSum));
 
   NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
   image[100] ^= 1; // the image changes, its checksum does not
   EXPECT_FALSE(Verify());
+  const uint32_t imageSum = Field(0, kNvmImageChecksum);
+  EXPECT_EQ(fault.text, "header at 0x0000: " + Checksums("image", imageSum, imageSum ^ 1));
 }
 
 TEST_F(NvmChainTest, BufferOfZerosFails) {
@@ -72,9 +91,11 @@ TEST_F(NvmChainTest, MisalignedImageFailsWhateverTheChecksums) {
     EXPECT_FALSE(Verify()) << offset;
     EXPECT_FALSE(Update()) << offset;
   }
+  EXPECT_STREQ(fault.text, "header at 0x0000: image offset a multiple of 4 expected, 0x66 found");
 
   NvmPutHeader(image, 0, 96, 10, kNvmChainEnd, 0);
   EXPECT_FALSE(Verify());
+  EXPECT_STREQ(fault.text, "header at 0x0000: image length a multiple of 4 expected, 10 found");
   EXPECT_FALSE(Update());
 }
 
@@ -92,9 +113,16 @@ TEST_F(NvmChainTest, UpdateMakesAnEditedImagePassAgain) {
   built.Pib()[7552] = 0x08;
   CCStreamAccessStrategy_MemoryBuffer stream(built.image.data(), 16384);
   EXPECT_FALSE(NvmVerifyChain(stream));
+  std::vector<uint8_t> expected = built.image;
   ASSERT_TRUE(NvmUpdateChecksums(built.image.data(), 16384));
   CCStreamAccessStrategy_MemoryBuffer again(built.image.data(), 16384);
   EXPECT_TRUE(NvmVerifyChain(again));
+  // Only the two checksums of each header of the chain changed.
+  for (uint32_t header : {0u, built.PibHeader(), built.LastHeader()}) {
+    for (uint32_t field : {kNvmImageChecksum, kNvmHeaderChecksum})
+      std::copy_n(built.image.begin() + header + field, 4, expected.begin() + header + field);
+  }
+  EXPECT_EQ(built.image, expected);
 }
 
 TEST_F(NvmChainTest, HeadersThatOverlapCanStaySealedWrongAfterAnUpdate) {
@@ -131,12 +159,17 @@ TEST_F(NvmChainTest, HeaderOrImageOutsideTheBufferFails) {
   NvmPutHeader(image, 0, 96, 64, 1024 - 95, 0); // next header one byte short
   EXPECT_FALSE(Verify());
   EXPECT_EQ(failedHeader, 1024u - 95);
+  EXPECT_STREQ(
+      fault.text,
+      "header at 0x03a1: a whole header inside the image expected, one past its end found");
   EXPECT_FALSE(Update());
 
   NvmPutHeader(image, 0, 1020, 8, kNvmChainEnd, 0);
   SetField(0, kNvmImageChecksum, 0xFFFFFFFF); // what a range that reads nothing sums to
   NvmSealHeader(image, 0);
   EXPECT_FALSE(Verify());
+  EXPECT_STREQ(fault.text,
+               "header at 0x0000: an image inside the buffer expected, 8 bytes at 0x3fc found");
   EXPECT_FALSE(Update());
 
   NvmPutHeader(image, 0, 0xFFFFFFFC, 8, kNvmChainEnd, 0); // end wraps around to 4
@@ -160,6 +193,8 @@ TEST_F(NvmChainTest, ChainThatComesBackFails) {
   NvmPutHeader(image, 300, 400, 64, 0, 0);
   EXPECT_FALSE(Verify());
   EXPECT_EQ(failedHeader, 0u) << "the header the walk came back to";
+  EXPECT_STREQ(fault.text,
+               "header at 0x0000: a chain that ends expected, one that comes back here found");
   EXPECT_FALSE(Update());
   NvmPutHeader(image, 300, 400, 64, 300, 0);
   EXPECT_FALSE(Verify());

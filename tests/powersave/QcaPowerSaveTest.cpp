@@ -249,7 +249,8 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
        "its address cannot be compared"},
       {"a damaged copy",
        [](PowerSaveCopy& c, NvmImageBuilder& a) { c.bytes[a.PibOffset() + 100] ^= 1; }, false,
-       "the copy does not open"},
+       std::string("the copy does not open as a ") + GetParam().layout.name +
+           " image (PibOpen code 2: header at 0x0200: image checksum 0x"},
       // The copy's chain goes on past its written range, the adapter's does not.
       {"a chain past the written range",
        [](PowerSaveCopy&, NvmImageBuilder& a) {
@@ -258,13 +259,28 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
          std::fill(a.image.begin() + a.LastHeader(), a.image.end(), 0xFF);
        },
        true, "its chain reaches past what would be written"},
+      // The PIB header names a previous header past the written range, whose
+      // next field sets the write length: the adapter's bytes there differ.
+      {"a write length read past the written range",
+       [](PowerSaveCopy& c, NvmImageBuilder& a) {
+         const size_t far = a.image.size() - kNvmHeaderSize;
+         a.SetHeaderField(a.PibHeader(), kNvmPrevHeader, static_cast<uint32_t>(far));
+         WriteLe32(a.image.data() + far + kNvmNextHeader, a.PibHeader());
+         a.Seal();
+         std::copy(a.image.begin(), a.image.end(), c.bytes);
+         WriteLe32(a.image.data() + far + kNvmNextHeader, a.PibHeader() + 4);
+       },
+       false,
+       "(PibOpen code 0: write length " + std::to_string(builder.WriteLength()) + " expected, " +
+           std::to_string(builder.WriteLength() + 4) + " found)"},
       // Restore writes nothing there, so the copy is not to blame.
       {"a present image damaged past the written range",
        [](PowerSaveCopy&, NvmImageBuilder& a) { a.image[a.LastHeader() + kNvmHeaderSize] ^= 1; },
        true,
        "the adapter's present image is damaged at byte 0x" + Hex(builder.LastHeader()) +
            ", past the " + std::to_string(builder.WriteLength()) +
-           " bytes restore writes; restore does not write there"},
+           " bytes restore writes; restore does not write there (header at 0x" +
+           Hex(builder.LastHeader()) + ": image checksum 0x"},
   };
   for (const auto& c : cases) {
     static PowerSaveCopy copy;

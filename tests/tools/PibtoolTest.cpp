@@ -86,7 +86,8 @@ TEST_F(Pibtool, RejectedImageExitsOne) {
   run = Pib("get --layout 7420-1.3 " + Write("broken.bin", built.image));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find("code 2"), std::string::npos);
+  EXPECT_NE(run.err.find("(PibOpen code 2: header at 0x0200: image checksum 0x"), std::string::npos)
+      << run.err;
 }
 
 // A file of the wrong size is a rejected image; one over the reader's limit
