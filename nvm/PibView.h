@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "bytes/Fault.h"
 #include "nvm/PibHandle.h"
 #include "nvm/PibLayout.h"
 
@@ -54,8 +55,8 @@ public:
 
   // The content rules, the same for every layout: rules 1 to 12 on the PIB,
   // rules 1 to 10 on its device block (PIB offset 12).
-  static bool PibValidateContent(const uint8_t* pib);
-  static bool PibValidateDeviceBlock(const uint8_t* deviceBlock);
+  static bool PibValidateContent(const uint8_t* pib, Fault* fault = nullptr);
+  static bool PibValidateDeviceBlock(const uint8_t* deviceBlock, Fault* fault = nullptr);
   static bool IsAllZero16(const uint8_t* bytes);
 
 protected:
