@@ -4,50 +4,23 @@
 
 KelvaneEntryPoints g_kelvane = {};
 
-const char* const kKelvaneEntryPointNames[kKelvaneEntryPointCount] = {
-    "GetLocalDevInfo",
-    "SetLocalDevNetworkName",
-    "SetLocalAllDevNetworkName",
-    "MatchNwkName",
-    "SetQosData",
-    "SetQosDataFromPara",
-    "SetQosDataFromPIB",
-    "GetQosData",
-    "GetQosDataAndPIB",
-    "ResetLocalDev",
-    "ResetDevDefault",
-    "GetRmtDevInfo",
-    "AddRmtDev",
-    "CheckAddDevKey",
-    "MatchAddDevDak",
-    "UpGradeLocalDev",
-    "GetLocalPIB",
-    "GetLocalPIBFromMac",
-    "WriteLocalPIB",
-    "GetStandbyMode",
-    "SetLocalStandbyMod",
-    "SetStandByMode",
-    "GetPLCType",
-    "BrcmGetStaInfo",
-    "BrcmGetParam",
-    "BrcmSetParam",
-};
+namespace {
 
-// Every field of the table is one pointer, in binding order, so the table is
-// filled slot by slot; the copy keeps the function-pointer slots free of casts.
-static_assert(sizeof(KelvaneEntryPoints) == kKelvaneEntryPointCount * sizeof(void*),
-              "one pointer-sized slot per entry point");
-static_assert(sizeof(PFN_GetPLCType) == sizeof(void*), "code and data pointers share a size");
+// Stores a resolved address in its typed field; the copy keeps the field free
+// of a cast between data and code pointers. 1 when the name resolved.
+template <typename Slot> std::size_t Bind(Slot& slot, void* address) {
+  static_assert(sizeof slot == sizeof address, "code and data pointers share a size");
+  std::memcpy(&slot, &address, sizeof slot);
+  return address != nullptr ? 1 : 0;
+}
+
+} // namespace
 
 std::size_t KelvaneBindEntryPoints(KelvaneEntryPoints& table, KelvaneResolver resolve,
                                    void* context) {
   std::size_t bound = 0;
-  unsigned char* slots = reinterpret_cast<unsigned char*>(&table);
-  for (std::size_t i = 0; i < kKelvaneEntryPointCount; ++i) {
-    void* address = resolve(context, kKelvaneEntryPointNames[i]);
-    std::memcpy(slots + i * sizeof(void*), &address, sizeof address);
-    if (address != nullptr)
-      ++bound;
-  }
+#define KELVANE_BIND(type, name) bound += Bind(table.name, resolve(context, #name));
+  KELVANE_ENTRY_POINTS(KELVANE_BIND)
+#undef KELVANE_BIND
   return bound;
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 extern "C" {
 // Low byte of the result: 1 Qualcomm Atheros, 2 Broadcom, anything else no adapter.
@@ -29,41 +30,49 @@ typedef int (*PFN_BrcmGetParam)(unsigned char* reply, int param);
 typedef int (*PFN_BrcmSetParam)(unsigned char* request);
 }
 
-constexpr std::size_t kKelvaneEntryPointCount = 26;
+// Every entry point in binding order, once: X(type, name), where `name` is
+// both the table's field and the name the library exports. Seven are called;
+// the other nineteen are bound and never called, so they stay untyped.
+#define KELVANE_ENTRY_POINTS(X)                                                                    \
+  X(PFN_GetLocalDevInfo, GetLocalDevInfo)                                                          \
+  X(void*, SetLocalDevNetworkName)                                                                 \
+  X(void*, SetLocalAllDevNetworkName)                                                              \
+  X(void*, MatchNwkName)                                                                           \
+  X(void*, SetQosData)                                                                             \
+  X(void*, SetQosDataFromPara)                                                                     \
+  X(void*, SetQosDataFromPIB)                                                                      \
+  X(void*, GetQosData)                                                                             \
+  X(void*, GetQosDataAndPIB)                                                                       \
+  X(PFN_ResetLocalDev, ResetLocalDev)                                                              \
+  X(void*, ResetDevDefault)                                                                        \
+  X(void*, GetRmtDevInfo)                                                                          \
+  X(void*, AddRmtDev)                                                                              \
+  X(void*, CheckAddDevKey)                                                                         \
+  X(void*, MatchAddDevDak)                                                                         \
+  X(void*, UpGradeLocalDev)                                                                        \
+  X(PFN_GetLocalPIB, GetLocalPIB)                                                                  \
+  X(void*, GetLocalPIBFromMac)                                                                     \
+  X(PFN_WriteLocalPIB, WriteLocalPIB)                                                              \
+  X(void*, GetStandbyMode)                                                                         \
+  X(void*, SetLocalStandbyMod)                                                                     \
+  X(void*, SetStandByMode)                                                                         \
+  X(PFN_GetPLCType, GetPLCType)                                                                    \
+  X(void*, BrcmGetStaInfo)                                                                         \
+  X(PFN_BrcmGetParam, BrcmGetParam)                                                                \
+  X(PFN_BrcmSetParam, BrcmSetParam)
 
-// Fields in binding order. Seven are called; the other nineteen are bound and
-// never called, so they stay untyped.
 struct KelvaneEntryPoints {
-  PFN_GetLocalDevInfo GetLocalDevInfo;
-  void* SetLocalDevNetworkName;
-  void* SetLocalAllDevNetworkName;
-  void* MatchNwkName;
-  void* SetQosData;
-  void* SetQosDataFromPara;
-  void* SetQosDataFromPIB;
-  void* GetQosData;
-  void* GetQosDataAndPIB;
-  PFN_ResetLocalDev ResetLocalDev;
-  void* ResetDevDefault;
-  void* GetRmtDevInfo;
-  void* AddRmtDev;
-  void* CheckAddDevKey;
-  void* MatchAddDevDak;
-  void* UpGradeLocalDev;
-  PFN_GetLocalPIB GetLocalPIB;
-  void* GetLocalPIBFromMac;
-  PFN_WriteLocalPIB WriteLocalPIB;
-  void* GetStandbyMode;
-  void* SetLocalStandbyMod;
-  void* SetStandByMode;
-  PFN_GetPLCType GetPLCType;
-  void* BrcmGetStaInfo;
-  PFN_BrcmGetParam BrcmGetParam;
-  PFN_BrcmSetParam BrcmSetParam;
+#define KELVANE_FIELD(type, name) type name;
+  KELVANE_ENTRY_POINTS(KELVANE_FIELD)
+#undef KELVANE_FIELD
 };
 
 // The exported names, in binding order.
-extern const char* const kKelvaneEntryPointNames[kKelvaneEntryPointCount];
+#define KELVANE_NAME(type, name) #name,
+inline constexpr const char* kKelvaneEntryPointNames[] = {KELVANE_ENTRY_POINTS(KELVANE_NAME)};
+#undef KELVANE_NAME
+constexpr std::size_t kKelvaneEntryPointCount = std::size(kKelvaneEntryPointNames);
+static_assert(kKelvaneEntryPointCount == 26, "the library's contract has 26 entry points");
 
 // The process-wide table, filled by KelvaneLoad. Tests may fill it with fakes.
 extern KelvaneEntryPoints g_kelvane;

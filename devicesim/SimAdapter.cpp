@@ -1,7 +1,6 @@
 #include "devicesim/SimAdapter.h"
 
 #include "devicelib/BrcmParam.h"
-#include "devicelib/KelvaneEntryPoints.h"
 #include "devicesim/SimFile.h"
 #include "nvm/NvmImageBuilder.h"
 
@@ -177,21 +176,12 @@ int SimAdapter::BrcmGetParam(unsigned char* reply, int param) {
 int SimAdapter::BrcmSetParam(const unsigned char* request) {
   if (!Usable())
     return 0;
-  const int param =
-      request[BrcmParamRequest::kParamOffset] | request[BrcmParamRequest::kParamOffset + 1] << 8;
-  const std::size_t size = request[BrcmParamRequest::kElementSizeOffset];
-  const std::size_t count = request[BrcmParamRequest::kElementCountOffset] |
-                            request[BrcmParamRequest::kElementCountOffset + 1] << 8;
-  if (param != kBrcmPowerSaveParam || size * count > BrcmParamRequest::kDataCapacity)
+  BrcmParamRequest sent;
+  std::memcpy(sent.bytes, request, BrcmParamRequest::kSize);
+  BrcmParamReply stored = {};
+  if (sent.Param() != kBrcmPowerSaveParam || !BrcmReplyFromRequest(sent, stored))
     return 0;
-  // Stored in the reply's layout: the parameter number is not part of it.
-  std::vector<uint8_t> stored(BrcmParamReply::kDataOffset + size * count);
-  stored[BrcmParamReply::kLeadOffset] = request[BrcmParamRequest::kLeadOffset];
-  stored[BrcmParamReply::kElementSizeOffset] = request[BrcmParamRequest::kElementSizeOffset];
-  stored[BrcmParamReply::kElementCountOffset] = request[BrcmParamRequest::kElementCountOffset];
-  stored[BrcmParamReply::kElementCountOffset + 1] =
-      request[BrcmParamRequest::kElementCountOffset + 1];
-  std::memcpy(stored.data() + BrcmParamReply::kDataOffset, request + BrcmParamRequest::kDataOffset,
-              size * count);
-  return StoreParam(stored) ? 1 : 0;
+  // Kept in the reply's layout, as long as its data.
+  const std::size_t length = BrcmParamReply::kDataOffset + stored.DataLength();
+  return StoreParam({stored.bytes, stored.bytes + length}) ? 1 : 0;
 }

@@ -33,13 +33,13 @@ private:
   uint32_t m_state;
 };
 
-std::vector<uint8_t> Le32(uint32_t value) {
+} // namespace
+
+std::vector<uint8_t> NvmLe32(uint32_t value) {
   std::vector<uint8_t> bytes(4);
   WriteLe32(bytes.data(), value);
   return bytes;
 }
-
-} // namespace
 
 void NvmSealHeader(std::vector<uint8_t>& image, uint32_t at) {
   uint8_t* header = image.data() + at;
@@ -73,10 +73,10 @@ NvmImageBuilder::NvmImageBuilder(const PibLayout& pibLayout, bool powerSaveOn, u
   NvmPutHeader(image, PibHeader(), PibOffset(), layout.pibLength, LastHeader(), 0);
   NvmPutHeader(image, LastHeader(), LastHeader() + kNvmHeaderSize, kLastImageLength, kNvmChainEnd,
                PibHeader());
-  SetEntries({{1, Le32(1)},
-              {2, Le32(layout.versionMajor)},
+  SetEntries({{1, NvmLe32(1)},
+              {2, NvmLe32(layout.versionMajor)},
               {5, {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80}},
-              {3, Le32(layout.versionMinor)},
+              {3, NvmLe32(layout.versionMinor)},
               {4, {}}});
 }
 
@@ -91,21 +91,34 @@ uint32_t NvmImageBuilder::LastHeader() const {
 void NvmImageBuilder::WritePib() {
   uint8_t* pib = Pib();
   Pattern(0x50494231).Fill(pib, layout.pibLength);
-  // Content that obeys every rule, most values at their upper bound.
-  pib[kPibDeviceBlock] &= 0xFE;
-  for (const PibByteLimit& limit : kPibByteLimits) {
-    pib[limit.offset] = limit.maximum;
-  }
-  // Rule 6 at its limit, and one zero among the 16 bytes of rule 9.
-  pib[256] = 1;
-  pib[257] = 1;
-  pib[300] = 0;
-  const uint8_t tableCount = 4;
-  pib[kPibTableCount] = tableCount;
-  for (uint8_t i = 0; i < tableCount; ++i) {
-    uint8_t* entry = pib + kPibTableEntries + kPibTableEntrySize * i;
-    entry[3] = static_cast<uint8_t>(32 - i);
-    entry[4] = i & 1;
+  // Content that obeys every rule at its limit, each conditional one bound.
+  for (const PibContentRule& rule : kPibContentRules) {
+    if (rule.when != 0) {
+      pib[rule.when] = rule.whenValue;
+    }
+    uint8_t* at = pib + rule.offset;
+    switch (rule.kind) {
+    case PibRuleKind::AtMost:
+      *at = rule.limit;
+      break;
+    case PibRuleKind::BitsClear:
+      *at &= static_cast<uint8_t>(~rule.limit);
+      break;
+    case PibRuleKind::Not:
+      *at = static_cast<uint8_t>(rule.limit + 1);
+      break;
+    case PibRuleKind::SomeZero:
+      at[kPibRuleRun - 1] = 0;
+      break;
+    case PibRuleKind::AllZero:
+      std::memset(at, 0, kPibRuleRun);
+      break;
+    case PibRuleKind::AtMostInEachEntry:
+      for (uint32_t i = 0; i < pib[kPibTableCount]; ++i) {
+        at[kPibTableEntrySize * i] = rule.limit;
+      }
+      break;
+    }
   }
 }
 

@@ -13,6 +13,9 @@ struct NvmTaggedEntry {
   std::vector<uint8_t> data;
 };
 
+// A u32 as the 4 little-endian bytes of a tagged entry's data.
+std::vector<uint8_t> NvmLe32(uint32_t value);
+
 // Gives the header at `at` a fresh image checksum (when its image lies inside
 // the buffer) and then a fresh header checksum.
 void NvmSealHeader(std::vector<uint8_t>& image, uint32_t at);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "nvm/NvmHeader.h"
@@ -27,22 +28,55 @@ struct PibLayout {
 constexpr uint32_t kPibDeviceBlock = 12;
 constexpr uint32_t kPibAddressSize = 6;
 
-// What the content rules read, the same for every layout. PIB offsets.
-// A byte that may not exceed a maximum, and the rule that says so.
-struct PibByteLimit {
-  uint32_t offset;
-  uint8_t maximum;
-  const char* rule;
-};
-constexpr PibByteLimit kPibByteLimits[] = {
-    {244, 4, "rule 2"},  {245, 2, "rule 3"},   {246, 2, "rule 4"},
-    {254, 31, "rule 5"}, {265, 254, "rule 7"}, {266, 3, "rule 8"},
-};
 // The table of rules 11 and 12: a count, then 5-byte entries.
 constexpr uint32_t kPibTableCount = 640;
 constexpr uint32_t kPibTableEntries = 641;
 constexpr uint32_t kPibTableEntrySize = 5;
 constexpr uint8_t kPibTableMaxCount = 32;
+// The PIB bytes the content rules read end with the table's last entry.
+constexpr uint32_t kPibContentSpan = kPibTableEntries + kPibTableEntrySize * kPibTableMaxCount;
+// Rules 9 and 10 read runs of 16 bytes.
+constexpr uint32_t kPibRuleRun = 16;
+
+// How a content rule judges the PIB bytes at its offset.
+enum class PibRuleKind : uint8_t {
+  AtMost,            // the byte is at most `limit`
+  BitsClear,         // none of the bits of `limit` is set
+  Not,               // the byte is anything but `limit`
+  SomeZero,          // at least one byte of the run is 0
+  AllZero,           // every byte of the run is 0
+  AtMostInEachEntry, // so is the byte 5·i further on, for each table entry i < count
+};
+
+// One content rule, the same for every layout; offsets are PIB offsets. A rule
+// binds only while the byte at `when` holds `whenValue`; a `when` of 0, which
+// no rule reads, means always.
+struct PibContentRule {
+  const char* rule;
+  uint32_t offset;
+  PibRuleKind kind;
+  uint8_t limit;
+  uint32_t when;
+  uint8_t whenValue;
+};
+constexpr PibContentRule kPibContentRules[] = {
+    {"rule 1", kPibDeviceBlock, PibRuleKind::BitsClear, 0x01, 0, 0},
+    {"rule 2", 244, PibRuleKind::AtMost, 4, 0, 0},
+    {"rule 3", 245, PibRuleKind::AtMost, 2, 0, 0},
+    {"rule 4", 246, PibRuleKind::AtMost, 2, 0, 0},
+    {"rule 5", 254, PibRuleKind::AtMost, 31, 0, 0},
+    {"rule 6", 257, PibRuleKind::AtMost, 1, 256, 1},
+    {"rule 7", 265, PibRuleKind::AtMost, 254, 0, 0},
+    {"rule 8", 266, PibRuleKind::AtMost, 3, 0, 0},
+    {"rule 9", 292, PibRuleKind::SomeZero, 0, 0, 0},
+    {"rule 10", 268, PibRuleKind::AllZero, 0, 266, 0},
+    {"rule 10", 267, PibRuleKind::Not, 1, 266, 0},
+    {"rule 11", kPibTableCount, PibRuleKind::AtMost, kPibTableMaxCount, 0, 0},
+    {"rule 12", kPibTableEntries + 3, PibRuleKind::AtMostInEachEntry, 32, 0, 0},
+    {"rule 12", kPibTableEntries + 4, PibRuleKind::AtMostInEachEntry, 1, 0, 0},
+};
+// Rules 1 to 10 read only the device block, and come first.
+constexpr std::size_t kPibDeviceBlockRules = 11;
 
 constexpr uint32_t kPibPowerSaveBlockSize = 48;
 constexpr uint32_t kPibListEntrySize = 40;
@@ -64,8 +98,7 @@ constexpr bool PibFieldsInside(const PibLayout& l) {
          l.entryListA + kPibListCountOffset + 2 <= l.pibLength &&
          l.entryListB + kPibListCountOffset + 2 <= l.pibLength &&
          (l.controlWord == 0 || l.controlWord + 4 <= l.pibLength) &&
-         l.controlByte + 1 <= l.pibLength &&
-         kPibTableEntries + kPibTableEntrySize * kPibTableMaxCount <= l.pibLength &&
+         l.controlByte + 1 <= l.pibLength && kPibContentSpan <= l.pibLength &&
          kPibDeviceBlock + kPibAddressSize <= l.pibLength && l.pibLength <= l.imageCapacity;
 }
 static_assert(PibFieldsInside(kPibLayout74201D3) && PibFieldsInside(kPibLayout74201D4) &&

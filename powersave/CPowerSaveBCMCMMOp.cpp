@@ -71,19 +71,9 @@ bool CPowerSaveBCMCMMOp::SetPowerSave(uint16_t value) {
 bool CPowerSaveBCMCMMOp::SendParam(const BrcmParamReply& reply) {
   // A parameter whose data does not fit the request would be sent cut short
   // and corrupt the device's copy, so it is not written at all.
-  const std::size_t length = reply.DataLength();
-  if (length > BrcmParamRequest::kDataCapacity)
-    return false;
   BrcmParamRequest request = {};
-  request.bytes[BrcmParamRequest::kLeadOffset] = reply.Lead();
-  request.bytes[BrcmParamRequest::kParamOffset] = kBrcmPowerSaveParam & 0xFF;
-  request.bytes[BrcmParamRequest::kParamOffset + 1] = kBrcmPowerSaveParam >> 8;
-  request.bytes[BrcmParamRequest::kElementSizeOffset] = reply.ElementSize();
-  std::memcpy(&request.bytes[BrcmParamRequest::kElementCountOffset],
-              &reply.bytes[BrcmParamReply::kElementCountOffset], 2);
-  std::memcpy(&request.bytes[BrcmParamRequest::kDataOffset],
-              &reply.bytes[BrcmParamReply::kDataOffset], length);
-  return KelvaneBrcmSetParam(request) != 0;
+  return BrcmRequestFromReply(reply, kBrcmPowerSaveParam, request) &&
+         KelvaneBrcmSetParam(request) != 0;
 }
 
 bool CPowerSaveBCMCMMOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
