@@ -23,9 +23,3 @@ inline void WriteLe32(uint8_t* p, uint32_t value) {
     p[i] = static_cast<uint8_t>(value >> (8 * i));
   }
 }
-
-// True when [offset, offset + length) lies inside a buffer of `capacity` bytes;
-// written so that no sum can wrap.
-inline bool FitsIn(uint32_t capacity, uint32_t offset, uint32_t length) {
-  return offset <= capacity && length <= capacity - offset;
-}

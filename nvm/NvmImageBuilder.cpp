@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bytes/ByteReader.h"
 #include "bytes/LittleEndian.h"
 #include "nvm/NvmChecksum.h"
 #include "nvm/NvmHeader.h"
@@ -45,7 +46,7 @@ void NvmSealHeader(std::vector<uint8_t>& image, uint32_t at) {
   uint8_t* header = image.data() + at;
   const uint32_t offset = ReadLe32(header + kNvmImageOffset);
   const uint32_t length = ReadLe32(header + kNvmImageLength);
-  if (FitsIn(static_cast<uint32_t>(image.size()), offset, length)) {
+  if (FitsWithin(image.size(), offset, length)) {
     WriteLe32(header + kNvmImageChecksum, NvmChecksum(image.data() + offset, length));
   }
   WriteLe32(header + kNvmHeaderChecksum, NvmChecksum(header, kNvmHeaderChecksum));
