@@ -2,6 +2,7 @@
 
 #include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "nvm/NvmChain.h"
+#include "nvm/PibAddress.h"
 #include "powersave/PowerSaveEdit.h"
 
 #include <cstdio>
