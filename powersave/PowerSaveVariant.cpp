@@ -23,9 +23,7 @@ const PowerSaveVariant kPowerSave7500 = {
     nullptr,
     BackupKind::NvmImage,
     &Pib7500View,
-    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
-      return PowerSaveEdit7500(handle, image, capacity, value);
-    },
+    PowerSaveEdit7500,
     PowerSaveWriteBack::BothBoundNoReset,
     kPibLayout7500.imageCapacity,
     Make<CPowerSave7500Op>};
@@ -37,9 +35,7 @@ const PowerSaveVariant kPowerSave74201D3 = {
     "1.0.",
     BackupKind::NvmImage,
     &Pib74201D3View,
-    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
-      return PowerSaveEdit7420(Pib74201D3View, handle, image, capacity, value);
-    },
+    PowerSaveEdit7420For<Pib74201D3View>,
     PowerSaveWriteBack::ResetOptional,
     kPibLayout74201D3.imageCapacity,
     Make<CPowerSave74201D3Op>};
@@ -51,9 +47,7 @@ const PowerSaveVariant kPowerSave74201D4 = {
     "1.1.",
     BackupKind::NvmImage,
     &Pib74201D4View,
-    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
-      return PowerSaveEdit7420(Pib74201D4View, handle, image, capacity, value);
-    },
+    PowerSaveEdit7420For<Pib74201D4View>,
     PowerSaveWriteBack::ResetRequired,
     kPibLayout74201D4.imageCapacity,
     Make<CPowerSave74201D4Op>};
