@@ -18,7 +18,8 @@ protected:
   // with the dialog closed.
   void Run(const std::function<void(HWND)>& script) {
     RunModal(m_dlg, "Ostrel", [&](HWND window) {
-      ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(window, IDOK)) != FALSE; }));
+      ASSERT_TRUE(
+          WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(window, IDOK)) != FALSE; }));
       script(window);
       ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     });
