@@ -227,6 +227,10 @@ TEST_P(OstrelctlQca, RestoreRefusesACopyThatCouldLeaveTheAdapterWorse) {
   otherFirmware.firmware = "INT7420-MAC-9.9.9";
   WriteBytes(sim.Path("firmware.ostrel"), BackupEncode(otherFirmware));
   WriteBytes(sim.Path("bare.nvm"), copy.bytes);
+  WriteBytes(sim.Path("cut.ostrel"), std::vector<uint8_t>(good.begin(), good.begin() + 300));
+  const std::string cut = "the file is cut short: 300 bytes, the header, a copy of " +
+                          std::to_string(copy.bytes.size()) + " bytes and the digest need " +
+                          std::to_string(good.size());
 
   const struct {
     const char* file;
@@ -236,6 +240,7 @@ TEST_P(OstrelctlQca, RestoreRefusesACopyThatCouldLeaveTheAdapterWorse) {
   } cases[] = {
       {"damaged.ostrel", nullptr, "", "the file is damaged"},
       {"bare.nvm", nullptr, "", "not an Ostrel backup file"},
+      {"cut.ostrel", nullptr, "", cut.c_str()},
       {"firmware.ostrel", nullptr, "", "the firmware \"INT7420-MAC-9.9.9\", this adapter runs"},
       {"backup.ostrel", &other.image, " --force", ", this adapter is "},
       {"backup.ostrel", &shorter.image, "", "its chain reaches past what would be written"},
