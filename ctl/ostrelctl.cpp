@@ -6,6 +6,7 @@
 // Exit status: 0 done; 1 the adapter or the copy refused, or the read-back
 // differs or cannot be read; 2 usage, file or library error; 3 no adapter;
 // 4 the adapter is in use by another program.
+#include "backup/BackupFile.h"
 #include "console/CommandLine.h"
 #include "console/ConsoleHold.h"
 #include "console/ConsoleMain.h"
@@ -16,7 +17,7 @@
 #include "files/ReadFile.h"
 #include "files/WideText.h"
 #include "files/WriteFile.h"
-#include "powersave/BackupFile.h"
+#include "nvm/PibAddress.h"
 #include "powersave/PowerSaveSelection.h"
 
 #include <cstdio>
@@ -236,11 +237,17 @@ int VerifyCopy(const Run& run, const PowerSaveCopy& copy, uint32_t written) {
     return run.report.Fail(kExitRefused,
                            std::string("verify: the adapter's copy cannot be read back") +
                                (*refused.text != '\0' ? ": " + AnsiToUtf8(refused.text) : ""));
-  if (same < written)
-    return run.report.Fail(kExitRefused,
-                           "verify: the adapter hands back other bytes than were written, from "
-                           "byte " +
-                               std::to_string(same));
+  if (same < written) {
+    char differs[96];
+    if (same < now.size)
+      std::snprintf(differs, sizeof differs,
+                    "verify: the adapter's copy differs at byte %u: 0x%02x written, 0x%02x read",
+                    static_cast<unsigned>(same), copy.bytes[same], now.bytes[same]);
+    else
+      std::snprintf(differs, sizeof differs, "verify: the adapter's copy is %u bytes, %u written",
+                    static_cast<unsigned>(now.size), static_cast<unsigned>(written));
+    return run.report.Fail(kExitRefused, differs);
+  }
   run.report.Line("verified: " + std::to_string(written) + " bytes");
   return kExitDone;
 }
@@ -257,8 +264,9 @@ int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& c
                                        std::to_string(kMaxBackupFileSize) +
                                        " bytes, more than any backup file holds; nothing written");
   BackupCopy backup;
-  if (!BackupDecode(file.data(), file.size(), backup, error))
-    return report.Fail(kExitRefused, path + ": " + error + "; nothing written");
+  Fault fault;
+  if (!BackupDecode(file.data(), file.size(), backup, &fault))
+    return report.Fail(kExitRefused, path + ": " + fault.text + "; nothing written");
   if (!BackupToCopy(backup, copy))
     return report.Fail(kExitRefused,
                        path + ": holds more than any adapter takes; nothing written");

@@ -1,5 +1,7 @@
 #include "files/ReadFile.h"
 
+#include "files/Folder.h"
+
 #ifdef _WIN32
 #include "files/WideText.h"
 
@@ -13,8 +15,6 @@
 #endif
 
 namespace {
-
-constexpr const char* kIsADirectory = "is a directory";
 
 // Appends what `readSome(buffer, size, got)` gives until the end of the file
 // or until `limit` + 1 bytes are in.
@@ -49,10 +49,7 @@ bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
-    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    error = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                ? kIsADirectory
-                : SystemReason(code);
+    error = IsFolder(wide) ? kIsADirectory : SystemReason(code);
     return false;
   }
   const bool read =

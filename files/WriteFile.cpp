@@ -1,5 +1,7 @@
 #include "files/WriteFile.h"
 
+#include "files/Folder.h"
+
 #include <atomic>
 
 #ifdef _WIN32
@@ -15,8 +17,6 @@
 #endif
 
 namespace {
-
-constexpr const char* kIsADirectory = "is a directory";
 
 // Temporary names carry the process id and a per-process counter, so that two
 // writers of one file, in one process or in two, never share one; a name that
@@ -82,11 +82,6 @@ DWORD MoveIntoPlace(const std::wstring& from, const std::wstring& to, bool repla
       return code;
     ::Sleep(kMoveWaitMs);
   }
-}
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // Writes the seed corpus of every fuzz target, made by the image builder, into
 // DIR/<target>/.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "backup/BackupFile.h"
 #include "bytes/LittleEndian.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
@@ -32,6 +34,24 @@ struct Layout {
 
 const Layout kLayouts[] = {
     {"7420-1.3", kPibLayout74201D3}, {"7420-1.4", kPibLayout74201D4}, {"7500", kPibLayout7500}};
+
+// A backup file of every layout's image, and one of a parameter.
+bool SaveBackupSeeds(const std::string& dir) {
+  bool ok = true;
+  for (const Layout& source : kLayouts) {
+    NvmImageBuilder built(source.layout, true);
+    BackupCopy copy;
+    copy.layout = source.name;
+    copy.firmware = "INT7420-MAC-1.1.3";
+    std::copy_n(built.Pib() + kPibDeviceBlock, kPibAddressSize, copy.address);
+    copy.bytes = built.image;
+    ok = ok && Save(dir, source.name, BackupEncode(copy));
+  }
+  BackupCopy param;
+  param.kind = BackupKind::Param41;
+  param.bytes.assign(1500, 0x41);
+  return ok && Save(dir, "param41", BackupEncode(param));
+}
 
 } // namespace
 
@@ -75,5 +95,6 @@ int main(int argc, char** argv) {
     input.insert(input.end(), built.image.begin(), built.image.begin() + 512);
     ok = ok && Save(dir + "/fuzz_nvm_find_entry", "type" + std::to_string(type), input);
   }
+  ok = ok && SaveBackupSeeds(dir + "/fuzz_backup_decode");
   return ok ? 0 : 1;
 }

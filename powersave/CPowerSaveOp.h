@@ -5,6 +5,11 @@
 #include <cstdint>
 #include <string_view>
 
+// A refusal in words, naming what differed and both values.
+struct PowerSaveError {
+  char text[512] = {};
+};
+
 // The power-save strategy of one adapter kind. GetPowerSave returns 0 (off),
 // 1 (on) or 2 (unavailable); callers treat any other value like 2.
 // SetPowerSave takes 1 (on) or 0 (off) and refuses anything else with false.

@@ -3,6 +3,7 @@
 #include "bytes/ByteReader.h"
 #include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "nvm/NvmChain.h"
+#include "nvm/PibAddress.h"
 #include "powersave/PowerSaveEdit.h"
 
 #include <cstdio>

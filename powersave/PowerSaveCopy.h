@@ -1,24 +1,16 @@
 #pragma once
 // What a strategy saves from the adapter and writes back to it, with what
 // identifies it. Fixed in size, so that the strategies allocate nothing; a
-// backup file (BackupFile.h) carries the same fields on disk.
+// backup file (backup/BackupFile.h) carries the same fields on disk.
 
 #include "devicelib/DeviceRecord.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/PibLayout.h"
+#include "powersave/PowerSaveVariant.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string_view>
-
-enum class BackupKind : uint8_t { NvmImage = 1, Param41 = 2 };
-
-// "nvm-image" or "param41", for messages.
-constexpr const char* BackupKindName(BackupKind kind) {
-  return kind == BackupKind::NvmImage  ? "nvm-image"
-         : kind == BackupKind::Param41 ? "param41"
-                                       : "unknown";
-}
 
 struct PowerSaveCopy {
   static constexpr std::size_t kLayoutSize = 16;
@@ -45,18 +37,4 @@ private:
       ++length;
     return {field, length};
   }
-};
-
-// An adapter address as people write it: "aa:bb:cc:dd:ee:ff".
-struct AddressText {
-  explicit AddressText(const uint8_t* address) {
-    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", address[0], address[1],
-                  address[2], address[3], address[4], address[5]);
-  }
-  char text[3 * kPibAddressSize];
-};
-
-// A refusal in words, naming what differed and both values.
-struct PowerSaveError {
-  char text[512] = {};
 };

@@ -1,18 +1,12 @@
 #include "powersave/PowerSaveEdit.h"
 
+#include "bytes/ByteReader.h"
 #include "nvm/NvmChain.h"
 
 namespace {
 
 // Mode word by the argument of SetPowerSave: 0 disables, 1 enables.
 constexpr uint16_t kModeTable[2] = {0x0000, 0x0800};
-
-void PutU32(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-  at[2] = static_cast<uint8_t>(value >> 16);
-  at[3] = static_cast<uint8_t>(value >> 24);
-}
 
 struct PowerSaveRecords {
   uint8_t entry[kPibListEntrySize] = {};
@@ -23,33 +17,37 @@ struct PowerSaveRecords {
 // here are zero.
 PowerSaveRecords EnableRecords() {
   PowerSaveRecords records;
-  PutU32(records.entry + 0, 4);
-  PutU32(records.entry + 36, 1);
-  PutU32(records.block + 0, 150);
-  PutU32(records.block + 4, 11);
+  ByteWriter entry(records.entry, sizeof records.entry);
+  entry.Le32(0, 4);
+  entry.Le32(36, 1);
+  ByteWriter block(records.block, sizeof records.block);
+  block.Le32(0, 150);
+  block.Le32(4, 11);
   return records;
 }
 
-// Both lists end with the one new entry, whatever they held before.
-int ReplaceEntryLists(const CPibView& view, const PibHandle& handle, const PowerSaveRecords& r) {
+// What an enable writes after the mode word on every layout: both lists end
+// with the one new entry, whatever they held before, and the power-save block
+// is set. The control fields after them are the layout's own.
+int WriteEnableRecords(const CPibView& view, const PibHandle& handle) {
+  const PowerSaveRecords records = EnableRecords();
   int code = view.PibClearEntryListA(handle);
   if (code == kPibOk)
-    code = view.PibAppendEntryListA(handle, r.entry);
+    code = view.PibAppendEntryListA(handle, records.entry);
   if (code == kPibOk)
     code = view.PibClearEntryListB(handle);
   if (code == kPibOk)
-    code = view.PibAppendEntryListB(handle, r.entry);
+    code = view.PibAppendEntryListB(handle, records.entry);
+  if (code == kPibOk)
+    code = view.PibSetPowerSaveBlock(handle, records.block);
   return code;
 }
 
 int Edit7420(const CPib7420View& view, const PibHandle& handle, uint16_t value) {
   int code = view.PibSetPowerSaveMode(handle, kModeTable[value]);
   if (value == 1) {
-    const PowerSaveRecords records = EnableRecords();
     if (code == kPibOk)
-      code = ReplaceEntryLists(view, handle, records);
-    if (code == kPibOk)
-      code = view.PibSetPowerSaveBlock(handle, records.block);
+      code = WriteEnableRecords(view, handle);
     if (code == kPibOk)
       code = view.PibSetControlByte(handle, 2);
     if (code == kPibOk)
@@ -74,11 +72,8 @@ int Edit7420(const CPib7420View& view, const PibHandle& handle, uint16_t value) 
 int Edit7500(const PibHandle& handle, uint16_t value) {
   int code = Pib7500View.PibSetPowerSaveMode(handle, kModeTable[value]);
   if (value == 1) {
-    const PowerSaveRecords records = EnableRecords();
     if (code == kPibOk)
-      code = ReplaceEntryLists(Pib7500View, handle, records);
-    if (code == kPibOk)
-      code = Pib7500View.PibSetPowerSaveBlock(handle, records.block);
+      code = WriteEnableRecords(Pib7500View, handle);
     if (code == kPibOk)
       code = Pib7500View.PibClearControlByte(handle);
   }

@@ -19,3 +19,9 @@ uint16_t PowerSaveRead(const CPibView& view, PibHandle& handle, uint8_t* image, 
 bool PowerSaveEdit7420(const CPib7420View& view, PibHandle& handle, uint8_t* image,
                        uint32_t capacity, uint16_t value);
 bool PowerSaveEdit7500(PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value);
+
+// The edit of one 7420 layout, in the form the variant table holds.
+template <const CPib7420View& view>
+bool PowerSaveEdit7420For(PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
+  return PowerSaveEdit7420(view, handle, image, capacity, value);
+}

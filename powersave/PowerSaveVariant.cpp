@@ -16,47 +16,38 @@ template <typename Op> CPowerSaveOp* Make() {
 }
 } // namespace
 
-const PowerSaveVariant kPowerSave7500 = {
-    "7500",
-    kFamilyQca,
-    "7500",
-    nullptr,
-    BackupKind::NvmImage,
-    &Pib7500View,
-    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
-      return PowerSaveEdit7500(handle, image, capacity, value);
-    },
-    PowerSaveWriteBack::BothBoundNoReset,
-    kPibLayout7500.imageCapacity,
-    Make<CPowerSave7500Op>};
+const PowerSaveVariant kPowerSave7500 = {"7500",
+                                         kFamilyQca,
+                                         "7500",
+                                         nullptr,
+                                         BackupKind::NvmImage,
+                                         &Pib7500View,
+                                         PowerSaveEdit7500,
+                                         PowerSaveWriteBack::BothBoundNoReset,
+                                         kPibLayout7500.imageCapacity,
+                                         Make<CPowerSave7500Op>};
 
-const PowerSaveVariant kPowerSave74201D3 = {
-    "7420-1.0",
-    kFamilyQca,
-    "7420",
-    "1.0.",
-    BackupKind::NvmImage,
-    &Pib74201D3View,
-    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
-      return PowerSaveEdit7420(Pib74201D3View, handle, image, capacity, value);
-    },
-    PowerSaveWriteBack::ResetOptional,
-    kPibLayout74201D3.imageCapacity,
-    Make<CPowerSave74201D3Op>};
+const PowerSaveVariant kPowerSave74201D3 = {"7420-1.0",
+                                            kFamilyQca,
+                                            "7420",
+                                            "1.0.",
+                                            BackupKind::NvmImage,
+                                            &Pib74201D3View,
+                                            PowerSaveEdit7420For<Pib74201D3View>,
+                                            PowerSaveWriteBack::ResetOptional,
+                                            kPibLayout74201D3.imageCapacity,
+                                            Make<CPowerSave74201D3Op>};
 
-const PowerSaveVariant kPowerSave74201D4 = {
-    "7420-1.1",
-    kFamilyQca,
-    "7420",
-    "1.1.",
-    BackupKind::NvmImage,
-    &Pib74201D4View,
-    [](PibHandle& handle, uint8_t* image, uint32_t capacity, uint16_t value) {
-      return PowerSaveEdit7420(Pib74201D4View, handle, image, capacity, value);
-    },
-    PowerSaveWriteBack::ResetRequired,
-    kPibLayout74201D4.imageCapacity,
-    Make<CPowerSave74201D4Op>};
+const PowerSaveVariant kPowerSave74201D4 = {"7420-1.1",
+                                            kFamilyQca,
+                                            "7420",
+                                            "1.1.",
+                                            BackupKind::NvmImage,
+                                            &Pib74201D4View,
+                                            PowerSaveEdit7420For<Pib74201D4View>,
+                                            PowerSaveWriteBack::ResetRequired,
+                                            kPibLayout74201D4.imageCapacity,
+                                            Make<CPowerSave74201D4Op>};
 
 const PowerSaveVariant kPowerSaveBroadcom = {"broadcom",
                                              kFamilyBroadcom,

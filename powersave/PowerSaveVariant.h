@@ -6,7 +6,6 @@
 
 #include "nvm/PibHandle.h"
 #include "nvm/PibView.h"
-#include "powersave/PowerSaveCopy.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +15,16 @@ class CPowerSaveOp;
 // Chip families, the low byte of GetPLCType.
 constexpr uint8_t kFamilyQca = 1;
 constexpr uint8_t kFamilyBroadcom = 2;
+
+// What a variant's saved copy holds: its NVM image, or Broadcom parameter 41.
+enum class BackupKind : uint8_t { NvmImage = 1, Param41 = 2 };
+
+// "nvm-image" or "param41", for messages.
+constexpr const char* BackupKindName(BackupKind kind) {
+  return kind == BackupKind::NvmImage  ? "nvm-image"
+         : kind == BackupKind::Param41 ? "param41"
+                                       : "unknown";
+}
 
 // How a Qualcomm Atheros variant hands an edited image back.
 enum class PowerSaveWriteBack : uint8_t {

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "backup/BackupFile.h"
 #include "console/CommandLine.h"
 #include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
 #include "files/ReadFile.h"
 #include "files/WriteFile.h"
-#include "powersave/BackupFile.h"
 #include "powersave/PowerSaveEdit.h"
 #include "powersave/PowerSaveVariant.h"
 
@@ -65,8 +65,9 @@ int Load(const std::string& file, const std::string& layout, Image& image) {
   std::string name = layout;
   image.inBackup = BackupIsFile(image.bytes.data(), image.bytes.size());
   if (image.inBackup) {
-    if (!BackupDecode(image.bytes.data(), image.bytes.size(), image.backup, error))
-      return Fail(kExitRejected, file, error);
+    Fault fault;
+    if (!BackupDecode(image.bytes.data(), image.bytes.size(), image.backup, &fault))
+      return Fail(kExitRejected, file, fault.text);
     const std::string saved =
         image.backup.kind == BackupKind::NvmImage ? image.backup.layout : "parameter 41";
     if (image.backup.kind != BackupKind::NvmImage || (!layout.empty() && saved != layout))

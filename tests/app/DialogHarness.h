@@ -1,5 +1,6 @@
 #pragma once
 #include "framework/CDialog.h"
+#include "tests/support/WindowHelpers.h"
 
 #include <functional>
 #include <string>
@@ -9,8 +10,3 @@
 // The script gets the dialog's window once it is shown; the dialog must be
 // ended by the script. Returns DoModal's result.
 INT_PTR RunModal(CDialog& dialog, const char* caption, const std::function<void(HWND)>& script);
-
-// Polls `condition` for up to ten seconds.
-bool WaitFor(const std::function<bool()>& condition);
-
-std::string TextOf(HWND window);

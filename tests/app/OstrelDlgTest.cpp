@@ -18,7 +18,8 @@ protected:
   // with the dialog closed.
   void Run(const std::function<void(HWND)>& script) {
     RunModal(m_dlg, "Ostrel", [&](HWND window) {
-      ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(window, IDOK)) != FALSE; }));
+      ASSERT_TRUE(
+          WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(window, IDOK)) != FALSE; }));
       script(window);
       ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     });
@@ -29,7 +30,7 @@ protected:
 
 TEST_F(OstrelDlgTest, InitialisationAddsTheAboutItemSetsTheIconsAndEndsWithFocusOnOk) {
   Run([&](HWND window) {
-    EXPECT_EQ(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)),
+    EXPECT_EQ(WindowText(::GetDlgItem(window, IDC_EDIT_LOG)),
               "Found a device!\r\nThe power save mode is off!");
     HMENU menu = ::GetSystemMenu(window, FALSE);
     ASSERT_NE(menu, nullptr);
@@ -58,10 +59,10 @@ TEST_F(OstrelDlgTest, ShowLogReplacesOrAppendsOneLine) {
     HWND pane = ::GetDlgItem(window, IDC_EDIT_LOG);
     m_dlg.ShowLog("", true);
     m_dlg.ShowLog("first", false);
-    EXPECT_EQ(TextOf(pane), "\r\nfirst");
+    EXPECT_EQ(WindowText(pane), "\r\nfirst");
     m_dlg.ShowLog("Found a device!", true);
     m_dlg.ShowLog("The power save mode is on!", false);
-    EXPECT_EQ(TextOf(pane), "Found a device!\r\nThe power save mode is on!");
+    EXPECT_EQ(WindowText(pane), "Found a device!\r\nThe power save mode is on!");
   });
 }
 
@@ -70,9 +71,9 @@ TEST_F(OstrelDlgTest, ShowLogCutsAMessageThatDoesNotFitItsLine) {
     m_dlg.ShowLog("start", true);
     m_dlg.ShowLog(std::string(300, 'x').c_str(), false);
     // 256 bytes: the line break, 253 characters and the NUL.
-    EXPECT_EQ(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)), "start\r\n" + std::string(253, 'x'));
+    EXPECT_EQ(WindowText(::GetDlgItem(window, IDC_EDIT_LOG)), "start\r\n" + std::string(253, 'x'));
     m_dlg.ShowLog(std::string(253, 'y').c_str(), false);
-    EXPECT_EQ(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)),
+    EXPECT_EQ(WindowText(::GetDlgItem(window, IDC_EDIT_LOG)),
               "start\r\n" + std::string(253, 'x') + "\r\n" + std::string(253, 'y'));
   });
 }

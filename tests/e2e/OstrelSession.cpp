@@ -1,7 +1,5 @@
 #include "tests/e2e/OstrelSession.h"
 
-#include <vector>
-
 namespace {
 constexpr DWORD kReplyTimeoutMs = 30000;
 
@@ -25,16 +23,6 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   return TRUE;
 }
 } // namespace
-
-std::string WindowText(HWND window) {
-  DWORD_PTR length = 0;
-  ::SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, kReplyTimeoutMs, &length);
-  std::vector<char> text(length + 1);
-  DWORD_PTR copied = 0;
-  ::SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_BLOCK, kReplyTimeoutMs, &copied);
-  return std::string(text.data(), copied);
-}
 
 OstrelSession::OstrelSession(const std::string& exe, const std::string& profile) {
   ::SetEnvironmentVariableA("KELVANE_SIM", profile.empty() ? nullptr : profile.c_str());

@@ -1,4 +1,6 @@
 #pragma once
+#include "tests/support/WindowHelpers.h"
+
 #include <windows.h>
 
 #include <string>
@@ -54,17 +56,3 @@ private:
   PROCESS_INFORMATION m_process{};
   HWND m_dialog = nullptr;
 };
-
-// Polls `condition` until it holds or `timeoutMs` passes.
-template <class Condition> bool WaitUntil(Condition condition, DWORD timeoutMs = 30000) {
-  const DWORD start = ::GetTickCount();
-  while (!condition()) {
-    if (::GetTickCount() - start > timeoutMs)
-      return false;
-    ::Sleep(20);
-  }
-  return true;
-}
-
-// Reads a window's text, also of another process.
-std::string WindowText(HWND window);

@@ -1,10 +1,10 @@
 // ostrelctl against the simulated adapter: a console program, driven through
 // its command line, its output and its exit status.
 #include "app/resource.h"
+#include "backup/BackupFile.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
-#include "powersave/BackupFile.h"
 #include "tests/e2e/OstrelSession.h"
 #include "files/WideText.h"
 #include "tests/e2e/SimCase.h"
@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 #include <tuple>
@@ -111,8 +112,8 @@ TEST(Ostrelctl, StatusNamesTheFamilyFirmwareStrategyAndState) {
 BackupCopy Decoded(const std::string& path) {
   const std::vector<uint8_t> file = ReadBytes(path);
   BackupCopy copy;
-  std::string error;
-  EXPECT_TRUE(BackupDecode(file.data(), file.size(), copy, error)) << path << ": " << error;
+  Fault fault;
+  EXPECT_TRUE(BackupDecode(file.data(), file.size(), copy, &fault)) << path << ": " << fault.text;
   return copy;
 }
 
@@ -226,6 +227,10 @@ TEST_P(OstrelctlQca, RestoreRefusesACopyThatCouldLeaveTheAdapterWorse) {
   otherFirmware.firmware = "INT7420-MAC-9.9.9";
   WriteBytes(sim.Path("firmware.ostrel"), BackupEncode(otherFirmware));
   WriteBytes(sim.Path("bare.nvm"), copy.bytes);
+  WriteBytes(sim.Path("cut.ostrel"), std::vector<uint8_t>(good.begin(), good.begin() + 300));
+  const std::string cut = "the file is cut short: 300 bytes, the header, a copy of " +
+                          std::to_string(copy.bytes.size()) + " bytes and the digest need " +
+                          std::to_string(good.size());
 
   const struct {
     const char* file;
@@ -235,6 +240,7 @@ TEST_P(OstrelctlQca, RestoreRefusesACopyThatCouldLeaveTheAdapterWorse) {
   } cases[] = {
       {"damaged.ostrel", nullptr, "", "the file is damaged"},
       {"bare.nvm", nullptr, "", "not an Ostrel backup file"},
+      {"cut.ostrel", nullptr, "", cut.c_str()},
       {"firmware.ostrel", nullptr, "", "the firmware \"INT7420-MAC-9.9.9\", this adapter runs"},
       {"backup.ostrel", &other.image, " --force", ", this adapter is "},
       {"backup.ostrel", &shorter.image, "", "its chain reaches past what would be written"},
@@ -411,8 +417,16 @@ TEST_P(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
   run = Ctl(dropping, "restore " + Quoted(backup), exe);
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.lines.size(), 2u);
-  EXPECT_NE(run.lines[1].find("verify: the adapter hands back other bytes than were written"),
-            std::string::npos);
+  // The first byte that differs, with both values.
+  const std::vector<uint8_t> written = Decoded(backup).bytes;
+  const auto differs = std::mismatch(written.begin(), written.end(), changed.image.begin());
+  char expected[128];
+  std::snprintf(expected, sizeof expected,
+                "ostrelctl: verify: the adapter's copy differs at byte %u: 0x%02x written, 0x%02x "
+                "read",
+                static_cast<unsigned>(differs.first - written.begin()), *differs.first,
+                *differs.second);
+  EXPECT_EQ(run.lines[1], expected);
 }
 
 // A switch to the state the adapter already has writes nothing and resets

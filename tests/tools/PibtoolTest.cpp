@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "PowerSaveFields.h"
+#include "backup/BackupFile.h"
 #include "bytes/LittleEndian.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
-#include "powersave/BackupFile.h"
 
 namespace {
 
@@ -191,9 +191,9 @@ TEST_F(Pibtool, TakesTheImageInsideABackupFile) {
   EXPECT_EQ(Pib("set on " + file).status, 0);
   EXPECT_EQ(Pib("get " + file + " --layout 7420-1.3").out, "on\n");
   BackupCopy after;
-  std::string error;
+  Fault fault;
   const std::vector<uint8_t> saved = Bytes(Slurp(file));
-  ASSERT_TRUE(BackupDecode(saved.data(), saved.size(), after, error)) << error;
+  ASSERT_TRUE(BackupDecode(saved.data(), saved.size(), after, &fault)) << fault.text;
   EXPECT_EQ(after.firmware, copy.firmware);
   EXPECT_EQ(ChangedOutsidePowerSaveFields(built, built.image, after.bytes), "");
 

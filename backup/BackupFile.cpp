@@ -1,8 +1,9 @@
-#include "powersave/BackupFile.h"
+#include "backup/BackupFile.h"
 
+#include "bytes/ByteReader.h"
 #include "devicelib/DeviceRecord.h"
 #include "files/Sha256.h"
-#include "bytes/LittleEndian.h"
+#include "nvm/PibAddress.h"
 #include "nvm/PibView.h"
 
 #include <algorithm>
@@ -32,19 +33,11 @@ bool KindKnown(BackupKind kind) {
   return kind == BackupKind::NvmImage || kind == BackupKind::Param41;
 }
 
-uint64_t ReadLe64(const uint8_t* p) {
-  return static_cast<uint64_t>(ReadLe32(p)) | static_cast<uint64_t>(ReadLe32(p + 4)) << 32;
-}
-
-void WriteLe64(uint8_t* p, uint64_t value) {
-  WriteLe32(p, static_cast<uint32_t>(value));
-  WriteLe32(p + 4, static_cast<uint32_t>(value >> 32));
-}
-
 // A NUL-padded text field; false when it has no NUL, that is when the text
 // would be longer than the field allows.
-bool ReadText(const uint8_t* field, std::size_t fieldSize, std::string& text) {
-  const void* nul = std::memchr(field, '\0', fieldSize);
+bool ReadText(ByteReader& file, std::size_t fieldAt, std::size_t fieldSize, std::string& text) {
+  const uint8_t* field = file.At(fieldAt, fieldSize);
+  const void* nul = field != nullptr ? std::memchr(field, '\0', fieldSize) : nullptr;
   if (nul == nullptr)
     return false;
   text.assign(field, static_cast<const uint8_t*>(nul));
@@ -58,12 +51,13 @@ bool Refuse(std::string& error, std::string what) {
 
 // Bytes after a text's NUL must be 0, so that a file has one reading; false
 // with `error` naming the first that is not.
-bool CheckPadding(const uint8_t* data, std::size_t fieldAt, std::size_t fieldSize,
+bool CheckPadding(ByteReader& file, std::size_t fieldAt, std::size_t fieldSize,
                   std::size_t textLength, const char* field, std::string& error) {
   for (std::size_t at = fieldAt + textLength + 1; at < fieldAt + fieldSize; ++at) {
-    if (data[at] != 0)
+    const uint8_t byte = file.U8(at);
+    if (byte != 0)
       return Refuse(error, "byte " + std::to_string(at) + ", after the end of the " + field +
-                               ", is " + std::to_string(data[at]) + ", not 0");
+                               ", is " + std::to_string(byte) + ", not 0");
   }
   return true;
 }
@@ -104,6 +98,69 @@ bool CheckAddress(BackupCopy& copy, std::string& error) {
   return true;
 }
 
+// BackupDecode's checks; a refusal is composed in `error`, then goes to the fault.
+bool Decode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::string& error) {
+  if (!BackupIsFile(data, size))
+    return Refuse(error, "not an Ostrel backup file");
+  ByteReader file(data, size);
+  // The version decides the rest of the layout, so it is read first.
+  const uint16_t version = file.Le16(kVersionAt);
+  if (!file.Failed() && version != kFormatVersion)
+    return Refuse(error, "format version " + std::to_string(version) + " is not known");
+  const uint32_t length = file.Le32(kLengthAt);
+  if (file.Failed())
+    return Refuse(error, "the file is cut short: " + std::to_string(size) +
+                             " bytes, the header alone needs " + std::to_string(kCopyAt));
+  if (length > kBackupMaxCopy)
+    return Refuse(error, "the file is damaged: its copy of " + std::to_string(length) +
+                             " bytes is larger than a backup holds");
+  const std::size_t digestAt = kCopyAt + length;
+  const std::size_t whole = digestAt + kSha256Size;
+  if (size < whole)
+    return Refuse(error, "the file is cut short: " + std::to_string(size) +
+                             " bytes, the header, a copy of " + std::to_string(length) +
+                             " bytes and the digest need " + std::to_string(whole));
+  if (size > whole)
+    return Refuse(error, "the file is damaged: it is " + std::to_string(size) +
+                             " bytes, its copy length says " + std::to_string(whole));
+  // Fields are judged only once the digest shows they are as written.
+  uint8_t digest[kSha256Size];
+  if (!Sha256(data, digestAt, digest))
+    return Refuse(error, "SHA-256 is not available on this system");
+  const uint8_t* stored = file.At(digestAt, kSha256Size);
+  if (stored == nullptr || std::memcmp(digest, stored, kSha256Size) != 0)
+    return Refuse(error, "the file is damaged: its SHA-256 does not match");
+
+  BackupCopy read;
+  const uint8_t kind = file.U8(kKindAt);
+  read.kind = static_cast<BackupKind>(kind);
+  if (!KindKnown(read.kind))
+    return Refuse(error, "copy kind " + std::to_string(kind) + " is not known");
+  const uint8_t reserved = file.U8(kReservedAt);
+  if (reserved != 0)
+    return Refuse(error, "the reserved byte is " + std::to_string(reserved) + ", not 0");
+  if (!ReadText(file, kLayoutAt, kLayoutField, read.layout))
+    return Refuse(error, "the layout name is longer than " + std::to_string(kLayoutField - 1) +
+                             " characters");
+  if (!CheckPadding(file, kLayoutAt, kLayoutField, read.layout.size(), "layout name", error))
+    return false;
+  if (!ReadText(file, kFirmwareAt, kFirmwareField, read.firmware))
+    return Refuse(error, "the firmware text is longer than " + std::to_string(kFirmwareField - 1) +
+                             " characters");
+  if (!CheckPadding(file, kFirmwareAt, kFirmwareField, read.firmware.size(), "firmware text",
+                    error))
+    return false;
+  file.Copy(kAddressAt, read.address, sizeof read.address);
+  read.taken = static_cast<int64_t>(file.Le64(kTakenAt));
+  const uint8_t* bytes = file.At(kCopyAt, length);
+  if (bytes != nullptr)
+    read.bytes.assign(bytes, bytes + length);
+  if (!CheckAddress(read, error))
+    return false;
+  copy = std::move(read);
+  return true;
+}
+
 } // namespace
 
 std::vector<uint8_t> BackupEncode(const BackupCopy& copy) {
@@ -114,19 +171,20 @@ std::vector<uint8_t> BackupEncode(const BackupCopy& copy) {
     return {};
   const std::size_t digestAt = kCopyAt + copy.bytes.size();
   std::vector<uint8_t> file(digestAt + kSha256Size, 0);
-  std::copy(std::begin(kMagic), std::end(kMagic), file.begin());
-  WriteLe16(&file[kVersionAt], kFormatVersion);
-  file[kKindAt] = static_cast<uint8_t>(copy.kind);
-  std::copy(copy.layout.begin(), copy.layout.end(), file.begin() + kLayoutAt);
-  std::copy(copy.firmware.begin(), copy.firmware.end(), file.begin() + kFirmwareAt);
-  std::copy(std::begin(copy.address), std::end(copy.address), file.begin() + kAddressAt);
-  WriteLe64(&file[kTakenAt], static_cast<uint64_t>(copy.taken));
-  WriteLe32(&file[kLengthAt], static_cast<uint32_t>(copy.bytes.size()));
+  ByteWriter out(file.data(), file.size());
+  out.Copy(0, kMagic, sizeof kMagic);
+  out.Le16(kVersionAt, kFormatVersion);
+  out.U8(kKindAt, static_cast<uint8_t>(copy.kind));
+  out.Copy(kLayoutAt, copy.layout.data(), copy.layout.size());
+  out.Copy(kFirmwareAt, copy.firmware.data(), copy.firmware.size());
+  out.Copy(kAddressAt, copy.address, sizeof copy.address);
+  out.Le64(kTakenAt, static_cast<uint64_t>(copy.taken));
+  out.Le32(kLengthAt, static_cast<uint32_t>(copy.bytes.size()));
   std::copy(copy.bytes.begin(), copy.bytes.end(), file.begin() + kCopyAt);
   uint8_t digest[kSha256Size];
   if (!Sha256(file.data(), digestAt, digest))
     return {};
-  std::copy(std::begin(digest), std::end(digest), file.begin() + digestAt);
+  out.Copy(digestAt, digest, sizeof digest);
   return file;
 }
 
@@ -134,57 +192,12 @@ bool BackupIsFile(const uint8_t* data, std::size_t size) {
   return size >= sizeof kMagic && std::memcmp(data, kMagic, sizeof kMagic) == 0;
 }
 
-bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::string& error) {
-  if (!BackupIsFile(data, size))
-    return Refuse(error, "not an Ostrel backup file");
-  // The version decides the rest of the layout, so it is read first.
-  if (size < kVersionAt + 2)
-    return Refuse(error, "the file is cut short");
-  const uint16_t version = ReadLe16(data + kVersionAt);
-  if (version != kFormatVersion)
-    return Refuse(error, "format version " + std::to_string(version) + " is not known");
-  if (size < kCopyAt)
-    return Refuse(error, "the file is cut short");
-  const uint32_t length = ReadLe32(data + kLengthAt);
-  if (length > kBackupMaxCopy)
-    return Refuse(error, "the file is damaged: its copy of " + std::to_string(length) +
-                             " bytes is larger than a backup holds");
-  const std::size_t digestAt = kCopyAt + length;
-  if (size - kCopyAt < length + kSha256Size)
-    return Refuse(error, "the file is cut short");
-  if (size - kCopyAt > length + kSha256Size)
-    return Refuse(error, "the file is damaged: it is longer than its copy length says");
-  // Fields are judged only once the digest shows they are as written.
-  uint8_t digest[kSha256Size];
-  if (!Sha256(data, digestAt, digest))
-    return Refuse(error, "SHA-256 is not available on this system");
-  if (std::memcmp(digest, data + digestAt, kSha256Size) != 0)
-    return Refuse(error, "the file is damaged: its SHA-256 does not match");
-
-  BackupCopy read;
-  read.kind = static_cast<BackupKind>(data[kKindAt]);
-  if (!KindKnown(read.kind))
-    return Refuse(error, "copy kind " + std::to_string(data[kKindAt]) + " is not known");
-  if (data[kReservedAt] != 0)
-    return Refuse(error, "the reserved byte is " + std::to_string(data[kReservedAt]) + ", not 0");
-  if (!ReadText(data + kLayoutAt, kLayoutField, read.layout))
-    return Refuse(error, "the layout name is longer than " + std::to_string(kLayoutField - 1) +
-                             " characters");
-  if (!CheckPadding(data, kLayoutAt, kLayoutField, read.layout.size(), "layout name", error))
-    return false;
-  if (!ReadText(data + kFirmwareAt, kFirmwareField, read.firmware))
-    return Refuse(error, "the firmware text is longer than " + std::to_string(kFirmwareField - 1) +
-                             " characters");
-  if (!CheckPadding(data, kFirmwareAt, kFirmwareField, read.firmware.size(), "firmware text",
-                    error))
-    return false;
-  std::copy(data + kAddressAt, data + kAddressAt + sizeof read.address, read.address);
-  read.taken = static_cast<int64_t>(ReadLe64(data + kTakenAt));
-  read.bytes.assign(data + kCopyAt, data + digestAt);
-  if (!CheckAddress(read, error))
-    return false;
-  copy = std::move(read);
-  return true;
+bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, Fault* fault) {
+  std::string error;
+  if (Decode(data, size, copy, error))
+    return true;
+  SayFault(fault, "%s", error.c_str());
+  return false;
 }
 
 void BackupFromCopy(const PowerSaveCopy& copy, BackupCopy& backup) {

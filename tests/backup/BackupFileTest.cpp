@@ -1,7 +1,7 @@
 // The backup file: what is written reads back the same, and a file that is
 // damaged, cut short or not ours is refused in words a user understands.
 
-#include "powersave/BackupFile.h"
+#include "backup/BackupFile.h"
 
 #include "files/Sha256.h"
 #include "nvm/NvmImageBuilder.h"
@@ -45,8 +45,8 @@ TEST_P(BackupRoundTrip, ReadsBackWhatWasWritten) {
   ASSERT_FALSE(file.empty());
   EXPECT_TRUE(BackupIsFile(file.data(), file.size()));
   BackupCopy read;
-  std::string error;
-  ASSERT_TRUE(BackupDecode(file.data(), file.size(), read, error)) << error;
+  Fault fault;
+  ASSERT_TRUE(BackupDecode(file.data(), file.size(), read, &fault)) << fault.text;
   ExpectSame(read, GetParam());
   EXPECT_EQ(BackupEncode(read), file) << "a file has one reading";
 }
@@ -87,22 +87,29 @@ TEST(BackupFile, EveryChangedByteIsRefused) {
       std::vector<uint8_t> damaged = file;
       damaged[at] ^= flip;
       BackupCopy read;
-      std::string error;
-      EXPECT_FALSE(BackupDecode(damaged.data(), damaged.size(), read, error))
+      Fault fault;
+      EXPECT_FALSE(BackupDecode(damaged.data(), damaged.size(), read, &fault))
           << "byte " << at << " ^ " << int(flip);
-      EXPECT_FALSE(error.empty());
+      EXPECT_TRUE(fault.Said());
       EXPECT_TRUE(read.bytes.empty()) << "a refused file leaves the copy alone";
     }
   }
 }
 
+// A file cut short says how long it is and how long it needs to be: the
+// header alone is 209 bytes, the whole file 209 + 16384 + 32.
 TEST(BackupFile, EveryShorterFileIsRefused) {
   const std::vector<uint8_t> file = BackupEncode(Image());
   for (std::size_t size = 0; size < file.size(); ++size) {
     BackupCopy read;
-    std::string error;
-    EXPECT_FALSE(BackupDecode(file.data(), size, read, error)) << size;
-    EXPECT_EQ(error, size < 8 ? "not an Ostrel backup file" : "the file is cut short") << size;
+    Fault fault;
+    EXPECT_FALSE(BackupDecode(file.data(), size, read, &fault)) << size;
+    const std::string cut = "the file is cut short: " + std::to_string(size) + " bytes, ";
+    EXPECT_EQ(fault.text, size < 8     ? "not an Ostrel backup file"
+                          : size < 209 ? cut + "the header alone needs 209"
+                                       : cut + "the header, a copy of 16384 bytes and the "
+                                               "digest need 16625")
+        << size;
   }
 }
 
@@ -134,9 +141,9 @@ TEST_P(BackupRefusal, NamesWhatIsWrong) {
   std::vector<uint8_t> file = BackupEncode(Image());
   GetParam().change(file);
   BackupCopy read;
-  std::string error;
-  EXPECT_FALSE(BackupDecode(file.data(), file.size(), read, error));
-  EXPECT_EQ(error, GetParam().error);
+  Fault fault;
+  EXPECT_FALSE(BackupDecode(file.data(), file.size(), read, &fault));
+  EXPECT_STREQ(fault.text, GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -150,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"Copy", [](auto& f) { f[209] ^= 1; },
                "the file is damaged: its SHA-256 does not match"},
         Damage{"TrailingByte", [](auto& f) { f.push_back(0); },
-               "the file is damaged: it is longer than its copy length says"},
+               "the file is damaged: it is 16626 bytes, its copy length says 16625"},
         Damage{"HugeLength", [](auto& f) { f[208] = 0x7F; },
                "the file is damaged: its copy of 2130722816 bytes is larger than a backup holds"},
         Damage{"Kind",

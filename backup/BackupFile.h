@@ -18,6 +18,7 @@
 //      209     N  the copy, unchanged
 //    209+N    32  SHA-256 of bytes 0 .. 209+N-1
 
+#include "bytes/Fault.h"
 #include "powersave/PowerSaveCopy.h"
 
 #include <cstddef>
@@ -57,6 +58,7 @@ bool BackupIsFile(const uint8_t* data, std::size_t size);
 // length matches the file, and the digest; then, so that a file has one
 // reading, that the reserved byte and every byte after a text's NUL are 0, and
 // that the address is the copy's own (an image must be its layout's size and
-// open with it). So what decodes encodes to the same bytes. False with `error`
-// naming what is wrong in words a user understands; `copy` is then unchanged.
-bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, std::string& error);
+// open with it). So what decodes encodes to the same bytes. False with
+// `fault` naming what is wrong in words a user understands, with the sizes
+// and values it expected and found; `copy` is then unchanged.
+bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, Fault* fault = nullptr);
