@@ -86,10 +86,12 @@ bool CheckAddress(BackupCopy& copy, std::string& error) {
     return Refuse(error, "the copy is " + std::to_string(copy.bytes.size()) + " bytes; a " +
                              copy.layout + " image is " + std::to_string(capacity) + " bytes");
   PibHandle handle;
-  const int code = view->PibOpen(handle, copy.bytes.data(), capacity);
+  Fault fault;
+  const int code = view->PibOpen(handle, copy.bytes.data(), capacity, &fault);
   if (code != kPibOk)
     return Refuse(error, "the image does not open as a " + copy.layout + " image (PibOpen code " +
-                             std::to_string(code) + ": " + PibOpenCodeText(code) + ")");
+                             std::to_string(code) + ": " +
+                             (fault.Said() ? fault.text : PibOpenCodeText(code)) + ")");
   // An open PIB holds its whole device block.
   const AddressText image(handle.pib + kPibDeviceBlock);
   if (std::strcmp(header.text, image.text) != 0)
