@@ -190,15 +190,15 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"OtherLayoutsSize", Resigned(12, std::string("7500\0\0\0\0", 8)),
                "the copy is 16384 bytes; a 7500 image is 32768 bytes"},
         Damage{"OtherLayout", Resigned(19, "3"),
-               "the image does not open as a 7420-1.3 image (PibOpen code 3: the PIB version is "
-               "not the layout's)"},
+               "the image does not open as a 7420-1.3 image (PibOpen code 3: PIB: version 1.3 "
+               "expected, 1.4 found)"},
         Damage{"ImageThatDoesNotOpen",
                [](auto& f) {
                  f[209] ^= 1;
                  Resign(f);
                },
-               "the image does not open as a 7420-1.4 image (PibOpen code 2: the header chain, a "
-               "checksum or the PIB's content failed its check)"},
+               "the image does not open as a 7420-1.4 image (PibOpen code 2: header at 0x0000: "
+               "header checksum 0xe6e5d260 expected, 0xe6e5d261 found)"},
         Damage{"Param41WithALayout", Resigned(10, "\x02"),
                "the header names the layout \"7420-1.4\", a parameter-41 copy has none"},
         Damage{"Param41WithAnAddress", Resigned(10, "\x02" + std::string(17, '\0')),
