@@ -10,7 +10,8 @@ public:
   explicit COstrelDlg(CWnd* pParent = nullptr);
 
   // Finds the adapter and reports in the log pane; 1 when an adapter of a
-  // known family was found. Also the first scan's thread procedure.
+  // known family was found. The first scan's thread procedure, FirstScan,
+  // runs it too.
   static UINT ScanDevice(LPVOID pParam);
   // Chooses the strategy and reads the state into the radio buttons; FALSE
   // only when no adapter of a known family is attached.
