@@ -1,18 +1,66 @@
 // The main dialog in-process, against the simulated adapter's built-in
-// default (a 7420 with power save off): what its initialisation sets up, and
-// the log pane.
+// default (a 7420 with power save off): what its initialisation sets up, the
+// log pane, and what it shows and registers while it writes.
 #include "app/COstrelDlg.h"
 #include "app/resource.h"
+#include "devicelib/AdapterLock.h"
 #include "tests/app/DialogHarness.h"
 
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace {
+// Every registration and removal of the reason a logoff waits, with its
+// window; a removal's reason reads "removed".
+using BlockCall = std::pair<HWND, std::wstring>;
+std::vector<BlockCall> g_blockCalls;
+
+BOOL WINAPI RecordBlockCreate(HWND window, LPCWSTR reason) {
+  g_blockCalls.emplace_back(window, reason);
+  return TRUE;
+}
+
+BOOL WINAPI RecordBlockDestroy(HWND window) {
+  g_blockCalls.emplace_back(window, L"removed");
+  return TRUE;
+}
+
+// Another thread holds the adapter lock.
+bool AdapterInUse() {
+  const AdapterLock probe(0);
+  return !probe.Held();
+}
+
+HCURSOR Pointer() {
+  CURSORINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetCursorInfo(&info) ? info.hCursor : nullptr;
+}
+
 class OstrelDlgTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() { _putenv("KELVANE_SIM="); }
+  void TearDown() override {
+    if (m_profile.empty())
+      return;
+    _putenv("KELVANE_SIM=");
+    ::DeleteFileA(m_profile.c_str());
+  }
+
+  // The built-in adapter, with `lines` added to its profile.
+  void UseProfile(const char* lines) {
+    char folder[MAX_PATH];
+    ::GetTempPathA(sizeof folder, folder);
+    m_profile = std::string(folder) + "ostrel_app_tests.sim";
+    std::ofstream(m_profile) << lines << "\n";
+    _putenv_s("KELVANE_SIM", m_profile.c_str());
+  }
 
   // Runs the dialog; `script` starts once the first scan is over and ends
   // with the dialog closed.
@@ -25,6 +73,7 @@ protected:
   }
 
   COstrelDlg m_dlg;
+  std::string m_profile;
 };
 
 TEST_F(OstrelDlgTest, InitialisationAddsTheAboutItemSetsTheIconsAndEndsWithFocusOnOk) {
@@ -94,4 +143,48 @@ TEST_F(OstrelDlgTest, ShowLogKeepsTheLastLineInView) {
     EXPECT_LT(static_cast<short>(HIWORD(lastPos)), rect.bottom);
   });
 }
+// OK registers the reason for its write and removes it when the write and its
+// reset are over; Scan only reads.
+TEST_F(OstrelDlgTest, AWriteRegistersTheReasonALogoffWaitsAndRemovesItAfter) {
+  g_shutdownBlockReasonCreate = &RecordBlockCreate;
+  g_shutdownBlockReasonDestroy = &RecordBlockDestroy;
+  Run([&](HWND window) {
+    const std::vector<BlockCall> written = {
+        {window, L"Writing the power-save setting to the adapter"}, {window, L"removed"}};
+    for (const auto& [button, calls] :
+         {std::pair(IDOK, written), std::pair(IDC_BUTTON_SCAN, std::vector<BlockCall>{})}) {
+      g_blockCalls.clear();
+      ::SendDlgItemMessageA(window, button, BM_CLICK, 0, 0);
+      EXPECT_EQ(g_blockCalls, calls) << button;
+    }
+  });
+  g_shutdownBlockReasonCreate = &::ShutdownBlockReasonCreate;
+  g_shutdownBlockReasonDestroy = &::ShutdownBlockReasonDestroy;
+}
+// While OK writes, slowly or through a library that pumps, the pointer is the
+// wait cursor, also when it moves over the dialog meanwhile; not after.
+class OstrelDlgWriteTest : public OstrelDlgTest, public ::testing::WithParamInterface<const char*> {
+};
+
+TEST_P(OstrelDlgWriteTest, ThePointerIsTheWaitCursorWhileOkWrites) {
+  const HCURSOR wait = ::LoadCursor(nullptr, IDC_WAIT);
+  UseProfile(GetParam());
+  Run([&](HWND window) {
+    ::PostMessageA(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor(AdapterInUse));
+    // A library that does not pump takes this only after the write.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                          MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), SMTO_BLOCK, 200, &ignored);
+    EXPECT_EQ(Pointer(), wait);
+    EXPECT_TRUE(AdapterInUse()) << "the write ended too soon to tell";
+    ASSERT_TRUE(WaitFor([&] {
+      return TextOf(::GetDlgItem(window, IDC_EDIT_LOG)).find("success") != std::string::npos;
+    }));
+    EXPECT_NE(Pointer(), wait);
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Slowness, OstrelDlgWriteTest,
+                         ::testing::Values("delay_ms = 500", "pump_ms = 1500"));
 } // namespace

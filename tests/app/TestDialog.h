@@ -32,4 +32,5 @@ private:
       CDialog::OnOK();
   }
   HCURSOR OnAnswer() { return Answer(); }
+  BOOL OnRefuse() { return FALSE; }
 };
