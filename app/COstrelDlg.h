@@ -66,7 +66,7 @@ private:
   // Set while a Scan or an OK runs on the dialog's thread.
   bool m_bAdapterBusy = false;
   HCURSOR m_hCursorBeforeWait = nullptr;
-  // Set from an OK's first write to the end of the reset after it.
+  // Set while OK's write, and the reset after it, run.
   bool m_bWriting = false;
   // The About box was asked for meanwhile; it opens when the adapter is free.
   bool m_bAboutRequested = false;

@@ -143,8 +143,9 @@ TEST_F(OstrelDlgTest, ShowLogKeepsTheLastLineInView) {
     EXPECT_LT(static_cast<short>(HIWORD(lastPos)), rect.bottom);
   });
 }
-// OK registers the reason for its write and removes it when the write and its
-// reset are over; Scan only reads.
+
+// OK registers the reason for its write and removes it after; Scan only
+// reads.
 TEST_F(OstrelDlgTest, AWriteRegistersTheReasonALogoffWaitsAndRemovesItAfter) {
   g_shutdownBlockReasonCreate = &RecordBlockCreate;
   g_shutdownBlockReasonDestroy = &RecordBlockDestroy;
@@ -161,10 +162,11 @@ TEST_F(OstrelDlgTest, AWriteRegistersTheReasonALogoffWaitsAndRemovesItAfter) {
   g_shutdownBlockReasonCreate = &::ShutdownBlockReasonCreate;
   g_shutdownBlockReasonDestroy = &::ShutdownBlockReasonDestroy;
 }
+
 // While OK writes, slowly or through a library that pumps, the pointer is the
 // wait cursor, also when it moves over the dialog meanwhile; not after.
-class OstrelDlgWriteTest : public OstrelDlgTest, public ::testing::WithParamInterface<const char*> {
-};
+class OstrelDlgWriteTest : public OstrelDlgTest,
+                           public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(OstrelDlgWriteTest, ThePointerIsTheWaitCursorWhileOkWrites) {
   const HCURSOR wait = ::LoadCursor(nullptr, IDC_WAIT);

@@ -61,10 +61,13 @@ OstrelSession::~OstrelSession() {
 HWND OstrelSession::WaitForWindow(const char* caption, DWORD timeoutMs) const {
   WindowSearch search{m_process.dwProcessId, caption, nullptr};
   // A program that ends (no display, say) shows no window: stop looking.
-  WaitUntil([&] {
-    ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found != nullptr || ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
-  }, timeoutMs);
+  WaitUntil(
+      [&] {
+        ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr ||
+               ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
+      },
+      timeoutMs);
   return search.found;
 }
 
