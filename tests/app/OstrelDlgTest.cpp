@@ -1,40 +1,28 @@
 // The main dialog in-process, against the simulated adapter's built-in
-// default (a 7420 with power save off): what its initialisation sets up, the
-// log pane, and what it shows and registers while it writes.
+// default (a 7420 with power save off): what its initialisation sets up, and
+// the log pane, and a write.
 #include "app/COstrelDlg.h"
 #include "app/resource.h"
-#include "devicelib/AdapterLock.h"
 #include "tests/app/DialogHarness.h"
 
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
+#include <atomic>
 #include <fstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace {
-// Every registration and removal of the reason a logoff waits, with its
-// window; a removal's reason reads "removed".
-using BlockCall = std::pair<HWND, std::wstring>;
-std::vector<BlockCall> g_blockCalls;
-
-BOOL WINAPI RecordBlockCreate(HWND window, LPCWSTR reason) {
-  g_blockCalls.emplace_back(window, reason);
+// Reasons registered for a logoff to wait, less those removed; a wrong text
+// counts 100.
+std::atomic<int> g_blocks{0};
+BOOL WINAPI CountBlock(HWND, LPCWSTR reason) {
+  g_blocks += std::wstring(reason) == L"Writing the power-save setting to the adapter" ? 1 : 100;
   return TRUE;
 }
-
-BOOL WINAPI RecordBlockDestroy(HWND window) {
-  g_blockCalls.emplace_back(window, L"removed");
+BOOL WINAPI CountUnblock(HWND) {
+  --g_blocks;
   return TRUE;
-}
-
-// Another thread holds the adapter lock.
-bool AdapterInUse() {
-  const AdapterLock probe(0);
-  return !probe.Held();
 }
 
 HCURSOR Pointer() {
@@ -42,25 +30,9 @@ HCURSOR Pointer() {
   info.cbSize = sizeof info;
   return ::GetCursorInfo(&info) ? info.hCursor : nullptr;
 }
-
 class OstrelDlgTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() { _putenv("KELVANE_SIM="); }
-  void TearDown() override {
-    if (m_profile.empty())
-      return;
-    _putenv("KELVANE_SIM=");
-    ::DeleteFileA(m_profile.c_str());
-  }
-
-  // The built-in adapter, with `lines` added to its profile.
-  void UseProfile(const char* lines) {
-    char folder[MAX_PATH];
-    ::GetTempPathA(sizeof folder, folder);
-    m_profile = std::string(folder) + "ostrel_app_tests.sim";
-    std::ofstream(m_profile) << lines << "\n";
-    _putenv_s("KELVANE_SIM", m_profile.c_str());
-  }
 
   // Runs the dialog; `script` starts once the first scan is over and ends
   // with the dialog closed.
@@ -73,7 +45,6 @@ protected:
   }
 
   COstrelDlg m_dlg;
-  std::string m_profile;
 };
 
 TEST_F(OstrelDlgTest, InitialisationAddsTheAboutItemSetsTheIconsAndEndsWithFocusOnOk) {
@@ -143,50 +114,48 @@ TEST_F(OstrelDlgTest, ShowLogKeepsTheLastLineInView) {
     EXPECT_LT(static_cast<short>(HIWORD(lastPos)), rect.bottom);
   });
 }
-
-// OK registers the reason for its write and removes it after; Scan only
-// reads.
-TEST_F(OstrelDlgTest, AWriteRegistersTheReasonALogoffWaitsAndRemovesItAfter) {
-  g_shutdownBlockReasonCreate = &RecordBlockCreate;
-  g_shutdownBlockReasonDestroy = &RecordBlockDestroy;
-  Run([&](HWND window) {
-    const std::vector<BlockCall> written = {
-        {window, L"Writing the power-save setting to the adapter"}, {window, L"removed"}};
-    for (const auto& [button, calls] :
-         {std::pair(IDOK, written), std::pair(IDC_BUTTON_SCAN, std::vector<BlockCall>{})}) {
-      g_blockCalls.clear();
-      ::SendDlgItemMessageA(window, button, BM_CLICK, 0, 0);
-      EXPECT_EQ(g_blockCalls, calls) << button;
-    }
-  });
-  g_shutdownBlockReasonCreate = &::ShutdownBlockReasonCreate;
-  g_shutdownBlockReasonDestroy = &::ShutdownBlockReasonDestroy;
-}
-
-// While OK writes, slowly or through a library that pumps, the pointer is the
-// wait cursor, also when it moves over the dialog meanwhile; not after.
+// While OK writes, slowly or through a library that pumps, the reason a logoff
+// waits is registered and the pointer is the wait cursor, also when it moves
+// over the dialog. A logoff asked meanwhile gets no from a pumping call, yes
+// once the write is over; About asked for meanwhile opens after the write.
 class OstrelDlgWriteTest : public OstrelDlgTest,
-                           public ::testing::WithParamInterface<const char*> {};
+                           public ::testing::WithParamInterface<std::pair<const char*, LRESULT>> {};
 
-TEST_P(OstrelDlgWriteTest, ThePointerIsTheWaitCursorWhileOkWrites) {
+TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
+  const auto [slowness, answer] = GetParam();
+  std::ofstream("slow.sim") << slowness << "\n";
+  _putenv("KELVANE_SIM=slow.sim");
+  g_shutdownBlockReasonCreate = &CountBlock;
+  g_shutdownBlockReasonDestroy = &CountUnblock;
   const HCURSOR wait = ::LoadCursor(nullptr, IDC_WAIT);
-  UseProfile(GetParam());
   Run([&](HWND window) {
     ::PostMessageA(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor(AdapterInUse));
-    // A library that does not pump takes this only after the write.
-    DWORD_PTR ignored = 0;
+    ASSERT_TRUE(WaitFor([] { return g_blocks == 1; }));
+    ::PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    // A library that does not pump takes these only after the write.
+    DWORD_PTR got = 0;
     ::SendMessageTimeoutA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
-                          MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), SMTO_BLOCK, 200, &ignored);
+                          MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), SMTO_BLOCK, 200, &got);
     EXPECT_EQ(Pointer(), wait);
-    EXPECT_TRUE(AdapterInUse()) << "the write ended too soon to tell";
-    ASSERT_TRUE(WaitFor([&] {
-      return TextOf(::GetDlgItem(window, IDC_EDIT_LOG)).find("success") != std::string::npos;
-    }));
+    ::SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 30000,
+                          &got);
+    EXPECT_EQ(static_cast<LRESULT>(got), answer);
+    HWND about = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (about = ::FindWindowA("#32770", "About Ostrel")) != nullptr; }));
+    EXPECT_NE(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)).find("success!"), std::string::npos);
+    EXPECT_EQ(g_blocks, 0);
     EXPECT_NE(Pointer(), wait);
+    ::SendMessageA(about, WM_COMMAND, IDOK, 0);
+    ::SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 30000,
+                          &got);
+    EXPECT_EQ(got, static_cast<DWORD_PTR>(TRUE));
   });
+  _putenv("KELVANE_SIM=");
+  ::DeleteFileA("slow.sim");
 }
 
 INSTANTIATE_TEST_SUITE_P(Slowness, OstrelDlgWriteTest,
-                         ::testing::Values("delay_ms = 500", "pump_ms = 1500"));
+                         ::testing::Values(std::pair("delay_ms = 500", LRESULT{TRUE}),
+                                           std::pair("pump_ms = 1500", LRESULT{FALSE})));
 } // namespace

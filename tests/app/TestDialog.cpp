@@ -8,7 +8,6 @@ const MessageMapEntry TestDialog::messageEntries[] = {
     AfxOnMessage<&TestDialog::OnAnswer>(WM_TEST_ANSWER),
     AfxOnMessage<&TestDialog::OnAnswer>(WM_QUERYDRAGICON),
     AfxOnMessage<&TestDialog::OnSysCommand>(WM_SYSCOMMAND),
-    AfxOnMessage<&TestDialog::OnRefuse>(WM_QUERYENDSESSION),
 };
 const MessageMap TestDialog::messageMap = {&CDialog::messageMap, messageEntries,
                                            std::size(messageEntries)};

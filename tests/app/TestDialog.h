@@ -32,5 +32,4 @@ private:
       CDialog::OnOK();
   }
   HCURSOR OnAnswer() { return Answer(); }
-  BOOL OnRefuse() { return FALSE; }
 };

@@ -1,8 +1,6 @@
 // Start-up without library or adapter, the ways the dialog ends and does not
-// end, the About box, what the dialog shows and answers while it writes, and
-// two programs at one adapter.
+// end, the About box, and two programs at one adapter.
 #include "app/resource.h"
-#include "devicelib/AdapterLock.h"
 #include "tests/e2e/OstrelSession.h"
 #include "tests/e2e/SimCase.h"
 
@@ -10,34 +8,6 @@
 
 namespace {
 const char kBroadcomOn[] = "family = 2\nparam41 = param41.bin\npowersave = on";
-const std::string kSwitchedOn = std::string(kScannedOff) + "\r\nEnable device power save success!";
-
-void PressOk(HWND box) {
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutA(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &ignored);
-}
-
-// Another program holds the adapter lock.
-bool AdapterInUse() {
-  const AdapterLock probe(0);
-  return !probe.Held();
-}
-
-// On a Qualcomm Atheros adapter that is off, chooses On and posts OK; returns
-// once OK holds the adapter.
-::testing::AssertionResult StartWrite(const OstrelSession& ostrel) {
-  if (!ostrel.WaitForFirstScan())
-    return ::testing::AssertionFailure() << "the first scan did not end";
-  ostrel.Click(IDC_RADIO_ON);
-  ostrel.PostClick(IDOK);
-  if (!WaitUntil(AdapterInUse))
-    return ::testing::AssertionFailure() << "OK did not take the adapter";
-  return ::testing::AssertionSuccess();
-}
-
-std::string SlowQcaOff(const char* slowness) {
-  return QcaProfile(kSimLayouts[1], std::string("powersave = off\n") + slowness);
-}
 
 TEST(Lifecycle, WithoutDeviceLibraryFindsNoDeviceAndLeavesRadiosAsMade) {
   SimCase sim;
@@ -121,49 +91,14 @@ TEST(Lifecycle, SystemMenuCommandsOpenTheAboutBoxModalToTheDialog) {
     EXPECT_FALSE(::IsWindowEnabled(ostrel.Dialog())) << "the main dialog waits for the box";
     EXPECT_EQ(WindowText(::GetNextWindow(::GetDlgItem(about, IDOK), GW_HWNDPREV)),
               "Switches the adapter's power save");
-    PressOk(about);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0, SMTO_BLOCK, 30000, &ignored);
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(about); }));
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(ostrel.Dialog()) != FALSE; }));
   }
   EXPECT_EQ(ostrel.Log(), kScannedOn);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
   EXPECT_TRUE(ostrel.Visible());
-}
-
-// A library that pumps lets a logoff's question in during OK's write: the
-// answer is no. One that does not keeps it until the write is over: then
-// yes, as after any write.
-TEST(Lifecycle, ALogoffAskedDuringOkWaitsForTheWrite) {
-  const struct {
-    const char* slowness;
-    LRESULT answer;
-  } cases[] = {{"pump_ms = 1500", FALSE}, {"delay_ms = 500", TRUE}};
-  for (const auto& c : cases) {
-    SimCase sim;
-    OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(SlowQcaOff(c.slowness)));
-    ASSERT_TRUE(StartWrite(ostrel));
-    EXPECT_EQ(ostrel.QueryEndSession(), c.answer) << c.slowness;
-    EXPECT_EQ(ostrel.Log() == kSwitchedOn, c.answer == TRUE) << c.slowness;
-    EXPECT_TRUE(ostrel.WaitForLog(kSwitchedOn)) << c.slowness;
-    EXPECT_EQ(ostrel.QueryEndSession(), TRUE) << c.slowness;
-  }
-}
-
-// Asked for twice while OK writes through a pumping library, the About box
-// opens once, after the write and its reset.
-TEST(Lifecycle, AboutAskedForDuringAPumpingWriteOpensOnceAfterIt) {
-  SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(SlowQcaOff("pump_ms = 1500")));
-  ASSERT_TRUE(StartWrite(ostrel));
-  ostrel.PostSysCommand(IDM_ABOUTBOX);
-  ostrel.PostSysCommand(IDM_ABOUTBOX);
-  HWND about = ostrel.WaitForWindow("About Ostrel");
-  ASSERT_NE(about, nullptr);
-  EXPECT_EQ(ostrel.Log(), kSwitchedOn);
-  EXPECT_EQ(sim.TraceCount("ResetLocalDev"), 1u);
-  PressOk(about);
-  EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(about); }));
-  EXPECT_EQ(ostrel.WaitForWindow("About Ostrel", 1000), nullptr);
 }
 
 // The first word of each trace line: the entry point.

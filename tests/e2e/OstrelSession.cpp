@@ -58,16 +58,13 @@ OstrelSession::~OstrelSession() {
   ::CloseHandle(m_process.hProcess);
 }
 
-HWND OstrelSession::WaitForWindow(const char* caption, DWORD timeoutMs) const {
+HWND OstrelSession::WaitForWindow(const char* caption) const {
   WindowSearch search{m_process.dwProcessId, caption, nullptr};
   // A program that ends (no display, say) shows no window: stop looking.
-  WaitUntil(
-      [&] {
-        ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr ||
-               ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
-      },
-      timeoutMs);
+  WaitUntil([&] {
+    ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr || ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
+  });
   return search.found;
 }
 
@@ -119,14 +116,6 @@ void OstrelSession::PostKey(WPARAM key) const {
 
 void OstrelSession::PostSysCommand(WPARAM command) const {
   ::PostMessageA(m_dialog, WM_SYSCOMMAND, command, 0);
-}
-
-LRESULT OstrelSession::QueryEndSession() const {
-  DWORD_PTR answer = 0;
-  if (!::SendMessageTimeoutA(m_dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK,
-                             kReplyTimeoutMs, &answer))
-    return -1;
-  return static_cast<LRESULT>(answer);
 }
 
 int OstrelSession::WaitForExit(DWORD timeoutMs) {

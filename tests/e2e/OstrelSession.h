@@ -41,11 +41,8 @@ public:
   void Command(int id) const;
   void PostKey(WPARAM key) const;
   void PostSysCommand(WPARAM command) const;
-  // Asks the dialog, as a logoff does, whether the session may end; waits
-  // for its answer, -1 when none comes.
-  LRESULT QueryEndSession() const;
   // Finds a dialog of this process with `caption`, waiting for it to appear.
-  HWND WaitForWindow(const char* caption, DWORD timeoutMs = 30000) const;
+  HWND WaitForWindow(const char* caption) const;
   // Waits for the process to end; returns its exit code, or -1 on timeout.
   int WaitForExit(DWORD timeoutMs = 30000);
 
