@@ -1,6 +1,6 @@
 // The main dialog in-process, against the simulated adapter's built-in
-// default (a 7420 with power save off): what its initialisation sets up, and
-// the log pane, and a write.
+// default (a 7420 with power save off): what its initialisation sets up, the
+// log pane, and a write.
 #include "app/COstrelDlg.h"
 #include "app/resource.h"
 #include "tests/app/DialogHarness.h"
@@ -30,6 +30,7 @@ HCURSOR Pointer() {
   info.cbSize = sizeof info;
   return ::GetCursorInfo(&info) ? info.hCursor : nullptr;
 }
+
 class OstrelDlgTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() { _putenv("KELVANE_SIM="); }
@@ -114,6 +115,7 @@ TEST_F(OstrelDlgTest, ShowLogKeepsTheLastLineInView) {
     EXPECT_LT(static_cast<short>(HIWORD(lastPos)), rect.bottom);
   });
 }
+
 // While OK writes, slowly or through a library that pumps, the reason a logoff
 // waits is registered and the pointer is the wait cursor, also when it moves
 // over the dialog. A logoff asked meanwhile gets no from a pumping call, yes
