@@ -30,10 +30,16 @@ constexpr int kRadioOff = 1;
 constexpr int kRadioNone = -1;
 constexpr uint16_t kStateOff = 0;
 constexpr uint16_t kStateOn = 1;
+constexpr wchar_t kWritingReason[] = L"Writing the power-save setting to the adapter";
 } // namespace
+
+ShutdownBlockReasonCreateFn g_shutdownBlockReasonCreate = &::ShutdownBlockReasonCreate;
+ShutdownBlockReasonDestroyFn g_shutdownBlockReasonDestroy = &::ShutdownBlockReasonDestroy;
 
 const MessageMapEntry COstrelDlg::messageEntries[] = {
     AfxOnMessage<&COstrelDlg::OnSysCommand>(WM_SYSCOMMAND),
+    AfxOnMessage<&COstrelDlg::OnQueryEndSession>(WM_QUERYENDSESSION),
+    AfxOnMessage<&COstrelDlg::OnSetCursor>(WM_SETCURSOR),
     AfxOnMessage<&COstrelDlg::OnPaint>(WM_PAINT),
     AfxOnMessage<&COstrelDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
     AfxOnCommand<&COstrelDlg::OnRadioClicked>(IDC_RADIO_ON, BN_CLICKED),
@@ -139,13 +145,35 @@ void COstrelDlg::OnWindowPosChanging(WINDOWPOS* pos) {
   Default();
 }
 
+// Opened inside a pumping library call, the About box's modal loop would
+// keep the call, and the adapter lock, until the box is closed.
 void COstrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
-  if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+  if ((nID & 0xFFF0) != IDM_ABOUTBOX) {
+    CDialogEx::OnSysCommand(nID, lParam);
+  } else if (m_bAdapterBusy) {
+    m_bAboutRequested = true;
+  } else {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
-  } else {
-    CDialogEx::OnSysCommand(nID, lParam);
   }
+}
+
+// Asked inside a pumping library call during a write: ended between the
+// write and its reset, the adapter would hold a setting it has not taken. A
+// library that does not pump keeps the question until the write is over.
+BOOL COstrelDlg::OnQueryEndSession() {
+  return m_bWriting ? FALSE : TRUE;
+}
+
+// A pumping library dispatches mouse messages, which would set the class's
+// arrow again.
+BOOL COstrelDlg::OnSetCursor() {
+  if (!m_bAdapterBusy) {
+    Default();
+    return FALSE;
+  }
+  ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+  return TRUE;
 }
 
 void COstrelDlg::OnPaint() {
@@ -263,14 +291,21 @@ bool COstrelDlg::BeginAdapterUse() {
   if (m_bFirstScanRunning || m_bAdapterBusy)
     return false;
   m_bAdapterBusy = true;
+  m_hCursorBeforeWait = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
   return true;
 }
 
 void COstrelDlg::EndAdapterUse() {
   m_bAdapterBusy = false;
+  ::SetCursor(m_hCursorBeforeWait);
   if (m_bRadioClickDropped) {
     m_bRadioClickDropped = false;
     UpdateData(FALSE);
+  }
+  // Posted, so that the operation's own log line comes first.
+  if (m_bAboutRequested) {
+    m_bAboutRequested = false;
+    ::PostMessageA(m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
   }
 }
 
@@ -279,7 +314,15 @@ bool COstrelDlg::WritePowerSave(bool enable) {
   if (!m_pPowerSaveOp)
     return false;
   AdapterLock lock(kAdapterLockDialogWaitMs);
-  return lock.Held() && m_pPowerSaveOp->SetPowerSave(enable ? 1 : 0);
+  if (!lock.Held())
+    return false;
+  // Windows shows the reason while a logoff or shutdown waits for the write.
+  m_bWriting = true;
+  g_shutdownBlockReasonCreate(m_hWnd, kWritingReason);
+  const bool done = m_pPowerSaveOp->SetPowerSave(enable ? 1 : 0);
+  g_shutdownBlockReasonDestroy(m_hWnd);
+  m_bWriting = false;
+  return done;
 }
 
 void COstrelDlg::ApplySetting() {

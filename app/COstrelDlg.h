@@ -10,7 +10,8 @@ public:
   explicit COstrelDlg(CWnd* pParent = nullptr);
 
   // Finds the adapter and reports in the log pane; 1 when an adapter of a
-  // known family was found. Also the first scan's thread procedure.
+  // known family was found. The first scan's thread procedure, FirstScan,
+  // runs it too.
   static UINT ScanDevice(LPVOID pParam);
   // Chooses the strategy and reads the state into the radio buttons; FALSE
   // only when no adapter of a known family is attached.
@@ -33,6 +34,8 @@ protected:
 
 private:
   void OnSysCommand(UINT nID, LPARAM lParam);
+  BOOL OnQueryEndSession();
+  BOOL OnSetCursor();
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnRadioClicked();
@@ -43,7 +46,8 @@ private:
   void OnWindowPosChanging(WINDOWPOS* pos);
   static UINT FirstScan(LPVOID pParam);
   // Scan and OK on the dialog's thread: false when the adapter is in use
-  // already (a click that came while the library pumps messages).
+  // already (a click that came while the library pumps messages). Meanwhile
+  // the pointer is the wait cursor.
   bool BeginAdapterUse();
   void EndAdapterUse();
   bool WritePowerSave(bool enable);
@@ -61,6 +65,19 @@ private:
   bool m_bCloseAfterFirstScan = false;
   // Set while a Scan or an OK runs on the dialog's thread.
   bool m_bAdapterBusy = false;
+  HCURSOR m_hCursorBeforeWait = nullptr;
+  // Set while OK's write, and the reset after it, run.
+  bool m_bWriting = false;
+  // The About box was asked for meanwhile; it opens when the adapter is free.
+  bool m_bAboutRequested = false;
   // A radio button toggled itself meanwhile; it is set back when done.
   bool m_bRadioClickDropped = false;
 };
+
+// The calls that register and remove the reason a logoff or shutdown waits,
+// ShutdownBlockReasonCreate's and ShutdownBlockReasonDestroy's; a test
+// replaces them to see what is asked for.
+using ShutdownBlockReasonCreateFn = BOOL(WINAPI*)(HWND window, LPCWSTR reason);
+using ShutdownBlockReasonDestroyFn = BOOL(WINAPI*)(HWND window);
+extern ShutdownBlockReasonCreateFn g_shutdownBlockReasonCreate;
+extern ShutdownBlockReasonDestroyFn g_shutdownBlockReasonDestroy;

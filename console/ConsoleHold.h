@@ -13,6 +13,13 @@
 // standard error and waits for the hold to end; then the event's default
 // handling ends the process. Outside a hold, stop events behave as before.
 // (Windows; elsewhere a hold changes nothing.)
+// Windows waits for a held event about 5 s after the console is closed and
+// about 20 s at logoff or shutdown. Past that it ends the process as
+// TerminateProcess does, which may cut the write or leave it without its
+// reset; the next program takes over the abandoned adapter lock. Logoff and
+// shutdown reach the handler only while no library has loaded user32.dll or
+// gdi32.dll into the process; once one has, Windows asks windows instead, and
+// ostrelctl has none.
 class ConsoleHold {
 public:
   explicit ConsoleHold(const char* line);

@@ -55,6 +55,10 @@ template <class T, void (T::*Handler)(WINDOWPOS*)> struct AfxThunk<Handler> {
   }
 };
 
+template <class T, BOOL (T::*Handler)()> struct AfxThunk<Handler> {
+  static LRESULT Call(CWnd& wnd, WPARAM, LPARAM) { return (static_cast<T&>(wnd).*Handler)(); }
+};
+
 template <class T, HCURSOR (T::*Handler)()> struct AfxThunk<Handler> {
   static LRESULT Call(CWnd& wnd, WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>((static_cast<T&>(wnd).*Handler)());

@@ -1,6 +1,6 @@
 // The main dialog in-process, against the simulated adapter's built-in
-// default (a 7420 with power save off): what its initialisation sets up, and
-// the log pane.
+// default (a 7420 with power save off): what its initialisation sets up, the
+// log pane, and a write.
 #include "app/COstrelDlg.h"
 #include "app/resource.h"
 #include "tests/app/DialogHarness.h"
@@ -9,7 +9,28 @@
 
 #include <stdlib.h>
 
+#include <atomic>
+#include <fstream>
+
 namespace {
+// Reasons registered for a logoff to wait, less those removed; a wrong text
+// counts 100.
+std::atomic<int> g_blocks{0};
+BOOL WINAPI CountBlock(HWND, LPCWSTR reason) {
+  g_blocks += std::wstring(reason) == L"Writing the power-save setting to the adapter" ? 1 : 100;
+  return TRUE;
+}
+BOOL WINAPI CountUnblock(HWND) {
+  --g_blocks;
+  return TRUE;
+}
+
+HCURSOR Pointer() {
+  CURSORINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetCursorInfo(&info) ? info.hCursor : nullptr;
+}
+
 class OstrelDlgTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() { _putenv("KELVANE_SIM="); }
@@ -95,4 +116,49 @@ TEST_F(OstrelDlgTest, ShowLogKeepsTheLastLineInView) {
     EXPECT_LT(static_cast<short>(HIWORD(lastPos)), rect.bottom);
   });
 }
+
+// While OK writes, slowly or through a library that pumps, the reason a logoff
+// waits is registered and the pointer is the wait cursor, also when it moves
+// over the dialog. A logoff asked meanwhile gets no from a pumping call, yes
+// once the write is over; About asked for meanwhile opens after the write.
+class OstrelDlgWriteTest : public OstrelDlgTest,
+                           public ::testing::WithParamInterface<std::pair<const char*, LRESULT>> {};
+
+TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
+  const auto [slowness, answer] = GetParam();
+  std::ofstream("slow.sim") << slowness << "\n";
+  _putenv("KELVANE_SIM=slow.sim");
+  g_shutdownBlockReasonCreate = &CountBlock;
+  g_shutdownBlockReasonDestroy = &CountUnblock;
+  const HCURSOR wait = ::LoadCursor(nullptr, IDC_WAIT);
+  Run([&](HWND window) {
+    ::PostMessageA(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([] { return g_blocks == 1; }));
+    ::PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    // A library that does not pump takes these only after the write.
+    DWORD_PTR got = 0;
+    ::SendMessageTimeoutA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                          MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), SMTO_BLOCK, 200, &got);
+    EXPECT_EQ(Pointer(), wait);
+    ::SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 30000,
+                          &got);
+    EXPECT_EQ(static_cast<LRESULT>(got), answer);
+    HWND about = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (about = ::FindWindowA("#32770", "About Ostrel")) != nullptr; }));
+    EXPECT_NE(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)).find("success!"), std::string::npos);
+    EXPECT_EQ(g_blocks, 0);
+    EXPECT_NE(Pointer(), wait);
+    ::SendMessageA(about, WM_COMMAND, IDOK, 0);
+    ::SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 30000,
+                          &got);
+    EXPECT_EQ(got, static_cast<DWORD_PTR>(TRUE));
+  });
+  _putenv("KELVANE_SIM=");
+  ::DeleteFileA("slow.sim");
+}
+
+INSTANTIATE_TEST_SUITE_P(Slowness, OstrelDlgWriteTest,
+                         ::testing::Values(std::pair("delay_ms = 500", LRESULT{TRUE}),
+                                           std::pair("pump_ms = 1500", LRESULT{FALSE})));
 } // namespace
