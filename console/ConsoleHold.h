@@ -17,11 +17,18 @@
 // about 20 s at logoff or shutdown. Past that it ends the process as
 // TerminateProcess does, which may cut the write or leave it without its
 // reset; the next program takes over the abandoned adapter lock. Logoff and
-// shutdown reach the handler only while no library has loaded user32.dll or
-// gdi32.dll into the process; once one has, Windows asks windows instead, and
-// ostrelctl has none.
+// shutdown reach the console handler only while no library has loaded
+// user32.dll or gdi32.dll into the process; once one has, Windows asks the
+// process's windows instead. So a hidden window of the hold's own, on a thread
+// of its own, answers the session's end too: "no" to its query during a hold,
+// with the line as the reason Windows shows, and a forced end waits for the
+// hold as a console event does.
 class ConsoleHold {
 public:
+#ifdef _WIN32
+  // The hidden window's class, for tests that ask it as Windows would.
+  static constexpr wchar_t kWindowClass[] = L"Ostrel.ConsoleHold";
+#endif
   explicit ConsoleHold(const char* line);
   ~ConsoleHold();
   ConsoleHold(const ConsoleHold&) = delete;
@@ -32,8 +39,12 @@ public:
 class ConsoleStopGate {
 public:
   explicit ConsoleStopGate(std::function<void(const std::string&)> say) : m_say(std::move(say)) {}
-  void Hold(const char* line);
-  void Release();
+  // Each returns true when it began the first hold or ended the last.
+  bool Hold(const char* line);
+  bool Release();
+  bool Holding();
+  // The outermost hold's line.
+  std::string Line();
   // A stop request, on a thread of its own: returns at once outside a hold;
   // during one, says the line of the outermost hold (once, however many
   // requests come) and returns when the last hold is released.

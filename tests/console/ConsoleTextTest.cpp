@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <iterator>
 #include <thread>
 
@@ -106,6 +107,19 @@ TEST(ConsoleStopGate, AStopWaitsForTheHoldAndSaysItsLineOnce) {
     EXPECT_EQ(said, holds == 0 ? 0 : 1) << holds;
   }
 }
+
+#ifdef _WIN32
+// Once a library has loaded user32, Windows asks windows, not the console
+// handler, about a logoff: the hold's own window says no while it holds.
+TEST(ConsoleHold, ItsWindowRefusesTheSessionsEndOnlyDuringAHold) {
+  auto hold = std::make_unique<ConsoleHold>("finishing");
+  const HWND window = ::FindWindowW(ConsoleHold::kWindowClass, nullptr);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+  hold.reset();
+  EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+}
+#endif
 
 } // namespace
 
