@@ -133,7 +133,7 @@ TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
   const HCURSOR wait = ::LoadCursor(nullptr, IDC_WAIT);
   Run([&](HWND window) {
     ::PostMessageA(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor([] { return g_blocks == 1; }));
+    ASSERT_TRUE(WaitUntil([] { return g_blocks == 1; }));
     ::PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     // A library that does not pump takes these only after the write.
     DWORD_PTR got = 0;
@@ -145,8 +145,8 @@ TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
     EXPECT_EQ(static_cast<LRESULT>(got), answer);
     HWND about = nullptr;
     ASSERT_TRUE(
-        WaitFor([&] { return (about = ::FindWindowA("#32770", "About Ostrel")) != nullptr; }));
-    EXPECT_NE(TextOf(::GetDlgItem(window, IDC_EDIT_LOG)).find("success!"), std::string::npos);
+        WaitUntil([&] { return (about = ::FindWindowA("#32770", "About Ostrel")) != nullptr; }));
+    EXPECT_NE(WindowText(::GetDlgItem(window, IDC_EDIT_LOG)).find("success!"), std::string::npos);
     EXPECT_EQ(g_blocks, 0);
     EXPECT_NE(Pointer(), wait);
     ::SendMessageA(about, WM_COMMAND, IDOK, 0);
