@@ -45,9 +45,19 @@ protected:
     ASSERT_EQ(loaded, KelvaneLoadResult::Loaded) << KelvaneLoadResultText(loaded);
   }
 
+  static unsigned long ProcessId() {
+#ifdef _WIN32
+    return ::GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(::getpid());
+#endif
+  }
+
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir = fs::temp_directory_path() / (std::string("ostrel-sim-") + info->name());
+    // A folder of this run's own: another run of these tests may be going on.
+    m_dir = fs::temp_directory_path() / ("ostrel-sim-" + std::to_string(ProcessId()) + "-" +
+                                         info->name());
     fs::remove_all(m_dir);
     fs::create_directories(m_dir);
   }
@@ -84,11 +94,7 @@ protected:
   // The trace without the process ids that begin its lines, each of which
   // must be this process's: the library runs inside its caller.
   std::string Trace(const std::string& name) const {
-#ifdef _WIN32
-    const std::string prefix = "[" + std::to_string(::GetCurrentProcessId()) + "] ";
-#else
-    const std::string prefix = "[" + std::to_string(::getpid()) + "] ";
-#endif
+    const std::string prefix = "[" + std::to_string(ProcessId()) + "] ";
     std::istringstream lines(Read(name));
     std::string calls;
     for (std::string line; std::getline(lines, line);) {
