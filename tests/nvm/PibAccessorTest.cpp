@@ -122,6 +122,8 @@ TEST_F(PibAccessors, ControlBitsAreClearedInPlace) {
   EXPECT_EQ(ReadLe32(pib() + 7854), 0x80000001u);
   ASSERT_EQ(Pib74201D4View.PibClearControlBit0(handle), kPibOk);
   EXPECT_EQ(ReadLe32(pib() + 7854), 0x80000000u);
+  ASSERT_EQ(Pib74201D4View.PibClearControlBit0(handle), kPibOk);
+  EXPECT_EQ(ReadLe32(pib() + 7854), 0x80000000u) << "a clear bit stays clear";
   EXPECT_EQ(pib()[7853], below);
   EXPECT_EQ(pib()[7858], above);
   ASSERT_EQ(Pib74201D4View.PibSetControlByte(handle, 0xA5), kPibOk);
