@@ -37,6 +37,9 @@ TEST_F(PibAccessors, NewHandleHasNoPib) {
   EXPECT_EQ(Pib74201D3View.PibSetControlByte(fresh, 2), kPibErrNoPib);
   EXPECT_EQ(Pib7500View.PibClearControlByte(fresh), kPibErrNoPib);
   EXPECT_EQ(mode, 7);
+  EXPECT_EQ((std::vector<unsigned>{fresh.valid, fresh.pibLength, fresh.writeLength,
+                                   fresh.pibChecksum, fresh.versionMajor, fresh.versionMinor}),
+            std::vector<unsigned>(6, 0));
 }
 
 TEST_F(PibAccessors, PrologueChecksVersionThenLengthThenValid) {

@@ -278,6 +278,19 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
        false,
        "(PibOpen code 0: write length " + std::to_string(builder.WriteLength()) + " expected, " +
            std::to_string(builder.WriteLength() + 4) + " found)"},
+      // The first header is written, but its image reaches where restore does not write.
+      {"a written header whose image lies past the written range",
+       [](PowerSaveCopy& c, NvmImageBuilder& a) {
+         const uint32_t first = ReadLe32(a.image.data() + kNvmImageOffset);
+         a.SetHeaderField(0, kNvmImageLength, a.LastHeader() + kNvmHeaderSize + 4 - first);
+         a.Seal();
+         a.Seal(); // the first image covers the headers after it
+         std::copy(a.image.begin(), a.image.end(), c.bytes);
+         a.image[a.LastHeader() + kNvmHeaderSize] ^= 1;
+       },
+       true,
+       "damaged at byte 0x0, past the " + std::to_string(builder.WriteLength()) +
+           " bytes restore writes"},
       // Restore writes nothing there, so the copy is not to blame.
       {"a present image damaged past the written range",
        [](PowerSaveCopy&, NvmImageBuilder& a) { a.image[a.LastHeader() + kNvmHeaderSize] ^= 1; },
