@@ -23,7 +23,9 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -217,6 +219,21 @@ TEST_F(WriteFileTest, AFailedWriteSaysWhyAndLeavesNothingBehind) {
   EXPECT_EQ(WriteFileWhole(m_dir.u8string() + "\\notes\xff", {1}, true, error),
             WriteFileResult::Failed);
   EXPECT_EQ(error, "the path is not valid UTF-8");
+  EXPECT_EQ(Names(), std::set<std::string>{"folder"});
+#else
+  // With files limited to 100 bytes, the write stops part way and then fails.
+  rlimit was;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+  rlimit small = was;
+  small.rlim_cur = 100;
+  const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const WriteFileResult result =
+      WriteFileWhole(Path("notes"), std::vector<uint8_t>(1000, 1), true, error);
+  ::setrlimit(RLIMIT_FSIZE, &was);
+  std::signal(SIGXFSZ, signal);
+  EXPECT_EQ(result, WriteFileResult::Failed);
+  EXPECT_EQ(error, std::strerror(EFBIG));
   EXPECT_EQ(Names(), std::set<std::string>{"folder"});
 #endif
 }
