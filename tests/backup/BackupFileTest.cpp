@@ -44,11 +44,24 @@ TEST_P(BackupRoundTrip, ReadsBackWhatWasWritten) {
   const std::vector<uint8_t> file = BackupEncode(GetParam());
   ASSERT_FALSE(file.empty());
   EXPECT_TRUE(BackupIsFile(file.data(), file.size()));
+  // The magic and format version 1, as every file on disk begins.
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 10), std::string("OSTRELBK\x01\x00", 10));
   BackupCopy read;
   Fault fault;
   ASSERT_TRUE(BackupDecode(file.data(), file.size(), read, &fault)) << fault.text;
   ExpectSame(read, GetParam());
   EXPECT_EQ(BackupEncode(read), file) << "a file has one reading";
+
+  // Through the strategies' fixed-size copy and back, when it fits there.
+  static PowerSaveCopy held;
+  const bool fits = GetParam().bytes.size() <= sizeof held.bytes;
+  ASSERT_EQ(BackupToCopy(GetParam(), held), fits);
+  if (fits) {
+    BackupCopy back;
+    back.taken = GetParam().taken; // a strategy's copy has no time
+    BackupFromCopy(held, back);
+    ExpectSame(back, GetParam());
+  }
 }
 
 // The largest image and the longest firmware text; a layout name can be no
@@ -75,9 +88,16 @@ BackupCopy Param41() {
   return copy;
 }
 
+// The largest copy a file holds.
+BackupCopy LargestParam41() {
+  BackupCopy copy = Param41();
+  copy.bytes.resize(kBackupMaxCopy, 0xA5);
+  return copy;
+}
+
 INSTANTIATE_TEST_SUITE_P(Copies, BackupRoundTrip,
-                         ::testing::Values(Image(), LongestFieldsImage(), Param41(),
-                                           EmptyParam41()));
+                         ::testing::Values(Image(), LongestFieldsImage(), Param41(), EmptyParam41(),
+                                           LargestParam41()));
 
 TEST(BackupFile, EveryChangedByteIsRefused) {
   const std::vector<uint8_t> file = BackupEncode(Image());
@@ -101,14 +121,16 @@ TEST(BackupFile, EveryChangedByteIsRefused) {
 TEST(BackupFile, EveryShorterFileIsRefused) {
   const std::vector<uint8_t> file = BackupEncode(Image());
   for (std::size_t size = 0; size < file.size(); ++size) {
+    // A buffer of exactly that size, so that a read past its end is caught.
+    const std::vector<uint8_t> cut(file.begin(), file.begin() + size);
     BackupCopy read;
     Fault fault;
-    EXPECT_FALSE(BackupDecode(file.data(), size, read, &fault)) << size;
-    const std::string cut = "the file is cut short: " + std::to_string(size) + " bytes, ";
+    EXPECT_FALSE(BackupDecode(cut.data(), size, read, &fault)) << size;
+    const std::string says = "the file is cut short: " + std::to_string(size) + " bytes, ";
     EXPECT_EQ(fault.text, size < 8     ? "not an Ostrel backup file"
-                          : size < 209 ? cut + "the header alone needs 209"
-                                       : cut + "the header, a copy of 16384 bytes and the "
-                                               "digest need 16625")
+                          : size < 209 ? says + "the header alone needs 209"
+                                       : says + "the header, a copy of 16384 bytes and the "
+                                                "digest need 16625")
         << size;
   }
 }
@@ -207,15 +229,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BackupFile, FieldsOverTheirLimitsAreNotWritten) {
+  static PowerSaveCopy held; // nor taken into a strategy's copy
   BackupCopy copy = Image();
   copy.firmware = std::string(163, 'F');
   EXPECT_TRUE(BackupEncode(copy).empty());
+  EXPECT_FALSE(BackupToCopy(copy, held));
   copy = Image();
   copy.layout = std::string(16, 'L');
   EXPECT_TRUE(BackupEncode(copy).empty());
+  EXPECT_FALSE(BackupToCopy(copy, held));
   copy = Image();
   copy.layout = std::string("7420\0x", 6);
   EXPECT_TRUE(BackupEncode(copy).empty()) << "would read back as 7420";
+  copy = Image();
+  copy.firmware = std::string("FW\0x", 4);
+  EXPECT_TRUE(BackupEncode(copy).empty()) << "would read back as FW";
+  copy = LongestFieldsImage();
+  copy.bytes.push_back(0);
+  EXPECT_FALSE(BackupToCopy(copy, held)) << "one byte more than the largest image";
   copy = Image();
   copy.kind = static_cast<BackupKind>(3);
   EXPECT_TRUE(BackupEncode(copy).empty());

@@ -23,7 +23,10 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -141,13 +144,29 @@ struct WriteCase {
 
 class WriteFileModes : public WriteFileTest, public ::testing::WithParamInterface<WriteCase> {};
 
-// Beside the target lies a file that an older writer used as its temporary:
-// it belongs to someone else and must survive.
+unsigned long ProcessId() {
+#ifdef _WIN32
+  return ::GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(::getpid());
+#endif
+}
+
+// Beside the target lie files that older writers used as their temporaries,
+// some under the names this process tries next (its counter is shared, so
+// most names are taken): they belong to someone else and must survive.
 TEST_P(WriteFileModes, ChangesTheTargetWholeOrNotAtAllAndNothingElse) {
   const std::vector<uint8_t> old = {1, 2, 3, 4, 5, 6};
   const std::vector<uint8_t> fresh = {9, 8, 7};
   const std::vector<uint8_t> neighbour = {'k', 'e', 'e', 'p'};
-  Put("notes.tmp", neighbour);
+  std::set<std::string> leftovers = {"notes.tmp"};
+  for (unsigned next = 0; next < 400; ++next) {
+    if (next % 50 != 0)
+      leftovers.insert("notes." + std::to_string(ProcessId()) + "-" + std::to_string(next) +
+                       ".tmp");
+  }
+  for (const std::string& name : leftovers)
+    Put(name.c_str(), neighbour);
   if (GetParam().existing)
     Put("notes", old);
 
@@ -155,8 +174,10 @@ TEST_P(WriteFileModes, ChangesTheTargetWholeOrNotAtAllAndNothingElse) {
   EXPECT_EQ(WriteFileWhole(Path("notes"), fresh, GetParam().replace, error), GetParam().result)
       << error;
   EXPECT_EQ(Read("notes"), GetParam().changes ? fresh : old);
-  EXPECT_EQ(Read("notes.tmp"), neighbour);
-  EXPECT_EQ(Names(), (std::set<std::string>{"notes", "notes.tmp"}));
+  for (const std::string& name : leftovers)
+    ASSERT_EQ(Read(name.c_str()), neighbour) << name;
+  leftovers.insert("notes");
+  EXPECT_EQ(Names(), leftovers);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -199,6 +220,21 @@ TEST_F(WriteFileTest, AFailedWriteSaysWhyAndLeavesNothingBehind) {
             WriteFileResult::Failed);
   EXPECT_EQ(error, "the path is not valid UTF-8");
   EXPECT_EQ(Names(), std::set<std::string>{"folder"});
+#else
+  // With files limited to 100 bytes, the write stops part way and then fails.
+  rlimit was;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+  rlimit small = was;
+  small.rlim_cur = 100;
+  const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const WriteFileResult result =
+      WriteFileWhole(Path("notes"), std::vector<uint8_t>(1000, 1), true, error);
+  ::setrlimit(RLIMIT_FSIZE, &was);
+  std::signal(SIGXFSZ, signal);
+  EXPECT_EQ(result, WriteFileResult::Failed);
+  EXPECT_EQ(error, std::strerror(EFBIG));
+  EXPECT_EQ(Names(), std::set<std::string>{"folder"});
 #endif
 }
 
@@ -210,6 +246,11 @@ TEST_F(WriteFileTest, AFailedReadSaysWhy) {
   EXPECT_EQ(error, "is a directory");
   EXPECT_FALSE(ReadFileUpTo(Path("missing/notes"), 16, bytes, error));
   EXPECT_EQ(error, MissingFolderReason());
+#ifndef _WIN32
+  // It opens, but its first bytes, this process's unmapped page 0, cannot be read.
+  EXPECT_FALSE(ReadFileUpTo("/proc/self/mem", 16, bytes, error));
+  EXPECT_EQ(error, std::strerror(EIO));
+#endif
 }
 
 struct LimitCase {

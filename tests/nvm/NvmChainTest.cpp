@@ -54,7 +54,14 @@ protected:
 };
 
 TEST_F(NvmChainTest, SingleHeaderWithRightChecksumsVerifies) {
-  NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0);
+  NvmPutHeader(image, 0, 96, 64, kNvmChainEnd, 0x1234);
+  // The fields where the adapter keeps them, whatever our constants say.
+  EXPECT_EQ(Field(0, 8), 96u);
+  EXPECT_EQ(Field(0, 16), 64u);
+  EXPECT_EQ(Field(0, 20), NvmChecksum(image.data() + 96, 64));
+  EXPECT_EQ(Field(0, 28), kNvmChainEnd);
+  EXPECT_EQ(Field(0, 32), 0x1234u);
+  EXPECT_EQ(Field(0, 92), NvmChecksum(image.data(), 92));
   EXPECT_TRUE(Verify());
   EXPECT_EQ(failedHeader, kUntouched);
   EXPECT_FALSE(fault.Said());
@@ -64,6 +71,9 @@ TEST_F(NvmChainTest, EmptyImageCarriesAllOnesChecksum) {
   NvmPutHeader(image, 0, 96, 0, kNvmChainEnd, 0);
   EXPECT_EQ(Field(0, kNvmImageChecksum), 0xFFFFFFFFu);
   EXPECT_TRUE(Verify());
+  NvmPutHeader(image, 0, 1024, 0, kNvmChainEnd, 0); // it may start at the buffer's end
+  EXPECT_TRUE(Verify());
+  EXPECT_TRUE(Update());
 }
 
 TEST_F(NvmChainTest, EachChecksumIsChecked) {
@@ -182,6 +192,18 @@ TEST_F(NvmChainTest, HeaderOrImageOutsideTheBufferFails) {
   EXPECT_FALSE(NvmUpdateChecksums(image.data(), 150));
   EXPECT_FALSE(NvmUpdateChecksums(image.data(), 95));
   EXPECT_FALSE(NvmUpdateChecksums(nullptr, 1024));
+  NvmPutHeader(image, 0, 0, 92, kNvmChainEnd, 0); // the image fits in 95 bytes, the header not
+  const std::vector<uint8_t> before = image;
+  EXPECT_FALSE(NvmUpdateChecksums(image.data(), 95));
+  EXPECT_EQ(image, before);
+
+  // No chain reaches 32768 or beyond, even in a buffer that holds it.
+  image.resize(kNvmMaxImageSize + kNvmHeaderSize);
+  NvmPutHeader(image, kNvmMaxImageSize, 96, 64, kNvmChainEnd, 0);
+  NvmPutHeader(image, 0, 96, 64, kNvmMaxImageSize, 0);
+  EXPECT_FALSE(Verify());
+  EXPECT_EQ(failedHeader, kNvmMaxImageSize);
+  EXPECT_FALSE(Update());
 }
 
 TEST_F(NvmChainTest, ChainThatComesBackFails) {

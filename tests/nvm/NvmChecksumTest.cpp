@@ -59,6 +59,8 @@ TEST(MemoryBufferStream, ReadsWritesAndChecksumsInsideTheBuffer) {
   const uint8_t put[2] = {0xEE, 0xFF};
   stream.Write(14, put, 2);
   EXPECT_EQ(buffer[15], 0xFF);
+  stream.Write(1, put, 1);
+  EXPECT_EQ(buffer[1], 0xEE);
   stream.ClearByte(0, 12345);
   EXPECT_EQ(buffer[0], 0);
   EXPECT_EQ(stream.Checksum(4, 8), NvmChecksum(buffer + 4, 8));

@@ -37,6 +37,9 @@ TEST_F(PibAccessors, NewHandleHasNoPib) {
   EXPECT_EQ(Pib74201D3View.PibSetControlByte(fresh, 2), kPibErrNoPib);
   EXPECT_EQ(Pib7500View.PibClearControlByte(fresh), kPibErrNoPib);
   EXPECT_EQ(mode, 7);
+  EXPECT_EQ((std::vector<unsigned>{fresh.valid, fresh.pibLength, fresh.writeLength,
+                                   fresh.pibChecksum, fresh.versionMajor, fresh.versionMinor}),
+            std::vector<unsigned>(6, 0));
 }
 
 TEST_F(PibAccessors, PrologueChecksVersionThenLengthThenValid) {
@@ -122,6 +125,8 @@ TEST_F(PibAccessors, ControlBitsAreClearedInPlace) {
   EXPECT_EQ(ReadLe32(pib() + 7854), 0x80000001u);
   ASSERT_EQ(Pib74201D4View.PibClearControlBit0(handle), kPibOk);
   EXPECT_EQ(ReadLe32(pib() + 7854), 0x80000000u);
+  ASSERT_EQ(Pib74201D4View.PibClearControlBit0(handle), kPibOk);
+  EXPECT_EQ(ReadLe32(pib() + 7854), 0x80000000u) << "a clear bit stays clear";
   EXPECT_EQ(pib()[7853], below);
   EXPECT_EQ(pib()[7858], above);
   ASSERT_EQ(Pib74201D4View.PibSetControlByte(handle, 0xA5), kPibOk);

@@ -48,6 +48,7 @@ TEST_P(PibContentRules, AcceptOrReject) {
   NvmImageBuilder built(kPibLayout74201D3, false);
   uint8_t* pib = built.Pib();
   ASSERT_TRUE(CPibView::PibValidateContent(pib));
+  pib[1] = 0xA5; // no rule reads it, so a rule without a condition binds whatever it holds
   for (const auto& [offset, value] : GetParam().bytes) {
     pib[offset] = value;
   }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <numeric>
 
 namespace {
@@ -117,6 +118,8 @@ TEST(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
   std::vector<uint8_t> data(1492, 0x42);
   fake.param = Reply(0, 4, 373, data);
   ASSERT_TRUE(op.SetPowerSave(1));
+  EXPECT_EQ(fake.request[4], 0x75);
+  EXPECT_EQ(fake.request[5], 0x01);
   EXPECT_EQ(fake.request[BrcmParamRequest::kSize - 1], 0x42);
 }
 
@@ -170,28 +173,36 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
   }
 
   fake.param = Reply(0x11, 2, 2, {0x01, 0x80, 0x34, 0x12});
+  // Over an image's copy, saved before.
+  std::snprintf(copy.layout, sizeof copy.layout, "7500");
+  std::fill(std::begin(copy.address), std::end(copy.address), 0xAA);
   ASSERT_TRUE(op.SaveCopy(copy, error)) << error.text;
   ASSERT_EQ(copy.size, BrcmParamReply::kSize);
   EXPECT_EQ(copy.kind, BackupKind::Param41);
+  EXPECT_EQ(copy.Layout(), "");
+  EXPECT_EQ(std::vector<uint8_t>(copy.address, copy.address + kPibAddressSize),
+            std::vector<uint8_t>(kPibAddressSize, 0));
 
   const struct {
     std::vector<uint8_t> present;
-    bool zeroCopy;
+    std::vector<uint8_t> copyHead; // replaces the copy's first bytes when not empty
     const char* says;
   } refusals[] = {
-      {Reply(0x12, 2, 2, {0, 0, 0, 0}), false,
+      {Reply(0x12, 2, 2, {0, 0, 0, 0}),
+       {},
        "leading byte is 17, the adapter's parameter 41 has 18"},
-      {Reply(0x11, 4, 1, {0, 0, 0, 0}), false,
-       "element size is 2, the adapter's parameter 41 has 4"},
-      {Reply(0x11, 2, 3, {0, 0, 0, 0, 0, 0}), false,
+      {Reply(0x11, 4, 1, {0, 0, 0, 0}), {}, "element size is 2, the adapter's parameter 41 has 4"},
+      {Reply(0x11, 2, 3, {0, 0, 0, 0, 0, 0}),
+       {},
        "element count is 2, the adapter's parameter 41 has 3"},
       // Four zero bytes: a parameter of no data.
-      {Reply(0, 0, 0, {}), true, "holds 0 bytes of data"},
+      {Reply(0, 0, 0, {}), {0, 0, 0, 0}, "holds 0 bytes of data"},
+      // Refused before the adapter is asked, though its parameter has that shape.
+      {Reply(0x11, 1, 1493, {}), {0x11, 1, 0xD5, 0x05}, "holds 1493 bytes of data; it must hold"},
   };
   for (const auto& r : refusals) {
     PowerSaveCopy bad = copy;
-    if (r.zeroCopy)
-      std::fill(std::begin(bad.bytes), std::end(bad.bytes), 0);
+    std::copy(r.copyHead.begin(), r.copyHead.end(), bad.bytes);
     fake.param = r.present;
     uint32_t written = 0;
     EXPECT_FALSE(op.RestoreCopy(bad, "", false, written, error)) << r.says;

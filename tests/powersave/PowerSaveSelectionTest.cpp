@@ -35,7 +35,7 @@ struct Selection : ::testing::Test {
 TEST_F(Selection, FirmwareTextPicksTheStrategyInOrder) {
   EXPECT_EQ(Detect("MAC-7500-1.1.0"), 1);
   EXPECT_TRUE(Holds<CPowerSave7500Op>(slot));
-  Detect("7420 and 7500");
+  Detect("7420-1.0.0 and 7500");
   EXPECT_TRUE(Holds<CPowerSave7500Op>(slot)) << "7500 is tested first";
   Detect("7420-1.1.3");
   EXPECT_TRUE(Holds<CPowerSave74201D4Op>(slot));
@@ -119,6 +119,21 @@ TEST_F(Selection, FirmwareTextIsAtMost162Characters) {
   // A record with no NUL: its last byte is not part of the text.
   Detect(std::string(159, 'x') + "7500"); // read as "...750"
   EXPECT_FALSE(slot);
+}
+
+TEST(PowerSaveVariants, ALayoutNamesItsQcaVariant) {
+  const struct {
+    const char* layout;
+    const PowerSaveVariant* variant;
+  } cases[] = {{"7420-1.3", &kPowerSave74201D3},
+               {"7420-1.4", &kPowerSave74201D4},
+               {"7500", &kPowerSave7500},
+               {"", nullptr},
+               {"broadcom", nullptr},
+               {"7420", nullptr},
+               {nullptr, nullptr}};
+  for (const auto& c : cases)
+    EXPECT_EQ(PowerSaveVariantForLayout(c.layout), c.variant) << (c.layout ? c.layout : "null");
 }
 
 } // namespace

@@ -87,6 +87,9 @@ TEST_P(QcaPowerSave, ReadsTheModeWordOfAFreshImageEveryTime) {
 }
 
 TEST_P(QcaPowerSave, EnableWritesTheEditedImageBackWithItsWriteLength) {
+  builder.Pib()[GetParam().layout.controlByte] = 0x77; // the edit sets it on every layout
+  builder.Seal();
+  fake.image = builder.image;
   const std::vector<uint8_t> before = builder.image;
   ASSERT_TRUE(op->SetPowerSave(1));
   EXPECT_EQ(fake.CallsText(), ExpectedCalls());
@@ -247,6 +250,8 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
       {"an unreadable present image",
        [](PowerSaveCopy&, NvmImageBuilder& a) { a.image[a.PibOffset() + 100] ^= 1; }, false,
        "its address cannot be compared"},
+      {"another size", [](PowerSaveCopy& c, NvmImageBuilder&) { c.size -= 4; }, false,
+       "the copy holds " + std::to_string(GetParam().layout.imageCapacity - 4) + " bytes"},
       {"a damaged copy",
        [](PowerSaveCopy& c, NvmImageBuilder& a) { c.bytes[a.PibOffset() + 100] ^= 1; }, false,
        std::string("the copy does not open as a ") + GetParam().layout.name +
@@ -273,6 +278,19 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
        false,
        "(PibOpen code 0: write length " + std::to_string(builder.WriteLength()) + " expected, " +
            std::to_string(builder.WriteLength() + 4) + " found)"},
+      // The first header is written, but its image reaches where restore does not write.
+      {"a written header whose image lies past the written range",
+       [](PowerSaveCopy& c, NvmImageBuilder& a) {
+         const uint32_t first = ReadLe32(a.image.data() + kNvmImageOffset);
+         a.SetHeaderField(0, kNvmImageLength, a.LastHeader() + kNvmHeaderSize + 4 - first);
+         a.Seal();
+         a.Seal(); // the first image covers the headers after it
+         std::copy(a.image.begin(), a.image.end(), c.bytes);
+         a.image[a.LastHeader() + kNvmHeaderSize] ^= 1;
+       },
+       true,
+       "damaged at byte 0x0, past the " + std::to_string(builder.WriteLength()) +
+           " bytes restore writes"},
       // Restore writes nothing there, so the copy is not to blame.
       {"a present image damaged past the written range",
        [](PowerSaveCopy&, NvmImageBuilder& a) { a.image[a.LastHeader() + kNvmHeaderSize] ^= 1; },
@@ -382,9 +400,11 @@ TEST(QcaPowerSave7500, DisableChangesOnlyTheModeWord) {
 }
 
 TEST(QcaPowerSave7420, DisableKeepsTheControlBits) {
-  NvmImageBuilder builder(kPibLayout74201D4, false);
+  NvmImageBuilder builder(kPibLayout74201D4, true);
   const uint32_t word = kPibLayout74201D4.controlWord;
+  const uint32_t block = kPibLayout74201D4.powerSaveBlock;
   WriteLe32(builder.Pib() + word, 0xA5A5A5A7);
+  std::fill_n(builder.Pib() + block, kPibPowerSaveBlockSize, 0xA5);
   builder.Seal();
   FakeDeviceLibrary fake;
   fake.image = builder.image;
@@ -395,6 +415,8 @@ TEST(QcaPowerSave7420, DisableKeepsTheControlBits) {
   EXPECT_EQ(pib[kPibLayout74201D4.controlByte], 0);
   EXPECT_EQ(ReadLe16(pib + kPibLayout74201D4.entryListA + kPibListCountOffset), 0);
   EXPECT_EQ(ReadLe16(pib + kPibLayout74201D4.entryListB + kPibListCountOffset), 0);
+  EXPECT_EQ(std::vector<uint8_t>(pib + block, pib + block + kPibPowerSaveBlockSize),
+            std::vector<uint8_t>(kPibPowerSaveBlockSize, 0));
 }
 
 } // namespace
