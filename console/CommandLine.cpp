@@ -13,8 +13,8 @@ bool Takes(const CommandOption& option, const CommandWord& command) {
   return list.find(std::string(" ") + command.name + " ") != std::string::npos;
 }
 
-const CommandOption* FindOption(const CommandLineSpec& spec, const std::string& name) {
-  for (const CommandOption& option : spec.options) {
+const CommandOption* FindOption(const CommandTable& table, const std::string& name) {
+  for (const CommandOption& option : table.options) {
     if (name == option.name)
       return &option;
   }
@@ -26,11 +26,11 @@ std::string Position(std::size_t at) {
 }
 
 // The usage's words after the command name: operands, then options.
-std::vector<std::string> UsageWords(const CommandLineSpec& spec, const CommandWord& command) {
+std::vector<std::string> UsageWords(const CommandTable& table, const CommandWord& command) {
   std::vector<std::string> words;
   if (*command.operands != '\0')
     words.emplace_back(command.operands);
-  for (const CommandOption& option : spec.options) {
+  for (const CommandOption& option : table.options) {
     if (option.listed && Takes(option, command))
       words.push_back(std::string("[--") + option.name +
                       (option.value != nullptr ? std::string(" ") + option.value : "") + "]");
@@ -60,10 +60,10 @@ bool IsHelpWord(const std::string& word) {
   return word == "help" || word == "--help" || word == "-h" || word == "/?";
 }
 
-std::string ParseCommandLine(const CommandLineSpec& spec, const std::vector<std::string>& args,
+std::string ParseCommandLine(const CommandTable& table, const std::vector<std::string>& args,
                              CommandLine& line) {
   const std::string word = args.size() > 1 ? args[1] : std::string();
-  for (const CommandWord& command : spec.commands) {
+  for (const CommandWord& command : table.commands) {
     if (word == command.name)
       line.command = &command;
   }
@@ -85,7 +85,7 @@ std::string ParseCommandLine(const CommandLineSpec& spec, const std::vector<std:
       optionsEnd = true;
       continue;
     }
-    const CommandOption* option = FindOption(spec, arg.substr(2));
+    const CommandOption* option = FindOption(table, arg.substr(2));
     if (option == nullptr || !Takes(*option, command))
       return "unknown option '" + arg + "' for " + command.name;
     if (line.Has(option->name))
@@ -107,17 +107,17 @@ std::string ParseCommandLine(const CommandLineSpec& spec, const std::vector<std:
   return {};
 }
 
-std::string CommandUsage(const CommandLineSpec& spec) {
+std::string CommandUsage(const CommandTable& table) {
   std::string text;
-  const std::string program = std::string(spec.program) + " ";
-  for (std::size_t i = 0; i < spec.commands.size(); ++i) {
-    const CommandWord& command = spec.commands[i];
-    const std::vector<std::string> words = UsageWords(spec, command);
+  const std::string program = std::string(table.program) + " ";
+  for (std::size_t i = 0; i < table.commands.size(); ++i) {
+    const CommandWord& command = table.commands[i];
+    const std::vector<std::string> words = UsageWords(table, command);
     std::string names = command.name;
-    while (i + 1 < spec.commands.size() &&
-           std::strcmp(spec.commands[i + 1].operands, command.operands) == 0 &&
-           UsageWords(spec, spec.commands[i + 1]) == words)
-      names += std::string("|") + spec.commands[++i].name;
+    while (i + 1 < table.commands.size() &&
+           std::strcmp(table.commands[i + 1].operands, command.operands) == 0 &&
+           UsageWords(table, table.commands[i + 1]) == words)
+      names += std::string("|") + table.commands[++i].name;
     std::string line = std::string(text.empty() ? "usage: " : "       ") + program + names;
     const std::string indent(line.size() + 1, ' ');
     for (const std::string& usageWord : words) {
@@ -130,6 +130,5 @@ std::string CommandUsage(const CommandLineSpec& spec) {
     }
     text += line + "\n";
   }
-  return text + "       " + program + "help | --help | -h | /?\n       " + program +
-         "--version\n";
+  return text + "       " + program + "help | --help | -h | /?\n       " + program + "--version\n";
 }

@@ -23,7 +23,7 @@ struct CommandOption {
   bool listed;          // shown in the usage
 };
 
-struct CommandLineSpec {
+struct CommandTable {
   const char* program;
   std::vector<CommandWord> commands;
   std::vector<CommandOption> options;
@@ -45,9 +45,9 @@ bool IsHelpWord(const std::string& word);
 
 // Parses `args`: the program, the command word, then options and operands.
 // Returns what is wrong, naming the word, or an empty text.
-std::string ParseCommandLine(const CommandLineSpec& spec, const std::vector<std::string>& args,
+std::string ParseCommandLine(const CommandTable& table, const std::vector<std::string>& args,
                              CommandLine& line);
 
 // One line a command, commands that take the same operands and options joined
 // as "on|off", each wrapped to fit 80 columns; then the help and version lines.
-std::string CommandUsage(const CommandLineSpec& spec);
+std::string CommandUsage(const CommandTable& table);

@@ -297,7 +297,7 @@ int RunRestore(const Run& run) {
   return run.options.verify ? VerifyCopy(run, *run.copy, written) : kExitDone;
 }
 
-const CommandLineSpec kCommandLine = {
+const CommandTable kCommandLine = {
     "ostrelctl",
     {{"status", "", 0}, {"on", "", 0}, {"off", "", 0}, {"backup", "FILE", 1}, {"restore", "FILE", 1}},
     {

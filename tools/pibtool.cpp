@@ -24,7 +24,7 @@ constexpr int kExitUsage = kConsoleUsageError;
 // Far more than any image or backup file.
 constexpr std::size_t kMaxFileSize = 2 * kBackupMaxCopy;
 
-const CommandLineSpec kCommandLine = {
+const CommandTable kCommandLine = {
     "pibtool",
     {{"open", "FILE", 1}, {"get", "FILE", 1}, {"set", "on|off FILE", 2}},
     {{"layout", "LAYOUT", nullptr, true}}};

@@ -8,7 +8,7 @@
 
 namespace {
 
-const CommandLineSpec kSpec = {
+const CommandTable kTable = {
     "tool",
     {{"status", "", 0}, {"on", "", 0}, {"off", "", 0}, {"backup", "FILE", 1}},
     {{"backup", "FILE", "on off", true},
@@ -46,7 +46,7 @@ TEST(CommandLine, ParsesOrNamesTheWrongWord) {
     std::vector<std::string> args = {"tool"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     CommandLine line;
-    const std::string wrong = ParseCommandLine(kSpec, args, line);
+    const std::string wrong = ParseCommandLine(kTable, args, line);
     const std::string shown = ::testing::PrintToString(c.args);
     EXPECT_EQ(wrong, c.wrong) << shown;
     if (c.wrong.empty()) {
@@ -59,13 +59,15 @@ TEST(CommandLine, ParsesOrNamesTheWrongWord) {
 }
 
 TEST(CommandLine, UsageJoinsAlikeCommandsListsOnlyListedOptionsAndFitsEightyColumns) {
-  const std::string usage = CommandUsage(kSpec);
+  const std::string usage = CommandUsage(kTable);
   EXPECT_EQ(usage.rfind("usage: tool status [--json] [--wait SECONDS]\n", 0), 0u) << usage;
   EXPECT_NE(usage.find("tool on|off [--backup FILE] [--replace]"), std::string::npos) << usage;
   EXPECT_NE(usage.find("tool backup FILE [--replace]"), std::string::npos) << usage;
   EXPECT_EQ(usage.find("--verify"), std::string::npos) << usage;
-  const CommandLineSpec wide = {
-      "tool", {{"go", "FILE", 1}}, std::vector<CommandOption>(12, {"a-long-option", "VALUE", nullptr, true})};
+  const CommandTable wide = {
+      "tool",
+      {{"go", "FILE", 1}},
+      std::vector<CommandOption>(12, {"a-long-option", "VALUE", nullptr, true})};
   std::istringstream lines(CommandUsage(wide));
   std::size_t count = 0;
   for (std::string line; std::getline(lines, line); ++count)
@@ -80,7 +82,9 @@ TEST(TerminalText, EscapesWhatWouldDriveATerminal) {
       {"INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\n"},
       {"\x1b]0;owned\x07\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},
       {"a\tb\rc\x7f", "a\\x09b\\x0dc\\x7f"},
-      {"\xc2\x9b" "2J", "\\u009b2J"},
+      {"\xc2\x9b"
+       "2J",
+       "\\u009b2J"},
       {"\xff\xe9t\xc3", "\\xff\\xe9t\\xc3"},
       {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
   };
