@@ -2,8 +2,6 @@
 
 #include "app/CAboutDlg.h"
 #include "app/resource.h"
-#include "devicelib/AdapterLock.h"
-#include "devicelib/KelvaneLibrary.h"
 #include "framework/AfxBeginThread.h"
 #include "framework/CPaintDC.h"
 #include "framework/CWinApp.h"
@@ -30,6 +28,8 @@ constexpr int kRadioOff = 1;
 constexpr int kRadioNone = -1;
 constexpr uint16_t kStateOff = 0;
 constexpr uint16_t kStateOn = 1;
+// The dialog's writes keep a copy to undo them by, and are not read back.
+constexpr SessionWriteOptions kDialogWrite = {true, false};
 constexpr wchar_t kWritingReason[] = L"Writing the power-save setting to the adapter";
 } // namespace
 
@@ -78,7 +78,7 @@ BOOL COstrelDlg::OnInitDialog() {
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
 
-  KelvaneLoad();
+  AdapterSession::Load();
 
   // The first scan owns the strategy and the device library until it is
   // done, so Scan and OK wait for it. Meanwhile the focus rests on the log
@@ -234,8 +234,11 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
   dlg->ShowLog("Scanning device...", true);
   bool found = false;
   {
-    // An adapter that another program keeps busy cannot be found.
-    AdapterLock lock(kAdapterLockDialogWaitMs);
+    // An adapter that another program keeps busy cannot be found. On the
+    // dialog's own thread the wait keeps the dialog answering.
+    const bool dialogThread =
+        ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
+    const SessionLock lock(SessionLock::kDialogWaitMs, dialogThread);
     found = lock.Held() && DetectDevice(dlg);
   }
   if (!found) {
@@ -248,25 +251,24 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
   } else {
     char message[64];
     std::snprintf(message, sizeof message, "The power save mode is %s!",
-                  dlg->m_nPowerSave == kRadioOn ? "on" : "off");
+                  PowerSaveStateName(dlg->m_nPowerSave == kRadioOn ? kStateOn : kStateOff));
     dlg->ShowLog(message, false);
   }
   return 1;
 }
 
 BOOL COstrelDlg::DetectDevice(COstrelDlg* dlg) {
-  const uint8_t family = SelectPowerSaveOp(dlg->m_pPowerSaveOp);
-  if (family != kFamilyQca && family != kFamilyBroadcom)
+  if (!dlg->m_session.Detect())
     return FALSE;
   HWND on = dlg->GetDlgItem(IDC_RADIO_ON);
   HWND off = dlg->GetDlgItem(IDC_RADIO_OFF);
-  if (!dlg->m_pPowerSaveOp) {
+  if (dlg->m_session.Strategy() == nullptr) {
     dlg->ShowState(kRadioNone);
     ::EnableWindow(off, FALSE);
     ::EnableWindow(on, FALSE);
     return TRUE;
   }
-  const uint16_t state = dlg->m_pPowerSaveOp->GetPowerSave();
+  const uint16_t state = dlg->m_session.ReadState();
   ::EnableWindow(off, TRUE);
   ::EnableWindow(on, TRUE);
   dlg->ShowState(state == kStateOn ? kRadioOn : state == kStateOff ? kRadioOff : kRadioNone);
@@ -311,15 +313,15 @@ void COstrelDlg::EndAdapterUse() {
 
 // With no strategy there is nothing to write: a failed write.
 bool COstrelDlg::WritePowerSave(bool enable) {
-  if (!m_pPowerSaveOp)
+  if (m_session.Strategy() == nullptr)
     return false;
-  AdapterLock lock(kAdapterLockDialogWaitMs);
+  const SessionLock lock(SessionLock::kDialogWaitMs, true);
   if (!lock.Held())
     return false;
   // Windows shows the reason while a logoff or shutdown waits for the write.
   m_bWriting = true;
   g_shutdownBlockReasonCreate(m_hWnd, kWritingReason);
-  const bool done = m_pPowerSaveOp->SetPowerSave(enable ? 1 : 0);
+  const bool done = m_session.Switch(enable ? kStateOn : kStateOff, kDialogWrite).written;
   g_shutdownBlockReasonDestroy(m_hWnd);
   m_bWriting = false;
   return done;
@@ -331,11 +333,7 @@ void COstrelDlg::ApplySetting() {
   const bool enable = m_nPowerSave == kRadioOn;
   const bool done = WritePowerSave(enable);
   EndAdapterUse();
-  char message[64];
-  std::snprintf(message, sizeof message,
-                done ? "%s device power save success!" : "%s device power save fail!",
-                enable ? "Enable" : "Disable");
-  ShowLog(message, false);
+  ShowLog(PowerSaveResultLine(enable ? kStateOn : kStateOff, done).c_str(), false);
 }
 
 void COstrelDlg::OnScan() {

@@ -1,7 +1,7 @@
 #pragma once
 #include "framework/CDialogEx.h"
 #include "framework/CEdit.h"
-#include "powersave/PowerSaveSelection.h"
+#include "session/AdapterSession.h"
 
 // The main dialog: shows the adapter's power-save state in two radio buttons
 // and a log pane, scans on Scan, applies the chosen state on OK.
@@ -46,8 +46,8 @@ private:
   void OnWindowPosChanging(WINDOWPOS* pos);
   static UINT FirstScan(LPVOID pParam);
   // Scan and OK on the dialog's thread: false when the adapter is in use
-  // already (a click that came while the library pumps messages). Meanwhile
-  // the pointer is the wait cursor.
+  // already (a click that came while the library pumps messages, or while
+  // the lock is awaited). Meanwhile the pointer is the wait cursor.
   bool BeginAdapterUse();
   void EndAdapterUse();
   bool WritePowerSave(bool enable);
@@ -57,8 +57,8 @@ private:
   HICON m_hIcon;
   CEdit m_editLog;
   int m_nPowerSave = -1;
-  // Owned: replaced by each detection, destroyed with the dialog.
-  PowerSaveSlot m_pPowerSaveOp;
+  // The adapter, its strategy replaced by each detection.
+  AdapterSession m_session{"Ostrel.exe"};
   // Set on the dialog's thread only: from the start of the first scan until
   // the worker's done message arrives.
   bool m_bFirstScanRunning = false;

@@ -77,6 +77,11 @@ int CtlReport::Fail(int status, const std::string& what) {
   return Error(status, "ostrelctl: " + what, what);
 }
 
+void CtlReport::Warn(const std::string& what) {
+  std::fflush(stdout);
+  ConsoleWrite(stderr, "ostrelctl: warning: " + what + "\n");
+}
+
 int CtlReport::FailLine(int status, const std::string& line) {
   return Error(status, line, line);
 }
@@ -102,13 +107,4 @@ void CtlReport::Finish() {
     object += JsonText(key).text + ": " + value;
   }
   ConsoleWrite(stdout, object + "}\n");
-}
-
-std::string AnsiToUtf8(std::string_view text) {
-  // Each byte of the code page gives at most one UTF-16 unit.
-  const int size = static_cast<int>(text.size());
-  std::wstring wide(text.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size)));
-  return Utf8FromWide(wide);
 }

@@ -36,6 +36,9 @@ public:
   // A line on standard error for a person, such as the dialog's own failure
   // line; in JSON the "error" member.
   int FailLine(int status, const std::string& line);
+  // "ostrelctl: warning: what" on standard error, also with --json: the run
+  // goes on.
+  void Warn(const std::string& what);
   // Writes the JSON object, once, when the run is over.
   void Finish();
 
@@ -47,6 +50,3 @@ private:
   std::vector<std::pair<std::string, std::string>> m_members;
 };
 
-// Text in the system's ANSI code page, as the device library hands it over,
-// as UTF-8.
-std::string AnsiToUtf8(std::string_view text);

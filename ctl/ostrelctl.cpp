@@ -1,6 +1,6 @@
 // ostrelctl: the power-save switch from the command line, with backup,
-// restore and read-back, for people who look after several computers. It
-// reaches the adapter only through the selection and the strategies, as
+// restore, undo, the history and read-back, for people who look after several
+// computers. It reaches the adapter only through the adapter session, as
 // Ostrel.exe does, and holds the computer-wide adapter lock for the whole run.
 //
 // Exit status: 0 done; 1 the adapter or the copy refused, or the read-back
@@ -12,17 +12,16 @@
 #include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
 #include "ctl/CtlReport.h"
-#include "devicelib/AdapterLock.h"
-#include "devicelib/KelvaneLibrary.h"
 #include "files/ReadFile.h"
 #include "files/WideText.h"
 #include "files/WriteFile.h"
 #include "nvm/PibAddress.h"
-#include "powersave/PowerSaveSelection.h"
+#include "session/AdapterSession.h"
+#include "session/History.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,10 +43,6 @@ constexpr char kFinishingTheWrite[] =
 // More than the largest backup file: a file larger than this is no backup.
 constexpr std::size_t kMaxBackupFileSize = 2 * kBackupMaxCopy;
 
-const char* StateName(uint16_t state) {
-  return state == 1 ? "on" : state == 0 ? "off" : "unavailable";
-}
-
 // The command line after the command word.
 struct Options {
   std::string file; // the command's FILE
@@ -55,17 +50,8 @@ struct Options {
   bool verify = true;
   bool force = false;   // the adapter's checks: write a state it has, restore over an unreadable image
   bool replace = false; // a backup file may replace an existing file
+  bool copy = true;     // the automatic copy before a write
   unsigned waitSeconds = kDefaultWaitSeconds;
-};
-
-// One detection: the family, the device record the selection went by, and
-// the strategy it chose, if any.
-struct Detection {
-  uint8_t family = 0;
-  PowerSaveDetection detected;
-  PowerSaveSlot op;
-
-  std::string_view Firmware() const { return detected.record.Firmware(); }
 };
 
 // A run's context: what was asked, where it reports, and the copy that
@@ -73,16 +59,16 @@ struct Detection {
 struct Run {
   const Options& options;
   CtlReport& report;
-  Detection& found;
+  AdapterSession& session;
   const PowerSaveCopy* copy;
 };
 
 // A strategy to work with, or the reason there is none.
 int NeedStrategy(const Run& run, const char* nothing) {
-  if (run.found.family == kFamilyQca && !run.found.detected.recordRead)
+  if (run.session.IsQca() && !run.session.RecordRead())
     return run.report.Fail(kExitRefused,
                            std::string("the adapter's device record cannot be read; ") + nothing);
-  if (!run.found.op)
+  if (run.session.Strategy() == nullptr)
     return run.report.Fail(kExitRefused,
                            std::string("no strategy serves this adapter's firmware; ") + nothing);
   return kExitDone;
@@ -96,14 +82,10 @@ int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
     return status;
   PowerSaveCopy copy;
   PowerSaveError refused;
-  if (!run.found.op->SaveCopy(copy, refused))
+  if (!run.session.Strategy()->SaveCopy(copy, refused))
     return run.report.Fail(kExitRefused, "cannot take a copy: " + AnsiToUtf8(refused.text) + "; " +
                                              nothing);
-  BackupCopy backup;
-  BackupFromCopy(copy, backup);
-  backup.firmware = std::string(run.found.Firmware());
-  backup.taken = static_cast<int64_t>(std::time(nullptr));
-  const std::vector<uint8_t> file = BackupEncode(backup);
+  const std::vector<uint8_t> file = run.session.BackupFileOf(copy);
   if (file.empty())
     return run.report.Fail(kExitRefused,
                            std::string("the system offers no SHA-256 digest; ") + nothing);
@@ -120,8 +102,9 @@ int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
   run.report.Say("saved: " + path + " (" + std::to_string(file.size()) + " bytes)", "saved",
                  JsonText(path));
   run.report.Member("bytes", JsonNumber(file.size()));
-  if (backup.kind == BackupKind::NvmImage) {
-    run.report.Say("layout: " + backup.layout, "layout", JsonText(backup.layout));
+  if (copy.kind == BackupKind::NvmImage) {
+    const std::string layout(copy.Layout());
+    run.report.Say("layout: " + layout, "layout", JsonText(layout));
     const AddressText address(copy.address);
     run.report.Say(std::string("address: ") + address.text, "address", JsonText(address.text));
   }
@@ -129,44 +112,37 @@ int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
 }
 
 int RunStatus(const Run& run) {
-  const Detection& found = run.found;
-  const char* family = found.family == kFamilyQca ? "qualcomm-atheros" : "broadcom";
+  AdapterSession& found = run.session;
+  const char* family = found.FamilyName();
   run.report.Say(std::string("family: ") + family, "family", JsonText(family));
-  if (found.family == kFamilyQca && !found.detected.recordRead)
+  if (found.IsQca() && !found.RecordRead())
     return run.report.Fail(kExitRefused, "the adapter's device record cannot be read");
-  if (found.family == kFamilyQca) {
+  if (found.IsQca()) {
     const std::string firmware = AnsiToUtf8(found.Firmware());
     run.report.Say("firmware: " + firmware, "firmware", JsonText(firmware));
   } else {
     run.report.Member("firmware", JsonNull());
   }
-  const char* strategy = found.op ? found.op->Variant().name : "none";
+  const char* strategy = found.Strategy() ? found.Strategy()->Variant().name : "none";
   run.report.Say(std::string("strategy: ") + strategy, "strategy", JsonText(strategy));
-  const uint16_t state = found.op ? found.op->GetPowerSave() : 2;
-  run.report.Say(std::string("power-save: ") + StateName(state), "power_save",
-                 JsonText(StateName(state)));
+  const uint16_t state = found.ReadState();
+  run.report.Say(std::string("power-save: ") + PowerSaveStateName(state), "power_save",
+                 JsonText(PowerSaveStateName(state)));
   // Firmware with no known setting is a fact to report; a strategy that
   // cannot read its adapter is a failure.
-  if (found.op && state > 1)
+  if (found.Strategy() && state > 1)
     return run.report.Fail(kExitRefused, std::string("the ") + strategy +
                                              " strategy cannot read the adapter's power-save state");
   return kExitDone;
 }
 
-// A fresh detection reads the state back, as a later scan would.
-int VerifyState(const Run& run, uint16_t value) {
-  PowerSaveSlot fresh;
-  SelectPowerSaveOp(fresh);
-  const uint16_t state = fresh ? fresh->GetPowerSave() : 2;
-  run.report.Member("verified", JsonBool(state == value));
-  if (state > 1)
-    return run.report.Fail(kExitRefused, "verify: the power-save state cannot be read back");
-  run.report.Say(std::string("verified: ") + StateName(state), "power_save",
-                 JsonText(StateName(state)));
-  if (state != value)
-    return run.report.Fail(kExitRefused, std::string("verify: the adapter reads ") +
-                                             StateName(state) + " after the write");
-  return kExitDone;
+// A write that went ahead without its automatic copy, or without its record
+// in the history, says so and why; the copy's path is in the history.
+void WarnUnkept(const Run& run, const SessionWrite& write) {
+  if (write.started && write.copyPath.empty() && run.options.copy)
+    run.report.Warn("no automatic copy was saved: " + write.copyFault + "; writing all the same");
+  if (write.started && !write.historyFault.empty())
+    run.report.Warn("the write is not in the history: " + write.historyFault);
 }
 
 // The adapter took the write, and only the reset after it failed: the write
@@ -176,6 +152,21 @@ int WrittenNotReset(const Run& run, const std::string& what) {
   run.report.Member("reset", JsonBool(false));
   return run.report.Fail(kExitRefused, what + " was written, but the reset after it failed; the "
                                               "adapter takes it at its next restart");
+}
+
+// The read-back's outcome. `read` is what it found, for a person: the
+// state, which JSON gives as "power_save", or the bytes that came back as
+// written.
+int ReportVerify(const Run& run, const SessionWrite& write, const std::string& read,
+                 bool isState) {
+  if (!run.options.verify)
+    return kExitDone;
+  run.report.Member("verified", JsonBool(write.verified));
+  if (!read.empty() && isState)
+    run.report.Say("verified: " + read, "power_save", JsonText(read));
+  else if (!read.empty())
+    run.report.Line("verified: " + read);
+  return write.verifyFault.empty() ? kExitDone : run.report.Fail(kExitRefused, write.verifyFault);
 }
 
 // A switch to the state the adapter already has writes nothing and resets
@@ -188,25 +179,27 @@ int RunSwitch(const Run& run, uint16_t value) {
     if (const int status = SaveBackup(run, run.options.backup, "nothing written"))
       return status;
   }
-  if (!run.options.force && run.found.op->GetPowerSave() == value) {
-    run.report.Say(std::string("power-save: already ") + StateName(value) + "; nothing written",
-                   "written", JsonBool(false));
-    run.report.Member("power_save", JsonText(StateName(value)));
+  const char* name = PowerSaveStateName(value);
+  if (!run.options.force && run.session.ReadState() == value) {
+    run.report.Say(std::string("power-save: already ") + name + "; nothing written", "written",
+                   JsonBool(false));
+    run.report.Member("power_save", JsonText(name));
     return kExitDone;
   }
-  bool done = false;
+  SessionWrite write;
   {
     const ConsoleHold hold(kFinishingTheWrite);
-    done = run.found.op->SetPowerSave(value);
+    write = run.session.Switch(value, {run.options.copy, run.options.verify});
   }
-  if (!done && run.found.op->ResetFailed())
-    return WrittenNotReset(run, std::string("power save ") + StateName(value));
-  run.report.Member("written", JsonBool(done));
-  const char* setting = value == 1 ? "Enable" : "Disable";
-  if (!done)
-    return run.report.FailLine(kExitRefused, std::string(setting) + " device power save fail!");
-  run.report.Line(std::string(setting) + " device power save success!");
-  return run.options.verify ? VerifyState(run, value) : kExitDone;
+  WarnUnkept(run, write);
+  if (write.resetFailed)
+    return WrittenNotReset(run, std::string("power save ") + name);
+  run.report.Member("written", JsonBool(write.written));
+  if (!write.written)
+    return run.report.FailLine(kExitRefused, PowerSaveResultLine(value, false));
+  run.report.Line(PowerSaveResultLine(value, true));
+  return ReportVerify(run, write, write.stateAfter <= 1 ? PowerSaveStateName(write.stateAfter) : "",
+                      true);
 }
 
 int RunOn(const Run& run) {
@@ -219,37 +212,6 @@ int RunOff(const Run& run) {
 
 int RunBackup(const Run& run) {
   return SaveBackup(run, run.options.file, "nothing saved");
-}
-
-// A fresh detection fetches the adapter's copy again; what was written must
-// come back byte for byte.
-int VerifyCopy(const Run& run, const PowerSaveCopy& copy, uint32_t written) {
-  PowerSaveSlot fresh;
-  SelectPowerSaveOp(fresh);
-  PowerSaveCopy now;
-  PowerSaveError refused;
-  const bool read = fresh && fresh->SaveCopy(now, refused);
-  uint32_t same = 0;
-  while (read && same < written && same < now.size && now.bytes[same] == copy.bytes[same])
-    ++same;
-  run.report.Member("verified", JsonBool(read && same == written));
-  if (!read)
-    return run.report.Fail(kExitRefused,
-                           std::string("verify: the adapter's copy cannot be read back") +
-                               (*refused.text != '\0' ? ": " + AnsiToUtf8(refused.text) : ""));
-  if (same < written) {
-    char differs[96];
-    if (same < now.size)
-      std::snprintf(differs, sizeof differs,
-                    "verify: the adapter's copy differs at byte %u: 0x%02x written, 0x%02x read",
-                    static_cast<unsigned>(same), copy.bytes[same], now.bytes[same]);
-    else
-      std::snprintf(differs, sizeof differs, "verify: the adapter's copy is %u bytes, %u written",
-                    static_cast<unsigned>(now.size), static_cast<unsigned>(written));
-    return run.report.Fail(kExitRefused, differs);
-  }
-  run.report.Line("verified: " + std::to_string(written) + " bytes");
-  return kExitDone;
 }
 
 // Reads the backup file and checks it before anything reaches the adapter, so
@@ -273,39 +235,92 @@ int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& c
   return kExitDone;
 }
 
-int RunRestore(const Run& run) {
-  const std::string& path = run.options.file;
+// Restore and undo: `path` is the copy's file, `action` what the history
+// calls it.
+int RestoreFrom(const Run& run, const std::string& path, SessionAction action) {
   if (const int status = NeedStrategy(run, "nothing written"))
     return status;
-  uint32_t written = 0;
-  PowerSaveError refused;
-  bool restored = false;
+  SessionWrite write;
   {
     const ConsoleHold hold(kFinishingTheWrite);
-    restored = run.found.op->RestoreCopy(*run.copy, run.found.Firmware(), run.options.force,
-                                         written, refused);
+    write = run.session.Restore(*run.copy, action, run.options.force,
+                                {run.options.copy, run.options.verify});
   }
-  if (!restored) {
-    if (run.found.op->ResetFailed())
-      return WrittenNotReset(run, path);
-    return run.report.Fail(kExitRefused, path + ": " + AnsiToUtf8(refused.text) +
+  WarnUnkept(run, write);
+  if (write.resetFailed)
+    return WrittenNotReset(run, path);
+  if (!write.written)
+    return run.report.Fail(kExitRefused, path + ": " + AnsiToUtf8(write.refused.text) +
                                              "; nothing written");
-  }
-  run.report.Say("restored: " + path + " (" + std::to_string(written) + " bytes written)",
+  run.report.Say("restored: " + path + " (" + std::to_string(write.bytes) + " bytes written)",
                  "restored", JsonText(path));
-  run.report.Member("bytes", JsonNumber(written));
-  return run.options.verify ? VerifyCopy(run, *run.copy, written) : kExitDone;
+  run.report.Member("bytes", JsonNumber(write.bytes));
+  return ReportVerify(run, write, write.verified ? std::to_string(write.bytes) + " bytes" : "",
+                      false);
+}
+
+int RunRestore(const Run& run) {
+  return RestoreFrom(run, run.options.file, SessionAction::Restore);
+}
+
+// The newest automatic copy of this adapter, read and checked as restore
+// reads its file. Its own copy comes first, so an undo can be undone.
+int RunUndo(const Run& run) {
+  if (const int status = NeedStrategy(run, "nothing written"))
+    return status;
+  std::string path, fault;
+  if (!run.session.NewestCopy(path, fault))
+    return run.report.Fail(kExitRefused, fault);
+  const auto copy = std::make_unique<PowerSaveCopy>();
+  if (const int status = ReadRestoreCopy(path, run.report, *copy))
+    return status;
+  return RestoreFrom({run.options, run.report, run.session, copy.get()}, path,
+                     SessionAction::Undo);
+}
+
+// The records oldest first; a line that is no record is skipped with a
+// warning. Needs neither the library nor the adapter.
+int RunHistory(const Options&, CtlReport& report) {
+  std::string path, error;
+  std::vector<HistoryRecord> records;
+  std::vector<std::size_t> skipped;
+  if (!AdapterSession::HistoryPath(path, error) || !HistoryRead(path, records, skipped, error))
+    return report.Fail(kExitUsage, (path.empty() ? "" : path + ": ") + error);
+  for (const std::size_t line : skipped)
+    report.Warn(path + ": line " + std::to_string(line) + " is not a history record; skipped");
+  std::string list;
+  for (const HistoryRecord& record : records) {
+    std::string object, line;
+    for (const HistoryField& field : kHistoryFields) {
+      const std::string& value = record.*field.value;
+      const bool none = value.empty() && field.allowed == nullptr;
+      object += std::string(object.empty() ? "{" : ", ") + JsonText(field.name).text + ": " +
+                (none ? JsonNull() : JsonText(value)).text;
+      line += (line.empty() ? "" : "  ") + (none ? std::string("-") : value);
+    }
+    list += (list.empty() ? "" : ", ") + object + "}";
+    report.Line(line);
+  }
+  report.Member("history", JsonValue{"[" + list + "]"});
+  return kExitDone;
 }
 
 const CommandTable kCommandLine = {
     "ostrelctl",
-    {{"status", "", 0}, {"on", "", 0}, {"off", "", 0}, {"backup", "FILE", 1}, {"restore", "FILE", 1}},
+    {{"status", "", 0},
+     {"on", "", 0},
+     {"off", "", 0},
+     {"backup", "FILE", 1},
+     {"restore", "FILE", 1},
+     {"undo", "", 0},
+     {"history", "", 0}},
     {
         {"backup", "FILE", "on off", true},
         {"replace", nullptr, "on off backup", true},
-        {"force", nullptr, "on off restore", true},
-        {"verify", nullptr, "on off restore", false}, // the default, accepted for scripts
-        {"no-verify", nullptr, "on off restore", true},
+        {"force", nullptr, "on off restore undo", true},
+        {"verify", nullptr, "on off restore undo", false}, // the default, accepted for scripts
+        {"no-verify", nullptr, "on off restore undo", true},
+        {"no-copy", nullptr, "on off restore undo", true},
         {"json", nullptr, nullptr, true},
         {"wait", "SECONDS", nullptr, true},
     }};
@@ -315,7 +330,7 @@ const struct {
   int (*run)(const Run& run);
 } kCommands[] = {
     {"status", RunStatus}, {"on", RunOn},           {"off", RunOff},
-    {"backup", RunBackup}, {"restore", RunRestore},
+    {"backup", RunBackup}, {"restore", RunRestore}, {"undo", RunUndo},
 };
 
 std::string UsageText() {
@@ -348,6 +363,7 @@ std::string ReadOptions(const CommandLine& line, Options& options) {
   options.force = line.Has("force");
   options.replace = line.Has("replace");
   options.verify = !line.Has("no-verify");
+  options.copy = !line.Has("no-copy");
   // Read-back is the default; asking for it and against it contradicts.
   if (line.Has("verify") && !options.verify)
     return "'--verify' and '--no-verify' contradict each other";
@@ -367,31 +383,27 @@ bool JsonAsked(const std::vector<std::string>& args) {
 }
 
 int RunCommand(const CommandLine& line, const Options& options, CtlReport& report) {
+  if (std::string(line.command->name) == "history")
+    return RunHistory(options, report);
   int (*run)(const Run&) = nullptr;
   for (const auto& command : kCommands) {
     if (std::string(command.name) == line.command->name)
       run = command.run;
   }
-  PowerSaveCopy copy;
+  const auto copy = std::make_unique<PowerSaveCopy>();
   if (run == RunRestore) {
-    if (const int status = ReadRestoreCopy(options.file, report, copy))
+    if (const int status = ReadRestoreCopy(options.file, report, *copy))
       return status;
   }
-  const KelvaneLoadResult loaded = KelvaneLoad();
-  if (loaded != KelvaneLoadResult::Loaded)
-    return report.Fail(kExitUsage, KelvaneLoadResultText(loaded));
-  const AdapterLock lock(options.waitSeconds * 1000);
-  if (lock.Unavailable())
-    return report.Fail(kExitInUse, "the adapter lock cannot be opened: " +
-                                       SystemReason(lock.OpenError()) +
-                                       "; another program has taken its name");
+  if (const char* unloaded = AdapterSession::Load())
+    return report.Fail(kExitUsage, unloaded);
+  const SessionLock lock(options.waitSeconds * 1000, false);
   if (!lock.Held())
-    return report.Fail(kExitInUse, "the adapter is in use by another program");
-  Detection found;
-  found.family = SelectPowerSaveOp(found.op, &found.detected);
-  if (found.family != kFamilyQca && found.family != kFamilyBroadcom)
+    return report.Fail(kExitInUse, lock.Refusal());
+  AdapterSession session(kConsoleProgram);
+  if (!session.Detect())
     return report.Fail(kExitNoAdapter, "no adapter found");
-  return run({options, report, found, &copy});
+  return run({options, report, session, copy.get()});
 }
 
 } // namespace

@@ -33,16 +33,45 @@ HANDLE OpenAdapterMutex(unsigned long& error) {
   ::LocalFree(descriptor);
   return mutex;
 }
+
+// Dispatches what has come; false after a WM_QUIT, which is posted again for
+// the loop that owns it.
+bool PumpMessages() {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(message.wParam));
+      return false;
+    }
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return true;
+}
+
+DWORD WaitPumping(HANDLE mutex, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    const DWORD spent = ::GetTickCount() - start;
+    const DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
+    const DWORD waited = ::MsgWaitForMultipleObjects(1, &mutex, FALSE, left, QS_ALLINPUT);
+    if (waited != WAIT_OBJECT_0 + 1)
+      return waited;
+    if (!PumpMessages())
+      return WAIT_TIMEOUT;
+  }
+}
 } // namespace
 
 AdapterMutexCreateFn g_adapterMutexCreate = &CreateAdapterMutex;
 
-AdapterLock::AdapterLock(uint32_t timeoutMs) {
+AdapterLock::AdapterLock(uint32_t timeoutMs, bool pumpMessages) {
   m_mutex = OpenAdapterMutex(m_openError);
   if (m_mutex == nullptr)
     return;
   // WAIT_ABANDONED: the holder died; the adapter is ours now.
-  const DWORD waited = ::WaitForSingleObject(m_mutex, timeoutMs);
+  const DWORD waited = pumpMessages ? WaitPumping(m_mutex, timeoutMs)
+                                    : ::WaitForSingleObject(m_mutex, timeoutMs);
   m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 

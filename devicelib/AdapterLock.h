@@ -8,8 +8,11 @@
 // must run on the thread that took it (a mutex belongs to a thread).
 class AdapterLock {
 public:
-  // Waits up to `timeoutMs` for the computer-wide adapter lock.
-  explicit AdapterLock(uint32_t timeoutMs);
+  // Waits up to `timeoutMs` for the computer-wide adapter lock. With
+  // `pumpMessages` the thread's window messages are dispatched meanwhile, so
+  // that a window of the thread keeps painting and answering; a WM_QUIT ends
+  // the wait unheld and is posted again.
+  explicit AdapterLock(uint32_t timeoutMs, bool pumpMessages = false);
   ~AdapterLock();
   AdapterLock(const AdapterLock&) = delete;
   AdapterLock& operator=(const AdapterLock&) = delete;

@@ -39,7 +39,7 @@ bool ReadUpTo(std::size_t limit, std::vector<uint8_t>& bytes, ReadSome readSome)
 #ifdef _WIN32
 
 bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes,
-                  std::string& error) {
+                  std::string& error, bool* missing) {
   std::wstring wide;
   if (!WidePath(path, wide, error))
     return false;
@@ -49,6 +49,8 @@ bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
+    if (missing != nullptr)
+      *missing = code == ERROR_FILE_NOT_FOUND;
     error = IsFolder(wide) ? kIsADirectory : SystemReason(code);
     return false;
   }
@@ -68,10 +70,12 @@ bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_
 #else
 
 bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes,
-                  std::string& error) {
+                  std::string& error, bool* missing) {
   const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat status;
   if (file < 0 || ::fstat(file, &status) != 0) {
+    if (missing != nullptr)
+      *missing = errno == ENOENT;
     error = std::strerror(errno);
     if (file >= 0)
       ::close(file);

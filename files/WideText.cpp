@@ -101,4 +101,13 @@ std::string SystemReason(unsigned long code) {
                     : "system error " + std::to_string(code);
 }
 
+std::string AnsiToUtf8(std::string_view text) {
+  // Each byte of the code page gives at most one UTF-16 unit.
+  const int size = static_cast<int>(text.size());
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size)));
+  return Utf8FromWide(wide);
+}
+
 #endif

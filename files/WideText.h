@@ -3,6 +3,7 @@
 // helpers and the console programs handle is UTF-8; the system takes UTF-16.
 #ifdef _WIN32
 #include <string>
+#include <string_view>
 
 // False when `utf8` is not well-formed UTF-8: a guessed conversion could name
 // another file.
@@ -19,6 +20,10 @@ bool Utf8FromWideExactly(const std::wstring& wide, std::string& utf8);
 // be complete and use backslashes; a shorter one is kept as given. False with
 // `error` set when the path is not UTF-8 or cannot be made absolute.
 bool WidePath(const std::string& path, std::wstring& wide, std::string& error);
+
+// Text in the system's ANSI code page, as the device library hands it over,
+// as UTF-8.
+std::string AnsiToUtf8(std::string_view text);
 
 // The system's text for an error code (GetLastError), in UTF-8, without the
 // closing full stop and line end.

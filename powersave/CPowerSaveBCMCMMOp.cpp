@@ -20,6 +20,12 @@ bool HasSwitch(const BrcmParamReply& reply) {
   return reply.DataLength() >= 2 && reply.DataLength() <= BrcmParamReply::kDataCapacity;
 }
 
+uint16_t SwitchState(const BrcmParamReply& reply) {
+  if (!HasSwitch(reply))
+    return 2;
+  return (reply.FirstWord() & kSwitchBit) != 0 ? 1 : 0;
+}
+
 // Restore writes the data back whole, so a copy holds 1 to 1492 bytes of it.
 bool FitsTheRequest(const BrcmParamReply& reply) {
   return reply.DataLength() > 0 && reply.DataLength() <= BrcmParamRequest::kDataCapacity;
@@ -47,13 +53,27 @@ const char* ShapeDiffers(const BrcmParamReply& saved, const BrcmParamReply& pres
   return nullptr;
 }
 
+void FillCopy(const BrcmParamReply& reply, PowerSaveCopy& copy) {
+  copy.kind = BackupKind::Param41;
+  std::memset(copy.layout, 0, sizeof copy.layout);
+  std::memset(copy.address, 0, sizeof copy.address);
+  copy.size = BrcmParamReply::kSize;
+  std::memcpy(copy.bytes, reply.bytes, BrcmParamReply::kSize);
+}
+
 } // namespace
 
 uint16_t CPowerSaveBCMCMMOp::GetPowerSave() {
   BrcmParamReply reply = {};
-  if (!ReadParam(reply) || !HasSwitch(reply))
+  return ReadParam(reply) ? SwitchState(reply) : 2;
+}
+
+uint16_t CPowerSaveBCMCMMOp::CopyState(const PowerSaveCopy& copy) const {
+  if (copy.kind != BackupKind::Param41 || copy.size != BrcmParamReply::kSize)
     return 2;
-  return (reply.FirstWord() & kSwitchBit) != 0 ? 1 : 0;
+  BrcmParamReply reply;
+  std::memcpy(reply.bytes, copy.bytes, BrcmParamReply::kSize);
+  return SwitchState(reply);
 }
 
 bool CPowerSaveBCMCMMOp::SetPowerSave(uint16_t value) {
@@ -62,10 +82,19 @@ bool CPowerSaveBCMCMMOp::SetPowerSave(uint16_t value) {
   BrcmParamReply reply = {};
   if (!ReadParam(reply) || !HasSwitch(reply))
     return false;
+  KeepBefore(reply);
   const uint16_t word = reply.FirstWord();
   reply.SetFirstWord(
       static_cast<uint16_t>((word & ~kSwitchBit) | (kSwitchBitForValue[value] << 15)));
+  if (m_watch != nullptr)
+    m_watch->BeforeWrite();
   return SendParam(reply);
+}
+
+void CPowerSaveBCMCMMOp::KeepBefore(const BrcmParamReply& reply) {
+  if (m_watch == nullptr)
+    return;
+  FillCopy(reply, m_watch->Before());
 }
 
 bool CPowerSaveBCMCMMOp::SendParam(const BrcmParamReply& reply) {
@@ -89,11 +118,7 @@ bool CPowerSaveBCMCMMOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
                   "can carry",
                   static_cast<unsigned>(reply.DataLength()),
                   static_cast<unsigned>(BrcmParamRequest::kDataCapacity));
-  copy.kind = BackupKind::Param41;
-  std::memset(copy.layout, 0, sizeof copy.layout);
-  std::memset(copy.address, 0, sizeof copy.address);
-  copy.size = BrcmParamReply::kSize;
-  std::memcpy(copy.bytes, reply.bytes, BrcmParamReply::kSize);
+  FillCopy(reply, copy);
   return true;
 }
 
@@ -119,6 +144,9 @@ bool CPowerSaveBCMCMMOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view
   if (const char* field = ShapeDiffers(saved, present, ours, theirs))
     return Refuse(error, "the copy's %s is %u, the adapter's parameter 41 has %u", field, ours,
                   theirs);
+  KeepBefore(present);
+  if (m_watch != nullptr)
+    m_watch->BeforeWrite();
   if (!SendParam(saved))
     return Refuse(error, "the adapter refused parameter 41");
   written = static_cast<uint32_t>(BrcmParamReply::kDataOffset + saved.DataLength());

@@ -14,9 +14,12 @@ public:
   bool SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) override;
   bool RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
                    uint32_t& written, PowerSaveError& error) override;
+  uint16_t CopyState(const PowerSaveCopy& copy) const override;
 
 private:
   // Writes parameter 41 back whole with the reply's data; false without a
   // call when the data does not fit the request.
   static bool SendParam(const BrcmParamReply& reply);
+  // Shows the watch the parameter as the adapter handed it over.
+  void KeepBefore(const BrcmParamReply& reply);
 };

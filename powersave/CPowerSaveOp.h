@@ -10,6 +10,19 @@ struct PowerSaveError {
   char text[512] = {};
 };
 
+// Sees what a write starts from: the strategy fills Before() with the image or
+// parameter as it fetched it, before its edit, and calls BeforeWrite() once
+// its checks have passed and just before it writes. No library call is made
+// for it, and whatever the watch does, the write follows.
+class PowerSaveWriteWatch {
+public:
+  virtual PowerSaveCopy& Before() = 0;
+  virtual void BeforeWrite() = 0;
+
+protected:
+  ~PowerSaveWriteWatch() = default;
+};
+
 // The power-save strategy of one adapter kind. GetPowerSave returns 0 (off),
 // 1 (on) or 2 (unavailable); callers treat any other value like 2.
 // SetPowerSave takes 1 (on) or 0 (off) and refuses anything else with false.
@@ -39,6 +52,12 @@ public:
   // After a SetPowerSave or RestoreCopy that returned false: true when the adapter took the write
   // and only the reset after it failed, so it holds the new image from its next restart.
   virtual bool ResetFailed() const { return false; }
+  // The state a copy of this variant holds, as GetPowerSave would read it
+  // from an adapter holding it; 2 when it holds none or is of another variant.
+  virtual uint16_t CopyState(const PowerSaveCopy& copy) const = 0;
+  // Every later SetPowerSave and RestoreCopy shows `watch` what it starts
+  // from; null for none.
+  void Watch(PowerSaveWriteWatch* watch) { m_watch = watch; }
 
 protected:
   CPowerSaveOp() = default;
@@ -53,4 +72,6 @@ protected:
   // firmware text are this adapter's.
   bool CheckCopyIdentity(const PowerSaveCopy& copy, std::string_view firmware,
                          PowerSaveError& error) const;
+
+  PowerSaveWriteWatch* m_watch = nullptr;
 };

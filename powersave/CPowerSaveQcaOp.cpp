@@ -39,9 +39,41 @@ uint16_t CPowerSaveQcaOp::GetPowerSave() {
 
 bool CPowerSaveQcaOp::SetPowerSave(uint16_t value) {
   m_resetFailed = false;
-  return value <= 1 && WriteSideBound() && KelvaneGetLocalPIB(m_image) != 0 &&
-         m_variant.edit(m_pibHandle, m_image, Capacity(), value) &&
-         WriteBack(m_pibHandle.writeLength);
+  if (value > 1 || !WriteSideBound() || KelvaneGetLocalPIB(m_image) == 0)
+    return false;
+  KeepBefore();
+  if (!m_variant.edit(m_pibHandle, m_image, Capacity(), value))
+    return false;
+  if (m_watch != nullptr)
+    m_watch->BeforeWrite();
+  return WriteBack(m_pibHandle.writeLength);
+}
+
+uint16_t CPowerSaveQcaOp::CopyState(const PowerSaveCopy& copy) const {
+  if (copy.kind != m_variant.kind || copy.Layout() != m_variant.Layout() || copy.size != Capacity())
+    return 2;
+  // The view opens an image in place, so it reads one of its own.
+  uint8_t image[kNvmImageBufferSize];
+  std::memcpy(image, copy.bytes, Capacity());
+  PibHandle handle;
+  return PowerSaveRead(*m_variant.view, handle, image, Capacity());
+}
+
+void CPowerSaveQcaOp::KeepBefore() {
+  if (m_watch != nullptr)
+    FillCopy(m_watch->Before(),
+             m_variant.view->PibOpen(m_pibHandle, m_image, Capacity(), nullptr) == kPibOk);
+}
+
+void CPowerSaveQcaOp::FillCopy(PowerSaveCopy& copy, bool opened) const {
+  copy.kind = m_variant.kind;
+  std::snprintf(copy.layout, sizeof copy.layout, "%s", m_variant.Layout());
+  if (opened)
+    std::memcpy(copy.address, m_pibHandle.pib + kPibDeviceBlock, kPibAddressSize);
+  else
+    std::memset(copy.address, 0, kPibAddressSize);
+  copy.size = Capacity();
+  std::memcpy(copy.bytes, m_image, Capacity());
 }
 
 bool CPowerSaveQcaOp::WriteSideBound() const {
@@ -74,11 +106,7 @@ bool CPowerSaveQcaOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
   if (code != kPibOk)
     return Refuse(error, "the adapter's image does not open as a %s image (PibOpen code %d: %s)",
                   m_variant.Layout(), code, fault.text);
-  copy.kind = m_variant.kind;
-  std::snprintf(copy.layout, sizeof copy.layout, "%s", m_variant.Layout());
-  std::memcpy(copy.address, m_pibHandle.pib + kPibDeviceBlock, kPibAddressSize);
-  copy.size = Capacity();
-  std::memcpy(copy.bytes, m_image, Capacity());
+  FillCopy(copy, true);
   return true;
 }
 
@@ -107,6 +135,7 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
     return Refuse(error, "the device library cannot write this adapter's image");
   if (KelvaneGetLocalPIB(m_image) == 0)
     return Refuse(error, "the adapter did not hand over its present image");
+  KeepBefore();
   code = view.PibOpen(m_pibHandle, m_image, capacity, &fault);
   const bool presentOpens = code == kPibOk;
   if (presentOpens) {
@@ -136,6 +165,8 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
                   "the copy's first %u bytes laid over the adapter's present image do not open "
                   "(PibOpen code %d: %s): its chain reaches past what would be written",
                   static_cast<unsigned>(copyLength), code, fault.text);
+  if (m_watch != nullptr)
+    m_watch->BeforeWrite();
   if (!WriteBack(copyLength))
     return Refuse(error, "%s",
                   m_resetFailed ? "the adapter took the image but its reset failed"

@@ -22,6 +22,7 @@ public:
   bool RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
                    uint32_t& written, PowerSaveError& error) override;
   bool ResetFailed() const override { return m_resetFailed; }
+  uint16_t CopyState(const PowerSaveCopy& copy) const override;
 
 protected:
   explicit CPowerSaveQcaOp(const PowerSaveVariant& variant) : m_variant(variant) {}
@@ -30,6 +31,10 @@ private:
   uint32_t Capacity() const { return m_variant.view->Layout().imageCapacity; }
   bool WriteSideBound() const;
   bool WriteBack(uint16_t writeLength);
+  // The copy of m_image, as fetched; `opened`: m_pibHandle holds it open.
+  void FillCopy(PowerSaveCopy& copy, bool opened) const;
+  // Shows the watch m_image as the adapter handed it over.
+  void KeepBefore();
 
   const PowerSaveVariant& m_variant;
   // The library is given no capacity, so the buffer takes the largest image

@@ -48,6 +48,8 @@ SimCase::SimCase() {
   if (WidePath(m_folder, folder, error))
     RemoveTree(folder);
   ::CreateDirectoryA(m_folder.c_str(), nullptr);
+  // The programs keep their copies and history here, apart from every other case's.
+  ::SetEnvironmentVariableA("LOCALAPPDATA", Path("appdata").c_str());
 }
 
 std::string SimCase::WriteProfile(const std::string& lines, const std::string& name) const {

@@ -20,7 +20,8 @@ std::string LibraryBuildTestName(const ::testing::TestParamInfo<LibraryBuild>& i
 // files it names, and the programs under test beside it.
 class SimCase {
 public:
-  // An empty folder named after the running test.
+  // An empty folder named after the running test; the programs it starts
+  // keep their data (LOCALAPPDATA) in its folder appdata.
   SimCase();
 
   std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
