@@ -153,6 +153,56 @@ std::string ProgramVersion() {
          std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
+// The case's automatic copies, oldest first, as full paths.
+Lines AutoCopies(const SimCase& sim) {
+  const std::string folder = sim.Path("appdata\\Ostrel\\copies");
+  Lines paths;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = ::FindFirstFileA((folder + "\\*.ostrel").c_str(), &found);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found))
+    paths.push_back(folder + "\\" + found.cFileName);
+  if (search != INVALID_HANDLE_VALUE)
+    ::FindClose(search);
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+// `history --json` with each record's time, which must be UTC ISO 8601, as "T".
+std::string HistoryJson(const std::string& profile) {
+  const CtlRun run = Ctl(profile, "history --json");
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string json = run.out;
+  const std::string key = "\"time\": \"";
+  for (std::size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + 1)) {
+    const std::string time = json.substr(at + key.size(), 20);
+    EXPECT_TRUE(time.size() == 20 && time[10] == 'T' && time[19] == 'Z') << time;
+    json.replace(at + key.size(), 20, "T");
+  }
+  return json;
+}
+
+// One record as `history --json` gives it, its time as "T".
+std::string HistoryRecordJson(const char* program, const char* action, const char* family,
+                              const std::string& address, const std::string& firmware,
+                              const char* before, const char* after, const char* result,
+                              const std::string& copy) {
+  const auto text = [](const std::string& value) {
+    return value.empty() ? std::string("null") : "\"" + JsonPath(value) + "\"";
+  };
+  return std::string("{\"time\": \"T\", \"program\": \"") + program + "\", \"action\": \"" + action +
+         "\", \"family\": \"" + family + "\", \"address\": " + text(address) +
+         ", \"firmware\": " + text(firmware) + ", \"before\": \"" + before + "\", \"after\": \"" +
+         after + "\", \"result\": \"" + result + "\", \"copy\": " + text(copy) + "}";
+}
+
+std::string AddressOf(const BackupCopy& copy) {
+  char text[18];
+  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", copy.address[0],
+                copy.address[1], copy.address[2], copy.address[3], copy.address[4],
+                copy.address[5]);
+  return text;
+}
+
 class OstrelctlQca : public ::testing::TestWithParam<LayoutAndBuild> {
 protected:
   const SimLayout& layout = std::get<0>(GetParam());
@@ -197,6 +247,49 @@ TEST_P(OstrelctlQca, SwitchesBothWaysWithBackupAndReadBackThenRestoresTheBackup)
     EXPECT_NE(process, 0ul) << call;
     EXPECT_NE(process, ::GetCurrentProcessId()) << call;
   }
+}
+
+// Every write keeps a copy of the image as it was before, by either program;
+// undo puts the newest back byte for byte and keeps a copy itself; the
+// history says who wrote what, from what to what.
+TEST_P(OstrelctlQca, EveryWriteKeepsACopyThatUndoPutsBack) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile(QcaProfile(layout, "powersave = off"));
+  ASSERT_EQ(Ctl(profile, "status", exe).status, 0);
+  const std::vector<uint8_t> off = ReadBytes(sim.Path("image.nvm"));
+  EXPECT_EQ(Ctl(profile, "on", exe).lines,
+            (Lines{"Enable device power save success!", "verified: on"}));
+  const std::vector<uint8_t> on = ReadBytes(sim.Path("image.nvm"));
+  CtlRun undo = Ctl(profile, "undo", exe);
+  EXPECT_EQ(undo.status, 0) << undo.err;
+  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), off);
+  {
+    OstrelSession ostrel(SimCase::OstrelExe(std::get<1>(GetParam())), profile);
+    ASSERT_TRUE(ostrel.WaitForFirstScan());
+    ostrel.Click(IDC_RADIO_ON);
+    ostrel.Click(IDOK);
+    EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
+  }
+  undo = Ctl(profile, "undo", exe);
+  EXPECT_EQ(undo.status, 0) << undo.err;
+  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), off);
+
+  const Lines copies = AutoCopies(sim);
+  ASSERT_EQ(copies.size(), 4u);
+  const std::vector<uint8_t>* held[] = {&off, &on, &off, &on};
+  for (std::size_t i = 0; i < copies.size(); ++i)
+    EXPECT_EQ(Decoded(copies[i]).bytes, *held[i]) << copies[i];
+  const std::string address = AddressOf(Decoded(copies[0]));
+  const auto record = [&](const char* program, const char* action, const char* before,
+                          const char* after, const char* result, std::size_t copy) {
+    return HistoryRecordJson(program, action, "qualcomm-atheros", address, layout.firmware, before,
+                             after, result, copies[copy]);
+  };
+  EXPECT_EQ(HistoryJson(profile),
+            "{\"history\": [" + record("ostrelctl", "on", "off", "on", "done", 0) + ", " +
+                record("ostrelctl", "undo", "on", "off", "done", 1) + ", " +
+                record("Ostrel.exe", "on", "off", "on", "unverified", 2) + ", " +
+                record("ostrelctl", "undo", "on", "off", "done", 3) + "]}\r\n");
 }
 
 // Restore writes nothing and says what differed unless the copy is whole,
@@ -300,6 +393,12 @@ TEST_P(OstrelctlBroadcom, SwitchesBothWaysAndRestoresTheParameter) {
             (Lines{"restored: " + backup + " (" + std::to_string(before.size()) + " bytes written)",
                    "verified: " + std::to_string(before.size()) + " bytes"}));
   EXPECT_EQ(ReadBytes(sim.Path("p41.bin")), before);
+  // Undo puts back what the restore wrote over: the parameter switched off.
+  ASSERT_EQ(Ctl(profile, "undo", exe).status, 0);
+  EXPECT_EQ(Ctl(profile, "status", exe).lines.back(), "power-save: off");
+  const std::string undone = HistoryRecordJson("ostrelctl", "undo", "broadcom", "", "", "on",
+                                                "off", "done", AutoCopies(sim).back());
+  EXPECT_NE(HistoryJson(profile).find(undone), std::string::npos) << undone;
 }
 
 // A copy of another shape, or of no data, would reshape or wipe the parameter.
@@ -615,6 +714,11 @@ TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
   }
   EXPECT_EQ(runs.size(), 3u);
   ExpectImageState(kSimLayouts[1], sim, "off");
+  // Both writes are in the history, each record whole.
+  const std::string history = HistoryJson(profile);
+  EXPECT_NE(history.find("\"action\": \"on\", \"family\": \"qualcomm-atheros\""), std::string::npos);
+  EXPECT_NE(history.find("\"action\": \"off\", \"family\": \"qualcomm-atheros\""), std::string::npos);
+  EXPECT_EQ(Ctl(profile, "history").lines.size(), 2u) << history;
 
   // Another object that has taken the lock's name is not "in use", and no
   // wait for it ends.
@@ -650,6 +754,64 @@ TEST_P(Ostrelctl, WaitsForTheDialogsWriteToEnd) {
   }
   EXPECT_EQ(runs.size(), 2u) << ::testing::PrintToString(sim.Trace());
   ExpectImageState(kSimLayouts[1], sim, "off");
+  const std::string history = HistoryJson(profile);
+  const std::size_t dialog = history.find("\"program\": \"Ostrel.exe\", \"action\": \"on\"");
+  EXPECT_LT(dialog, history.find("\"program\": \"ostrelctl\", \"action\": \"off\"")) << history;
+}
+
+// While ostrelctl holds the adapter, OK waits for it with the dialog still
+// answering; a radio click made meanwhile is dropped, and the write follows.
+TEST(Ostrelctl, TheDialogAnswersWhileItWaitsForTheAdapter) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off"));
+  OstrelSession ostrel(SimCase::OstrelExe(), profile);
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  ostrel.Click(IDC_RADIO_ON);
+  const std::string slow =
+      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off\ndelay_ms = 1500"), "slow.sim");
+  const std::size_t calls = sim.Trace().size();
+  CtlRun holder;
+  std::thread status([&] { holder = Ctl(slow, "status"); });
+  ASSERT_TRUE(WaitUntil([&] { return sim.Trace().size() > calls; }));
+  ostrel.PostClick(IDOK);
+  ::Sleep(500);
+  DWORD_PTR answer = 0;
+  EXPECT_NE(::SendMessageTimeoutA(ostrel.Dialog(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer),
+            0);
+  ostrel.PostClick(IDC_RADIO_OFF);
+  status.join();
+  EXPECT_EQ(holder.status, 0);
+  EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
+  ExpectImageState(kSimLayouts[1], sim, "on");
+}
+
+// No copy can be saved where LOCALAPPDATA names a file: both programs write
+// all the same, and ostrelctl says why there is no copy. Undo then has none.
+TEST(Ostrelctl, AWriteGoesOnWhenItsCopyCannotBeSaved) {
+  SimCase sim;
+  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[2], "powersave = off"));
+  WriteBytes(sim.Path("appdata"), {'x'});
+  CtlRun run = Ctl(profile, "on");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.rfind("ostrelctl: warning: no automatic copy was saved: ", 0), 0u) << run.err;
+  ExpectImageState(kSimLayouts[2], sim, "on");
+  run = Ctl(profile, "off --no-copy");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err.find("no automatic copy"), std::string::npos) << run.err;
+  {
+    OstrelSession ostrel(SimCase::OstrelExe(), profile);
+    ASSERT_TRUE(ostrel.WaitForFirstScan());
+    ostrel.Click(IDC_RADIO_ON);
+    ostrel.Click(IDOK);
+    EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
+  }
+  ExpectImageState(kSimLayouts[2], sim, "on");
+  ::DeleteFileA(sim.Path("appdata").c_str());
+  run = Ctl(profile, "undo");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.lines, Lines{"ostrelctl: no automatic copy of this adapter"});
 }
 
 // A backup file may lie anywhere a Windows user has files; its name comes
