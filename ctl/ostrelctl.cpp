@@ -322,7 +322,7 @@ const CommandTable kCommandLine = {
         {"no-verify", nullptr, "on off restore undo", true},
         {"no-copy", nullptr, "on off restore undo", true},
         {"json", nullptr, nullptr, true},
-        {"wait", "SECONDS", nullptr, true},
+        {"wait", "SECONDS", "status on off backup restore undo", true},
     }};
 
 const struct {
