@@ -11,12 +11,13 @@
 
 namespace {
 
-// A fresh folder of this process's own.
+// A new folder of this run's own: process ids come round again.
 std::string TestFolder(const char* name) {
   char temp[MAX_PATH];
   ::GetTempPathA(sizeof temp, temp);
   const std::string folder = std::string(temp) + "ostrel-session-" +
-                             std::to_string(::GetCurrentProcessId()) + "-" + name;
+                             std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(::GetTickCount64()) + "-" + name;
   ::CreateDirectoryA(folder.c_str(), nullptr);
   return folder;
 }
