@@ -4,8 +4,13 @@
 ostrel_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # A Wine prefix of the project's own, never the user's; quiet, and without the
-# prompts to install .NET and the HTML engine.
-export WINEPREFIX="$ostrel_root/build/wineprefix" WINEARCH=win32
+# prompts to install .NET and the HTML engine. OSTREL_WINEARCH=win64 picks the
+# 64-bit prefix instead, where our 32-bit programs run as on 64-bit Windows.
+if [ "${OSTREL_WINEARCH:-win32}" = win64 ]; then
+  export WINEPREFIX="$ostrel_root/build/wineprefix64" WINEARCH=win64
+else
+  export WINEPREFIX="$ostrel_root/build/wineprefix" WINEARCH=win32
+fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Starts Xvfb on the first free display and waits until it answers; exports
