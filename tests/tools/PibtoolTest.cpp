@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,10 +31,16 @@ std::string Slurp(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// A name in the temporary folder of this process's own, so that two runs at
+// once never read each other's files.
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "pibtool_" + std::to_string(::getpid()) + "_" + name;
+}
+
 class Pibtool : public ::testing::Test {
 protected:
   std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = ::testing::TempDir() + "pibtool_" + name;
+    const std::string path = TempPath(name);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
@@ -41,8 +48,8 @@ protected:
   }
 
   Outcome Pib(const std::string& arguments) {
-    const std::string out = ::testing::TempDir() + "pibtool_stdout";
-    const std::string err = ::testing::TempDir() + "pibtool_stderr";
+    const std::string out = TempPath("stdout");
+    const std::string err = TempPath("stderr");
     const std::string command =
         std::string(PIBTOOL_PATH) + " " + arguments + " >" + out + " 2>" + err;
     const int raw = std::system(command.c_str());
