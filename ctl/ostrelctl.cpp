@@ -280,7 +280,7 @@ int RunUndo(const Run& run) {
 
 // The records oldest first; a line that is no record is skipped with a
 // warning. Needs neither the library nor the adapter.
-int RunHistory(const Options&, CtlReport& report) {
+int RunHistory(CtlReport& report) {
   std::string path, error;
   std::vector<HistoryRecord> records;
   std::vector<std::size_t> skipped;
@@ -384,7 +384,7 @@ bool JsonAsked(const std::vector<std::string>& args) {
 
 int RunCommand(const CommandLine& line, const Options& options, CtlReport& report) {
   if (std::string(line.command->name) == "history")
-    return RunHistory(options, report);
+    return RunHistory(report);
   int (*run)(const Run&) = nullptr;
   for (const auto& command : kCommands) {
     if (std::string(command.name) == line.command->name)
