@@ -140,7 +140,7 @@ int RunStatus(const Run& run) {
 // in the history, says so and why; the copy's path is in the history.
 void WarnUnkept(const Run& run, const SessionWrite& write) {
   if (write.started && write.copyPath.empty() && run.options.copy)
-    run.report.Warn("no automatic copy was saved: " + write.copyFault + "; writing all the same");
+    run.report.Warn("no automatic copy was saved before the write: " + write.copyFault);
   if (write.started && !write.historyFault.empty())
     run.report.Warn("the write is not in the history: " + write.historyFault);
 }
