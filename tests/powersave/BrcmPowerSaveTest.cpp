@@ -3,6 +3,7 @@
 #include "powersave/PowerSaveCopy.h"
 
 #include "FakeDeviceLibrary.h"
+#include "RecordingWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,27 @@ TEST(BrcmPowerSave, EnableSetsBit15AndKeepsTheOtherBits) {
   ASSERT_TRUE(op.SetPowerSave(1));
   EXPECT_EQ(fake.request[6], 0x5A);
   EXPECT_EQ(fake.request[7], 0xBC);
+}
+
+// A watch is shown the parameter as fetched, before the switch is flipped,
+// and told just before it is sent back; a copy's state reads as the adapter's.
+TEST(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
+  FakeDeviceLibrary fake;
+  CPowerSaveBCMCMMOp op;
+  static RecordingWatch watch;
+  op.Watch(&watch);
+  fake.param = Reply(0x07, 2, 1, {0x01, 0x80});
+  ASSERT_TRUE(op.SetPowerSave(0));
+  EXPECT_EQ(watch.told, 1);
+  EXPECT_EQ(watch.callsBeforeWrite, "BrcmGetParam 41");
+  EXPECT_EQ(watch.before.kind, BackupKind::Param41);
+  ASSERT_EQ(watch.before.size, BrcmParamReply::kSize);
+  EXPECT_TRUE(std::equal(fake.param.begin(), fake.param.end(), watch.before.bytes));
+  EXPECT_EQ(op.CopyState(watch.before), 1);
+  watch.before.bytes[5] = 0x00;
+  EXPECT_EQ(op.CopyState(watch.before), 0);
+  watch.before.size = 8;
+  EXPECT_EQ(op.CopyState(watch.before), 2);
 }
 
 TEST(BrcmPowerSave, ParameterNumberIsAlways41) {

@@ -4,6 +4,7 @@
 
 #include "FakeDeviceLibrary.h"
 #include "PowerSaveFields.h"
+#include "RecordingWatch.h"
 #include "bytes/LittleEndian.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
@@ -216,6 +217,42 @@ TEST_P(QcaPowerSave, ASavedCopyRestoresItsWrittenRangeOverThePresentImage) {
   EXPECT_EQ(fake.CallsText(), ExpectedCalls());
   EXPECT_EQ(written, builder.WriteLength());
   EXPECT_EQ(fake.written, std::vector<uint8_t>(copy.bytes, copy.bytes + written));
+}
+
+// A watch is shown the image as fetched, before any edit, and told just
+// before the write, by a switch and by a restore alike; a write that stops
+// before it tells nothing. The state a copy holds reads as the adapter would.
+TEST_P(QcaPowerSave, AWatchSeesTheImageAsFetchedJustBeforeTheWrite) {
+  static RecordingWatch watch;
+  watch.told = 0;
+  op->Watch(&watch);
+  EXPECT_FALSE(op->SetPowerSave(2));
+  fake.writePibResult = 0;
+  EXPECT_FALSE(op->SetPowerSave(1));
+  EXPECT_EQ(watch.told, 1);
+  fake.writePibResult = 1;
+  fake.calls.clear();
+  ASSERT_TRUE(op->SetPowerSave(1));
+  EXPECT_EQ(watch.told, 2);
+  EXPECT_EQ(watch.callsBeforeWrite, "GetLocalPIB");
+  static PowerSaveCopy off;
+  off = watch.before;
+  ASSERT_EQ(off.size, builder.image.size());
+  EXPECT_TRUE(std::equal(builder.image.begin(), builder.image.end(), off.bytes));
+  EXPECT_TRUE(std::equal(off.address, off.address + kPibAddressSize, builder.Pib() + 12));
+  EXPECT_EQ(off.Layout(), op->Variant().Layout());
+  EXPECT_EQ(op->CopyState(off), 0);
+
+  std::copy(fake.written.begin(), fake.written.end(), fake.image.begin());
+  fake.calls.clear();
+  uint32_t written = 0;
+  PowerSaveError error;
+  ASSERT_TRUE(op->RestoreCopy(off, "", false, written, error)) << error.text;
+  EXPECT_EQ(watch.told, 3);
+  EXPECT_EQ(watch.callsBeforeWrite, "GetLocalPIB");
+  EXPECT_EQ(op->CopyState(watch.before), 1);
+  off.kind = BackupKind::Param41;
+  EXPECT_EQ(op->CopyState(off), 2);
 }
 
 // Each refusal names what differed with both values, and writes nothing.
