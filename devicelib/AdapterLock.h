@@ -30,9 +30,6 @@ private:
   bool m_held = false;
 };
 
-// How long the dialog waits before it reports the operation as failed.
-constexpr uint32_t kAdapterLockDialogWaitMs = 30000;
-
 // The open-or-create call, CreateMutexExW's arguments; a test replaces it to
 // see what is asked for.
 using AdapterMutexCreateFn = void* (*)(void* attributes, const wchar_t* name, unsigned long flags,
