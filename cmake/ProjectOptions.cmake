@@ -15,9 +15,12 @@ if(WIN32)
   # The release programs must not depend on where the tree was built: paths
   # that reach them through __FILE__ or debug information are made relative.
   target_compile_options(ostrel_options INTERFACE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
+  # Small programs over fast ones: their speed is the adapter's, and the
+  # core's own speed is measured natively.
+  target_compile_options(ostrel_options INTERFACE -Os)
   target_link_options(ostrel_options INTERFACE
     -static -static-libgcc -static-libstdc++
-    -Wl,--dynamicbase -Wl,--nxcompat)
+    -Wl,--dynamicbase -Wl,--nxcompat -Wl,--gc-sections)
 endif()
 
 # GoogleTest: the system package natively; for Windows, built from Debian's sources.

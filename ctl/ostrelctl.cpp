@@ -290,16 +290,22 @@ int RunHistory(CtlReport& report) {
     report.Warn(path + ": line " + std::to_string(line) + " is not a history record; skipped");
   std::string list;
   for (const HistoryRecord& record : records) {
-    std::string object, line;
+    std::string object;
     for (const HistoryField& field : kHistoryFields) {
       const std::string& value = record.*field.value;
       const bool none = value.empty() && field.allowed == nullptr;
       object += std::string(object.empty() ? "{" : ", ") + JsonText(field.name).text + ": " +
                 (none ? JsonNull() : JsonText(value)).text;
-      line += (line.empty() ? "" : "  ") + (none ? std::string("-") : value);
     }
     list += (list.empty() ? "" : ", ") + object + "}";
-    report.Line(line);
+    // Three lines a record, so that each fits a console's width.
+    report.Line(record.time + "  " + record.program + "  " + record.action + "  " + record.before +
+                " -> " + record.after + "  " + record.result);
+    std::string adapter = "  " + record.family;
+    for (const std::string* part : {&record.address, &record.firmware})
+      adapter += part->empty() ? "" : "  " + *part;
+    report.Line(adapter);
+    report.Line("  copy: " + (record.copy.empty() ? std::string("none") : record.copy));
   }
   report.Member("history", JsonValue{"[" + list + "]"});
   return kExitDone;

@@ -718,7 +718,7 @@ TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
   const std::string history = HistoryJson(profile);
   EXPECT_NE(history.find("\"action\": \"on\", \"family\": \"qualcomm-atheros\""), std::string::npos);
   EXPECT_NE(history.find("\"action\": \"off\", \"family\": \"qualcomm-atheros\""), std::string::npos);
-  EXPECT_EQ(Ctl(profile, "history").lines.size(), 2u) << history;
+  EXPECT_EQ(Ctl(profile, "history").lines.size(), 2u * 3u) << history;
 
   // Another object that has taken the lock's name is not "in use", and no
   // wait for it ends.
