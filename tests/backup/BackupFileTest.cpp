@@ -46,6 +46,8 @@ TEST_P(BackupRoundTrip, ReadsBackWhatWasWritten) {
   EXPECT_TRUE(BackupIsFile(file.data(), file.size()));
   // The magic and format version 1, as every file on disk begins.
   EXPECT_EQ(std::string(file.begin(), file.begin() + 10), std::string("OSTRELBK\x01\x00", 10));
+  // Then the kind of copy: 1 an NVM image, 2 parameter 41.
+  EXPECT_EQ(file[10], GetParam().kind == BackupKind::NvmImage ? 1 : 2);
   BackupCopy read;
   Fault fault;
   ASSERT_TRUE(BackupDecode(file.data(), file.size(), read, &fault)) << fault.text;

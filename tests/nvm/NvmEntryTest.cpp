@@ -111,6 +111,12 @@ TEST_F(NvmEntryTest, PositionThatWrapsOrStandsStillFindsNothing) {
 }
 
 TEST_F(NvmEntryTest, HeadOutsideTheBufferFindsNothing) {
+  Put(0, 1, 240); // the next head fills the buffer's last 8 bytes, and is read whole
+  Put(248, 3, 0);
+  ASSERT_TRUE(NvmFindEntry(3, {stream, 0, 1000}, found));
+  EXPECT_EQ(found.offset, 248u);
+  found = {0xAAAA, 0xBBBB, 0xCCCC};
+
   Put(0, 1, 244); // the next head would start at 252, 4 bytes before the end
   EXPECT_FALSE(NvmFindEntry(0xEEEEEEEE, {stream, 0, 1000}, found));
   EXPECT_TRUE(stream.Overrun());
