@@ -718,7 +718,14 @@ TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
   const std::string history = HistoryJson(profile);
   EXPECT_NE(history.find("\"action\": \"on\", \"family\": \"qualcomm-atheros\""), std::string::npos);
   EXPECT_NE(history.find("\"action\": \"off\", \"family\": \"qualcomm-atheros\""), std::string::npos);
-  EXPECT_EQ(Ctl(profile, "history").lines.size(), 2u * 3u) << history;
+  // A line that is no record is skipped with a warning.
+  const std::string file = sim.Path("appdata\\Ostrel\\history.txt");
+  std::ofstream(file, std::ios::app) << "not a record\r\n";
+  const CtlRun listed = Ctl(profile, "history");
+  EXPECT_EQ(listed.status, 0);
+  ASSERT_EQ(listed.lines.size(), 2u * 3u + 1u) << history;
+  EXPECT_EQ(listed.lines.back(),
+            "ostrelctl: warning: " + file + ": line 3 is not a history record; skipped");
 
   // Another object that has taken the lock's name is not "in use", and no
   // wait for it ends.
