@@ -230,6 +230,11 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
     EXPECT_FALSE(op.RestoreCopy(bad, "", false, written, error)) << r.says;
     EXPECT_NE(std::string(error.text).find(r.says), std::string::npos) << error.text;
   }
+  // Taken under other firmware: refused whatever its shape.
+  fake.param = Reply(0x11, 2, 2, {0, 0, 0, 0});
+  uint32_t none = 0;
+  EXPECT_FALSE(op.RestoreCopy(copy, "FW-2", false, none, error));
+  EXPECT_NE(std::string(error.text).find("taken under the firmware"), std::string::npos);
   EXPECT_TRUE(fake.request.empty());
 
   fake.param = Reply(0x11, 2, 2, {0x00, 0x00, 0x34, 0x12});
