@@ -97,7 +97,14 @@ TEST(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
   ASSERT_EQ(watch.before.size, BrcmParamReply::kSize);
   EXPECT_TRUE(std::equal(fake.param.begin(), fake.param.end(), watch.before.bytes));
   EXPECT_EQ(op.CopyState(watch.before), 1);
-  watch.before.bytes[5] = 0x00;
+  // A restore shows what it writes over: the parameter as it is now, off.
+  static PowerSaveCopy on;
+  on = watch.before;
+  fake.param = Reply(0x07, 2, 1, {0x01, 0x00});
+  uint32_t written = 0;
+  PowerSaveError error;
+  ASSERT_TRUE(op.RestoreCopy(on, "", false, written, error)) << error.text;
+  EXPECT_EQ(watch.told, 2);
   EXPECT_EQ(op.CopyState(watch.before), 0);
   watch.before.size = 8;
   EXPECT_EQ(op.CopyState(watch.before), 2);
