@@ -53,6 +53,9 @@ TEST(Fault, IsFilledOnlyWhenAskedForAndCutToFit) {
   EXPECT_STREQ(fault.text, "header at 0x0000: image checksum 0x1234abcd expected, 0x1234abcc found");
   SayFault(&fault, "%0300d", 1);
   EXPECT_EQ(fault.text[sizeof fault.text - 1], '\0');
+  // Any text at all is a fault said.
+  SayFault(&fault, "x");
+  EXPECT_TRUE(fault.Said());
 }
 
 } // namespace
