@@ -300,7 +300,10 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
          a.Seal();
          std::fill(a.image.begin() + a.LastHeader(), a.image.end(), 0xFF);
        },
-       true, "its chain reaches past what would be written"},
+       true,
+       "(PibOpen code 2: header at 0x" + Hex(builder.LastHeader()) +
+           ": header checksum 0xffffffff expected, 0x00000000 found): its chain reaches past what "
+           "would be written"},
       // The PIB header names a previous header past the written range, whose
       // next field sets the write length: the adapter's bytes there differ.
       {"a write length read past the written range",
