@@ -237,9 +237,9 @@ void AdapterSession::Record(SessionAction action, const SessionWriteOptions& opt
                   : write.verified  ? "done"
                                     : "failed";
   record.copy = write.copyPath;
-  std::string folder, path;
-  if (!OstrelDataFolder(folder, write.historyFault) || !MakeFolders(folder, write.historyFault) ||
-      !HistoryPath(path, write.historyFault) ||
+  std::string path;
+  if (!HistoryPath(path, write.historyFault) ||
+      !MakeFolders(path.substr(0, path.rfind('\\')), write.historyFault) ||
       !HistoryAppend(path, record, write.historyFault))
     return;
   write.historyFault.clear();

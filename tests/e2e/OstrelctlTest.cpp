@@ -4,6 +4,7 @@
 #include "backup/BackupFile.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
+#include "nvm/PibAddress.h"
 #include "nvm/PibView.h"
 #include "tests/e2e/OstrelSession.h"
 #include "files/WideText.h"
@@ -195,14 +196,6 @@ std::string HistoryRecordJson(const char* program, const char* action, const cha
          after + "\", \"result\": \"" + result + "\", \"copy\": " + text(copy) + "}";
 }
 
-std::string AddressOf(const BackupCopy& copy) {
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", copy.address[0],
-                copy.address[1], copy.address[2], copy.address[3], copy.address[4],
-                copy.address[5]);
-  return text;
-}
-
 class OstrelctlQca : public ::testing::TestWithParam<LayoutAndBuild> {
 protected:
   const SimLayout& layout = std::get<0>(GetParam());
@@ -279,7 +272,7 @@ TEST_P(OstrelctlQca, EveryWriteKeepsACopyThatUndoPutsBack) {
   const std::vector<uint8_t>* held[] = {&off, &on, &off, &on};
   for (std::size_t i = 0; i < copies.size(); ++i)
     EXPECT_EQ(Decoded(copies[i]).bytes, *held[i]) << copies[i];
-  const std::string address = AddressOf(Decoded(copies[0]));
+  const std::string address = AddressText(Decoded(copies[0]).address).text;
   const auto record = [&](const char* program, const char* action, const char* before,
                           const char* after, const char* result, std::size_t copy) {
     return HistoryRecordJson(program, action, "qualcomm-atheros", address, layout.firmware, before,
