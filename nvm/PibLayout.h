@@ -77,6 +77,17 @@ constexpr PibContentRule kPibContentRules[] = {
 };
 // Rules 1 to 10 read only the device block, and come first.
 constexpr std::size_t kPibDeviceBlockRules = 11;
+// The device block's check is given no byte before it: a condition there
+// would read as 0 and bind the rule whatever the PIB holds.
+constexpr bool PibDeviceBlockRulesInside() {
+  for (std::size_t i = 0; i < kPibDeviceBlockRules; ++i) {
+    const PibContentRule& r = kPibContentRules[i];
+    if (r.offset < kPibDeviceBlock || (r.when != 0 && r.when < kPibDeviceBlock))
+      return false;
+  }
+  return true;
+}
+static_assert(PibDeviceBlockRulesInside(), "a device block rule reads a byte before the block");
 
 constexpr uint32_t kPibPowerSaveBlockSize = 48;
 constexpr uint32_t kPibListEntrySize = 40;
