@@ -40,6 +40,8 @@ bool ReadUpTo(std::size_t limit, std::vector<uint8_t>& bytes, ReadSome readSome)
 
 bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes,
                   std::string& error, bool* missing) {
+  if (missing != nullptr)
+    *missing = false;
   std::wstring wide;
   if (!WidePath(path, wide, error))
     return false;
@@ -50,7 +52,7 @@ bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
     if (missing != nullptr)
-      *missing = code == ERROR_FILE_NOT_FOUND;
+      *missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
     error = IsFolder(wide) ? kIsADirectory : SystemReason(code);
     return false;
   }
@@ -71,6 +73,8 @@ bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_
 
 bool ReadFileUpTo(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes,
                   std::string& error, bool* missing) {
+  if (missing != nullptr)
+    *missing = false;
   const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat status;
   if (file < 0 || ::fstat(file, &status) != 0) {

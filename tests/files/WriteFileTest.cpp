@@ -247,10 +247,14 @@ TEST_F(WriteFileTest, AFailedReadSaysWhy) {
   fs::create_directory(m_dir / "folder");
   std::vector<uint8_t> bytes;
   std::string error;
-  EXPECT_FALSE(ReadFileUpTo(Path("folder"), 16, bytes, error));
+  bool missing = true;
+  EXPECT_FALSE(ReadFileUpTo(Path("folder"), 16, bytes, error, &missing));
   EXPECT_EQ(error, "is a directory");
-  EXPECT_FALSE(ReadFileUpTo(Path("missing/notes"), 16, bytes, error));
+  EXPECT_FALSE(missing);
+  // Nothing was ever written there: the history before the first write.
+  EXPECT_FALSE(ReadFileUpTo(Path("missing/notes"), 16, bytes, error, &missing));
   EXPECT_EQ(error, MissingFolderReason());
+  EXPECT_TRUE(missing);
 #ifndef _WIN32
   // It opens, but its first bytes, this process's unmapped page 0, cannot be read.
   EXPECT_FALSE(ReadFileUpTo("/proc/self/mem", 16, bytes, error));
