@@ -354,12 +354,18 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
   }
   EXPECT_TRUE(fake.written.empty());
 
-  // Forced, a copy goes onto an adapter whose present image does not open.
+  // Forced, a copy goes onto an adapter whose present image does not open;
+  // the copy taken first names no adapter, not the one an earlier write saw.
   fake.image = present;
   fake.image[builder.PibOffset() + 100] ^= 1;
+  static RecordingWatch watch;
+  std::fill(std::begin(watch.before.address), std::end(watch.before.address), 0xAA);
+  op->Watch(&watch);
   uint32_t written = 0;
   EXPECT_TRUE(op->RestoreCopy(good, "FW-1", true, written, error)) << error.text;
   EXPECT_EQ(fake.written.size(), builder.WriteLength());
+  EXPECT_EQ(std::count(std::begin(watch.before.address), std::end(watch.before.address), 0),
+            kPibAddressSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, QcaPowerSave, ::testing::ValuesIn(kVariants),
