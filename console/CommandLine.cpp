@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "console/ConsoleMain.h"
+#include "console/ConsoleText.h"
+
 namespace {
 
 constexpr std::size_t kUsageColumns = 80;
@@ -56,8 +59,15 @@ std::string CommandLine::Value(const char* name) const {
   return {};
 }
 
-bool IsHelpWord(const std::string& word) {
-  return word == "help" || word == "--help" || word == "-h" || word == "/?";
+bool AnswerHelpOrVersion(const std::vector<std::string>& args, const std::string& usage) {
+  const std::string word = args.size() > 1 ? args[1] : std::string();
+  if (word == "help" || word == "--help" || word == "-h" || word == "/?")
+    ConsoleWrite(stdout, usage);
+  else if (word == "--version")
+    ConsoleWrite(stdout, std::string(kConsoleProgram) + " " OSTREL_VERSION "\n");
+  else
+    return false;
+  return true;
 }
 
 std::string ParseCommandLine(const CommandTable& table, const std::vector<std::string>& args,

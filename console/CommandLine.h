@@ -40,8 +40,10 @@ struct CommandLine {
   std::string Value(const char* name) const;
 };
 
-// "help", "--help", "-h" or "/?".
-bool IsHelpWord(const std::string& word);
+// Writes `usage` for a first word of "help", "--help", "-h" or "/?", and the
+// program's name and version for "--version"; false, having written nothing,
+// for any other word.
+bool AnswerHelpOrVersion(const std::vector<std::string>& args, const std::string& usage);
 
 // Parses `args`: the program, the command word, then options and operands.
 // Returns what is wrong, naming the word, or an empty text.

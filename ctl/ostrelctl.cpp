@@ -417,15 +417,8 @@ int RunCommand(const CommandLine& line, const Options& options, CtlReport& repor
 const char kConsoleProgram[] = "ostrelctl";
 
 int Main(const std::vector<std::string>& args) {
-  const std::string word = args.size() > 1 ? args[1] : std::string();
-  if (IsHelpWord(word)) {
-    ConsoleWrite(stdout, UsageText());
+  if (AnswerHelpOrVersion(args, UsageText()))
     return kExitDone;
-  }
-  if (word == "--version") {
-    ConsoleWrite(stdout, "ostrelctl " OSTREL_VERSION "\n");
-    return kExitDone;
-  }
   CommandLine line;
   Options options;
   std::string wrong = ParseCommandLine(kCommandLine, args, line);

@@ -160,15 +160,8 @@ std::string UsageText() {
 const char kConsoleProgram[] = "pibtool";
 
 int Main(const std::vector<std::string>& args) {
-  const std::string word = args.size() > 1 ? args[1] : std::string();
-  if (IsHelpWord(word)) {
-    ConsoleWrite(stdout, UsageText());
+  if (AnswerHelpOrVersion(args, UsageText()))
     return kExitOk;
-  }
-  if (word == "--version") {
-    ConsoleWrite(stdout, "pibtool " OSTREL_VERSION "\n");
-    return kExitOk;
-  }
   CommandLine line;
   const std::string wrong = ParseCommandLine(kCommandLine, args, line);
   if (!wrong.empty()) {
