@@ -250,6 +250,13 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
   EXPECT_EQ(written, 8u);
   EXPECT_EQ(fake.request[6], 0x01);
   EXPECT_EQ(fake.request[7], 0x80);
+  // The least and the most data a write carries are saved and go back whole.
+  for (const uint16_t length : {1, 1492}) {
+    fake.param = Reply(0x11, 1, length, std::vector<uint8_t>(length, 0x42));
+    ASSERT_TRUE(op.SaveCopy(copy, error)) << length << ": " << error.text;
+    ASSERT_TRUE(op.RestoreCopy(copy, "", false, written, error)) << length << ": " << error.text;
+    EXPECT_EQ(written, 4u + length);
+  }
 }
 
 } // namespace
