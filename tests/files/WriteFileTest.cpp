@@ -406,6 +406,23 @@ TEST_F(WriteFileTest, TheWrittenFileHasTheUsualMode) {
   ASSERT_EQ(WriteFileWhole(Path("written"), {1}, false, error), WriteFileResult::Written);
   EXPECT_EQ(fs::status(m_dir / "written").permissions(), fs::status(m_dir / "usual").permissions());
 }
+
+// A program started with standard input closed opens its first file as
+// descriptor 0, which is a file like any other.
+TEST_F(WriteFileTest, DescriptorZeroIsAFileLikeAnyOther) {
+  const int input = ::dup(0);
+  ::close(0);
+  std::string error;
+  const WriteFileResult wrote = WriteFileWhole(Path("zero"), {7}, false, error);
+  std::vector<uint8_t> bytes;
+  const bool read = ReadFileUpTo(Path("zero"), 16, bytes, error);
+  ::dup2(input, 0);
+  ::close(input);
+  EXPECT_EQ(wrote, WriteFileResult::Written);
+  EXPECT_TRUE(read) << error;
+  EXPECT_EQ(bytes, std::vector<uint8_t>{7});
+  EXPECT_EQ(Names(), std::set<std::string>{"zero"});
+}
 #endif
 
 } // namespace
