@@ -6,6 +6,15 @@
 
 namespace {
 
+// The library fills and reads records of exactly these sizes, and a Broadcom
+// backup file holds a whole reply: none may change with our own constants.
+TEST(KelvaneCalls, RecordsKeepTheLibrarysSizes) {
+  EXPECT_EQ(sizeof(DeviceRecord), 268u);
+  EXPECT_EQ(DeviceRecord::kFirmwareOffset, 105u);
+  EXPECT_EQ(sizeof(BrcmParamReply), 1500u);
+  EXPECT_EQ(sizeof(BrcmParamRequest), 1498u);
+}
+
 TEST(KelvaneCalls, AnUnboundEntryPointReadsAsACallThatReturnedZero) {
   g_kelvane = {};
   uint8_t image[kNvmImageBufferSize] = {};
