@@ -1,0 +1,154 @@
+// Folder operations on a small tree: what each does to the tree, and that it
+// does nothing else.
+
+#include "files/Folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include "files/WideText.h"
+
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Operation { List, Remove, Rename, Make };
+
+struct FolderCase {
+  const char* label;
+  Operation operation;
+  std::string path;       // '/' between names
+  std::string to;         // where Rename moves `path`
+  WriteFileResult result; // Written for true, Failed for false
+  std::string error;
+  std::string after; // the tree afterwards ("name=content", "folder/"), or the names listed
+};
+
+const std::string kTree = "a=1 b=2 sub/ sub/inner=3 папка/ папка/копия=4";
+
+// The system's own words for a name that is not there.
+std::string MissingReason() {
+#ifdef _WIN32
+  return SystemReason(ERROR_FILE_NOT_FOUND);
+#else
+  return std::strerror(ENOENT);
+#endif
+}
+
+std::set<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
+void PrintTo(const FolderCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class FolderOperations : public ::testing::TestWithParam<FolderCase> {
+protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() / (std::string("ostrel-folder-") + GetParam().label);
+    fs::remove_all(m_dir);
+    fs::create_directory(m_dir);
+    for (const std::string& entry : Words(kTree)) {
+      const std::size_t equals = entry.find('=');
+      if (equals == std::string::npos)
+        fs::create_directories(m_dir / fs::u8path(entry));
+      else
+        std::ofstream(m_dir / fs::u8path(entry.substr(0, equals))) << entry.substr(equals + 1);
+    }
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+
+  // UTF-8, with the system's separators, as the session will name its files.
+  std::string Path(std::string name) const {
+    for (char& c : name)
+      c = c == '/' ? kPathSeparator : c;
+    return name.empty() ? m_dir.u8string() : m_dir.u8string() + kPathSeparator + name;
+  }
+
+  std::set<std::string> Tree() const {
+    std::set<std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(m_dir)) {
+      const std::string name = entry.path().lexically_relative(m_dir).generic_u8string();
+      std::string content;
+      std::ifstream(entry.path()) >> content;
+      tree.insert(entry.is_directory() ? name + "/" : name + "=" + content);
+    }
+    return tree;
+  }
+
+  fs::path m_dir;
+};
+
+TEST_P(FolderOperations, ChangeTheTreeAsTheySayAndNothingElse) {
+  const FolderCase& c = GetParam();
+  std::vector<std::string> names = {"stale"};
+  std::string error;
+  WriteFileResult result = WriteFileResult::Failed;
+  switch (c.operation) {
+  case Operation::List:
+    result = ListFiles(Path(c.path), names, error) ? WriteFileResult::Written : result;
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), Words(c.after));
+    break;
+  case Operation::Remove:
+    result = RemoveFile(Path(c.path), error) ? WriteFileResult::Written : result;
+    break;
+  case Operation::Rename:
+    result = RenameFile(Path(c.path), Path(c.to), error);
+    break;
+  case Operation::Make:
+    result = MakeFolders(Path(c.path), error) ? WriteFileResult::Written : result;
+    break;
+  }
+  EXPECT_EQ(result, c.result) << error;
+  EXPECT_EQ(error, c.error);
+  EXPECT_EQ(Tree(), Words(c.operation == Operation::List ? kTree : c.after));
+}
+
+using O = Operation;
+constexpr WriteFileResult kDone = WriteFileResult::Written;
+constexpr WriteFileResult kFailed = WriteFileResult::Failed;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FolderOperations,
+    ::testing::Values(
+        FolderCase{"ListFilesOnly", O::List, "", "", kDone, "", "a b"},
+        FolderCase{"ListNonAscii", O::List, "папка", "", kDone, "", "копия"},
+        FolderCase{"ListMissing", O::List, "missing", "", kDone, "", ""},
+        FolderCase{"ListAFile", O::List, "a", "", kFailed, kNotADirectory, ""},
+        FolderCase{"Remove", O::Remove, "a", "", kDone, "",
+                   "b=2 sub/ sub/inner=3 папка/ папка/копия=4"},
+        FolderCase{"RemoveNonAscii", O::Remove, "папка/копия", "", kDone, "",
+                   "a=1 b=2 sub/ sub/inner=3 папка/"},
+        FolderCase{"RemoveGone", O::Remove, "c", "", kDone, "", kTree},
+        FolderCase{"RemoveAFolder", O::Remove, "sub", "", kFailed, kIsADirectory, kTree},
+        FolderCase{"Rename", O::Rename, "a", "c", kDone, "",
+                   "b=2 c=1 sub/ sub/inner=3 папка/ папка/копия=4"},
+        FolderCase{"RenameNonAscii", O::Rename, "папка/копия", "sub/копия", kDone, "",
+                   "a=1 b=2 sub/ sub/inner=3 sub/копия=4 папка/"},
+        FolderCase{"RenameOntoAFile", O::Rename, "a", "b", WriteFileResult::Exists, "", kTree},
+        FolderCase{"RenameOntoAFolder", O::Rename, "b", "sub", WriteFileResult::Exists, "", kTree},
+        FolderCase{"RenameMissing", O::Rename, "c", "d", kFailed, MissingReason(), kTree},
+        FolderCase{"MakeNested", O::Make, "new/папка/x", "", kDone, "",
+                   kTree + " new/ new/папка/ new/папка/x/"},
+        FolderCase{"MakeExisting", O::Make, "папка", "", kDone, "", kTree},
+        FolderCase{"MakeOverAFile", O::Make, "a", "", kFailed, kNotADirectory, kTree},
+        FolderCase{"MakeThroughAFile", O::Make, "a/x", "", kFailed, kNotADirectory, kTree}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+} // namespace
