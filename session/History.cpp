@@ -1,24 +1,23 @@
 #include "session/History.h"
 
+#include "files/Folder.h"
 #include "files/ReadFile.h"
 #include "files/WriteFile.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <utility>
 
 namespace {
 
-// The first field of every line: a line without it is not ours.
-constexpr char kTag[] = "ostrel-history-1";
-// Far more than kHistoryKept records take.
-constexpr std::size_t kMaxFileSize = 16u << 20;
+// The first field of every line: a line without one of these is not ours.
+constexpr char kTag[] = "ostrel-history-2";
+constexpr char kFirstFormatTag[] = "ostrel-history-1";
 
 const char* const kPrograms[] = {"Ostrel.exe", "ostrelctl", nullptr};
 const char* const kActions[] = {"on", "off", "restore", "undo", nullptr};
 const char* const kFamilies[] = {"qualcomm-atheros", "broadcom", nullptr};
 const char* const kStates[] = {"on", "off", "unavailable", nullptr};
-const char* const kResults[] = {"done", "failed", "unverified", nullptr};
+const char* const kResults[] = {"done", "failed", "unverified", "started", nullptr};
 
 // Tabs separate the fields and a line end ends the record, so control
 // characters and the backslash are written as escapes.
@@ -85,9 +84,89 @@ bool IsTime(const std::string& time) {
   return true;
 }
 
+// A SHA-256 digest in lower-case hex, or none.
+bool IsDigest(const std::string& digest) {
+  if (digest.empty())
+    return true;
+  if (digest.size() != 64)
+    return false;
+  for (const char c : digest) {
+    if (HexDigit(c) < 0)
+      return false;
+  }
+  return true;
+}
+
+// The length of the well-formed UTF-8 sequence at `at`, or 0.
+std::size_t Utf8Length(const std::vector<uint8_t>& bytes, std::size_t at) {
+  const uint8_t lead = bytes[at];
+  if (lead < 0x80)
+    return 1;
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0 || bytes.size() - at < length)
+    return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((bytes[at + i] & 0xC0) != 0x80)
+      return 0;
+  }
+  // Overlong forms, surrogates and code points past U+10FFFF.
+  const uint8_t second = bytes[at + 1];
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+    return 0;
+  return length;
+}
+
+// Why `bytes` is not a history this program may rewrite; empty when it is.
+std::string ForeignReason(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() > kHistoryMaxFileSize)
+    return "it is over " + std::to_string(kHistoryMaxFileSize) + " bytes";
+  // Checked first, as a text saved as UTF-16 is most often told by them.
+  for (const uint8_t byte : bytes) {
+    if (byte == 0)
+      return "it holds NUL bytes";
+  }
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t length = Utf8Length(bytes, at);
+    if (length == 0)
+      return "it is not UTF-8 text";
+    at += length;
+  }
+  return {};
+}
+
+std::string Folder(const std::string& path) {
+  const std::size_t end = path.rfind(kPathSeparator);
+  return end == std::string::npos ? std::string() : path.substr(0, end);
+}
+
+// Moves a file that is not a history out of the way, under a name of its own.
+bool MoveAside(const std::string& path, const ClockTime& now, std::string& movedTo,
+               std::string& error) {
+  const std::string folder = Folder(path);
+  const std::string stem =
+      (folder.empty() ? "" : folder + kPathSeparator) + "history-" + FileStamp(now);
+  for (int n = 1; n <= 100; ++n) {
+    movedTo = stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".txt";
+    switch (RenameFile(path, movedTo, error)) {
+    case WriteFileResult::Written:
+      return true;
+    case WriteFileResult::Exists:
+      break;
+    case WriteFileResult::Failed:
+      return false;
+    }
+  }
+  error = "no free name beside it";
+  return false;
+}
+
 } // namespace
 
-const HistoryField kHistoryFields[10] = {
+const HistoryField kHistoryFields[14] = {
     {"time", &HistoryRecord::time, nullptr},
     {"program", &HistoryRecord::program, kPrograms},
     {"action", &HistoryRecord::action, kActions},
@@ -98,6 +177,10 @@ const HistoryField kHistoryFields[10] = {
     {"after", &HistoryRecord::after, kStates},
     {"result", &HistoryRecord::result, kResults},
     {"copy", &HistoryRecord::copy, nullptr},
+    {"id", &HistoryRecord::id, nullptr},
+    {"before_sha256", &HistoryRecord::beforeSha256, nullptr},
+    {"after_sha256", &HistoryRecord::afterSha256, nullptr},
+    {"undoes", &HistoryRecord::undoes, nullptr},
 };
 
 std::string HistoryLine(const HistoryRecord& record) {
@@ -112,9 +195,14 @@ std::string HistoryLine(const HistoryRecord& record) {
 bool HistoryParse(std::string_view line, HistoryRecord& record) {
   HistoryRecord read;
   std::size_t start = line.find('\t');
-  if (line.substr(0, start) != kTag)
+  const std::string_view tag = line.substr(0, start);
+  read.format = tag == kTag ? 2 : tag == kFirstFormatTag ? 1 : 0;
+  if (read.format == 0)
     return false;
-  for (const HistoryField& field : kHistoryFields) {
+  const std::size_t fields =
+      read.format == 1 ? kHistoryFirstFormatFields : std::size(kHistoryFields);
+  for (std::size_t i = 0; i < fields; ++i) {
+    const HistoryField& field = kHistoryFields[i];
     if (start == std::string_view::npos)
       return false;
     const std::size_t end = line.find('\t', start + 1);
@@ -126,65 +214,131 @@ bool HistoryParse(std::string_view line, HistoryRecord& record) {
   }
   if (start != std::string_view::npos || !IsTime(read.time))
     return false;
+  if (read.format == 1
+          ? read.result == "started"
+          : read.id.empty() || !IsDigest(read.beforeSha256) || !IsDigest(read.afterSha256) ||
+                (read.action == "undo") == read.undoes.empty())
+    return false;
   record = std::move(read);
   return true;
 }
 
-namespace {
+void HistoryScan(std::vector<uint8_t> bytes, HistoryFile& file) {
+  file = HistoryFile();
+  file.foreign = ForeignReason(bytes);
+  file.bytes = std::move(bytes);
+  if (!file.foreign.empty())
+    return;
+  const std::vector<uint8_t>& all = file.bytes;
+  std::size_t at = all.size() >= 3 && all[0] == 0xEF && all[1] == 0xBB && all[2] == 0xBF ? 3 : 0;
+  while (at < all.size()) {
+    HistoryFile::Line line = {at, at, at, -1};
+    while (line.end < all.size() && all[line.end] != '\n' && all[line.end] != '\r')
+      ++line.end;
+    line.next = line.end;
+    if (line.next < all.size() && all[line.next] == '\r')
+      ++line.next;
+    if (line.next < all.size() && all[line.next] == '\n')
+      ++line.next;
+    HistoryRecord record;
+    const std::string_view text(reinterpret_cast<const char*>(all.data()) + line.begin,
+                                line.end - line.begin);
+    if (HistoryParse(text, record)) {
+      line.record = static_cast<int>(file.records.size());
+      file.records.push_back(std::move(record));
+    }
+    file.lines.push_back(line);
+    at = line.next;
+  }
+}
 
-// The file's lines without their line ends; a missing file has none.
-bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& error) {
+bool HistoryLoad(const std::string& path, HistoryFile& file, std::string& error) {
   std::vector<uint8_t> bytes;
   bool missing = false;
-  if (!ReadFileUpTo(path, kMaxFileSize, bytes, error, &missing))
+  if (!ReadFileUpTo(path, kHistoryMaxFileSize, bytes, error, &missing)) {
+    file = HistoryFile();
     return missing;
-  if (bytes.size() > kMaxFileSize) {
-    error = "the file is too large: over " + std::to_string(kMaxFileSize) + " bytes";
-    return false;
   }
-  std::string line;
-  for (const uint8_t byte : bytes) {
-    if (byte != '\n') {
-      line += static_cast<char>(byte);
-      continue;
-    }
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    lines.push_back(std::move(line));
-    line.clear();
-  }
-  if (!line.empty())
-    lines.push_back(std::move(line));
+  HistoryScan(std::move(bytes), file);
   return true;
 }
 
-} // namespace
-
-bool HistoryAppend(const std::string& path, const HistoryRecord& record, std::string& error) {
-  std::vector<std::string> lines;
-  if (!ReadLines(path, lines, error))
-    return false;
-  lines.push_back(HistoryLine(record));
-  const std::size_t first = lines.size() > kHistoryKept ? lines.size() - kHistoryKept : 0;
-  std::vector<uint8_t> bytes;
-  for (std::size_t i = first; i < lines.size(); ++i) {
-    bytes.insert(bytes.end(), lines[i].begin(), lines[i].end());
-    bytes.insert(bytes.end(), {'\r', '\n'});
+std::vector<std::size_t> HistorySkipped(const HistoryFile& file) {
+  std::vector<std::size_t> skipped;
+  for (std::size_t i = 0; i < file.lines.size(); ++i) {
+    if (file.lines[i].record < 0)
+      skipped.push_back(i + 1);
   }
-  return WriteFileWhole(path, bytes, true, error) == WriteFileResult::Written;
+  return skipped;
 }
 
-bool HistoryRead(const std::string& path, std::vector<HistoryRecord>& records,
-                 std::vector<std::size_t>& skipped, std::string& error) {
-  std::vector<std::string> lines;
-  if (!ReadLines(path, lines, error))
+bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const ClockTime& now,
+                      HistoryPut& put, std::string& error) {
+  put = HistoryPut();
+  HistoryFile file;
+  if (!HistoryLoad(path, file, error))
     return false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    HistoryRecord record;
-    if (HistoryParse(lines[i], record))
-      records.push_back(std::move(record));
-    else
-      skipped.push_back(i + 1);
+  if (!file.foreign.empty()) {
+    std::string why;
+    if (!MoveAside(path, now, put.movedTo, why)) {
+      error = "the file is not a history (" + file.foreign + ") and cannot be moved aside: " + why;
+      return false;
+    }
+    file = HistoryFile();
+  }
+  if (record.id.empty()) {
+    const std::string stamp = FileStamp(now);
+    record.id = stamp;
+    for (int n = 2;; ++n) {
+      bool taken = false;
+      for (const HistoryRecord& other : file.records)
+        taken = taken || other.id == record.id;
+      if (!taken)
+        break;
+      record.id = stamp + "-" + std::to_string(n);
+    }
+  }
+  record.format = 2;
+  const std::string text = HistoryLine(record);
+  int replaced = -1;
+  for (std::size_t i = 0; i < file.records.size(); ++i) {
+    if (file.records[i].format == 2 && file.records[i].id == record.id)
+      replaced = static_cast<int>(i);
+  }
+  const std::size_t count = file.records.size() + (replaced < 0 ? 1 : 0);
+  const std::size_t dropped = count > kHistoryKept ? count - kHistoryKept : 0;
+
+  const std::vector<uint8_t>& old = file.bytes;
+  const std::size_t body = file.lines.empty() ? old.size() : file.lines.front().begin;
+  std::vector<uint8_t> bytes(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(body));
+  const auto ourLine = [&bytes, &text]() {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.insert(bytes.end(), {'\r', '\n'});
+  };
+  for (const HistoryFile::Line& line : file.lines) {
+    if (line.record >= 0 && static_cast<std::size_t>(line.record) < dropped)
+      continue;
+    if (line.record >= 0 && line.record == replaced) {
+      ourLine();
+      put.records.push_back(record);
+      continue;
+    }
+    bytes.insert(bytes.end(), old.begin() + static_cast<std::ptrdiff_t>(line.begin),
+                 old.begin() + static_cast<std::ptrdiff_t>(line.next));
+    if (line.next == line.end)
+      bytes.insert(bytes.end(), {'\r', '\n'});
+    if (line.record >= 0)
+      put.records.push_back(file.records[static_cast<std::size_t>(line.record)]);
+  }
+  if (replaced < 0) {
+    ourLine();
+    put.records.push_back(record);
+  }
+  const std::string folder = Folder(path);
+  if ((!folder.empty() && !MakeFolders(folder, error)) ||
+      WriteFileWhole(path, bytes, true, error) != WriteFileResult::Written) {
+    put.records.clear();
+    return false;
   }
   return true;
 }

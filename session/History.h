@@ -1,14 +1,19 @@
 #pragma once
 // The history: one line for every write to an adapter, by either program, so
 // that an administrator can tell afterwards who changed an adapter, when, and
-// from what to what. A text file, appended under the adapter lock.
+// from what to what, and so that undo knows the order of the changes. A text
+// file of the user's, rewritten whole under the adapter lock. Lines that are
+// not records, such as a person's notes, are kept byte for byte.
+
+#include "session/ClockTime.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// One write. Empty address, firmware and copy stand for "none".
+// One write. Empty texts stand for "none" (or "unknown", for a digest).
 struct HistoryRecord {
   std::string time;     // UTC, ISO 8601: "2026-12-08T07:21:31Z"
   std::string program;  // "Ostrel.exe" or "ostrelctl"
@@ -18,8 +23,17 @@ struct HistoryRecord {
   std::string firmware; // UTF-8
   std::string before;   // "on", "off" or "unavailable"
   std::string after;
-  std::string result;   // "done", "failed" or "unverified" (written, not read back)
-  std::string copy;     // the automatic copy's full path
+  // "done", "failed", "unverified" (written, not read back) or "started"
+  // (the write was under way, and no later line finished it).
+  std::string result;
+  std::string copy; // the automatic copy's full path
+  // Records of the first format, written by earlier versions, have none of
+  // the fields below.
+  std::string id;           // unique in the history
+  std::string beforeSha256; // what the adapter held before the write
+  std::string afterSha256;  // and after it
+  std::string undoes;       // an undo's: the id of the record it undid
+  int format = 2;
 };
 
 // The fields in the order of a line, with the values each may take (null:
@@ -29,21 +43,52 @@ struct HistoryField {
   std::string HistoryRecord::*value;
   const char* const* allowed;
 };
-extern const HistoryField kHistoryFields[10];
+constexpr std::size_t kHistoryFirstFormatFields = 10;
+extern const HistoryField kHistoryFields[14];
 
-// The newest records the file keeps.
+// The newest records the file keeps; lines that are not records do not count.
 constexpr std::size_t kHistoryKept = 1000;
+// Far more than kHistoryKept records take.
+constexpr std::size_t kHistoryMaxFileSize = 16u << 20;
 
 // The record as a line of the file, without its line end.
 std::string HistoryLine(const HistoryRecord& record);
 // False for a line that is no record of ours: damaged, or foreign.
 bool HistoryParse(std::string_view line, HistoryRecord& record);
 
-// Appends the record and keeps the newest kHistoryKept lines; the file is
-// replaced whole, so a failure leaves it as it was. False with `error`.
-bool HistoryAppend(const std::string& path, const HistoryRecord& record, std::string& error);
-// The records, oldest first; `skipped` gets the numbers (from 1) of the lines
-// that are not records. No file is an empty history. False with `error` when
-// the file cannot be read.
-bool HistoryRead(const std::string& path, std::vector<HistoryRecord>& records,
-                 std::vector<std::size_t>& skipped, std::string& error);
+// A history file as read: its bytes, its lines and the records among them.
+struct HistoryFile {
+  struct Line {
+    std::size_t begin, end, next; // the text, then its line end up to `next`
+    int record;                   // index into `records`, or -1
+  };
+  std::vector<uint8_t> bytes;
+  std::vector<Line> lines;
+  std::vector<HistoryRecord> records; // oldest first
+  // Why the file is not a history this program may rewrite: not UTF-8 text,
+  // NUL bytes, too large. Empty when it is.
+  std::string foreign;
+};
+
+// Reads `bytes` as a history: a UTF-8 byte order mark is read past, and CR
+// LF, LF and CR all end a line.
+void HistoryScan(std::vector<uint8_t> bytes, HistoryFile& file);
+// Reads the file. No file is an empty history. False with `error` when it
+// cannot be read.
+bool HistoryLoad(const std::string& path, HistoryFile& file, std::string& error);
+// The numbers (from 1) of the lines that are not records.
+std::vector<std::size_t> HistorySkipped(const HistoryFile& file);
+
+// Puts `record` into the history at `path`: over the line of the record with
+// its id (a write's "started" line), or as a new line at the end, keeping
+// the newest kHistoryKept records. A record without an id gets a new one,
+// made from `now`. A file that is not a history is moved aside to
+// "history-<time>.txt" beside it, never rewritten, and `movedTo` names it.
+// The file is replaced whole, so a failure leaves it as it was. `records`
+// gets the records the file now holds. False with `error`.
+struct HistoryPut {
+  std::string movedTo;
+  std::vector<HistoryRecord> records;
+};
+bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const ClockTime& now,
+                      HistoryPut& put, std::string& error);

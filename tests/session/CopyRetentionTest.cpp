@@ -1,0 +1,119 @@
+// Which automatic copies go: the history says, never the names or the clock.
+// And how a write's end is told and recorded.
+
+#include "session/CopyRetention.h"
+#include "session/WriteOutcome.h"
+
+#include "tests/session/SessionTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kFolder = std::string("copies");
+const std::string kSep(1, kPathSeparator);
+
+HistoryRecord Named(const std::string& copy, const char* address = "00:b0:52:00:00:01") {
+  HistoryRecord record;
+  record.family = "qualcomm-atheros";
+  record.address = address;
+  record.copy = copy;
+  return record;
+}
+
+std::string Copy(int n, const char* key = "00b052000001") {
+  // Later records may carry earlier names: the clock was set back.
+  return kFolder + kSep + "2026120" + std::to_string(9 - n % 10) + "-000000-" +
+         (n < 10 ? "00" : "0") + std::to_string(n) + "_" + key + ".ostrel";
+}
+
+TEST(CopyRetention, ACopyGoesOnlyWhenItsRecordHasAgedOut) {
+  std::vector<HistoryRecord> records;
+  for (int i = 0; i < 25; ++i)
+    records.push_back(Named(Copy(i)));
+  records.insert(records.begin(), Named(Copy(0, "broadcom"), ""));
+  records.insert(records.begin(), Named("C:" + kSep + "mine.ostrel"));
+  records.insert(records.begin(), Named(kFolder + kSep + "notes.txt"));
+  records.push_back(Named(""));
+  const std::vector<std::string> removed = CopiesToRemove(records, kFolder, Copy(3));
+  // The adapter's newest 20 records are its last 19 copies and one with
+  // none: copies 0 to 5 aged out, the just-saved copy 3 stays, and so do
+  // the other adapter's copy and files not named as copies.
+  const std::vector<std::string> expected = {Copy(5), Copy(4), Copy(2), Copy(1), Copy(0)};
+  EXPECT_EQ(removed, expected);
+  // A name a newer record still holds stays.
+  records.push_back(Named(Copy(5)));
+  const std::vector<std::string> again = CopiesToRemove(records, kFolder, "");
+  EXPECT_EQ(std::count(again.begin(), again.end(), Copy(5)), 0);
+}
+
+TEST(CopyRetention, NamesTellCopiesFromOtherFiles) {
+  const struct {
+    const char* name;
+    bool copy;
+  } cases[] = {
+      {"20261208-072131-123_00b052000001.ostrel", true},
+      {"20261208-072131-123-2_broadcom.ostrel", true},
+      {"20261208-072131-123-_broadcom.ostrel", false},
+      {"20261208-072131-123_00B052000001.ostrel", false},
+      {"20261208-072131-123_00b05200000.ostrel", false},
+      {"20261208-072131-123_00b052000001.ostrel.bak", false},
+      {"2026120a-072131-123_broadcom.ostrel", false},
+      {"20261208-072131-123_..ostrel", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsCopyName(c.name), c.copy) << c.name;
+}
+
+TEST(CopyRetention, TwoCopiesInOneMillisecondGetNamesOfTheirOwn) {
+  const std::string folder = SessionTestFolder() + kSep + "copies";
+  std::string first, second, error;
+  const ClockTime now = {2026, 12, 8, 7, 21, 31, 123};
+  ASSERT_TRUE(SaveAutoCopy(folder, now, "broadcom", {1}, first, error)) << error;
+  ASSERT_TRUE(SaveAutoCopy(folder, now, "broadcom", {2}, second, error)) << error;
+  EXPECT_EQ(first, folder + kSep + "20261208-072131-123_broadcom.ostrel");
+  EXPECT_EQ(second, folder + kSep + "20261208-072131-123-2_broadcom.ostrel");
+  EXPECT_EQ(Bytes(first), std::string(1, '\1'));
+}
+
+TEST(WriteOutcome, EachWayAWriteEndsAndWhatItsRecordSays) {
+  using O = WriteOutcome;
+  const struct {
+    WriteFacts facts;
+    O outcome;
+    const char* result;
+    const char* after;  // state
+    const char* digest; // "read", "sent" or ""
+  } cases[] = {
+      {{false, false, false, false, false, false}, O::Refused, "failed", "on", ""},
+      {{true, false, false, false, false, false}, O::AdapterRefused, "failed", "on", ""},
+      {{true, false, true, false, false, false}, O::ResetFailed, "failed", "off", "sent"},
+      {{true, true, false, false, false, false}, O::Written, "unverified", "off", "sent"},
+      {{true, true, false, true, true, true}, O::Verified, "done", "off", "read"},
+      {{true, true, false, true, true, false}, O::ReadBackDiffers, "failed", "on", "read"},
+      {{true, true, false, true, false, false},
+       O::ReadBackUnreadable,
+       "failed",
+       "unavailable",
+       "read"},
+  };
+  for (const auto& c : cases) {
+    const O outcome = DecideWriteOutcome(c.facts);
+    EXPECT_EQ(outcome, c.outcome);
+    HistoryRecord record;
+    record.before = "on";
+    const PowerSaveState readBack = c.outcome == O::ReadBackDiffers ? PowerSaveState::On
+                                    : c.outcome == O::ReadBackUnreadable
+                                        ? PowerSaveState::Unavailable
+                                        : PowerSaveState::Off;
+    FinishRecord(outcome, PowerSaveState::Off, readBack, "read", "sent", record);
+    EXPECT_EQ(record.result, c.result) << static_cast<int>(c.outcome);
+    EXPECT_EQ(record.after, c.after) << static_cast<int>(c.outcome);
+    EXPECT_EQ(record.afterSha256, c.digest) << static_cast<int>(c.outcome);
+  }
+}
+
+} // namespace

@@ -1,0 +1,179 @@
+// The history's lines and file: what is a record, what the reader takes, and
+// that the writer keeps every byte it did not write.
+
+#include "session/History.h"
+
+#include "tests/session/SessionTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+HistoryRecord Record(const std::string& copy, const std::string& id = "20261208-072131-123") {
+  HistoryRecord record = {"2026-12-08T07:21:31Z",
+                          "ostrelctl",
+                          "off",
+                          "qualcomm-atheros",
+                          "00:b0:52:00:00:01",
+                          "INT7420-MAC-1.1",
+                          "on",
+                          "off",
+                          "done",
+                          copy,
+                          id,
+                          std::string(64, 'a'),
+                          std::string(64, 'b'),
+                          ""};
+  return record;
+}
+
+std::string Line(const std::string& copy) {
+  return HistoryLine(Record(copy, "id-" + copy));
+}
+
+// A line is a record only when every field is there and each holds a value
+// it may hold; anything else is damaged or foreign. Lines of the first
+// format, without the digests, are still read.
+TEST(History, ALineIsARecordOnlyWhenWhole) {
+  const std::string good = HistoryLine(Record("C:\\copies\\a.ostrel"));
+  const std::string fields = good.substr(good.find('\t'));
+  const std::string firstFormat =
+      "ostrel-history-1" + fields.substr(0, good.find("\t20261208") - good.find('\t'));
+  HistoryRecord undo = Record("");
+  undo.action = "undo";
+  HistoryRecord noId = Record("");
+  noId.id.clear();
+  HistoryRecord badDigest = Record("");
+  badDigest.afterSha256 = std::string(64, 'G');
+  HistoryRecord undoOf = undo;
+  undoOf.undoes = "20261208-000000-000";
+  const struct {
+    std::string line;
+    int format; // 0: no record
+  } cases[] = {
+      {good, 2},
+      {firstFormat, 1},
+      {HistoryLine(undoOf), 2},
+      {"", 0},
+      {"some other program's line", 0},
+      {"ostrel-history-3" + fields, 0},
+      {"ostrel-history-1" + fields, 0},
+      {good.substr(0, good.rfind('\t')), 0},
+      {good + "\textra", 0},
+      {HistoryLine(noId), 0},
+      {HistoryLine(badDigest), 0},
+      {HistoryLine(undo), 0},
+      {firstFormat.substr(0, firstFormat.find("\tdone")) + "\tstarted\t", 0},
+      {std::string(good).replace(good.find("2026-12-08T"), 20, "2026-12-08 07:21:31"), 0},
+      {Line("x") + "\\x4", 0},
+      {Line("x") + "\\q00", 0},
+  };
+  for (const auto& c : cases) {
+    HistoryRecord record;
+    EXPECT_EQ(HistoryParse(c.line, record), c.format != 0) << c.line;
+    if (c.format != 0) {
+      EXPECT_EQ(record.format, c.format) << c.line;
+    }
+  }
+}
+
+// Text from the device or a path can hold anything a line could be cut at.
+TEST(History, EveryTextComesBackAsItWasWritten) {
+  HistoryRecord written = Record("C:\\папка\\コピー.ostrel");
+  written.firmware = "fw\t1\r\n\\x41\x01\x7f";
+  HistoryRecord read;
+  ASSERT_TRUE(HistoryParse(HistoryLine(written), read));
+  for (const HistoryField& field : kHistoryFields)
+    EXPECT_EQ(read.*field.value, written.*field.value) << field.name;
+  EXPECT_EQ(HistoryLine(written).find_first_of("\r\n"), std::string::npos);
+}
+
+// Any line end a text editor leaves, and a byte order mark, are read; a file
+// that is no UTF-8 text is not a history at all.
+TEST(History, ReadsWhatEditorsLeaveAndKnowsWhatIsNotAHistory) {
+  const std::string a = Line("a"), b = Line("b");
+  const struct {
+    const char* label;
+    std::string bytes;
+    std::size_t records;
+    std::vector<std::size_t> skipped;
+    const char* foreign;
+  } cases[] = {
+      {"CR LF", a + "\r\n" + b + "\r\n", 2, {}, ""},
+      {"LF, no last line end", a + "\n" + b, 2, {}, ""},
+      {"CR", a + "\r" + b + "\r", 2, {}, ""},
+      {"byte order mark", "\xEF\xBB\xBF" + a + "\r\nnote\r\n" + b, 2, {2}, ""},
+      {"blank lines", "\r\n\n" + a + "\r\n", 1, {1, 2}, ""},
+      {"UTF-16", std::string("\xFF\xFEo\0s\0", 6), 0, {}, "it holds NUL bytes"},
+      {"not UTF-8", a + "\r\n\xC0\xAF\r\n", 0, {}, "it is not UTF-8 text"},
+      {"over the limit", std::string(kHistoryMaxFileSize + 1, 'x'), 0, {}, "it is over"},
+  };
+  for (const auto& c : cases) {
+    HistoryFile file;
+    HistoryScan(std::vector<uint8_t>(c.bytes.begin(), c.bytes.end()), file);
+    EXPECT_EQ(file.records.size(), c.records) << c.label;
+    EXPECT_EQ(HistorySkipped(file), c.skipped) << c.label;
+    EXPECT_EQ(file.foreign.substr(0, std::string(c.foreign).size()), c.foreign) << c.label;
+  }
+}
+
+// The newest 1000 records stay, however many lines are not records; every
+// line the writer did not write keeps its bytes, line ends too; a write's
+// "started" line is replaced by its finished record.
+TEST(History, KeepsTheNewestThousandRecordsAndEveryByteItDidNotWrite) {
+  const std::string folder = SessionTestFolder();
+  const std::string path = folder + kPathSeparator + "history.txt";
+  std::string notes;
+  for (int i = 0; i < 997; ++i)
+    notes += "note " + std::to_string(i) + "\n";
+  std::string records;
+  for (int i = 0; i < 4; ++i)
+    records += Line("c" + std::to_string(i)) + "\n";
+  Write(path, "\xEF\xBB\xBF" + notes + records);
+  HistoryRecord started = Record("c4", "");
+  started.result = "started";
+  HistoryPut put;
+  std::string error;
+  ASSERT_TRUE(HistoryPutRecord(path, started, ClockTime{}, put, error)) << error;
+  EXPECT_EQ(started.id, "19700101-000000-000");
+  HistoryRecord finished = started;
+  finished.result = "done";
+  ASSERT_TRUE(HistoryPutRecord(path, finished, ClockTime{}, put, error)) << error;
+  EXPECT_EQ(Bytes(path), "\xEF\xBB\xBF" + notes + records + HistoryLine(finished) + "\r\n");
+  ASSERT_EQ(put.records.size(), 5u);
+  EXPECT_EQ(put.records.back().result, "done");
+
+  for (std::size_t i = 4; i < kHistoryKept; ++i)
+    records += Line("c" + std::to_string(i)) + "\n";
+  Write(path, notes + records);
+  HistoryRecord next = Record("new", "");
+  ASSERT_TRUE(HistoryPutRecord(path, next, ClockTime{}, put, error)) << error;
+  ASSERT_EQ(put.records.size(), kHistoryKept);
+  EXPECT_EQ(put.records.front().copy, "c1");
+  EXPECT_EQ(put.records.back().id, "19700101-000000-000");
+  EXPECT_EQ(Bytes(path),
+            notes + records.substr(records.find('\n') + 1) + HistoryLine(next) + "\r\n");
+}
+
+// A file the writer cannot read as a history is moved aside whole, and the
+// record starts a new file.
+TEST(History, AFileThatIsNoHistoryIsMovedAsideUnchanged) {
+  const std::string folder = SessionTestFolder();
+  const std::string path = folder + kPathSeparator + "history.txt";
+  const std::string utf16("\xFF\xFEo\0s\0\r\0\n\0", 10);
+  Write(path, utf16);
+  Write(folder + kPathSeparator + "history-20261208-072131-123.txt", "in the way");
+  HistoryRecord record = Record("c", "");
+  HistoryPut put;
+  std::string error;
+  const ClockTime now = {2026, 12, 8, 7, 21, 31, 123};
+  ASSERT_TRUE(HistoryPutRecord(path, record, now, put, error)) << error;
+  EXPECT_EQ(put.movedTo, folder + kPathSeparator + "history-20261208-072131-123-2.txt");
+  EXPECT_EQ(Bytes(put.movedTo), utf16);
+  EXPECT_EQ(Bytes(path), HistoryLine(record) + "\r\n");
+}
+
+} // namespace

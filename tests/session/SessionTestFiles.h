@@ -1,0 +1,42 @@
+#pragma once
+// A folder of each test's own, and whole files in it, for the session's
+// file rules on either system.
+
+#include "files/Folder.h"
+#include "files/ReadFile.h"
+#include "files/WriteFile.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+inline std::string SessionTestFolder() {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::string name = std::string("ostrel-session-") + test->name() + "-" + std::to_string(tick);
+  for (char& c : name) {
+    if (c == '/')
+      c = '-';
+  }
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / name;
+  std::filesystem::create_directories(folder);
+  return folder.string();
+}
+
+inline std::string Bytes(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadFileUpTo(path, 64u << 20, bytes, error))
+    return "(" + error + ")";
+  return std::string(bytes.begin(), bytes.end());
+}
+
+inline void Write(const std::string& path, const std::string& text) {
+  std::string error;
+  ASSERT_EQ(WriteFileWhole(path, std::vector<uint8_t>(text.begin(), text.end()), true, error),
+            WriteFileResult::Written)
+      << error;
+}
