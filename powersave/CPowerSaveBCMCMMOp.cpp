@@ -1,5 +1,6 @@
 #include "powersave/CPowerSaveBCMCMMOp.h"
 
+#include "bytes/ByteReader.h"
 #include "devicelib/KelvaneCalls.h"
 
 #include <cstring>
@@ -7,6 +8,9 @@
 namespace {
 
 constexpr uint16_t kSwitchBit = 0x8000;
+// The switch bit as the data bytes hold it: the high byte of a little-endian word.
+constexpr std::size_t kSwitchByte = 1;
+constexpr uint8_t kSwitchByteBit = kSwitchBit >> 8;
 // The switch bit's new value, indexed by the argument of SetPowerSave.
 constexpr uint16_t kSwitchBitForValue[2] = {0, 1};
 
@@ -53,6 +57,26 @@ const char* ShapeDiffers(const BrcmParamReply& saved, const BrcmParamReply& pres
   return nullptr;
 }
 
+// True, with the first data byte in which `saved` differs from `present`
+// beyond the switch bit and both its values, when there is one. Both have the
+// same shape, so the same data length.
+bool DataDiffers(const BrcmParamReply& saved, const BrcmParamReply& present, unsigned& at,
+                 unsigned& ours, unsigned& theirs) {
+  ByteReader savedData(saved.bytes, BrcmParamReply::kSize);
+  ByteReader presentData(present.bytes, BrcmParamReply::kSize);
+  const std::size_t length = saved.DataLength();
+  for (std::size_t i = 0; i < length; ++i) {
+    ours = savedData.U8(BrcmParamReply::kDataOffset + i);
+    theirs = presentData.U8(BrcmParamReply::kDataOffset + i);
+    const unsigned ignored = i == kSwitchByte ? kSwitchByteBit : 0;
+    if (((ours ^ theirs) & ~ignored) != 0) {
+      at = static_cast<unsigned>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
 void FillCopy(const BrcmParamReply& reply, PowerSaveCopy& copy) {
   copy.kind = BackupKind::Param41;
   std::memset(copy.layout, 0, sizeof copy.layout);
@@ -87,7 +111,7 @@ bool CPowerSaveBCMCMMOp::SetPowerSave(uint16_t value) {
   reply.SetFirstWord(
       static_cast<uint16_t>((word & ~kSwitchBit) | (kSwitchBitForValue[value] << 15)));
   if (m_watch != nullptr)
-    m_watch->BeforeWrite();
+    m_watch->BeforeWrite(reply.bytes, BrcmParamReply::kSize);
   return SendParam(reply);
 }
 
@@ -106,9 +130,11 @@ bool CPowerSaveBCMCMMOp::SendParam(const BrcmParamReply& reply) {
 }
 
 bool CPowerSaveBCMCMMOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
+  copy.size = 0;
   BrcmParamReply reply = {};
   if (!ReadParam(reply))
     return Refuse(error, "the adapter did not hand over parameter 41");
+  FillCopy(reply, copy);
   if (reply.DataLength() == 0)
     return Refuse(error, "the adapter's parameter 41 holds no data");
   // A copy that restore would refuse is no copy at all.
@@ -118,14 +144,15 @@ bool CPowerSaveBCMCMMOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
                   "can carry",
                   static_cast<unsigned>(reply.DataLength()),
                   static_cast<unsigned>(BrcmParamRequest::kDataCapacity));
-  FillCopy(reply, copy);
   return true;
 }
 
 // The copy must describe the parameter the adapter has now: same leading
-// byte, element size and count. Anything else would reshape it.
-bool CPowerSaveBCMCMMOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool,
-                                     uint32_t& written, PowerSaveError& error) {
+// byte, element size and count. Anything else would reshape it. Unless
+// forced, its data must be the adapter's but for the switch: a parameter
+// holds more than the switch, and another adapter's would replace it unseen.
+bool CPowerSaveBCMCMMOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware,
+                                     bool force, uint32_t& written, PowerSaveError& error) {
   if (!CheckCopyIdentity(copy, firmware, error))
     return false;
   if (copy.size != BrcmParamReply::kSize)
@@ -144,9 +171,15 @@ bool CPowerSaveBCMCMMOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view
   if (const char* field = ShapeDiffers(saved, present, ours, theirs))
     return Refuse(error, "the copy's %s is %u, the adapter's parameter 41 has %u", field, ours,
                   theirs);
+  unsigned at = 0;
+  if (!force && DataDiffers(saved, present, at, ours, theirs))
+    return Refuse(error,
+                  "the copy's parameter 41 differs from the adapter's beyond the power-save "
+                  "switch, at data byte %u: 0x%02x in the copy, 0x%02x on the adapter",
+                  at, ours, theirs);
   KeepBefore(present);
   if (m_watch != nullptr)
-    m_watch->BeforeWrite();
+    m_watch->BeforeWrite(saved.bytes, BrcmParamReply::kSize);
   if (!SendParam(saved))
     return Refuse(error, "the adapter refused parameter 41");
   written = static_cast<uint32_t>(BrcmParamReply::kDataOffset + saved.DataLength());

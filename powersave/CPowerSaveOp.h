@@ -10,14 +10,17 @@ struct PowerSaveError {
   char text[512] = {};
 };
 
-// Sees what a write starts from: the strategy fills Before() with the image or
-// parameter as it fetched it, before its edit, and calls BeforeWrite() once
-// its checks have passed and just before it writes. No library call is made
-// for it, and whatever the watch does, the write follows.
+// Sees what a write starts from and what it sends: the strategy fills
+// Before() with the image or parameter as it fetched it, before its edit, and
+// calls BeforeWrite() once its checks have passed and just before it writes.
+// `sent` is what the adapter should hold after the write, in the form of
+// Before(): the whole image buffer as handed to the library, or the
+// parameter's 1500-byte reply. It lives only for the call. No library call is
+// made for the watch, and whatever it does, the write follows.
 class PowerSaveWriteWatch {
 public:
   virtual PowerSaveCopy& Before() = 0;
-  virtual void BeforeWrite() = 0;
+  virtual void BeforeWrite(const uint8_t* sent, uint32_t size) = 0;
 
 protected:
   ~PowerSaveWriteWatch() = default;
@@ -38,15 +41,18 @@ public:
   // Fetches the adapter's copy and checks it: an image must open with the
   // layout, a parameter must hold data that a write can carry, as restore
   // would. On success `copy` holds the kind, the layout, the address and the
-  // bytes; the caller adds the firmware text. False with `error` saying why.
+  // bytes; the caller adds the firmware text. False with `error` saying why;
+  // then `copy.size` is 0 when nothing was fetched, and otherwise `copy` holds
+  // the kind, the layout and the bytes as fetched with the address zeroed, so
+  // that what the adapter holds can still be told apart.
   virtual bool SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) = 0;
   // Checks `copy` against the adapter as it is now and writes it by this
   // variant's rules; `firmware` is the adapter's present firmware text. With
-  // `force`, an image whose present address cannot be read is written all
-  // the same. On success the adapter should now hand back the copy's first
-  // `written` bytes. False with `error` naming what differed, with both
-  // values; nothing was written unless the error says the adapter refused or
-  // took the image.
+  // `force`, an image whose present address cannot be read, or a parameter
+  // whose data differ beyond the switch, is written all the same. On success
+  // the adapter should now hand back the copy's first `written` bytes. False
+  // with `error` naming what differed, with both values; nothing was written
+  // unless the error says the adapter refused or took the image.
   virtual bool RestoreCopy(const PowerSaveCopy& copy, std::string_view firmware, bool force,
                            uint32_t& written, PowerSaveError& error) = 0;
   // After a SetPowerSave or RestoreCopy that returned false: true when the adapter took the write

@@ -45,7 +45,7 @@ bool CPowerSaveQcaOp::SetPowerSave(uint16_t value) {
   if (!m_variant.edit(m_pibHandle, m_image, Capacity(), value))
     return false;
   if (m_watch != nullptr)
-    m_watch->BeforeWrite();
+    m_watch->BeforeWrite(m_image, Capacity());
   return WriteBack(m_pibHandle.writeLength);
 }
 
@@ -99,14 +99,15 @@ bool CPowerSaveQcaOp::WriteBack(uint16_t writeLength) {
 }
 
 bool CPowerSaveQcaOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
+  copy.size = 0;
   if (KelvaneGetLocalPIB(m_image) == 0)
     return Refuse(error, "the adapter did not hand over its image");
   Fault fault;
   const int code = m_variant.view->PibOpen(m_pibHandle, m_image, Capacity(), &fault);
+  FillCopy(copy, code == kPibOk);
   if (code != kPibOk)
     return Refuse(error, "the adapter's image does not open as a %s image (PibOpen code %d: %s)",
                   m_variant.Layout(), code, fault.text);
-  FillCopy(copy, true);
   return true;
 }
 
@@ -166,7 +167,7 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
                   "(PibOpen code %d: %s): its chain reaches past what would be written",
                   static_cast<unsigned>(copyLength), code, fault.text);
   if (m_watch != nullptr)
-    m_watch->BeforeWrite();
+    m_watch->BeforeWrite(m_image, capacity);
   if (!WriteBack(copyLength))
     return Refuse(error, "%s",
                   m_resetFailed ? "the adapter took the image but its reset failed"

@@ -38,3 +38,10 @@ private:
     return {field, length};
   }
 };
+
+// How many leading bytes of a copy, or of what a strategy sends or fetches, are
+// its content: a digest covers these alone. An image counts whole; a parameter
+// reply ends with its data, since the bytes past it are whatever the library
+// left there and must not make two equal parameters differ. Never more than
+// `size`.
+uint32_t PowerSaveContentSize(BackupKind kind, const uint8_t* bytes, uint32_t size);

@@ -65,7 +65,7 @@ public:
     m_fault.clear();
   }
   PowerSaveCopy& Before() override { return m_before; }
-  void BeforeWrite() override {
+  void BeforeWrite(const uint8_t*, uint32_t) override {
     m_started = true;
     if (m_copy)
       Save();

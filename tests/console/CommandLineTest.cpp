@@ -64,6 +64,23 @@ TEST(CommandLine, UsageJoinsAlikeCommandsListsOnlyListedOptionsAndFitsEightyColu
   EXPECT_NE(usage.find("tool on|off [--backup FILE] [--replace]"), std::string::npos) << usage;
   EXPECT_NE(usage.find("tool backup FILE [--replace]"), std::string::npos) << usage;
   EXPECT_EQ(usage.find("--verify"), std::string::npos) << usage;
+  // Only neighbours join, and only when both operands and options agree; the
+  // last two commands join as well as any.
+  const CommandTable alike = {"tool",
+                              {{"read", "FILE", 1},
+                               {"write", "FILE", 1},
+                               {"erase", "FILE", 1},
+                               {"probe", "", 0},
+                               {"list", "", 0},
+                               {"show", "FILE", 1},
+                               {"dump", "FILE", 1}},
+                              {{"force", nullptr, "write erase", true}}};
+  EXPECT_EQ(CommandUsage(alike), "usage: tool read FILE\n"
+                                 "       tool write|erase FILE [--force]\n"
+                                 "       tool probe|list\n"
+                                 "       tool show|dump FILE\n"
+                                 "       tool help | --help | -h | /?\n"
+                                 "       tool --version\n");
   const CommandTable wide = {
       "tool",
       {{"go", "FILE", 1}},
@@ -82,11 +99,20 @@ TEST(TerminalText, EscapesWhatWouldDriveATerminal) {
       {"INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\n"},
       {"\x1b]0;owned\x07\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},
       {"a\tb\rc\x7f", "a\\x09b\\x0dc\\x7f"},
+      // Each edge of the C0 and C1 controls, and the characters beside them.
+      {"\x1f !~\x7f\xc2\x80\xc2\x9f\xc2\xa0", "\\x1f !~\\x7f\\u0080\\u009f\xc2\xa0"},
+      // The last two-byte lead, the first three-byte form, and U+07FF overlong.
+      {"\xdf\xbf\xe0\xa0\x80\xe0\x9f\xbf", "\xdf\xbf\xe0\xa0\x80\\xe0\\x9f\\xbf"},
       {"\xc2\x9b"
        "2J",
        "\\u009b2J"},
       {"\xff\xe9t\xc3", "\\xff\\xe9t\\xc3"},
       {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+      // U+D7FF, U+10000 and U+10FFFF; then U+FFFF overlong, U+110000 and a lead past 0xF4.
+      {"\xed\x9f\xbf\xf0\x90\x80\x80\xf4\x8f\xbf\xbf",
+       "\xed\x9f\xbf\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"},
+      {"\xf0\x8f\xbf\xbf\xf4\x90\x80\x80\xf5\x80\x80\x80",
+       "\\xf0\\x8f\\xbf\\xbf\\xf4\\x90\\x80\\x80\\xf5\\x80\\x80\\x80"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(TerminalText(c.text), c.shown) << c.shown;

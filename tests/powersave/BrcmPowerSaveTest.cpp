@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -24,6 +25,18 @@ std::vector<uint8_t> Reply(uint8_t lead, uint8_t size, uint16_t count,
   reply[3] = static_cast<uint8_t>(count >> 8);
   std::copy(data.begin(), data.end(), reply.begin() + 4);
   return reply;
+}
+
+// The request that sends what a watch was shown as sent.
+std::vector<uint8_t> AsRequest(const std::vector<uint8_t>& sent) {
+  BrcmParamReply reply = {};
+  BrcmParamRequest request = {};
+  if (sent.size() != BrcmParamReply::kSize)
+    return {};
+  std::copy(sent.begin(), sent.end(), reply.bytes);
+  if (!BrcmRequestFromReply(reply, kBrcmPowerSaveParam, request))
+    return {};
+  return std::vector<uint8_t>(request.bytes, request.bytes + BrcmParamRequest::kSize);
 }
 
 TEST(BrcmPowerSave, ReadsBit15OfTheFirstDataWord) {
@@ -93,6 +106,7 @@ TEST(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
   ASSERT_TRUE(op.SetPowerSave(0));
   EXPECT_EQ(watch.told, 1);
   EXPECT_EQ(watch.callsBeforeWrite, "BrcmGetParam 41");
+  EXPECT_EQ(AsRequest(watch.sent), fake.request);
   EXPECT_EQ(watch.before.kind, BackupKind::Param41);
   ASSERT_EQ(watch.before.size, BrcmParamReply::kSize);
   EXPECT_TRUE(std::equal(fake.param.begin(), fake.param.end(), watch.before.bytes));
@@ -105,6 +119,8 @@ TEST(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
   PowerSaveError error;
   ASSERT_TRUE(op.RestoreCopy(on, "", false, written, error)) << error.text;
   EXPECT_EQ(watch.told, 2);
+  EXPECT_EQ(AsRequest(watch.sent), fake.request);
+  EXPECT_EQ(fake.request[7], 0x80);
   EXPECT_EQ(op.CopyState(watch.before), 0);
   watch.before.size = 8;
   EXPECT_EQ(op.CopyState(watch.before), 2);
@@ -186,20 +202,36 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
   CPowerSaveBCMCMMOp op;
   PowerSaveCopy copy;
   PowerSaveError error;
+  // A refused copy still holds the reply as fetched, unless none was.
   const struct {
     std::vector<uint8_t> present;
+    int handedOver;
     const char* says;
   } unsaved[] = {
-      {Reply(0x11, 2, 0, {}), "the adapter's parameter 41 holds no data"},
+      {Reply(0x11, 2, 0, {}), 1, "the adapter's parameter 41 holds no data"},
       // Restore could never send it whole.
-      {Reply(0x11, 1, 1493, {}),
+      {Reply(0x11, 1, 1493, {}), 1,
        "the adapter's parameter 41 holds 1493 bytes of data, more than the 1492 a write can carry"},
+      {Reply(0x11, 2, 1, {0, 0}), 0, "the adapter did not hand over parameter 41"},
   };
   for (const auto& u : unsaved) {
     fake.param = u.present;
+    fake.getParamResult = u.handedOver;
+    std::snprintf(copy.layout, sizeof copy.layout, "7500");
+    std::fill(std::begin(copy.address), std::end(copy.address), 0xAA);
     EXPECT_FALSE(op.SaveCopy(copy, error)) << u.says;
     EXPECT_STREQ(error.text, u.says);
+    if (u.handedOver == 0) {
+      EXPECT_EQ(copy.size, 0u);
+      continue;
+    }
+    ASSERT_EQ(copy.size, BrcmParamReply::kSize);
+    EXPECT_EQ(copy.kind, BackupKind::Param41);
+    EXPECT_EQ(copy.Layout(), "");
+    EXPECT_TRUE(std::equal(u.present.begin(), u.present.end(), copy.bytes)) << u.says;
+    EXPECT_EQ(std::count(std::begin(copy.address), std::end(copy.address), 0), kPibAddressSize);
   }
+  fake.getParamResult = 1;
 
   fake.param = Reply(0x11, 2, 2, {0x01, 0x80, 0x34, 0x12});
   // Over an image's copy, saved before.
@@ -246,7 +278,7 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
 
   fake.param = Reply(0x11, 2, 2, {0x00, 0x00, 0x34, 0x12});
   uint32_t written = 0;
-  ASSERT_TRUE(op.RestoreCopy(copy, "", false, written, error)) << error.text;
+  ASSERT_TRUE(op.RestoreCopy(copy, "", true, written, error)) << error.text;
   EXPECT_EQ(written, 8u);
   EXPECT_EQ(fake.request[6], 0x01);
   EXPECT_EQ(fake.request[7], 0x80);
@@ -256,6 +288,72 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
     ASSERT_TRUE(op.SaveCopy(copy, error)) << length << ": " << error.text;
     ASSERT_TRUE(op.RestoreCopy(copy, "", false, written, error)) << length << ": " << error.text;
     EXPECT_EQ(written, 4u + length);
+  }
+}
+
+// Restore sends the copy's data whole, so unless forced it must be the
+// adapter's but for the switch: bit 7 of the second data byte, no other.
+TEST(BrcmPowerSave, RestoreRefusesDataThatDiffersBeyondTheSwitchUnlessForced) {
+  const std::vector<uint8_t> saved = {0x01, 0x80, 0x34, 0x12, 0x56, 0x78};
+  const struct {
+    std::vector<uint8_t> present;
+    bool force;
+    const char* says; // after "at data byte "; null: restored
+  } cases[] = {
+      {{0x01, 0x00, 0x34, 0x12, 0x56, 0x78}, false, nullptr},
+      {{0x81, 0x80, 0x34, 0x12, 0x56, 0x78}, false, "0: 0x01 in the copy, 0x81 on the adapter"},
+      {{0x01, 0x81, 0x34, 0x12, 0x56, 0x78}, false, "1: 0x80 in the copy, 0x81 on the adapter"},
+      {{0x01, 0x80, 0x34, 0x12, 0x56, 0x79}, false, "5: 0x78 in the copy, 0x79 on the adapter"},
+      {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, true, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.says != nullptr ? c.says : c.force ? "forced" : "the switch alone");
+    FakeDeviceLibrary fake;
+    CPowerSaveBCMCMMOp op;
+    const auto watch = std::make_unique<RecordingWatch>();
+    op.Watch(watch.get());
+    const auto copy = std::make_unique<PowerSaveCopy>();
+    PowerSaveError error;
+    fake.param = Reply(0x11, 2, 3, saved);
+    ASSERT_TRUE(op.SaveCopy(*copy, error)) << error.text;
+    fake.param = Reply(0x11, 2, 3, c.present);
+    fake.calls.clear();
+    uint32_t written = 0;
+    const bool restored = op.RestoreCopy(*copy, "", c.force, written, error);
+    if (c.says == nullptr) {
+      EXPECT_TRUE(restored) << error.text;
+      ASSERT_EQ(fake.request.size(), BrcmParamRequest::kSize);
+      EXPECT_EQ(std::vector<uint8_t>(fake.request.begin() + 6, fake.request.begin() + 12), saved);
+      EXPECT_EQ(watch->told, 1);
+      continue;
+    }
+    EXPECT_FALSE(restored);
+    EXPECT_EQ(std::string(error.text),
+              std::string("the copy's parameter 41 differs from the adapter's beyond the "
+                          "power-save switch, at data byte ") +
+                  c.says);
+    EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41");
+    EXPECT_EQ(watch->told, 0);
+  }
+}
+
+// A reply's content ends with its data; an image's is all of it.
+TEST(PowerSaveContentSize, AReplyEndsWithItsDataAnImageNever) {
+  std::vector<uint8_t> reply = Reply(0x11, 2, 3, {1, 2, 3, 4, 5, 6});
+  reply.resize(BrcmParamReply::kSize, 0xEE);
+  const struct {
+    BackupKind kind;
+    uint32_t size;
+    uint32_t content;
+  } cases[] = {
+      {BackupKind::Param41, BrcmParamReply::kSize, 10},
+      {BackupKind::NvmImage, BrcmParamReply::kSize, BrcmParamReply::kSize},
+      {BackupKind::Param41, 7, 7}, // the data runs past what there is
+      {BackupKind::Param41, 3, 3}, // too short to say where the data ends
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(BackupKindName(c.kind)) + " of " + std::to_string(c.size));
+    EXPECT_EQ(PowerSaveContentSize(c.kind, reply.data(), c.size), c.content);
   }
 }
 

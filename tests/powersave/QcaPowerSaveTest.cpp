@@ -69,6 +69,14 @@ protected:
 
   uint8_t* WrittenPib() { return fake.written.data() + builder.PibOffset(); }
 
+  // What the adapter holds after the last write: its image, with the written
+  // range laid over it.
+  std::vector<uint8_t> Holds() const {
+    std::vector<uint8_t> image = fake.image;
+    std::copy(fake.written.begin(), fake.written.end(), image.begin());
+    return image;
+  }
+
   NvmImageBuilder builder;
   FakeDeviceLibrary fake;
   std::unique_ptr<CPowerSaveOp> op;
@@ -219,6 +227,28 @@ TEST_P(QcaPowerSave, ASavedCopyRestoresItsWrittenRangeOverThePresentImage) {
   EXPECT_EQ(fake.written, std::vector<uint8_t>(copy.bytes, copy.bytes + written));
 }
 
+// A refused copy still hands over what was fetched, so that the image that
+// does not open can be told apart; a fetch that failed hands over nothing.
+TEST_P(QcaPowerSave, ARefusedCopyHoldsTheImageAsFetched) {
+  const auto copy = std::make_unique<PowerSaveCopy>();
+  PowerSaveError error;
+  fake.image[builder.PibOffset() + 100] ^= 1;
+  std::fill(std::begin(copy->address), std::end(copy->address), 0xAA);
+  EXPECT_FALSE(op->SaveCopy(*copy, error));
+  EXPECT_NE(std::string(error.text).find("the adapter's image does not open as a"),
+            std::string::npos)
+      << error.text;
+  EXPECT_EQ(copy->kind, BackupKind::NvmImage);
+  EXPECT_EQ(copy->Layout(), op->Variant().Layout());
+  EXPECT_EQ(std::vector<uint8_t>(copy->bytes, copy->bytes + copy->size), fake.image);
+  EXPECT_EQ(std::count(std::begin(copy->address), std::end(copy->address), 0), kPibAddressSize);
+
+  fake.getPibResult = 0;
+  EXPECT_FALSE(op->SaveCopy(*copy, error));
+  EXPECT_STREQ(error.text, "the adapter did not hand over its image");
+  EXPECT_EQ(copy->size, 0u);
+}
+
 // A watch is shown the image as fetched, before any edit, and told just
 // before the write, by a switch and by a restore alike; a write that stops
 // before it tells nothing. The state a copy holds reads as the adapter would.
@@ -235,6 +265,7 @@ TEST_P(QcaPowerSave, AWatchSeesTheImageAsFetchedJustBeforeTheWrite) {
   ASSERT_TRUE(op->SetPowerSave(1));
   EXPECT_EQ(watch.told, 2);
   EXPECT_EQ(watch.callsBeforeWrite, "GetLocalPIB");
+  EXPECT_EQ(watch.sent, Holds());
   static PowerSaveCopy off;
   off = watch.before;
   ASSERT_EQ(off.size, builder.image.size());
@@ -250,6 +281,7 @@ TEST_P(QcaPowerSave, AWatchSeesTheImageAsFetchedJustBeforeTheWrite) {
   ASSERT_TRUE(op->RestoreCopy(off, "", false, written, error)) << error.text;
   EXPECT_EQ(watch.told, 3);
   EXPECT_EQ(watch.callsBeforeWrite, "GetLocalPIB");
+  EXPECT_EQ(watch.sent, Holds());
   EXPECT_EQ(op->CopyState(watch.before), 1);
   off.kind = BackupKind::Param41;
   EXPECT_EQ(op->CopyState(off), 2);
