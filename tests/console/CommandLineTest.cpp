@@ -90,6 +90,17 @@ TEST(CommandLine, UsageJoinsAlikeCommandsListsOnlyListedOptionsAndFitsEightyColu
   for (std::string line; std::getline(lines, line); ++count)
     EXPECT_LT(line.size(), 80u) << line;
   EXPECT_GT(count, 4u);
+  // A line may fill 79 columns, not 80; a word wrapped stands under the first
+  // word after the command's name.
+  for (const std::size_t length : {55u, 56u}) {
+    const std::string name(length, 'o'), option = "[--" + name + "]";
+    const CommandTable edge = {
+        "tool", {{"go", "FILE", 1}}, {{name.c_str(), nullptr, nullptr, true}}};
+    EXPECT_EQ(CommandUsage(edge),
+              (length == 55 ? "usage: tool go FILE " : "usage: tool go FILE\n               ") +
+                  option + "\n       tool help | --help | -h | /?\n       tool --version\n")
+        << length;
+  }
 }
 
 TEST(TerminalText, EscapesWhatWouldDriveATerminal) {

@@ -15,8 +15,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #ifdef _WIN32
@@ -87,8 +87,10 @@ TEST(ConsoleStopGate, AStopWaitsForTheHoldAndSaysItsLineOnce) {
   for (const int holds : {0, 1, 2}) {
     std::atomic<int> said{0}, returned{0};
     ConsoleStopGate gate([&](const std::string& line) { said += line == "outer" ? 1 : 100; });
+    // Only the first hold and the last release change what Windows is told.
     for (int i = 0; i < holds; ++i)
-      gate.Hold(i == 0 ? "outer" : "inner");
+      EXPECT_EQ(gate.Hold(i == 0 ? "outer" : "inner"), i == 0) << holds;
+    EXPECT_EQ(gate.Holding(), holds > 0) << holds;
     std::vector<std::thread> stops;
     for (int i = 0; i < 3; ++i)
       stops.emplace_back([&] {
@@ -100,8 +102,9 @@ TEST(ConsoleStopGate, AStopWaitsForTheHoldAndSaysItsLineOnce) {
     for (int i = 0; i < holds; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       EXPECT_EQ(returned, 0) << holds;
-      gate.Release();
+      EXPECT_EQ(gate.Release(), i == holds - 1) << holds;
     }
+    EXPECT_FALSE(gate.Holding()) << holds;
     for (auto& stop : stops)
       stop.join();
     EXPECT_EQ(said, holds == 0 ? 0 : 1) << holds;
