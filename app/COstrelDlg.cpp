@@ -6,6 +6,7 @@
 #include "framework/CPaintDC.h"
 #include "framework/CWinApp.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -26,8 +27,6 @@ constexpr int kLogLineSize = 256;
 constexpr int kRadioOn = 0;
 constexpr int kRadioOff = 1;
 constexpr int kRadioNone = -1;
-constexpr uint16_t kStateOff = 0;
-constexpr uint16_t kStateOn = 1;
 // The dialog's writes keep a copy to undo them by, and are not read back.
 constexpr SessionWriteOptions kDialogWrite = {true, false};
 constexpr wchar_t kWritingReason[] = L"Writing the power-save setting to the adapter";
@@ -251,8 +250,15 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
   } else {
     char message[64];
     std::snprintf(message, sizeof message, "The power save mode is %s!",
-                  PowerSaveStateName(dlg->m_nPowerSave == kRadioOn ? kStateOn : kStateOff));
+                  PowerSaveStateName(dlg->m_nPowerSave == kRadioOn ? PowerSaveState::On
+                                                                   : PowerSaveState::Off));
     dlg->ShowLog(message, false);
+  }
+  const std::string& cutShort = dlg->m_session.CutShortWrite();
+  if (!cutShort.empty()) {
+    const std::string line =
+        static_cast<char>(std::toupper(cutShort[0])) + cutShort.substr(1) + "!";
+    dlg->ShowLog(line.c_str(), false);
   }
   return 1;
 }
@@ -262,16 +268,18 @@ BOOL COstrelDlg::DetectDevice(COstrelDlg* dlg) {
     return FALSE;
   HWND on = dlg->GetDlgItem(IDC_RADIO_ON);
   HWND off = dlg->GetDlgItem(IDC_RADIO_OFF);
-  if (dlg->m_session.Strategy() == nullptr) {
+  if (!dlg->m_session.HasStrategy()) {
     dlg->ShowState(kRadioNone);
     ::EnableWindow(off, FALSE);
     ::EnableWindow(on, FALSE);
     return TRUE;
   }
-  const uint16_t state = dlg->m_session.ReadState();
+  const PowerSaveState state = dlg->m_session.State();
   ::EnableWindow(off, TRUE);
   ::EnableWindow(on, TRUE);
-  dlg->ShowState(state == kStateOn ? kRadioOn : state == kStateOff ? kRadioOff : kRadioNone);
+  dlg->ShowState(state == PowerSaveState::On    ? kRadioOn
+                 : state == PowerSaveState::Off ? kRadioOff
+                                                : kRadioNone);
   return TRUE;
 }
 
@@ -312,28 +320,46 @@ void COstrelDlg::EndAdapterUse() {
 }
 
 // With no strategy there is nothing to write: a failed write.
-bool COstrelDlg::WritePowerSave(bool enable) {
-  if (m_session.Strategy() == nullptr)
-    return false;
+SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target) {
+  if (!m_session.HasStrategy())
+    return {};
   const SessionLock lock(SessionLock::kDialogWaitMs, true);
   if (!lock.Held())
-    return false;
+    return {};
   // Windows shows the reason while a logoff or shutdown waits for the write.
   m_bWriting = true;
   g_shutdownBlockReasonCreate(m_hWnd, kWritingReason);
-  const bool done = m_session.Switch(enable ? kStateOn : kStateOff, kDialogWrite).written;
+  SessionWrite write = m_session.Switch(target, kDialogWrite);
   g_shutdownBlockReasonDestroy(m_hWnd);
   m_bWriting = false;
-  return done;
+  return write;
 }
 
+// A write without its copy or its record says so, after its result line, so
+// that nobody counts on an undo that cannot reach it.
+void COstrelDlg::ShowUnkept(const SessionWrite& write) {
+  std::string line;
+  if (write.copyPath.empty() && !write.copyFault.empty())
+    line = "No copy was kept before the write: " + write.copyFault;
+  else if (!write.historyFault.empty())
+    line = "The write is not in the history: " + write.historyFault;
+  else if (!write.historyMovedTo.empty())
+    line = "The old history was moved aside to " + write.historyMovedTo;
+  if (!line.empty())
+    ShowLog(line.c_str(), false);
+}
+
+// No radio set writes Off, as the dialog always has.
 void COstrelDlg::ApplySetting() {
   if (!BeginAdapterUse())
     return;
-  const bool enable = m_nPowerSave == kRadioOn;
-  const bool done = WritePowerSave(enable);
+  const PowerSaveState target = m_nPowerSave == kRadioOn ? PowerSaveState::On : PowerSaveState::Off;
+  const SessionWrite write = WritePowerSave(target);
   EndAdapterUse();
-  ShowLog(PowerSaveResultLine(enable ? kStateOn : kStateOff, done).c_str(), false);
+  const bool done =
+      write.outcome == WriteOutcome::Written || write.outcome == WriteOutcome::Verified;
+  ShowLog(PowerSaveResultLine(target, done).c_str(), false);
+  ShowUnkept(write);
 }
 
 void COstrelDlg::OnScan() {

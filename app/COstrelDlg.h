@@ -50,7 +50,8 @@ private:
   // the lock is awaited). Meanwhile the pointer is the wait cursor.
   bool BeginAdapterUse();
   void EndAdapterUse();
-  bool WritePowerSave(bool enable);
+  SessionWrite WritePowerSave(PowerSaveState target);
+  void ShowUnkept(const SessionWrite& write);
   // Sets m_nPowerSave to `radio` and the radio buttons' check states to match.
   void ShowState(int radio);
 

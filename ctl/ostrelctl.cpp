@@ -18,9 +18,11 @@
 #include "nvm/PibAddress.h"
 #include "session/AdapterSession.h"
 #include "session/History.h"
+#include "session/UndoPlan.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,9 +50,13 @@ struct Options {
   std::string file; // the command's FILE
   std::string backup;
   bool verify = true;
-  bool force = false;   // the adapter's checks: write a state it has, restore over an unreadable image
+  bool verifyAsked = false; // the default, accepted for scripts
+  bool force =
+      false; // the adapter's checks: write a state it has, restore over an unreadable image
   bool replace = false; // a backup file may replace an existing file
   bool copy = true;     // the automatic copy before a write
+  bool json = false;
+  std::string wait;
   unsigned waitSeconds = kDefaultWaitSeconds;
 };
 
@@ -68,7 +74,7 @@ int NeedStrategy(const Run& run, const char* nothing) {
   if (run.session.IsQca() && !run.session.RecordRead())
     return run.report.Fail(kExitRefused,
                            std::string("the adapter's device record cannot be read; ") + nothing);
-  if (run.session.Strategy() == nullptr)
+  if (!run.session.HasStrategy())
     return run.report.Fail(kExitRefused,
                            std::string("no strategy serves this adapter's firmware; ") + nothing);
   return kExitDone;
@@ -80,16 +86,11 @@ int NeedStrategy(const Run& run, const char* nothing) {
 int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
   if (const int status = NeedStrategy(run, nothing))
     return status;
-  PowerSaveCopy copy;
-  PowerSaveError refused;
-  if (!run.session.Strategy()->SaveCopy(copy, refused))
-    return run.report.Fail(kExitRefused, "cannot take a copy: " + AnsiToUtf8(refused.text) + "; " +
-                                             nothing);
-  const std::vector<uint8_t> file = run.session.BackupFileOf(copy);
-  if (file.empty())
-    return run.report.Fail(kExitRefused,
-                           std::string("the system offers no SHA-256 digest; ") + nothing);
+  const auto copy = std::make_unique<PowerSaveCopy>();
+  std::vector<uint8_t> file;
   std::string error;
+  if (!run.session.TakeBackup(file, *copy, error))
+    return run.report.Fail(kExitRefused, error + "; " + nothing);
   switch (WriteFileWhole(path, file, run.options.replace, error)) {
   case WriteFileResult::Written:
     break;
@@ -102,10 +103,10 @@ int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
   run.report.Say("saved: " + path + " (" + std::to_string(file.size()) + " bytes)", "saved",
                  JsonText(path));
   run.report.Member("bytes", JsonNumber(file.size()));
-  if (copy.kind == BackupKind::NvmImage) {
-    const std::string layout(copy.Layout());
+  if (copy->kind == BackupKind::NvmImage) {
+    const std::string layout(copy->Layout());
     run.report.Say("layout: " + layout, "layout", JsonText(layout));
-    const AddressText address(copy.address);
+    const AddressText address(copy->address);
     run.report.Say(std::string("address: ") + address.text, "address", JsonText(address.text));
   }
   return kExitDone;
@@ -123,25 +124,30 @@ int RunStatus(const Run& run) {
   } else {
     run.report.Member("firmware", JsonNull());
   }
-  const char* strategy = found.Strategy() ? found.Strategy()->Variant().name : "none";
+  const char* strategy = found.StrategyName();
   run.report.Say(std::string("strategy: ") + strategy, "strategy", JsonText(strategy));
-  const uint16_t state = found.ReadState();
-  run.report.Say(std::string("power-save: ") + PowerSaveStateName(state), "power_save",
-                 JsonText(PowerSaveStateName(state)));
+  const char* state = PowerSaveStateName(found.State());
+  run.report.Say(std::string("power-save: ") + state, "power_save", JsonText(state));
   // Firmware with no known setting is a fact to report; a strategy that
   // cannot read its adapter is a failure.
-  if (found.Strategy() && state > 1)
-    return run.report.Fail(kExitRefused, std::string("the ") + strategy +
-                                             " strategy cannot read the adapter's power-save state");
+  if (found.HasStrategy() && found.State() == PowerSaveState::Unavailable)
+    return run.report.Fail(kExitRefused,
+                           std::string("the ") + strategy +
+                               " strategy cannot read the adapter's power-save state");
   return kExitDone;
 }
 
 // A write that went ahead without its automatic copy, or without its record
 // in the history, says so and why; the copy's path is in the history.
 void WarnUnkept(const Run& run, const SessionWrite& write) {
-  if (write.started && write.copyPath.empty() && run.options.copy)
+  if (write.outcome == WriteOutcome::Refused)
+    return;
+  if (write.copyPath.empty() && !write.copyFault.empty())
     run.report.Warn("no automatic copy was saved before the write: " + write.copyFault);
-  if (write.started && !write.historyFault.empty())
+  if (!write.historyMovedTo.empty())
+    run.report.Warn("the history was no file this program could read; moved aside to " +
+                    write.historyMovedTo);
+  if (!write.historyFault.empty())
     run.report.Warn("the write is not in the history: " + write.historyFault);
 }
 
@@ -154,33 +160,26 @@ int WrittenNotReset(const Run& run, const std::string& what) {
                                               "adapter takes it at its next restart");
 }
 
-// The read-back's outcome. `read` is what it found, for a person: the
-// state, which JSON gives as "power_save", or the bytes that came back as
-// written.
-int ReportVerify(const Run& run, const SessionWrite& write, const std::string& read,
-                 bool isState) {
-  if (!run.options.verify)
-    return kExitDone;
-  run.report.Member("verified", JsonBool(write.verified));
-  if (!read.empty() && isState)
-    run.report.Say("verified: " + read, "power_save", JsonText(read));
-  else if (!read.empty())
-    run.report.Line("verified: " + read);
-  return write.verifyFault.empty() ? kExitDone : run.report.Fail(kExitRefused, write.verifyFault);
+// A read-back that did not find what was written: the write was sent, and
+// nothing says it succeeded.
+int ReadBackFailed(const Run& run, const SessionWrite& write) {
+  run.report.Member("written", JsonBool(true));
+  run.report.Member("verified", JsonBool(false));
+  return run.report.Fail(kExitRefused, write.verifyFault);
 }
 
 // A switch to the state the adapter already has writes nothing and resets
 // nothing, unless forced: a flash write and a reset that drops the network
 // for no change.
-int RunSwitch(const Run& run, uint16_t value) {
+int RunSwitch(const Run& run, PowerSaveState target) {
   if (const int status = NeedStrategy(run, "nothing written"))
     return status;
   if (!run.options.backup.empty()) {
     if (const int status = SaveBackup(run, run.options.backup, "nothing written"))
       return status;
   }
-  const char* name = PowerSaveStateName(value);
-  if (!run.options.force && run.session.ReadState() == value) {
+  const char* name = PowerSaveStateName(target);
+  if (!run.options.force && run.session.State() == target) {
     run.report.Say(std::string("power-save: already ") + name + "; nothing written", "written",
                    JsonBool(false));
     run.report.Member("power_save", JsonText(name));
@@ -189,25 +188,39 @@ int RunSwitch(const Run& run, uint16_t value) {
   SessionWrite write;
   {
     const ConsoleHold hold(kFinishingTheWrite);
-    write = run.session.Switch(value, {run.options.copy, run.options.verify});
+    write = run.session.Switch(target, {run.options.copy, run.options.verify});
   }
   WarnUnkept(run, write);
-  if (write.resetFailed)
+  switch (write.outcome) {
+  case WriteOutcome::Refused:
+  case WriteOutcome::AdapterRefused:
+    run.report.Member("written", JsonBool(false));
+    return run.report.FailLine(kExitRefused, PowerSaveResultLine(target, false));
+  case WriteOutcome::ResetFailed:
     return WrittenNotReset(run, std::string("power save ") + name);
-  run.report.Member("written", JsonBool(write.written));
-  if (!write.written)
-    return run.report.FailLine(kExitRefused, PowerSaveResultLine(value, false));
-  run.report.Line(PowerSaveResultLine(value, true));
-  return ReportVerify(run, write, write.stateAfter <= 1 ? PowerSaveStateName(write.stateAfter) : "",
-                      true);
+  case WriteOutcome::ReadBackDiffers:
+  case WriteOutcome::ReadBackUnreadable:
+    run.report.Member("power_save", JsonText(PowerSaveStateName(write.stateAfter)));
+    return ReadBackFailed(run, write);
+  case WriteOutcome::Written:
+  case WriteOutcome::Verified:
+    break;
+  }
+  run.report.Member("written", JsonBool(true));
+  run.report.Line(PowerSaveResultLine(target, true));
+  if (write.outcome == WriteOutcome::Verified) {
+    run.report.Member("verified", JsonBool(true));
+    run.report.Say(std::string("verified: ") + name, "power_save", JsonText(name));
+  }
+  return kExitDone;
 }
 
 int RunOn(const Run& run) {
-  return RunSwitch(run, 1);
+  return RunSwitch(run, PowerSaveState::On);
 }
 
 int RunOff(const Run& run) {
-  return RunSwitch(run, 0);
+  return RunSwitch(run, PowerSaveState::Off);
 }
 
 int RunBackup(const Run& run) {
@@ -230,66 +243,130 @@ int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& c
   if (!BackupDecode(file.data(), file.size(), backup, &fault))
     return report.Fail(kExitRefused, path + ": " + fault.text + "; nothing written");
   if (!BackupToCopy(backup, copy))
-    return report.Fail(kExitRefused,
-                       path + ": holds more than any adapter takes; nothing written");
+    return report.Fail(kExitRefused, path + ": holds more than any adapter takes; nothing written");
   return kExitDone;
 }
 
 // Restore and undo: `path` is the copy's file, `action` what the history
-// calls it.
-int RestoreFrom(const Run& run, const std::string& path, SessionAction action) {
-  if (const int status = NeedStrategy(run, "nothing written"))
-    return status;
+// calls it, `undoes` the record an undo takes back.
+int RestoreFrom(const Run& run, const std::string& path, SessionAction action, bool force,
+                const std::string& undoes) {
   SessionWrite write;
   {
     const ConsoleHold hold(kFinishingTheWrite);
-    write = run.session.Restore(*run.copy, action, run.options.force,
-                                {run.options.copy, run.options.verify});
+    write = run.session.Restore(*run.copy, action, force, {run.options.copy, run.options.verify},
+                                undoes);
   }
   WarnUnkept(run, write);
-  if (write.resetFailed)
+  switch (write.outcome) {
+  case WriteOutcome::Refused:
+  case WriteOutcome::AdapterRefused:
+    return run.report.Fail(kExitRefused,
+                           path + ": " + AnsiToUtf8(write.refused.text) + "; nothing written");
+  case WriteOutcome::ResetFailed:
     return WrittenNotReset(run, path);
-  if (!write.written)
-    return run.report.Fail(kExitRefused, path + ": " + AnsiToUtf8(write.refused.text) +
-                                             "; nothing written");
+  case WriteOutcome::ReadBackDiffers:
+  case WriteOutcome::ReadBackUnreadable:
+    run.report.Member("restored", JsonText(path));
+    return ReadBackFailed(run, write);
+  case WriteOutcome::Written:
+  case WriteOutcome::Verified:
+    break;
+  }
   run.report.Say("restored: " + path + " (" + std::to_string(write.bytes) + " bytes written)",
                  "restored", JsonText(path));
   run.report.Member("bytes", JsonNumber(write.bytes));
-  return ReportVerify(run, write, write.verified ? std::to_string(write.bytes) + " bytes" : "",
-                      false);
+  if (write.outcome == WriteOutcome::Verified) {
+    run.report.Member("verified", JsonBool(true));
+    run.report.Line("verified: " + std::to_string(write.bytes) + " bytes");
+  }
+  return kExitDone;
 }
 
 int RunRestore(const Run& run) {
-  return RestoreFrom(run, run.options.file, SessionAction::Restore);
+  if (const int status = NeedStrategy(run, "nothing written"))
+    return status;
+  return RestoreFrom(run, run.options.file, SessionAction::Restore, run.options.force, {});
 }
 
-// The newest automatic copy of this adapter, read and checked as restore
-// reads its file. Its own copy comes first, so an undo can be undone.
+// A record as a person finds it in the history listing.
+std::string RecordName(const HistoryRecord& record) {
+  return record.time + " " + record.program + " " + record.action +
+         (record.id.empty() ? "" : " (" + record.id + ")");
+}
+
+// Undoes the adapter's last change that is not undone, as the history and
+// the digests of what the adapter holds decide; never another copy.
 int RunUndo(const Run& run) {
   if (const int status = NeedStrategy(run, "nothing written"))
     return status;
-  std::string path, fault;
-  if (!run.session.NewestCopy(path, fault))
-    return run.report.Fail(kExitRefused, fault);
+  UndoPlan plan;
+  std::vector<HistoryRecord> records;
+  std::string fault;
+  if (!run.session.PlanUndo(plan, records, fault))
+    return run.report.Fail(kExitRefused, fault + "; nothing written");
+  for (const UndoPlan::Pass& pass : plan.passed)
+    run.report.Line("passed over: " + RecordName(records[pass.record]) +
+                    (pass.why == UndoPassReason::ChangedNothing
+                         ? ": it changed nothing"
+                         : ": it wrote nothing; the adapter holds what it started from"));
+  const HistoryRecord* record = &records[plan.record];
+  switch (plan.verdict) {
+  case UndoVerdict::NothingLeft:
+    return run.report.Fail(kExitRefused,
+                           "no change of this adapter is left to undo; nothing written");
+  case UndoVerdict::Unproven:
+    return run.report.Fail(kExitRefused,
+                           "the adapter's image does not open, and no recorded change left what "
+                           "it holds; restore FILE writes a copy you choose; nothing written");
+  case UndoVerdict::Changed:
+    if (!run.options.force)
+      return run.report.Fail(kExitRefused,
+                             "the adapter no longer holds what its last recorded change left (" +
+                                 RecordName(*record) +
+                                 "): another program, another user or another adapter changed "
+                                 "it since; --force restores that change's copy; nothing written");
+    break;
+  case UndoVerdict::FirstFormat:
+    if (!run.options.force)
+      return run.report.Fail(kExitRefused,
+                             "the last change (" + RecordName(*record) +
+                                 ") was recorded without digests, so undo cannot check it; "
+                                 "--force restores its copy; nothing written");
+    break;
+  case UndoVerdict::Undo:
+    break;
+  }
   const auto copy = std::make_unique<PowerSaveCopy>();
-  if (const int status = ReadRestoreCopy(path, run.report, *copy))
-    return status;
-  return RestoreFrom({run.options, run.report, run.session, copy.get()}, path,
-                     SessionAction::Undo);
+  if (!ReadRecordCopy(*record, *copy, fault))
+    return run.report.Fail(kExitRefused, "cannot undo " + RecordName(*record) + ": " + fault +
+                                             "; nothing written");
+  // The digests proved which adapter this is and what it holds, so the
+  // checks that need its image to open are not asked for.
+  return RestoreFrom({run.options, run.report, run.session, copy.get()}, record->copy,
+                     SessionAction::Undo, true, record->id);
+}
+
+// A digest cut to its first 12 hex digits, so that a record fits a console.
+std::string ShortDigest(const std::string& digest) {
+  return digest.empty() ? "none" : digest.substr(0, 12);
 }
 
 // The records oldest first; a line that is no record is skipped with a
 // warning. Needs neither the library nor the adapter.
-int RunHistory(CtlReport& report) {
+int RunHistory(const Run& run) {
+  CtlReport& report = run.report;
   std::string path, error;
-  std::vector<HistoryRecord> records;
-  std::vector<std::size_t> skipped;
-  if (!AdapterSession::HistoryPath(path, error) || !HistoryRead(path, records, skipped, error))
+  HistoryFile file;
+  if (!AdapterSession::HistoryPath(path, error) || !HistoryLoad(path, file, error))
     return report.Fail(kExitUsage, (path.empty() ? "" : path + ": ") + error);
-  for (const std::size_t line : skipped)
+  if (!file.foreign.empty())
+    report.Warn(path + ": not a history this program can read (" + file.foreign +
+                "); the next write moves it aside");
+  for (const std::size_t line : HistorySkipped(file))
     report.Warn(path + ": line " + std::to_string(line) + " is not a history record; skipped");
   std::string list;
-  for (const HistoryRecord& record : records) {
+  for (const HistoryRecord& record : file.records) {
     std::string object;
     for (const HistoryField& field : kHistoryFields) {
       const std::string& value = record.*field.value;
@@ -298,7 +375,7 @@ int RunHistory(CtlReport& report) {
                 (none ? JsonNull() : JsonText(value)).text;
     }
     list += (list.empty() ? "" : ", ") + object + "}";
-    // Three lines a record, so that each fits a console's width.
+    // A few short lines a record, so that each fits a console's width.
     report.Line(record.time + "  " + record.program + "  " + record.action + "  " + record.before +
                 " -> " + record.after + "  " + record.result);
     std::string adapter = "  " + record.family;
@@ -306,42 +383,69 @@ int RunHistory(CtlReport& report) {
       adapter += part->empty() ? "" : "  " + *part;
     report.Line(adapter);
     report.Line("  copy: " + (record.copy.empty() ? std::string("none") : record.copy));
+    if (record.format == 2)
+      report.Line("  id: " + record.id +
+                  (record.undoes.empty() ? "" : "  undoes: " + record.undoes) + "  sha256: " +
+                  ShortDigest(record.beforeSha256) + " -> " + ShortDigest(record.afterSha256));
   }
   report.Member("history", JsonValue{"[" + list + "]"});
   return kExitDone;
 }
 
-const CommandTable kCommandLine = {
-    "ostrelctl",
-    {{"status", "", 0},
-     {"on", "", 0},
-     {"off", "", 0},
-     {"backup", "FILE", 1},
-     {"restore", "FILE", 1},
-     {"undo", "", 0},
-     {"history", "", 0}},
-    {
-        {"backup", "FILE", "on off", true},
-        {"replace", nullptr, "on off backup", true},
-        {"force", nullptr, "on off restore undo", true},
-        {"verify", nullptr, "on off restore undo", false}, // the default, accepted for scripts
-        {"no-verify", nullptr, "on off restore undo", true},
-        {"no-copy", nullptr, "on off restore undo", true},
-        {"json", nullptr, nullptr, true},
-        {"wait", "SECONDS", "status on off backup restore undo", true},
-    }};
-
-const struct {
-  const char* name;
-  int (*run)(const Run& run);
-} kCommands[] = {
-    {"status", RunStatus}, {"on", RunOn},           {"off", RunOff},
-    {"backup", RunBackup}, {"restore", RunRestore}, {"undo", RunUndo},
+// What an option sets: a text, or a flag to a value.
+struct OptionBinding {
+  CommandOption option;
+  std::string Options::*text;
+  bool Options::*flag;
+  bool value;
 };
 
+const OptionBinding kOptions[] = {
+    {{"backup", "FILE", "on off", true}, &Options::backup, nullptr, false},
+    {{"replace", nullptr, "on off backup", true}, nullptr, &Options::replace, true},
+    {{"force", nullptr, "on off restore undo", true}, nullptr, &Options::force, true},
+    {{"verify", nullptr, "on off restore undo", false}, nullptr, &Options::verifyAsked, true},
+    {{"no-verify", nullptr, "on off restore undo", true}, nullptr, &Options::verify, false},
+    {{"no-copy", nullptr, "on off restore undo", true}, nullptr, &Options::copy, false},
+    {{"json", nullptr, nullptr, true}, nullptr, &Options::json, true},
+    {{"wait", "SECONDS", "status on off backup restore undo", true},
+     &Options::wait,
+     nullptr,
+     false},
+};
+
+// Each command once: its word, whether it reaches the adapter, and what runs it.
+struct Command {
+  CommandWord word;
+  bool adapter;
+  int (*run)(const Run& run);
+};
+
+const Command kCommands[] = {
+    {{"status", "", 0}, true, RunStatus},
+    {{"on", "", 0}, true, RunOn},
+    {{"off", "", 0}, true, RunOff},
+    {{"backup", "FILE", 1}, true, RunBackup},
+    {{"restore", "FILE", 1}, true, RunRestore},
+    {{"undo", "", 0}, true, RunUndo},
+    {{"history", "", 0}, false, RunHistory},
+};
+
+const CommandTable& CommandLineTable() {
+  static const CommandTable table = [] {
+    CommandTable made{"ostrelctl", {}, {}};
+    for (const Command& command : kCommands)
+      made.commands.push_back(command.word);
+    for (const OptionBinding& binding : kOptions)
+      made.options.push_back(binding.option);
+    return made;
+  }();
+  return table;
+}
+
 std::string UsageText() {
-  return CommandUsage(kCommandLine) +
-         "SECONDS is 0 to " + std::to_string(kMaxWaitSeconds) + ", 30 by default.\n";
+  return CommandUsage(CommandLineTable()) + "SECONDS is 0 to " + std::to_string(kMaxWaitSeconds) +
+         ", 30 by default.\n";
 }
 
 // A usage error: the word that is wrong, then the usage, on standard error;
@@ -365,17 +469,23 @@ bool ParseSeconds(const std::string& text, unsigned& seconds) {
 std::string ReadOptions(const CommandLine& line, Options& options) {
   if (!line.operands.empty())
     options.file = line.operands[0];
-  options.backup = line.Value("backup");
-  options.force = line.Has("force");
-  options.replace = line.Has("replace");
-  options.verify = !line.Has("no-verify");
-  options.copy = !line.Has("no-copy");
+  for (const OptionBinding& binding : kOptions) {
+    if (!line.Has(binding.option.name))
+      continue;
+    if (binding.text != nullptr)
+      options.*binding.text = line.Value(binding.option.name);
+    else
+      options.*binding.flag = binding.value;
+  }
   // Read-back is the default; asking for it and against it contradicts.
-  if (line.Has("verify") && !options.verify)
+  if (options.verifyAsked && !options.verify)
     return "'--verify' and '--no-verify' contradict each other";
-  const std::string wait = line.Value("wait");
-  if (line.Has("wait") && !ParseSeconds(wait, options.waitSeconds))
-    return "'--wait " + wait + "': give whole seconds, at most " + std::to_string(kMaxWaitSeconds);
+  // On a switch, --replace says what the backup file may do.
+  if (options.replace && options.backup.empty() && line.command->operandCount == 0)
+    return "'--replace' needs '--backup FILE'";
+  if (line.Has("wait") && !ParseSeconds(options.wait, options.waitSeconds))
+    return "'--wait " + options.wait + "': give whole seconds, at most " +
+           std::to_string(kMaxWaitSeconds);
   return {};
 }
 
@@ -388,16 +498,13 @@ bool JsonAsked(const std::vector<std::string>& args) {
   return false;
 }
 
-int RunCommand(const CommandLine& line, const Options& options, CtlReport& report) {
-  if (std::string(line.command->name) == "history")
-    return RunHistory(report);
-  int (*run)(const Run&) = nullptr;
-  for (const auto& command : kCommands) {
-    if (std::string(command.name) == line.command->name)
-      run = command.run;
-  }
+int RunCommand(const Command& command, const Options& options, CtlReport& report) {
   const auto copy = std::make_unique<PowerSaveCopy>();
-  if (run == RunRestore) {
+  if (!command.adapter) {
+    AdapterSession none(kConsoleProgram);
+    return command.run({options, report, none, copy.get()});
+  }
+  if (command.run == RunRestore) {
     if (const int status = ReadRestoreCopy(options.file, report, *copy))
       return status;
   }
@@ -409,7 +516,9 @@ int RunCommand(const CommandLine& line, const Options& options, CtlReport& repor
   AdapterSession session(kConsoleProgram);
   if (!session.Detect())
     return report.Fail(kExitNoAdapter, "no adapter found");
-  return run({options, report, session, copy.get()});
+  if (!session.CutShortWrite().empty())
+    report.Warn(session.CutShortWrite());
+  return command.run({options, report, session, copy.get()});
 }
 
 } // namespace
@@ -421,12 +530,17 @@ int Main(const std::vector<std::string>& args) {
     return kExitDone;
   CommandLine line;
   Options options;
-  std::string wrong = ParseCommandLine(kCommandLine, args, line);
+  std::string wrong = ParseCommandLine(CommandLineTable(), args, line);
   if (wrong.empty())
     wrong = ReadOptions(line, options);
-  CtlReport report(wrong.empty() ? line.Has("json") : JsonAsked(args));
+  CtlReport report(wrong.empty() ? options.json : JsonAsked(args));
+  const Command* command = nullptr;
+  for (const Command& each : kCommands) {
+    if (line.command != nullptr && std::strcmp(each.word.name, line.command->name) == 0)
+      command = &each;
+  }
   const int status =
-      wrong.empty() ? RunCommand(line, options, report) : UsageError(report, wrong);
+      wrong.empty() ? RunCommand(*command, options, report) : UsageError(report, wrong);
   report.Finish();
   return status;
 }

@@ -3,12 +3,12 @@
 #include "backup/BackupFile.h"
 #include "devicelib/AdapterLock.h"
 #include "devicelib/KelvaneLibrary.h"
+#include "files/Folder.h"
 #include "files/WideText.h"
 #include "nvm/PibAddress.h"
-#include "session/AutoCopies.h"
-#include "session/History.h"
-
-#include <windows.h>
+#include "session/ContentDigest.h"
+#include "session/CopyRetention.h"
+#include "session/SessionClock.h"
 
 #include <cstdio>
 #include <ctime>
@@ -17,21 +17,20 @@ namespace {
 
 const char* const kActionNames[] = {"on", "off", "restore", "undo"};
 
-std::string IsoTime(const SYSTEMTIME& time) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", time.wYear, time.wMonth,
-                time.wDay, time.wHour, time.wMinute, time.wSecond);
-  return text;
+// The family a strategy writes to: after a failed detection the strategy
+// kept from before may serve another family than the one detected.
+const char* FamilyOf(const CPowerSaveOp& op) {
+  return op.Variant().kind == BackupKind::NvmImage ? "qualcomm-atheros" : "broadcom";
+}
+
+std::string AddressOf(const PowerSaveCopy& copy) {
+  return copy.kind == BackupKind::NvmImage ? AddressText(copy.address).text : "";
 }
 
 } // namespace
 
-const char* PowerSaveStateName(uint16_t state) {
-  return state == 1 ? "on" : state == 0 ? "off" : "unavailable";
-}
-
-std::string PowerSaveResultLine(uint16_t value, bool done) {
-  return std::string(value == 1 ? "Enable" : "Disable") +
+std::string PowerSaveResultLine(PowerSaveState target, bool done) {
+  return std::string(target == PowerSaveState::On ? "Enable" : "Disable") +
          (done ? " device power save success!" : " device power save fail!");
 }
 
@@ -51,61 +50,62 @@ std::string SessionLock::Refusal() const {
   return m_lock->Held() ? std::string() : "the adapter is in use by another program";
 }
 
-// Sees what each write starts from and saves it as the automatic copy. A copy
-// that cannot be saved never stops the write: it is reported, and the write
-// goes on.
+// What Detect fetched: the adapter's copy as it holds it now.
+struct AdapterSession::Present {
+  PowerSaveCopy copy;
+  bool opened = false;
+  PowerSaveError refused;
+  std::string digest;
+};
+
+// Sees what each write starts from and what it sends. Just before the write
+// it saves the automatic copy and records the write as started; a copy or a
+// record that cannot be saved never stops the write: it is reported, and the
+// write goes on.
 class AdapterSession::Watch final : public PowerSaveWriteWatch {
 public:
-  explicit Watch(const AdapterSession& session) : m_session(session) {}
+  explicit Watch(AdapterSession& session) : m_session(session) {}
 
-  void Arm(bool copy) {
-    m_copy = copy;
+  void Arm(SessionAction action, PowerSaveState target, const SessionWriteOptions& options,
+           const std::string& undoes) {
+    m_action = action;
+    m_target = target;
+    m_options = options;
+    m_undoes = undoes;
     m_started = false;
-    m_path.clear();
-    m_fault.clear();
+    m_sentDigest.clear();
+    m_copyPath.clear();
+    m_copyFault.clear();
+    m_historyFault.clear();
+    m_movedTo.clear();
+    m_record = HistoryRecord();
   }
   PowerSaveCopy& Before() override { return m_before; }
-  void BeforeWrite(const uint8_t*, uint32_t) override {
+  void BeforeWrite(const uint8_t* sent, uint32_t size) override {
     m_started = true;
-    if (m_copy)
-      Save();
+    m_sentDigest = ContentDigest(m_before.kind, sent, size);
+    m_session.BeginRecord();
   }
 
-  bool Started() const { return m_started; }
-  const std::string& Path() const { return m_path; }
-  const std::string& Fault() const { return m_fault; }
+  SessionAction m_action = SessionAction::On;
+  PowerSaveState m_target = PowerSaveState::Unavailable;
+  SessionWriteOptions m_options;
+  std::string m_undoes;
+  bool m_started = false;
+  std::string m_sentDigest;
+  std::string m_copyPath, m_copyFault;
+  std::string m_historyFault, m_movedTo;
+  std::string m_folder;
+  HistoryRecord m_record;
+  PowerSaveCopy m_before;
 
 private:
-  void Save() {
-    std::string folder;
-    if (!OstrelDataFolder(folder, m_fault))
-      return;
-    const std::vector<uint8_t> file = m_session.BackupFileOf(m_before);
-    if (file.empty()) {
-      m_fault = "the system offers no SHA-256 digest";
-      return;
-    }
-    // A copy that restore would refuse is none.
-    BackupCopy decoded;
-    ::Fault fault;
-    if (!BackupDecode(file.data(), file.size(), decoded, &fault)) {
-      m_fault = std::string("what the adapter holds makes no backup file: ") + fault.text;
-      return;
-    }
-    if (!SaveAutoCopy(folder + "\\copies", CopyAdapterKey(m_before), file, m_path, m_fault))
-      m_path.clear();
-  }
-
-  const AdapterSession& m_session;
-  bool m_copy = false;
-  bool m_started = false;
-  std::string m_path;
-  std::string m_fault;
-  PowerSaveCopy m_before;
+  AdapterSession& m_session;
 };
 
 AdapterSession::AdapterSession(const char* program)
-    : m_program(program), m_watch(std::make_unique<Watch>(*this)) {}
+    : m_program(program), m_present(std::make_unique<Present>()),
+      m_watch(std::make_unique<Watch>(*this)) {}
 
 AdapterSession::~AdapterSession() = default;
 
@@ -118,16 +118,38 @@ bool AdapterSession::Detect() {
   m_family = SelectPowerSaveOp(m_op, &m_detected);
   if (m_op)
     m_op->Watch(m_watch.get());
-  return m_family == kFamilyQca || m_family == kFamilyBroadcom;
+  m_state = PowerSaveState::Unavailable;
+  m_cutShort.clear();
+  const bool found = m_family == kFamilyQca || m_family == kFamilyBroadcom;
+  if (found && m_op && (!IsQca() || RecordRead()))
+    Fetch();
+  return found;
+}
+
+// One fetch serves the state, a backup and undo, and tells which adapter
+// this is, so that the history can say whether a write to it was cut short.
+void AdapterSession::Fetch() {
+  Present& present = *m_present;
+  present.opened = m_op->SaveCopy(present.copy, present.refused);
+  present.digest = ContentDigest(present.copy);
+  m_state = present.opened ? PowerSaveStateOf(m_op->CopyState(present.copy))
+                           : PowerSaveState::Unavailable;
+  std::string path, fault;
+  HistoryFile history;
+  if (present.digest.empty() || !HistoryPath(path, fault) || !HistoryLoad(path, history, fault))
+    return;
+  const UndoPresent now = {FamilyName(), present.opened ? AddressOf(present.copy) : "",
+                           present.opened || !IsQca(), present.digest};
+  if (const HistoryRecord* cut = ::CutShortWrite(history.records, now))
+    m_cutShort = "a write by " + cut->program + " at " + cut->time + " was cut short";
 }
 
 const char* AdapterSession::FamilyName() const {
   return m_family == kFamilyQca ? "qualcomm-atheros" : "broadcom";
 }
 
-uint16_t AdapterSession::ReadState() {
-  const uint16_t state = m_op ? m_op->GetPowerSave() : 2;
-  return state <= 1 ? state : 2;
+const char* AdapterSession::StrategyName() const {
+  return m_op ? m_op->Variant().name : "none";
 }
 
 std::vector<uint8_t> AdapterSession::BackupFileOf(const PowerSaveCopy& copy) const {
@@ -138,49 +160,76 @@ std::vector<uint8_t> AdapterSession::BackupFileOf(const PowerSaveCopy& copy) con
   return BackupEncode(backup);
 }
 
-SessionWrite AdapterSession::Switch(uint16_t value, const SessionWriteOptions& options) {
+bool AdapterSession::TakeBackup(std::vector<uint8_t>& file, PowerSaveCopy& copy,
+                                std::string& fault) {
+  PowerSaveError refused;
+  if (!m_op || !m_op->SaveCopy(copy, refused)) {
+    fault = "cannot take a copy: " + AnsiToUtf8(m_op ? refused.text : "no strategy");
+    return false;
+  }
+  file = BackupFileOf(copy);
+  if (file.empty()) {
+    fault = "the system offers no SHA-256 digest";
+    return false;
+  }
+  return true;
+}
+
+SessionWrite AdapterSession::Switch(PowerSaveState target, const SessionWriteOptions& options) {
   SessionWrite write;
   if (!m_op)
     return write;
-  m_watch->Arm(options.copy);
-  write.written = m_op->SetPowerSave(value);
-  write.resetFailed = !write.written && m_op->ResetFailed();
-  if (write.written && options.verify)
-    VerifyState(value, write);
-  Record(value == 1 ? SessionAction::On : SessionAction::Off, options, write, value);
+  m_watch->Arm(target == PowerSaveState::On ? SessionAction::On : SessionAction::Off, target,
+               options, {});
+  WriteFacts facts;
+  facts.written = m_op->SetPowerSave(PowerSaveValueOf(target));
+  facts.resetFailed = !facts.written && m_op->ResetFailed();
+  ReadBack readBack;
+  if (facts.written && options.verify)
+    readBack = VerifyState(target, write);
+  FinishWrite(facts, readBack, target, write);
   return write;
 }
 
 SessionWrite AdapterSession::Restore(const PowerSaveCopy& copy, SessionAction action, bool force,
-                                     const SessionWriteOptions& options) {
+                                     const SessionWriteOptions& options,
+                                     const std::string& undoes) {
   SessionWrite write;
   if (!m_op)
     return write;
-  m_watch->Arm(options.copy);
-  write.written = m_op->RestoreCopy(copy, Firmware(), force, write.bytes, write.refused);
-  write.resetFailed = !write.written && m_op->ResetFailed();
-  if (write.written && options.verify)
-    VerifyCopy(copy, write);
-  Record(action, options, write, m_op->CopyState(copy));
+  m_watch->Arm(action, PowerSaveStateOf(m_op->CopyState(copy)), options, undoes);
+  WriteFacts facts;
+  facts.written = m_op->RestoreCopy(copy, Firmware(), force, write.bytes, write.refused);
+  facts.resetFailed = !facts.written && m_op->ResetFailed();
+  ReadBack readBack;
+  if (facts.written && options.verify)
+    readBack = VerifyCopy(copy, write);
+  FinishWrite(facts, readBack, m_watch->m_target, write);
   return write;
 }
 
 // A fresh detection reads the state back, as a later scan would.
-void AdapterSession::VerifyState(uint16_t value, SessionWrite& write) {
+AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, SessionWrite& write) {
   PowerSaveSlot fresh;
   SelectPowerSaveOp(fresh);
-  write.stateAfter = fresh ? fresh->GetPowerSave() : 2;
-  write.verified = write.stateAfter == value;
-  if (write.stateAfter > 1)
+  const auto now = std::make_unique<PowerSaveCopy>();
+  PowerSaveError refused;
+  const bool read = fresh && fresh->SaveCopy(*now, refused);
+  write.stateAfter = read ? PowerSaveStateOf(fresh->CopyState(*now)) : PowerSaveState::Unavailable;
+  const ReadBack readBack = {write.stateAfter != PowerSaveState::Unavailable,
+                             write.stateAfter == target, fresh ? ContentDigest(*now) : ""};
+  if (!readBack.readable)
     write.verifyFault = "verify: the power-save state cannot be read back";
-  else if (!write.verified)
+  else if (!readBack.same)
     write.verifyFault = std::string("verify: the adapter reads ") +
                         PowerSaveStateName(write.stateAfter) + " after the write";
+  return readBack;
 }
 
 // A fresh detection fetches the adapter's copy again; what was written must
 // come back byte for byte.
-void AdapterSession::VerifyCopy(const PowerSaveCopy& copy, SessionWrite& write) {
+AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
+                                                    SessionWrite& write) {
   PowerSaveSlot fresh;
   SelectPowerSaveOp(fresh);
   PowerSaveError refused;
@@ -189,8 +238,8 @@ void AdapterSession::VerifyCopy(const PowerSaveCopy& copy, SessionWrite& write) 
   uint32_t same = 0;
   while (read && same < write.bytes && same < now->size && now->bytes[same] == copy.bytes[same])
     ++same;
-  write.verified = read && same == write.bytes;
-  write.stateAfter = read ? fresh->CopyState(*now) : 2;
+  write.stateAfter = read ? PowerSaveStateOf(fresh->CopyState(*now)) : PowerSaveState::Unavailable;
+  const ReadBack readBack = {read, read && same == write.bytes, fresh ? ContentDigest(*now) : ""};
   char differs[96] = {};
   if (!read)
     write.verifyFault = std::string("verify: the adapter's copy cannot be read back") +
@@ -204,45 +253,114 @@ void AdapterSession::VerifyCopy(const PowerSaveCopy& copy, SessionWrite& write) 
                   static_cast<unsigned>(now->size), static_cast<unsigned>(write.bytes));
   if (*differs != '\0')
     write.verifyFault = differs;
+  return readBack;
+}
+
+// Called by the watch just before the write: the copy, then the record of a
+// write under way, so that a program stopped during the write leaves one.
+void AdapterSession::BeginRecord() {
+  Watch& watch = *m_watch;
+  const ClockTime now = SystemClockNow();
+  const PowerSaveCopy& before = watch.m_before;
+  std::string folder;
+  const bool haveFolder = OstrelDataFolder(folder, watch.m_copyFault);
+  watch.m_historyFault = watch.m_copyFault;
+  if (haveFolder && watch.m_options.copy) {
+    const std::vector<uint8_t> file = BackupFileOf(before);
+    BackupCopy decoded;
+    ::Fault fault;
+    // A copy that restore would refuse is none.
+    if (file.empty())
+      watch.m_copyFault = "the system offers no SHA-256 digest";
+    else if (!BackupDecode(file.data(), file.size(), decoded, &fault))
+      watch.m_copyFault = std::string("what the adapter holds makes no backup file: ") + fault.text;
+    else
+      SaveAutoCopy(folder + "\\copies", now, CopyAdapterKey(before), file, watch.m_copyPath,
+                   watch.m_copyFault);
+  }
+  HistoryRecord& record = watch.m_record;
+  record.time = IsoTime(now);
+  record.program = m_program;
+  record.action = kActionNames[static_cast<int>(watch.m_action)];
+  record.family = FamilyOf(*m_op);
+  record.address = AddressOf(before);
+  record.firmware = AnsiToUtf8(Firmware());
+  record.before = PowerSaveStateName(PowerSaveStateOf(m_op->CopyState(before)));
+  record.after = PowerSaveStateName(watch.m_target);
+  record.result = "started";
+  record.copy = watch.m_copyPath;
+  record.beforeSha256 = ContentDigest(before);
+  record.undoes = watch.m_undoes;
+  if (!haveFolder)
+    return;
+  watch.m_folder = folder;
+  HistoryPut put;
+  if (HistoryPutRecord(folder + "\\history.txt", record, now, put, watch.m_historyFault)) {
+    watch.m_historyFault.clear();
+    watch.m_movedTo = put.movedTo;
+  }
 }
 
 // Every write the strategy went on to make is recorded, under the lock the
-// caller holds, so that two programs never interleave their records.
-void AdapterSession::Record(SessionAction action, const SessionWriteOptions& options,
-                            SessionWrite& write, uint16_t target) {
-  if (!m_watch->Started())
+// caller holds, so that two programs never interleave their records; then
+// the copies whose records have aged out go.
+void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& readBack,
+                                 PowerSaveState target, SessionWrite& write) {
+  Watch& watch = *m_watch;
+  WriteFacts facts = reported;
+  facts.started = watch.m_started;
+  facts.readBack = facts.written && watch.m_options.verify;
+  facts.readable = facts.readBack && readBack.readable;
+  facts.same = facts.readBack && readBack.same;
+  write.outcome = DecideWriteOutcome(facts);
+  if (!facts.started)
     return;
-  write.started = true;
-  write.copyPath = m_watch->Path();
-  write.copyFault = m_watch->Fault();
-  const PowerSaveCopy& before = m_watch->Before();
-  const uint16_t was = m_op->CopyState(before);
-  uint16_t after = write.written || write.resetFailed ? target : was;
-  if (write.written && options.verify)
-    after = write.stateAfter;
-  SYSTEMTIME now;
-  ::GetSystemTime(&now);
-  HistoryRecord record;
-  record.time = IsoTime(now);
-  record.program = m_program;
-  record.action = kActionNames[static_cast<int>(action)];
-  record.family = FamilyName();
-  if (before.kind == BackupKind::NvmImage)
-    record.address = AddressText(before.address).text;
-  record.firmware = AnsiToUtf8(Firmware());
-  record.before = PowerSaveStateName(was);
-  record.after = PowerSaveStateName(after);
-  record.result = !write.written    ? "failed"
-                  : !options.verify ? "unverified"
-                  : write.verified  ? "done"
-                                    : "failed";
-  record.copy = write.copyPath;
-  std::string path;
-  if (!HistoryPath(path, write.historyFault) ||
-      !MakeFolders(path.substr(0, path.rfind('\\')), write.historyFault) ||
-      !HistoryAppend(path, record, write.historyFault))
+  write.copyPath = watch.m_copyPath;
+  write.copyFault = watch.m_options.copy ? watch.m_copyFault : std::string();
+  write.historyFault = watch.m_historyFault;
+  write.historyMovedTo = watch.m_movedTo;
+  if (watch.m_folder.empty())
+    return;
+  HistoryRecord& record = watch.m_record;
+  FinishRecord(write.outcome, target, write.stateAfter, facts.readBack ? readBack.digest : "",
+               watch.m_sentDigest, record);
+  const ClockTime now = SystemClockNow();
+  HistoryPut put;
+  if (!HistoryPutRecord(watch.m_folder + "\\history.txt", record, now, put, write.historyFault))
     return;
   write.historyFault.clear();
+  if (!put.movedTo.empty())
+    write.historyMovedTo = put.movedTo;
+  std::string ignored;
+  for (const std::string& old :
+       CopiesToRemove(put.records, watch.m_folder + "\\copies", watch.m_copyPath))
+    RemoveFile(old, ignored);
+}
+
+bool AdapterSession::PlanUndo(UndoPlan& plan, std::vector<HistoryRecord>& records,
+                              std::string& fault) const {
+  const Present& present = *m_present;
+  if (present.digest.empty()) {
+    fault = "the adapter did not hand over what it holds";
+    if (*present.refused.text != '\0')
+      fault += ": " + AnsiToUtf8(present.refused.text);
+    return false;
+  }
+  std::string path;
+  HistoryFile history;
+  if (!HistoryPath(path, fault) || !HistoryLoad(path, history, fault)) {
+    fault = "the history cannot be read: " + (path.empty() ? "" : path + ": ") + fault;
+    return false;
+  }
+  if (!history.foreign.empty()) {
+    fault = "the history is not one this program wrote (" + history.foreign + "): " + path;
+    return false;
+  }
+  records = std::move(history.records);
+  const UndoPresent now = {FamilyName(), present.opened ? AddressOf(present.copy) : "",
+                           present.opened || !IsQca(), present.digest};
+  plan = ::PlanUndo(records, now);
+  return true;
 }
 
 bool AdapterSession::HistoryPath(std::string& path, std::string& fault) {
@@ -250,32 +368,5 @@ bool AdapterSession::HistoryPath(std::string& path, std::string& fault) {
   if (!OstrelDataFolder(folder, fault))
     return false;
   path = folder + "\\history.txt";
-  return true;
-}
-
-bool AdapterSession::NewestCopy(std::string& path, std::string& fault) {
-  if (!m_op) {
-    fault = "no strategy serves this adapter's firmware";
-    return false;
-  }
-  PowerSaveCopy* const present = &m_watch->Before();
-  std::string key = "broadcom";
-  if (m_family == kFamilyQca) {
-    PowerSaveError refused;
-    if (!m_op->SaveCopy(*present, refused)) {
-      fault = "the adapter's image cannot be read, so it is not known which copies are its "
-              "own: " +
-              AnsiToUtf8(refused.text);
-      return false;
-    }
-    key = CopyAdapterKey(*present);
-  }
-  std::string folder;
-  if (!OstrelDataFolder(folder, fault))
-    return false;
-  if (!NewestAutoCopy(folder + "\\copies", key, path)) {
-    fault = "no automatic copy of this adapter";
-    return false;
-  }
   return true;
 }

@@ -3,9 +3,12 @@
 // once; the computer-wide lock; detection and the strategy; the state; and
 // every write, with the automatic copy before it, the read-back after it and
 // the history record that says who wrote what. The front ends say what they
-// want and show the outcome in their own words.
+// want and show the outcome in their own words; they never see a strategy.
 
 #include "powersave/PowerSaveSelection.h"
+#include "session/PowerSaveState.h"
+#include "session/UndoPlan.h"
+#include "session/WriteOutcome.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,11 +18,9 @@
 
 class AdapterLock;
 
-// "on", "off" or "unavailable", for 1, 0 and anything else.
-const char* PowerSaveStateName(uint16_t state);
 // The dialog's result line of a switch: "Enable device power save success!"
 // and so on.
-std::string PowerSaveResultLine(uint16_t value, bool done);
+std::string PowerSaveResultLine(PowerSaveState target, bool done);
 
 // Held while the object lives, released on the thread that took it.
 class SessionLock {
@@ -48,28 +49,23 @@ struct SessionWriteOptions {
   bool verify = true; // read back through a fresh detection
 };
 
-// What came of a write.
+// How a write ended, and what was kept of it.
 struct SessionWrite {
-  // The strategy went on to write: the adapter may have changed, and the
-  // history has a record of it.
-  bool started = false;
-  // The adapter took the write and, where one counts, its reset.
-  bool written = false;
-  // The adapter took the write and only the reset after it failed.
-  bool resetFailed = false;
-  // Restore: why it was refused, and how many bytes it wrote.
+  WriteOutcome outcome = WriteOutcome::Refused;
+  // The strategy's refusal, in the system's code page: why nothing was
+  // written, or how the adapter refused.
   PowerSaveError refused;
-  uint32_t bytes = 0;
-  // Read-back: whether it was made and found what was written; when not,
-  // `verifyFault` says what it found instead.
-  bool verified = false;
+  uint32_t bytes = 0; // restore: how many bytes were written
+  // The read-back: the state it found, and what differed or could not be read.
+  PowerSaveState stateAfter = PowerSaveState::Unavailable;
   std::string verifyFault;
-  uint16_t stateAfter = 2;
   // The automatic copy: its path, or why there is none when one was asked for.
   std::string copyPath;
   std::string copyFault;
-  // Why the history has no record of a started write.
+  // Why the history has no record of a write that was sent; where a file in
+  // the history's place that was not a history went.
   std::string historyFault;
+  std::string historyMovedTo;
 };
 
 class AdapterSession {
@@ -86,7 +82,9 @@ public:
 
   // Asks the library which adapter is attached and selects its strategy, as
   // SelectPowerSaveOp does; false when no adapter of a known family is.
-  // The caller holds the lock.
+  // When a strategy serves it, fetches what it holds: its state, and whether
+  // the history shows a write to it that was cut short. The caller holds the
+  // lock.
   bool Detect();
   // "qualcomm-atheros" or "broadcom".
   const char* FamilyName() const;
@@ -95,37 +93,58 @@ public:
   // text in the system's code page.
   bool RecordRead() const { return m_detected.recordRead; }
   std::string_view Firmware() const { return m_detected.record.Firmware(); }
-  // The strategy; null when the firmware has no known setting.
-  CPowerSaveOp* Strategy() const { return m_op.get(); }
-  // 0 off, 1 on, 2 unavailable.
-  uint16_t ReadState();
+  // Whether a strategy serves this adapter's firmware, and its name.
+  bool HasStrategy() const { return m_op != nullptr; }
+  const char* StrategyName() const;
+  // The state Detect read.
+  PowerSaveState State() const { return m_state; }
+  // "a write by PROGRAM at TIME was cut short", when Detect found one.
+  const std::string& CutShortWrite() const { return m_cutShort; }
 
-  // The backup file of `copy`, taken now under this adapter's firmware; empty
-  // when the system offers no SHA-256 digest.
+  // A backup file of what the adapter holds, taken under this adapter's
+  // firmware, with the copy in it. False with `fault` saying why not.
+  bool TakeBackup(std::vector<uint8_t>& file, PowerSaveCopy& copy, std::string& fault);
+  // The backup file of `copy` under this adapter's firmware; empty when the
+  // system offers no SHA-256 digest.
   std::vector<uint8_t> BackupFileOf(const PowerSaveCopy& copy) const;
 
-  // Writes power save on (1) or off (0).
-  SessionWrite Switch(uint16_t value, const SessionWriteOptions& options);
-  // Writes `copy` back through every check of the strategy's RestoreCopy.
+  // Writes power save on or off.
+  SessionWrite Switch(PowerSaveState target, const SessionWriteOptions& options);
+  // Writes `copy` back through every check of the strategy's RestoreCopy;
+  // `undoes` is the id of the record an undo undoes.
   SessionWrite Restore(const PowerSaveCopy& copy, SessionAction action, bool force,
-                       const SessionWriteOptions& options);
-  // The newest automatic copy of this adapter; false with `fault` saying why
-  // there is none.
-  bool NewestCopy(std::string& path, std::string& fault);
+                       const SessionWriteOptions& options, const std::string& undoes = {});
+
+  // Which change undo puts back, from the history and what the adapter holds
+  // now; `records` gets the history's records. False with `fault`.
+  bool PlanUndo(UndoPlan& plan, std::vector<HistoryRecord>& records, std::string& fault) const;
 
   // Where the history is kept; false with `fault` when not known.
   static bool HistoryPath(std::string& path, std::string& fault);
 
 private:
   class Watch;
-  void VerifyState(uint16_t value, SessionWrite& write);
-  void VerifyCopy(const PowerSaveCopy& copy, SessionWrite& write);
-  void Record(SessionAction action, const SessionWriteOptions& options, SessionWrite& write,
-              uint16_t target);
+  struct Present;
+  // What a read-back found, with the digest of what it fetched, also when
+  // that does not open.
+  struct ReadBack {
+    bool readable = false;
+    bool same = false;
+    std::string digest;
+  };
+  void Fetch();
+  ReadBack VerifyState(PowerSaveState target, SessionWrite& write);
+  ReadBack VerifyCopy(const PowerSaveCopy& copy, SessionWrite& write);
+  void BeginRecord();
+  void FinishWrite(const WriteFacts& facts, const ReadBack& readBack, PowerSaveState target,
+                   SessionWrite& write);
 
   const char* m_program;
   uint8_t m_family = 0;
   PowerSaveDetection m_detected;
   PowerSaveSlot m_op;
+  PowerSaveState m_state = PowerSaveState::Unavailable;
+  std::string m_cutShort;
+  std::unique_ptr<Present> m_present;
   std::unique_ptr<Watch> m_watch;
 };

@@ -217,7 +217,7 @@ bool HistoryParse(std::string_view line, HistoryRecord& record) {
   if (read.format == 1
           ? read.result == "started"
           : read.id.empty() || !IsDigest(read.beforeSha256) || !IsDigest(read.afterSha256) ||
-                (read.action == "undo") == read.undoes.empty())
+                (read.action != "undo" && !read.undoes.empty()))
     return false;
   record = std::move(read);
   return true;

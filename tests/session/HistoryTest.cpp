@@ -42,14 +42,14 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
   const std::string fields = good.substr(good.find('\t'));
   const std::string firstFormat =
       "ostrel-history-1" + fields.substr(0, good.find("\t20261208") - good.find('\t'));
-  HistoryRecord undo = Record("");
-  undo.action = "undo";
+  HistoryRecord undoes = Record("");
+  undoes.undoes = "20261208-000000-000";
   HistoryRecord noId = Record("");
   noId.id.clear();
   HistoryRecord badDigest = Record("");
   badDigest.afterSha256 = std::string(64, 'G');
-  HistoryRecord undoOf = undo;
-  undoOf.undoes = "20261208-000000-000";
+  HistoryRecord undoOf = undoes;
+  undoOf.action = "undo";
   const struct {
     std::string line;
     int format; // 0: no record
@@ -65,7 +65,7 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
       {good + "\textra", 0},
       {HistoryLine(noId), 0},
       {HistoryLine(badDigest), 0},
-      {HistoryLine(undo), 0},
+      {HistoryLine(undoes), 0},
       {firstFormat.substr(0, firstFormat.find("\tdone")) + "\tstarted\t", 0},
       {std::string(good).replace(good.find("2026-12-08T"), 20, "2026-12-08 07:21:31"), 0},
       {Line("x") + "\\x4", 0},
