@@ -1,5 +1,5 @@
-// Writes the seed corpus of every fuzz target, made by the image builder, into
-// DIR/<target>/.
+// Writes the seed corpus of every fuzz target, made by the image builder and
+// the history's writer, into DIR/<target>/.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +11,8 @@
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibView.h"
+#include "session/ContentDigest.h"
+#include "session/History.h"
 
 namespace {
 
@@ -51,6 +53,132 @@ bool SaveBackupSeeds(const std::string& dir) {
   param.kind = BackupKind::Param41;
   param.bytes.assign(1500, 0x41);
   return ok && Save(dir, "param41", BackupEncode(param));
+}
+
+// A write to the image adapter, with what every record of it shares.
+HistoryRecord Change(const char* action, const char* before, const char* after,
+                     const char* result) {
+  HistoryRecord record;
+  record.time = "2026-12-08T07:21:31Z";
+  record.program = "Ostrel.exe";
+  record.action = action;
+  record.family = "qualcomm-atheros";
+  record.address = "00:b0:52:00:00:01";
+  record.firmware = "INT7420-MAC-1.1.3";
+  record.before = before;
+  record.after = after;
+  record.result = result;
+  return record;
+}
+
+std::string ImageDigest(bool powerSaveOn) {
+  const NvmImageBuilder built(kPibLayout74201D4, powerSaveOn);
+  return ContentDigest(BackupKind::NvmImage, built.image.data(),
+                       static_cast<uint32_t>(built.image.size()));
+}
+
+// The lines of a history as the writers write them: one adapter's changes,
+// one undone, the newest cut short, between another adapter's line of the
+// first format, a parameter adapter's change and a person's note.
+std::vector<std::string> HistoryLines() {
+  const std::string on = ImageDigest(true);
+  const std::string off = ImageDigest(false);
+
+  HistoryRecord firstFormat = Change("off", "on", "off", "done");
+  firstFormat.time = "2025-03-01T10:00:00Z";
+  firstFormat.address = "00:b0:52:00:00:02";
+  std::string older = "ostrel-history-1";
+  for (std::size_t i = 0; i < kHistoryFirstFormatFields; ++i)
+    older += "\t" + firstFormat.*kHistoryFields[i].value;
+
+  HistoryRecord turnedOff = Change("off", "on", "off", "done");
+  turnedOff.copy = "C:\\Users\\ann\\AppData\\Local\\Ostrel\\copies\\20261208-072131-123.ostrel";
+  turnedOff.id = "20261208-072131-123";
+  turnedOff.beforeSha256 = on;
+  turnedOff.afterSha256 = off;
+
+  HistoryRecord param = Change("on", "off", "on", "unverified");
+  param.program = "ostrelctl";
+  param.family = "broadcom";
+  param.address.clear();
+  param.firmware = "BCM-CMM-2.0";
+  param.id = "20261208-080000-001";
+  param.beforeSha256 = std::string(64, '0');
+  param.afterSha256 = std::string(64, '1');
+
+  HistoryRecord turnedOn = Change("on", "off", "on", "done");
+  turnedOn.program = "ostrelctl";
+  turnedOn.id = "20261208-090000-000";
+  turnedOn.beforeSha256 = off;
+  turnedOn.afterSha256 = on;
+
+  HistoryRecord undo = Change("undo", "on", "off", "done");
+  undo.id = "20261208-091500-000";
+  undo.undoes = turnedOn.id;
+  undo.beforeSha256 = on;
+  undo.afterSha256 = off;
+
+  HistoryRecord started = Change("on", "off", "on", "started");
+  started.id = "20261209-120000-000";
+  started.beforeSha256 = off;
+
+  return {older,
+          HistoryLine(turnedOff),
+          HistoryLine(param),
+          HistoryLine(turnedOn),
+          HistoryLine(undo),
+          "# Ann: switched back for the lab \xc3\xa9 \xe2\x82\xac",
+          HistoryLine(started)};
+}
+
+std::vector<uint8_t> Joined(const std::vector<std::string>& lines, const std::string& end,
+                            bool byteOrderMark = false) {
+  std::string text = byteOrderMark ? "\xEF\xBB\xBF" : "";
+  for (const std::string& line : lines)
+    text += line + end;
+  return {text.begin(), text.end()};
+}
+
+// The history with each line end, with a byte order mark, and with mixed ends
+// and none after the last line. For undo it follows the bytes that say what
+// the adapter holds now (FuzzUndoPlan.cpp), which pick records by index: the
+// first-format line, the change undone to, the parameter adapter's, the change
+// undone, the undo and the write cut short.
+bool SaveHistorySeeds(const std::string& scanDir, const std::string& undoDir) {
+  const std::vector<std::string> lines = HistoryLines();
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  } histories[] = {
+      {"crlf", Joined(lines, "\r\n")},
+      {"lf", Joined(lines, "\n")},
+      {"cr", Joined(lines, "\r")},
+      {"bom_crlf", Joined(lines, "\r\n", true)},
+      {"mixed", Joined({lines[0] + "\r\n" + lines[1] + "\n" + lines[2] + "\r" + lines[3] + "\r\n" +
+                        lines[4] + "\n" + lines[5] + "\r" + lines[6]},
+                       "")},
+  };
+  const struct {
+    const char* name;
+    uint8_t adapter, holder, flags;
+  } presents[] = {
+      {"undo_to_off", 1, 4, 0},       // holds what the undo left: undoes the first change
+      {"address_unknown", 1, 4, 2},   // the image does not open
+      {"unknown_content", 1, 6, 0},   // holds what no record left: undoes the write cut short
+      {"first_format", 0, 0, 1},      // the adapter whose only change is of the first format
+      {"param", 2, 2, 0},             // the parameter adapter's own change
+      {"param_not_written", 2, 2, 1}, // holds what its change started from
+  };
+  bool ok = true;
+  for (const auto& history : histories) {
+    ok = ok && Save(scanDir, history.name, history.bytes);
+    for (const auto& present : presents) {
+      std::vector<uint8_t> input = {present.adapter, present.holder, present.flags};
+      input.insert(input.end(), history.bytes.begin(), history.bytes.end());
+      ok = ok && Save(undoDir, std::string(history.name) + "_" + present.name, input);
+    }
+  }
+  return ok;
 }
 
 } // namespace
@@ -96,5 +224,6 @@ int main(int argc, char** argv) {
     ok = ok && Save(dir + "/fuzz_nvm_find_entry", "type" + std::to_string(type), input);
   }
   ok = ok && SaveBackupSeeds(dir + "/fuzz_backup_decode");
+  ok = ok && SaveHistorySeeds(dir + "/fuzz_history_scan", dir + "/fuzz_undo_plan");
   return ok ? 0 : 1;
 }
