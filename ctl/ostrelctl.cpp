@@ -384,9 +384,10 @@ int RunHistory(const Run& run) {
     report.Line(adapter);
     report.Line("  copy: " + (record.copy.empty() ? std::string("none") : record.copy));
     if (record.format == 2)
-      report.Line("  id: " + record.id +
-                  (record.undoes.empty() ? "" : "  undoes: " + record.undoes) + "  sha256: " +
-                  ShortDigest(record.beforeSha256) + " -> " + ShortDigest(record.afterSha256));
+      report.Line("  id: " + record.id + "  sha256: " + ShortDigest(record.beforeSha256) + " -> " +
+                  ShortDigest(record.afterSha256));
+    if (!record.undoes.empty())
+      report.Line("  undoes: " + record.undoes);
   }
   report.Member("history", JsonValue{"[" + list + "]"});
   return kExitDone;

@@ -221,8 +221,8 @@ AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, Sess
   if (!readBack.readable)
     write.verifyFault = "verify: the power-save state cannot be read back";
   else if (!readBack.same)
-    write.verifyFault = std::string("verify: the adapter reads ") +
-                        PowerSaveStateName(write.stateAfter) + " after the write";
+    write.verifyFault = std::string("verify: the write was sent, and the adapter still reads ") +
+                        PowerSaveStateName(write.stateAfter);
   return readBack;
 }
 

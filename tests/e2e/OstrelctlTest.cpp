@@ -2,12 +2,12 @@
 // its command line, its output and its exit status.
 #include "app/resource.h"
 #include "backup/BackupFile.h"
+#include "files/WideText.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/NvmImageBuilder.h"
 #include "nvm/PibAddress.h"
 #include "nvm/PibView.h"
 #include "tests/e2e/OstrelSession.h"
-#include "files/WideText.h"
 #include "tests/e2e/SimCase.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <thread>
 #include <tuple>
@@ -132,8 +133,8 @@ std::string JsonPath(const std::string& path) {
     char unit[8];
     std::snprintf(unit, sizeof unit, "\\u%04x", static_cast<unsigned>(c));
     escaped += c == L'\\' ? std::string("\\\\")
-               : c < 0x7F  ? std::string(1, static_cast<char>(c))
-                           : std::string(unit);
+               : c < 0x7F ? std::string(1, static_cast<char>(c))
+                          : std::string(unit);
   }
   return escaped;
 }
@@ -182,7 +183,8 @@ std::string HistoryJson(const std::string& profile) {
   return json;
 }
 
-// One record as `history --json` gives it, its time as "T".
+// The first ten keys of a record as `history --json` gives it, its time as
+// "T"; the id, the digests and what it undoes follow.
 std::string HistoryRecordJson(const char* program, const char* action, const char* family,
                               const std::string& address, const std::string& firmware,
                               const char* before, const char* after, const char* result,
@@ -190,10 +192,10 @@ std::string HistoryRecordJson(const char* program, const char* action, const cha
   const auto text = [](const std::string& value) {
     return value.empty() ? std::string("null") : "\"" + JsonPath(value) + "\"";
   };
-  return std::string("{\"time\": \"T\", \"program\": \"") + program + "\", \"action\": \"" + action +
-         "\", \"family\": \"" + family + "\", \"address\": " + text(address) +
+  return std::string("{\"time\": \"T\", \"program\": \"") + program + "\", \"action\": \"" +
+         action + "\", \"family\": \"" + family + "\", \"address\": " + text(address) +
          ", \"firmware\": " + text(firmware) + ", \"before\": \"" + before + "\", \"after\": \"" +
-         after + "\", \"result\": \"" + result + "\", \"copy\": " + text(copy) + "}";
+         after + "\", \"result\": \"" + result + "\", \"copy\": " + text(copy) + ", \"id\": ";
 }
 
 class OstrelctlQca : public ::testing::TestWithParam<LayoutAndBuild> {
@@ -242,10 +244,11 @@ TEST_P(OstrelctlQca, SwitchesBothWaysWithBackupAndReadBackThenRestoresTheBackup)
   }
 }
 
-// Every write keeps a copy of the image as it was before, by either program;
-// undo puts the newest back byte for byte and keeps a copy itself; the
-// history says who wrote what, from what to what.
-TEST_P(OstrelctlQca, EveryWriteKeepsACopyThatUndoPutsBack) {
+// Every write keeps a copy of the image as it was before, by either program.
+// Undo walks back through the history: each undo puts back, byte for byte,
+// the image before the newest change not yet undone, passes over a write
+// that changed nothing, and says so when nothing is left.
+TEST_P(OstrelctlQca, UndoWalksBackThroughEveryChange) {
   SimCase sim;
   const std::string profile = sim.WriteProfile(QcaProfile(layout, "powersave = off"));
   ASSERT_EQ(Ctl(profile, "status", exe).status, 0);
@@ -253,36 +256,53 @@ TEST_P(OstrelctlQca, EveryWriteKeepsACopyThatUndoPutsBack) {
   EXPECT_EQ(Ctl(profile, "on", exe).lines,
             (Lines{"Enable device power save success!", "verified: on"}));
   const std::vector<uint8_t> on = ReadBytes(sim.Path("image.nvm"));
-  CtlRun undo = Ctl(profile, "undo", exe);
-  EXPECT_EQ(undo.status, 0) << undo.err;
-  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), off);
   {
+    // A change, then OK on the state the adapter already has.
     OstrelSession ostrel(SimCase::OstrelExe(std::get<1>(GetParam())), profile);
     ASSERT_TRUE(ostrel.WaitForFirstScan());
-    ostrel.Click(IDC_RADIO_ON);
+    ostrel.Click(IDC_RADIO_OFF);
     ostrel.Click(IDOK);
-    EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
+    ostrel.Click(IDOK);
+    EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOn) +
+                                  "\r\nDisable device power save success!"
+                                  "\r\nDisable device power save success!"));
   }
+  CtlRun undo = Ctl(profile, "undo", exe);
+  EXPECT_EQ(undo.status, 0) << undo.err;
+  ASSERT_FALSE(undo.lines.empty());
+  EXPECT_EQ(undo.lines[0].rfind("passed over: ", 0), 0u) << undo.lines[0];
+  EXPECT_NE(undo.lines[0].find(": it changed nothing"), std::string::npos) << undo.lines[0];
+  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), on);
   undo = Ctl(profile, "undo", exe);
   EXPECT_EQ(undo.status, 0) << undo.err;
   EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), off);
+  undo = Ctl(profile, "undo", exe);
+  EXPECT_EQ(undo.status, 1);
+  EXPECT_EQ(undo.lines.back(),
+            "ostrelctl: no change of this adapter is left to undo; nothing written");
+  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), off);
 
   const Lines copies = AutoCopies(sim);
-  ASSERT_EQ(copies.size(), 4u);
-  const std::vector<uint8_t>* held[] = {&off, &on, &off, &on};
+  ASSERT_EQ(copies.size(), 5u);
+  const std::vector<uint8_t>* held[] = {&off, &on, &off, &off, &on};
   for (std::size_t i = 0; i < copies.size(); ++i)
     EXPECT_EQ(Decoded(copies[i]).bytes, *held[i]) << copies[i];
   const std::string address = AddressText(Decoded(copies[0]).address).text;
+  const std::string history = HistoryJson(profile);
   const auto record = [&](const char* program, const char* action, const char* before,
                           const char* after, const char* result, std::size_t copy) {
     return HistoryRecordJson(program, action, "qualcomm-atheros", address, layout.firmware, before,
                              after, result, copies[copy]);
   };
-  EXPECT_EQ(HistoryJson(profile),
-            "{\"history\": [" + record("ostrelctl", "on", "off", "on", "done", 0) + ", " +
-                record("ostrelctl", "undo", "on", "off", "done", 1) + ", " +
-                record("Ostrel.exe", "on", "off", "on", "unverified", 2) + ", " +
-                record("ostrelctl", "undo", "on", "off", "done", 3) + "]}\r\n");
+  std::size_t at = 0;
+  for (const std::string& expected : {record("ostrelctl", "on", "off", "on", "done", 0),
+                                      record("Ostrel.exe", "off", "on", "off", "unverified", 1),
+                                      record("Ostrel.exe", "off", "off", "off", "unverified", 2),
+                                      record("ostrelctl", "undo", "off", "on", "done", 3),
+                                      record("ostrelctl", "undo", "on", "off", "done", 4)}) {
+    at = history.find(expected, at);
+    EXPECT_NE(at, std::string::npos) << expected << "\n" << history;
+  }
 }
 
 // Restore writes nothing and says what differed unless the copy is whole,
@@ -389,9 +409,79 @@ TEST_P(OstrelctlBroadcom, SwitchesBothWaysAndRestoresTheParameter) {
   // Undo puts back what the restore wrote over: the parameter switched off.
   ASSERT_EQ(Ctl(profile, "undo", exe).status, 0);
   EXPECT_EQ(Ctl(profile, "status", exe).lines.back(), "power-save: off");
-  const std::string undone = HistoryRecordJson("ostrelctl", "undo", "broadcom", "", "", "on",
-                                                "off", "done", AutoCopies(sim).back());
+  const std::string undone = HistoryRecordJson("ostrelctl", "undo", "broadcom", "", "", "on", "off",
+                                               "done", AutoCopies(sim).back());
   EXPECT_NE(HistoryJson(profile).find(undone), std::string::npos) << undone;
+}
+
+// Undo refuses, writing nothing, when the change's copy is gone or is not
+// what the write started from, or when the adapter changed since: another
+// program edited the image, or another adapter is attached. --force puts
+// back the change's copy all the same, through restore's checks.
+TEST(OstrelctlUndo, RefusesWhatItCannotProveAndForceRestores) {
+  const struct {
+    const char* label;
+    bool broadcom;
+    void (*spoil)(SimCase& sim, const std::string& copy);
+    const char* refusal; // the end of the error line
+    bool forceRestores;
+  } cases[] = {
+      {"copy deleted", false,
+       [](SimCase&, const std::string& copy) { ::DeleteFileA(copy.c_str()); }, "nothing written",
+       false},
+      {"copy replaced by a folder", false,
+       [](SimCase&, const std::string& copy) {
+         ::DeleteFileA(copy.c_str());
+         ::CreateDirectoryA(copy.c_str(), nullptr);
+       },
+       "is a directory; nothing written", false},
+      {"copy damaged", false,
+       [](SimCase&, const std::string& copy) {
+         std::vector<uint8_t> bytes = ReadBytes(copy);
+         bytes[bytes.size() / 2] ^= 1;
+         WriteBytes(copy, bytes);
+       },
+       "nothing written", false},
+      {"image put back by another tool", false,
+       [](SimCase& sim, const std::string& copy) {
+         WriteBytes(sim.Path("image.nvm"), Decoded(copy).bytes);
+       },
+       "--force restores that change's copy; nothing written", true},
+      {"another adapter's parameter", true,
+       [](SimCase& sim, const std::string&) {
+         std::vector<uint8_t> param = ReadBytes(sim.Path("p41.bin"));
+         param[6] ^= 0x5a;
+         WriteBytes(sim.Path("p41.bin"), param);
+       },
+       "--force restores that change's copy; nothing written", true},
+  };
+  for (const auto& c : cases) {
+    SimCase sim;
+    const std::string profile =
+        sim.WriteProfile(c.broadcom ? "family = 2\nparam41 = p41.bin\npowersave = on"
+                                    : QcaProfile(kSimLayouts[1], "powersave = on"));
+    const std::string held = c.broadcom ? "p41.bin" : "image.nvm";
+    ASSERT_EQ(Ctl(profile, "status").status, 0) << c.label;
+    const std::vector<uint8_t> before = ReadBytes(sim.Path(held));
+    ASSERT_EQ(Ctl(profile, "off").status, 0) << c.label;
+    const Lines copies = AutoCopies(sim);
+    ASSERT_EQ(copies.size(), 1u) << c.label;
+    c.spoil(sim, copies[0]);
+    const std::vector<uint8_t> spoiled = ReadBytes(sim.Path(held));
+    CtlRun run = Ctl(profile, "undo");
+    EXPECT_EQ(run.status, 1) << c.label;
+    ASSERT_FALSE(run.lines.empty()) << c.label;
+    const std::string& line = run.lines.back();
+    EXPECT_EQ(line.substr(line.size() - std::min(line.size(), std::strlen(c.refusal))), c.refusal)
+        << c.label << ": " << line;
+    EXPECT_EQ(ReadBytes(sim.Path(held)), spoiled) << c.label;
+    if (!c.forceRestores)
+      continue;
+    run = Ctl(profile, "undo --force");
+    EXPECT_EQ(run.status, 0) << c.label << ": " << run.err;
+    const std::vector<uint8_t> after = ReadBytes(sim.Path(held));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin())) << c.label;
+  }
 }
 
 // A copy of another shape, or of no data, would reshape or wipe the parameter.
@@ -498,8 +588,8 @@ TEST_P(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
   ASSERT_EQ(Ctl(dropping, "backup " + Quoted(backup), exe).status, 0);
   run = Ctl(dropping, "off", exe);
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.lines, (Lines{"Disable device power save success!", "verified: on",
-                              "ostrelctl: verify: the adapter reads on after the write"}));
+  EXPECT_EQ(run.lines,
+            Lines{"ostrelctl: verify: the write was sent, and the adapter still reads on"});
   EXPECT_EQ(Ctl(dropping, "off --no-verify", exe).status, 0);
 
   NvmImageBuilder changed(kPibLayout74201D4, true);
@@ -508,7 +598,7 @@ TEST_P(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
   WriteBytes(sim.Path("image.nvm"), changed.image);
   run = Ctl(dropping, "restore " + Quoted(backup), exe);
   EXPECT_EQ(run.status, 1);
-  ASSERT_EQ(run.lines.size(), 2u);
+  ASSERT_EQ(run.lines.size(), 1u);
   // The first byte that differs, with both values.
   const std::vector<uint8_t> written = Decoded(backup).bytes;
   const auto differs = std::mismatch(written.begin(), written.end(), changed.image.begin());
@@ -518,7 +608,7 @@ TEST_P(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
                 "read",
                 static_cast<unsigned>(differs.first - written.begin()), *differs.first,
                 *differs.second);
-  EXPECT_EQ(run.lines[1], expected);
+  EXPECT_EQ(run.lines[0], expected);
 }
 
 // A switch to the state the adapter already has writes nothing and resets
@@ -554,8 +644,8 @@ TEST(Ostrelctl, TextFromTheDeviceOrAFileCannotDriveTheTerminal) {
                                                "\nimage = image.nvm\ncreate = 7420-1.4");
   wchar_t e = 0;
   ASSERT_EQ(::MultiByteToWideChar(CP_ACP, 0, "\xe9", 1, &e, 1), 1);
-  const std::string shown = "INT7420-MAC-1.1.3-\\x1b]0;owned\\x07\\x1b[2J" +
-                            Utf8FromWide(std::wstring(1, e));
+  const std::string shown =
+      "INT7420-MAC-1.1.3-\\x1b]0;owned\\x07\\x1b[2J" + Utf8FromWide(std::wstring(1, e));
   CtlRun run = Ctl(profile, "status");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.lines.at(1), "firmware: " + shown);
@@ -572,9 +662,9 @@ TEST(Ostrelctl, TextFromTheDeviceOrAFileCannotDriveTheTerminal) {
   ASSERT_EQ(Ctl(profile, "backup " + Quoted(backup)).status, 0);
   run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "")), "restore --json " + Quoted(backup));
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(std::all_of(run.out.begin(), run.out.end(),
-                          [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n'; }))
-      << run.out;
+  EXPECT_TRUE(std::all_of(run.out.begin(), run.out.end(), [](char c) {
+    return (c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n';
+  })) << run.out;
   EXPECT_NE(run.out.find(JsonPath(backup)), std::string::npos) << run.out;
   run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "")), "restore " + Quoted(backup));
   EXPECT_EQ(run.status, 1);
@@ -709,14 +799,16 @@ TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
   ExpectImageState(kSimLayouts[1], sim, "off");
   // Both writes are in the history, each record whole.
   const std::string history = HistoryJson(profile);
-  EXPECT_NE(history.find("\"action\": \"on\", \"family\": \"qualcomm-atheros\""), std::string::npos);
-  EXPECT_NE(history.find("\"action\": \"off\", \"family\": \"qualcomm-atheros\""), std::string::npos);
+  EXPECT_NE(history.find("\"action\": \"on\", \"family\": \"qualcomm-atheros\""),
+            std::string::npos);
+  EXPECT_NE(history.find("\"action\": \"off\", \"family\": \"qualcomm-atheros\""),
+            std::string::npos);
   // A line that is no record is skipped with a warning.
   const std::string file = sim.Path("appdata\\Ostrel\\history.txt");
   std::ofstream(file, std::ios::app) << "not a record\r\n";
   const CtlRun listed = Ctl(profile, "history");
   EXPECT_EQ(listed.status, 0);
-  ASSERT_EQ(listed.lines.size(), 2u * 3u + 1u) << history;
+  ASSERT_EQ(listed.lines.size(), 2u * 4u + 1u) << history << listed.out;
   EXPECT_EQ(listed.lines.back(),
             "ostrelctl: warning: " + file + ": line 3 is not a history record; skipped");
 
@@ -781,21 +873,25 @@ TEST(Ostrelctl, TheDialogAnswersWhileItWaitsForTheAdapter) {
   ostrel.PostClick(IDC_RADIO_OFF);
   status.join();
   EXPECT_EQ(holder.status, 0);
-  EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
+  EXPECT_TRUE(
+      ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
   EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
   ExpectImageState(kSimLayouts[1], sim, "on");
 }
 
 // No copy can be saved where LOCALAPPDATA names a file: both programs write
-// all the same, and ostrelctl says why there is no copy. Undo then has none.
+// all the same, ostrelctl says why there is no copy, and the dialog says so
+// after its result line. Undo then has no record to undo.
 TEST(Ostrelctl, AWriteGoesOnWhenItsCopyCannotBeSaved) {
   SimCase sim;
   const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[2], "powersave = off"));
   WriteBytes(sim.Path("appdata"), {'x'});
   CtlRun run = Ctl(profile, "on");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err.rfind("ostrelctl: warning: no automatic copy was saved before the write: ", 0), 0u) << run.err;
+  EXPECT_EQ(run.err.rfind("ostrelctl: warning: no automatic copy was saved before the write: ", 0),
+            0u)
+      << run.err;
   ExpectImageState(kSimLayouts[2], sim, "on");
   run = Ctl(profile, "off --no-copy");
   EXPECT_EQ(run.status, 0);
@@ -805,13 +901,16 @@ TEST(Ostrelctl, AWriteGoesOnWhenItsCopyCannotBeSaved) {
     ASSERT_TRUE(ostrel.WaitForFirstScan());
     ostrel.Click(IDC_RADIO_ON);
     ostrel.Click(IDOK);
-    EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
+    EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) +
+                                  "\r\nEnable device power save success!"
+                                  "\r\nNo copy was kept before the write: not a directory"));
   }
   ExpectImageState(kSimLayouts[2], sim, "on");
   ::DeleteFileA(sim.Path("appdata").c_str());
   run = Ctl(profile, "undo");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.lines, Lines{"ostrelctl: no automatic copy of this adapter"});
+  EXPECT_EQ(run.lines,
+            Lines{"ostrelctl: no change of this adapter is left to undo; nothing written"});
 }
 
 // A backup file may lie anywhere a Windows user has files; its name comes

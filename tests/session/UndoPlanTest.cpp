@@ -3,8 +3,13 @@
 
 #include "session/UndoPlan.h"
 
+#include "backup/BackupFile.h"
+#include "session/ContentDigest.h"
+#include "tests/session/SessionTestFiles.h"
+
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -162,6 +167,50 @@ TEST(UndoPlan, AWriteCutShortIsTheAdaptersNewestRecordStillStarted) {
   EXPECT_EQ(found->id, "2");
   EXPECT_EQ(CutShortWrite(cut, Present('y', kB)), nullptr);
   EXPECT_EQ(CutShortWrite({cut[1], cut[0]}, Present('b')), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// The change's copy must be there, decode, and hold what the write started
+// from; a record of the first format has no digest to hold it to.
+TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
+  const std::string folder = SessionTestFolder();
+  BackupCopy backup;
+  backup.kind = BackupKind::Param41;
+  backup.bytes = {1, 2, 2, 0, 1, 0x80, 0x99, 0x77};
+  backup.bytes.resize(1500);
+  const std::vector<uint8_t> file = BackupEncode(backup);
+  ASSERT_FALSE(file.empty());
+  const std::string good = folder + kPathSeparator + "good.ostrel";
+  const std::string damaged = folder + kPathSeparator + "damaged.ostrel";
+  Write(good, std::string(file.begin(), file.end()));
+  Write(damaged, std::string(file.begin(), file.end() - 1) + "x");
+  PowerSaveCopy copy;
+  BackupToCopy(backup, copy);
+  const std::string digest = ContentDigest(copy);
+  const struct {
+    std::string path;
+    std::string digest;
+    int format;
+    bool read;
+  } cases[] = {
+      {good, digest, 2, true},    {good, std::string(64, 'a'), 2, false},
+      {good, "", 1, true},        {damaged, digest, 2, false},
+      {folder, digest, 2, false}, {folder + kPathSeparator + "gone.ostrel", digest, 2, false},
+      {"", digest, 2, false},
+  };
+  for (const auto& c : cases) {
+    HistoryRecord record = Change("1", "a", "b");
+    record.copy = c.path;
+    record.beforeSha256 = c.digest;
+    record.format = c.format;
+    const auto read = std::make_unique<PowerSaveCopy>();
+    std::string fault;
+    EXPECT_EQ(ReadRecordCopy(record, *read, fault), c.read) << c.path << " " << fault;
+    EXPECT_EQ(fault.empty(), c.read) << c.path;
+  }
 }
 
 } // namespace
