@@ -134,6 +134,21 @@ TEST_F(Resources, ManifestAsksForCommonControls6WithoutElevation) {
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
 
+// Without a requested execution level, Windows would redirect the console
+// programs' writes under protected folders into the user's VirtualStore.
+TEST(ConsoleProgramManifest, RunsAsInvokerWithoutElevation) {
+  for (const char* program : {"ostrelctl.exe", "pibtool.exe"}) {
+    HMODULE module = ::LoadLibraryExA(SimCase::ProgramExe(program).c_str(), nullptr,
+                                      LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << program;
+    const std::string manifest = Resource(module, MAKEINTRESOURCEA(24), 1);
+    ::FreeLibrary(module);
+    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\""),
+              std::string::npos)
+        << program << ": " << manifest;
+  }
+}
+
 TEST(VersionRecord, Is1001WithItsStrings) {
   const std::string exe = SimCase::OstrelExe();
   DWORD ignored = 0;
