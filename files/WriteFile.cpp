@@ -66,22 +66,86 @@ bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
   return true;
 }
 
-// Another writer's move, or a reader that has the old file open, keeps the
-// target from being replaced for a moment: wait a little and try again.
-constexpr int kMoveAttempts = 50;
-constexpr DWORD kMoveWaitMs = 10;
+// Another writer's replace, or a program that has the old file open, keeps
+// the target from being replaced for a moment: wait a little and try again,
+// for about five seconds in all.
+constexpr ULONGLONG kRetryForMs = 5000;
+constexpr DWORD kRetryWaitMs = 10;
 
-DWORD MoveIntoPlace(const std::wstring& from, const std::wstring& to, bool replace) {
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD Move(const std::wstring& from, const std::wstring& to, bool replace) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  for (int attempt = 1;; ++attempt) {
-    if (::MoveFileExW(from.c_str(), to.c_str(), flags))
-      return ERROR_SUCCESS;
-    const DWORD code = ::GetLastError();
-    if ((code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION) ||
-        attempt == kMoveAttempts)
-      return code;
-    ::Sleep(kMoveWaitMs);
+  return ::MoveFileExW(from.c_str(), to.c_str(), flags) ? ERROR_SUCCESS : ::GetLastError();
+}
+
+// ReplaceFileW keeps the target's ACL, streams and creation time, which a move
+// over it would drop. It cannot write through. Without a backup name a failed
+// replace may leave the old file gone or under a name nobody knows; with one,
+// the old file is under that name or its own.
+DWORD Replace(const std::wstring& from, const std::wstring& to, const std::wstring& backup) {
+  if (::ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                     nullptr, nullptr))
+    return ERROR_SUCCESS;
+  const DWORD code = ::GetLastError();
+  // ERROR_UNABLE_TO_MOVE_REPLACEMENT_2: the old file was moved aside and the
+  // new one did not take its place. Put it back, unless another writer's whole
+  // file has taken the name meanwhile.
+  if (Exists(backup) && !::MoveFileExW(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) &&
+      Exists(to))
+    ::DeleteFileW(backup.c_str());
+  return code;
+}
+
+// A failure that another program's hold on the target, or another writer's
+// replace half done, explains; any of them leaves the target whole.
+bool IsMomentary(DWORD code, bool replacing) {
+  switch (code) {
+  case ERROR_ACCESS_DENIED:
+  case ERROR_SHARING_VIOLATION:
+    return true;
+  case ERROR_FILE_NOT_FOUND: // Wine's word for a target held open
+  case ERROR_UNABLE_TO_REMOVE_REPLACED:
+  case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+  case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+    return replacing;
+  default:
+    return false;
   }
+}
+
+// An existing target is replaced in place; a new one, or one that another
+// writer's replace has just moved aside, is moved to.
+DWORD PutInPlace(const std::wstring& from, const std::wstring& to, bool replace,
+                 const std::wstring& backup) {
+  const ULONGLONG start = ::GetTickCount64();
+  for (;;) {
+    const bool replacing = replace && Exists(to);
+    const DWORD code = replacing ? Replace(from, to, backup) : Move(from, to, replace);
+    if (code == ERROR_SUCCESS) {
+      // The old file, when a replace or a failed one left it there.
+      if (replace)
+        ::DeleteFileW(backup.c_str());
+      return code;
+    }
+    if (!IsMomentary(code, replacing) || ::GetTickCount64() - start >= kRetryForMs)
+      return code;
+    ::Sleep(kRetryWaitMs);
+  }
+}
+
+// A name beside the target that no file has, for ReplaceFileW's backup.
+bool FreeName(const std::string& path, std::wstring& name, std::string& error) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    if (!WidePath(TemporaryName(path, ::GetCurrentProcessId()), name, error))
+      return false;
+    if (!Exists(name))
+      return true;
+  }
+  error = SystemReason(ERROR_FILE_EXISTS);
+  return false;
 }
 
 } // namespace
@@ -97,6 +161,9 @@ WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_
     error = kIsADirectory;
     return WriteFileResult::Failed;
   }
+  std::wstring backup;
+  if (replace && !FreeName(path, backup, error))
+    return WriteFileResult::Failed;
   std::wstring temporary;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < kNameAttempts && file == INVALID_HANDLE_VALUE; ++attempt) {
@@ -116,7 +183,7 @@ WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_
   if (!::CloseHandle(file) && code == ERROR_SUCCESS)
     code = ::GetLastError();
   if (code == ERROR_SUCCESS)
-    code = MoveIntoPlace(temporary, target, replace);
+    code = PutInPlace(temporary, target, replace, backup);
   if (code == ERROR_SUCCESS)
     return WriteFileResult::Written;
   ::DeleteFileW(temporary.c_str());

@@ -398,6 +398,49 @@ TEST_F(WriteFileTest, OfWritersThatMustNotReplaceExactlyOneWins) {
   EXPECT_EQ(Names(), std::set<std::string>{"backup"});
 }
 
+#ifdef _WIN32
+struct HeldCase {
+  const char* name;
+  DWORD share;     // how another program holds the target open
+  bool waitsForIt; // whether the replace must wait until it lets go
+};
+
+class HeldTargets : public WriteFileTest, public ::testing::WithParamInterface<HeldCase> {};
+
+// A program that holds the target open without letting it be deleted keeps it
+// from being replaced until it lets go; a write that comes meanwhile waits for
+// that, and nothing is left beside the file.
+TEST_P(HeldTargets, AreReplacedOnceLetGo) {
+  Put("held", {1, 2, 3});
+  std::wstring target;
+  std::string error;
+  ASSERT_TRUE(WidePath(Path("held"), target, error)) << error;
+  const HANDLE holder = ::CreateFileW(target.c_str(), GENERIC_READ, GetParam().share, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  constexpr DWORD kHeldMs = 1500;
+  const ULONGLONG start = ::GetTickCount64();
+  std::thread letGo([holder] {
+    ::Sleep(kHeldMs);
+    ::CloseHandle(holder);
+  });
+  const WriteFileResult result = WriteFileWhole(Path("held"), {4, 5}, true, error);
+  const ULONGLONG took = ::GetTickCount64() - start;
+  letGo.join();
+  EXPECT_EQ(result, WriteFileResult::Written) << error;
+  EXPECT_EQ(took >= kHeldMs, GetParam().waitsForIt) << took << " ms";
+  EXPECT_EQ(Read("held"), (std::vector<uint8_t>{4, 5}));
+  EXPECT_EQ(Names(), std::set<std::string>{"held"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HeldTargets,
+    ::testing::Values(HeldCase{"ReadWrite", FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+                      HeldCase{"ReadWriteDelete",
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+#endif
+
 #ifndef _WIN32
 // The file that takes the old one's place is as readable as any new file.
 TEST_F(WriteFileTest, TheWrittenFileHasTheUsualMode) {
