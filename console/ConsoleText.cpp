@@ -43,7 +43,9 @@ bool WriteToConsole(std::FILE* stream, const std::string& utf8) {
 
 #endif
 
-std::string TerminalText(std::string_view utf8) {
+namespace {
+
+std::string Escaped(std::string_view utf8, bool keepLineEnds) {
   std::string shown;
   for (std::size_t at = 0; at < utf8.size();) {
     uint32_t code = 0;
@@ -51,7 +53,7 @@ std::string TerminalText(std::string_view utf8) {
     char escape[8];
     if (length == 0)
       std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(utf8[at]));
-    else if ((code < 0x20 && code != '\n') || code == 0x7F)
+    else if ((code < 0x20 && (code != '\n' || !keepLineEnds)) || code == 0x7F)
       std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(code));
     else if (code >= 0x80 && code <= 0x9F)
       std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code));
@@ -64,6 +66,20 @@ std::string TerminalText(std::string_view utf8) {
     at += length != 0 ? length : 1;
   }
   return shown;
+}
+
+} // namespace
+
+std::string TerminalText(std::string_view utf8) {
+  return Escaped(utf8, true);
+}
+
+std::string TerminalLine(std::string_view utf8) {
+  return Escaped(utf8, false);
+}
+
+void ConsoleWriteLine(std::FILE* stream, const std::string& line) {
+  ConsoleWrite(stream, TerminalLine(line) + "\n");
 }
 
 void ConsoleWrite(std::FILE* stream, const std::string& utf8) {

@@ -55,7 +55,7 @@ JsonValue JsonNull() {
 
 void CtlReport::Line(const std::string& line) {
   if (!m_json)
-    ConsoleWrite(stdout, line + "\n");
+    ConsoleWriteLine(stdout, line);
 }
 
 void CtlReport::Member(const char* key, JsonValue value) {
@@ -79,7 +79,7 @@ int CtlReport::Fail(int status, const std::string& what) {
 
 void CtlReport::Warn(const std::string& what) {
   std::fflush(stdout);
-  ConsoleWrite(stderr, "ostrelctl: warning: " + what + "\n");
+  ConsoleWriteLine(stderr, "ostrelctl: warning: " + what);
 }
 
 int CtlReport::FailLine(int status, const std::string& line) {
@@ -92,7 +92,7 @@ int CtlReport::Error(int status, const std::string& line, const std::string& mes
     return status;
   }
   std::fflush(stdout); // keeps the lines in order where both streams meet
-  ConsoleWrite(stderr, line + "\n");
+  ConsoleWriteLine(stderr, line);
   return status;
 }
 

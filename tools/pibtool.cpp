@@ -43,7 +43,7 @@ struct Image {
 };
 
 int Fail(int status, const std::string& file, const std::string& what) {
-  ConsoleWrite(stderr, "pibtool: " + file + ": " + what + "\n");
+  ConsoleWriteLine(stderr, "pibtool: " + file + ": " + what);
   return status;
 }
 

@@ -103,11 +103,17 @@ TEST(CommandLine, UsageJoinsAlikeCommandsListsOnlyListedOptionsAndFitsEightyColu
   }
 }
 
+// Text keeps its line ends; a value put into a line escapes them, so that a
+// firmware text cannot add a line such as "power-save: on" of its own.
 TEST(TerminalText, EscapesWhatWouldDriveATerminal) {
   const struct {
     std::string text, shown;
+    std::string line = ""; // as TerminalLine shows it, where that differs
   } cases[] = {
-      {"INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\n"},
+      {"INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\n",
+       "INT7420 Образ 画像 \U0001F4BE\\x0a"},
+      {"7420\r\npower-save: on\n\r", "7420\\x0d\npower-save: on\n\\x0d",
+       "7420\\x0d\\x0apower-save: on\\x0a\\x0d"},
       {"\x1b]0;owned\x07\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},
       {"a\tb\rc\x7f", "a\\x09b\\x0dc\\x7f"},
       // Each edge of the C0 and C1 controls, and the characters beside them.
@@ -125,8 +131,10 @@ TEST(TerminalText, EscapesWhatWouldDriveATerminal) {
       {"\xf0\x8f\xbf\xbf\xf4\x90\x80\x80\xf5\x80\x80\x80",
        "\\xf0\\x8f\\xbf\\xbf\\xf4\\x90\\x80\\x80\\xf5\\x80\\x80\\x80"},
   };
-  for (const auto& c : cases)
+  for (const auto& c : cases) {
     EXPECT_EQ(TerminalText(c.text), c.shown) << c.shown;
+    EXPECT_EQ(TerminalLine(c.text), c.line.empty() ? c.shown : c.line) << c.shown;
+  }
 }
 
 } // namespace
