@@ -32,6 +32,8 @@ const char* KelvaneLoadResultText(KelvaneLoadResult result) {
     return "Kelvane.dll is not a 32-bit Windows library";
   case KelvaneLoadResult::NoGetPLCType:
     return "Kelvane.dll has no GetPLCType entry point";
+  case KelvaneLoadResult::NeedsMissingLibrary:
+    return "Kelvane.dll was found, but a library it needs could not be loaded";
   }
   return "Kelvane.dll cannot be used";
 }

@@ -2,13 +2,23 @@
 // Loading the device library: at most once per process, never unloaded.
 // A load binds the entry points it finds into g_kelvane.
 
-enum class KelvaneLoadResult { Loaded, NotFound, NotWin32Library, NoGetPLCType };
+// NeedsMissingLibrary: the file is there, but a library it imports, or an
+// entry point that one lacks, is not.
+enum class KelvaneLoadResult {
+  Loaded,
+  NotFound,
+  NotWin32Library,
+  NoGetPLCType,
+  NeedsMissingLibrary
+};
 
-// Loads `path` (UTF-8), or by default "Kelvane.dll". Windows searches only the
-// program's own folder and the system folder, never the current directory;
-// where that restricted search is not available it loads the library by its
-// full path in the program's folder. Elsewhere `path` names the shared library
-// and there is no default.
+// Loads `path` (UTF-8), or by default "Kelvane.dll". Windows takes the library
+// from the program's own folder or else the system folder, never the current
+// directory, and its imports from beside it, the packet-capture driver's
+// folder (system folder\Npcap) or the system folder; where that restricted
+// search is not available it loads the library by its full path in the
+// program's folder. Elsewhere `path` names the shared library and there is no
+// default.
 // A library without GetPLCType stays loaded and bound: that counts as a load.
 // Later calls return the first load's result without loading again; a failed
 // load binds nothing and may be tried again.

@@ -25,7 +25,10 @@
 namespace {
 
 #ifdef _WIN32
-constexpr DWORD kRestricted = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+// The library by its full path; its imports beside it, in the folders added
+// to the search, or in the system folder.
+constexpr DWORD kRestricted =
+    LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32;
 // In a script: hand the call on to the system.
 constexpr DWORD kPassOn = ~DWORD{0};
 
@@ -69,25 +72,30 @@ std::wstring ProgramFolder() {
 
 struct FallbackCase {
   const char* path;    // as KelvaneLoad takes it, UTF-8
-  const wchar_t* name; // as the loader is first asked for it
+  const wchar_t* name; // as the loader is asked for it, but for the folder
   DWORD flaggedError;
   DWORD fallbackError;
-  bool inProgramFolder; // the fallback joins the name to the program's folder
+  bool inProgramFolder; // the name is joined to the program's folder
   KelvaneLoadResult result;
 };
 
-// Only a refusal of the search flags falls back; the second call names a full
-// path and never searches for a bare name.
+// Only a refusal of the search flags falls back; both calls name a full path
+// and never search for a bare name. A Kelvane.dll lies beside this program, so
+// a missing module or entry point there is one of its imports.
 const FallbackCase kFallbackCases[] = {
-    {nullptr, L"Kelvane.dll", ERROR_MOD_NOT_FOUND, 0, false, KelvaneLoadResult::NotFound},
-    {nullptr, L"Kelvane.dll", ERROR_ACCESS_DENIED, 0, false, KelvaneLoadResult::NotFound},
-    {nullptr, L"Kelvane.dll", ERROR_BAD_EXE_FORMAT, 0, false, KelvaneLoadResult::NotWin32Library},
-    {nullptr, L"Kelvane.dll", ERROR_FILE_INVALID, 0, false, KelvaneLoadResult::NotWin32Library},
+    {nullptr, L"Kelvane.dll", ERROR_MOD_NOT_FOUND, 0, true, KelvaneLoadResult::NeedsMissingLibrary},
+    {nullptr, L"Kelvane.dll", ERROR_PROC_NOT_FOUND, 0, true,
+     KelvaneLoadResult::NeedsMissingLibrary},
+    {nullptr, L"Kelvane.dll", ERROR_ACCESS_DENIED, 0, true, KelvaneLoadResult::NotFound},
+    {nullptr, L"Kelvane.dll", ERROR_BAD_EXE_FORMAT, 0, true, KelvaneLoadResult::NotWin32Library},
+    {nullptr, L"Kelvane.dll", ERROR_FILE_INVALID, 0, true, KelvaneLoadResult::NotWin32Library},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND, true,
-     KelvaneLoadResult::NotFound},
+     KelvaneLoadResult::NeedsMissingLibrary},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_BAD_EXE_FORMAT, true,
      KelvaneLoadResult::NotWin32Library},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER, true,
+     KelvaneLoadResult::NotFound},
+    {"Ostrel-absent.dll", L"Ostrel-absent.dll", ERROR_MOD_NOT_FOUND, 0, true,
      KelvaneLoadResult::NotFound},
     {u8"C:\\Gerät\\Kelvane.dll", L"C:\\Ger\u00e4t\\Kelvane.dll", ERROR_INVALID_PARAMETER,
      ERROR_MOD_NOT_FOUND, false, KelvaneLoadResult::NotFound},
@@ -109,10 +117,11 @@ TEST(KelvaneLibrary, FallsBackToTheProgramsFolderOnlyWhenTheSearchFlagsAreRefuse
 
     const auto& calls = ScriptedLoader::calls;
     ASSERT_EQ(calls.size(), c.flaggedError == ERROR_INVALID_PARAMETER ? 2u : 1u);
-    EXPECT_EQ(calls[0].name, c.name);
+    const std::wstring full = c.inProgramFolder ? ProgramFolder() + L"\\" + c.name : c.name;
+    EXPECT_EQ(calls[0].name, full);
     EXPECT_EQ(calls[0].flags, kRestricted);
     if (calls.size() == 2) {
-      EXPECT_EQ(calls[1].name, c.inProgramFolder ? ProgramFolder() + L"\\" + c.name : c.name);
+      EXPECT_EQ(calls[1].name, full);
       EXPECT_EQ(calls[1].flags, static_cast<DWORD>(LOAD_WITH_ALTERED_SEARCH_PATH));
     }
   }
@@ -171,8 +180,9 @@ TEST(KelvaneLibrary, TheReadmeQuotesEveryFailedLoadsWords) {
   while (in >> word)
     readme += word + " ";
   ASSERT_FALSE(readme.empty());
-  for (KelvaneLoadResult result : {KelvaneLoadResult::NotFound, KelvaneLoadResult::NotWin32Library,
-                                   KelvaneLoadResult::NoGetPLCType}) {
+  for (KelvaneLoadResult result :
+       {KelvaneLoadResult::NotFound, KelvaneLoadResult::NotWin32Library,
+        KelvaneLoadResult::NoGetPLCType, KelvaneLoadResult::NeedsMissingLibrary}) {
     const std::string quoted = std::string("\"ostrelctl: ") + KelvaneLoadResultText(result) + "\"";
     EXPECT_NE(readme.find(quoted), std::string::npos) << quoted;
   }

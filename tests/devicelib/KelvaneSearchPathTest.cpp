@@ -1,7 +1,8 @@
 // This program runs from a folder without Kelvane.dll, with the current
 // directory set to a folder that has one: that copy must not be loaded. Files
-// that are no library, and a library without GetPLCType, are loaded by their
-// paths, in folders whose names are not ASCII. A process loads the library
+// that are no library, one whose import is missing, and a library without
+// GetPLCType, are loaded by their paths, some in folders whose names are not
+// ASCII. A process loads the library
 // once, so the one successful load is the last test here.
 
 #include "devicelib/KelvaneCalls.h"
@@ -88,6 +89,18 @@ TEST(KelvaneSearchPath, AFileThatIsNoWin32LibraryIsToldApartFromAMissingOne) {
   EXPECT_EQ(KelvaneLoad(file.u8string().c_str()), KelvaneLoadResult::NotFound);
   EXPECT_EQ(g_kelvane.GetPLCType, nullptr);
   fs::remove_all(folder);
+}
+
+// Its import, KelvaneHelper.dll, lies nowhere the loader looks: not beside it,
+// not in this program's folder, not in the current directory.
+TEST(KelvaneSearchPath, ALibraryWhoseImportIsMissingIsToldApartFromAMissingOne) {
+  const fs::path library = ProgramFolder() / "needs-helper" / "Kelvane.dll";
+  ASSERT_TRUE(fs::exists(library));
+  const KelvaneLoadResult result = KelvaneLoad(library.u8string().c_str());
+  EXPECT_EQ(result, KelvaneLoadResult::NeedsMissingLibrary) << KelvaneLoadResultText(result);
+  EXPECT_STREQ(KelvaneLoadResultText(result),
+               "Kelvane.dll was found, but a library it needs could not be loaded");
+  EXPECT_EQ(g_kelvane.ResetLocalDev, nullptr);
 }
 
 TEST(KelvaneSearchPath, ALibraryWithoutGetPLCTypeStaysLoadedAndBound) {
