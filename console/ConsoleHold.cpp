@@ -2,29 +2,32 @@
 
 #include "console/ConsoleText.h"
 
+#include <cstdio>
+
 #ifdef _WIN32
 #include "files/WideText.h"
 
 #include <windows.h>
 #endif
 
-bool ConsoleStopGate::Hold(const char* line) {
+ConsoleStopGate::Begun ConsoleStopGate::Hold(const std::string& line, const std::string& cutLine) {
   const std::lock_guard<std::mutex> lock(m_mutex);
+  // Checked under the lock that a stop takes, so that a stop either comes
+  // before the hold and refuses it, or during it and is taken.
+  if (m_stopped)
+    return Begun::Refused;
   if (m_holds++ > 0)
-    return false;
+    return Begun::Inner;
   m_line = line;
-  m_said = false;
-  return true;
+  m_cutLine = cutLine;
+  m_began = m_now();
+  m_begun = true;
+  return Begun::First;
 }
 
 bool ConsoleStopGate::Release() {
-  {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (--m_holds > 0)
-      return false;
-  }
-  m_released.notify_all();
-  return true;
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  return --m_holds == 0;
 }
 
 std::string ConsoleStopGate::Line() {
@@ -37,33 +40,78 @@ bool ConsoleStopGate::Holding() {
   return m_holds > 0;
 }
 
-void ConsoleStopGate::Stop() {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  if (m_holds == 0)
+bool ConsoleStopGate::StopTaken() {
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  return m_begun && m_stopped;
+}
+
+void ConsoleStopGate::SayOnce(std::unique_lock<std::mutex>& lock, const std::string& line) {
+  if (m_said)
     return;
-  if (!m_said) {
-    m_said = true;
-    const std::string line = m_line;
-    // Said outside the lock, so that a slow standard error does not keep the
-    // hold from ending.
-    lock.unlock();
-    m_say(line);
-    lock.lock();
+  m_said = true;
+  // Said outside the lock, so that a slow standard error does not hold up
+  // the run.
+  lock.unlock();
+  m_say(line);
+  lock.lock();
+}
+
+ConsoleStopGate::Answer ConsoleStopGate::Stop(Event event) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  const bool repeated = m_stopped;
+  m_stopped = true;
+  if (!m_begun)
+    return Answer::PassOn;
+  if (m_holds > 0)
+    SayOnce(lock, m_line);
+  if (event == Event::End) {
+    m_ended.wait(lock, [this] { return m_runEnded; });
+    return Answer::Taken;
   }
-  m_released.wait(lock, [this] { return m_holds == 0; });
+  if (repeated && m_holds > 0 && m_now() - m_began >= kGrace) {
+    const std::string cutLine = m_cutLine;
+    lock.unlock();
+    m_say(cutLine);
+    return Answer::EndNow;
+  }
+  return Answer::Taken;
+}
+
+void ConsoleStopGate::RunEnded() {
+  {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_runEnded = true;
+  }
+  m_ended.notify_all();
 }
 
 namespace {
+// Never destroyed: a handler thread may still be inside it while the
+// process exits.
 ConsoleStopGate& Gate() {
-  static ConsoleStopGate gate([](const std::string& line) { ConsoleWrite(stderr, line + "\n"); });
-  return gate;
+  static ConsoleStopGate* const gate =
+      new ConsoleStopGate([](const std::string& line) { ConsoleWrite(stderr, line + "\n"); });
+  return *gate;
 }
 
 #ifdef _WIN32
 // Runs on a thread of its own. FALSE passes the event on to the default
-// handler, which ends the process.
-BOOL WINAPI OnConsoleStop(DWORD) {
-  Gate().Stop();
+// handler, which ends the process; after a close, logoff or shutdown the
+// process ends whatever the handler returns.
+BOOL WINAPI OnConsoleStop(DWORD event) {
+  const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+  switch (
+      Gate().Stop(interrupt ? ConsoleStopGate::Event::Interrupt : ConsoleStopGate::Event::End)) {
+  case ConsoleStopGate::Answer::PassOn:
+    return FALSE;
+  case ConsoleStopGate::Answer::Taken:
+    return TRUE;
+  case ConsoleStopGate::Answer::EndNow:
+    // Not ExitProcess: the device library's detach may wait for the very
+    // call that is being cut.
+    ::TerminateProcess(::GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    return TRUE;
+  }
   return FALSE;
 }
 
@@ -85,9 +133,9 @@ LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPAR
     return Gate().Holding() ? FALSE : TRUE;
   case WM_ENDSESSION:
     // The session ends whatever was answered: the process lasts until the
-    // hold is over, or until Windows stops waiting.
+    // run is over, or until Windows stops waiting.
     if (wParam)
-      Gate().Stop();
+      Gate().Stop(ConsoleStopGate::Event::End);
     return 0;
   }
   return ::DefWindowProcW(window, message, wParam, lParam);
@@ -137,20 +185,23 @@ HWND SessionWindow() {
 #endif
 } // namespace
 
-ConsoleHold::ConsoleHold(const char* line) {
-  const bool first = Gate().Hold(line);
+ConsoleHold::ConsoleHold(const std::string& line, const std::string& cutLine) {
 #ifdef _WIN32
-  // Installed once and left: outside a hold it passes every event straight on.
+  // Installed once and left: before the first hold it passes every event on.
   static const bool installed = ::SetConsoleCtrlHandler(&OnConsoleStop, TRUE) != FALSE;
   (void)installed;
-  if (first)
+#endif
+  const ConsoleStopGate::Begun begun = Gate().Hold(line, cutLine);
+  m_refused = begun == ConsoleStopGate::Begun::Refused;
+#ifdef _WIN32
+  if (begun == ConsoleStopGate::Begun::First)
     ::PostMessageW(SessionWindow(), WM_HOLDCHANGED, 1, 0);
-#else
-  (void)first;
 #endif
 }
 
 ConsoleHold::~ConsoleHold() {
+  if (m_refused)
+    return;
   const bool last = Gate().Release();
 #ifdef _WIN32
   if (last)
@@ -158,4 +209,13 @@ ConsoleHold::~ConsoleHold() {
 #else
   (void)last;
 #endif
+}
+
+bool ConsoleHold::StopTaken() {
+  return Gate().StopTaken();
+}
+
+void ConsoleRunEnded() {
+  std::fflush(nullptr);
+  Gate().RunEnded();
 }

@@ -3,58 +3,102 @@
 // down from ending the program in the middle of something that must be
 // finished, such as a write to the adapter and the reset that follows it.
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
 
-// While a ConsoleHold exists, a console stop event prints its line once on
-// standard error and waits for the hold to end; then the event's default
-// handling ends the process. Outside a hold, stop events behave as before.
+// Before the first hold, a console stop event ends the process as Windows
+// does by default. From then on the run goes on to its end and reports:
+// Ctrl+C and Ctrl+Break are refused, with the hold's line said once on
+// standard error; a close, logoff or shutdown cannot be refused, so its
+// handler waits for ConsoleRunEnded. No hold begins after a stop. A Ctrl+C or
+// Ctrl+Break repeated once the hold has lasted ConsoleStopGate::kGrace ends
+// the process at once, after the cut line: a write that long may be stuck.
 // (Windows; elsewhere a hold changes nothing.)
-// Windows waits for a held event about 5 s after the console is closed and
-// about 20 s at logoff or shutdown. Past that it ends the process as
-// TerminateProcess does, which may cut the write or leave it without its
-// reset; the next program takes over the abandoned adapter lock. Logoff and
-// shutdown reach the console handler only while no library has loaded
-// user32.dll or gdi32.dll into the process; once one has, Windows asks the
-// process's windows instead. So a hidden window of the hold's own, on a thread
-// of its own, answers the session's end too: "no" to its query during a hold,
-// with the line as the reason Windows shows, and a forced end waits for the
-// hold as a console event does.
+// Windows waits about 5 s for the handler after the console is closed; past
+// that it ends the process as TerminateProcess does, which may cut the write
+// or leave it without its reset; the next program takes over the abandoned
+// adapter lock. Logoff and shutdown reach the console handler only while no
+// library has loaded user32.dll or gdi32.dll into the process; once one has,
+// Windows asks the process's windows instead. So a hidden window of the
+// hold's own, on a thread of its own, answers the session's end too: "no" to
+// its query during a hold, with the line as the reason Windows shows, and a
+// forced end waits for the run as a closed console does.
 class ConsoleHold {
 public:
 #ifdef _WIN32
   // The hidden window's class, for tests that ask it as Windows would.
   static constexpr wchar_t kWindowClass[] = L"Ostrel.ConsoleHold";
 #endif
-  explicit ConsoleHold(const char* line);
+  // `line` is said at the first stop during the hold, `cutLine` when a
+  // repeated stop ends the process.
+  ConsoleHold(const std::string& line, const std::string& cutLine);
   ~ConsoleHold();
   ConsoleHold(const ConsoleHold&) = delete;
   ConsoleHold& operator=(const ConsoleHold&) = delete;
+  // A stop came before the hold: it holds nothing, and what it was to guard
+  // must not start.
+  bool Refused() const {
+    return m_refused;
+  }
+  // A stop came after a hold began: the run is reporting what it finished.
+  static bool StopTaken();
+
+private:
+  bool m_refused;
 };
+
+// The run has said all it will say; a close or session end that waits for it
+// may let the process end. Flushes the standard streams first.
+void ConsoleRunEnded();
 
 // What a stop request does, apart from the console. Holds may nest.
 class ConsoleStopGate {
 public:
-  explicit ConsoleStopGate(std::function<void(const std::string&)> say) : m_say(std::move(say)) {}
-  // Each returns true when it began the first hold or ended the last.
-  bool Hold(const char* line);
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // How long a hold runs before a repeated Ctrl+C may cut it.
+  static constexpr std::chrono::seconds kGrace{10};
+
+  // Ctrl+C and Ctrl+Break may be refused; a close or session end may not.
+  enum class Event { Interrupt, End };
+  enum class Answer {
+    PassOn, // no hold began: the default handling ends the process
+    Taken,  // the run goes on to its end
+    EndNow, // a repeated stop past the grace time: end the process at once
+  };
+  enum class Begun { First, Inner, Refused };
+
+  explicit ConsoleStopGate(std::function<void(const std::string&)> say,
+                           Clock now = &std::chrono::steady_clock::now)
+      : m_say(std::move(say)), m_now(std::move(now)) {}
+  Begun Hold(const std::string& line, const std::string& cutLine);
+  // True when it ended the last hold.
   bool Release();
   bool Holding();
+  bool StopTaken();
   // The outermost hold's line.
   std::string Line();
-  // A stop request, on a thread of its own: returns at once outside a hold;
-  // during one, says the line of the outermost hold (once, however many
-  // requests come) and returns when the last hold is released.
-  void Stop();
+  // A stop request, on a thread of its own. Only an End after a hold began
+  // waits: until RunEnded.
+  Answer Stop(Event event);
+  void RunEnded();
 
 private:
+  void SayOnce(std::unique_lock<std::mutex>& lock, const std::string& line);
+
   std::function<void(const std::string&)> m_say;
+  Clock m_now;
   std::mutex m_mutex;
-  std::condition_variable m_released;
+  std::condition_variable m_ended;
   int m_holds = 0;
   std::string m_line;
+  std::string m_cutLine;
+  std::chrono::steady_clock::time_point m_began;
+  bool m_begun = false;   // a hold began in this run
+  bool m_stopped = false; // a stop came
   bool m_said = false;
+  bool m_runEnded = false;
 };

@@ -38,9 +38,16 @@ constexpr int kExitInUse = 4;
 constexpr unsigned kDefaultWaitSeconds = 30;
 constexpr unsigned kMaxWaitSeconds = 24 * 60 * 60;
 // A stop asked for between a write and the reset that completes it would
-// leave the adapter with a write it has not taken up; the run ends after it.
-constexpr char kFinishingTheWrite[] =
-    "ostrelctl: finishing the write to the adapter before stopping";
+// leave the adapter with a write it has not taken up; the run finishes the
+// write and reports it. A person may still insist, once the write has run
+// long enough to look stuck.
+std::string FinishingTheWrite() {
+  return "ostrelctl: finishing the write to the adapter before stopping; a second Ctrl+C once "
+         "the write has run " +
+         std::to_string(ConsoleStopGate::kGrace.count()) + " seconds ends ostrelctl at once";
+}
+constexpr char kWriteCut[] =
+    "ostrelctl: stopped at once; the adapter may be left in the middle of its write";
 
 // More than the largest backup file: a file larger than this is no backup.
 constexpr std::size_t kMaxBackupFileSize = 2 * kBackupMaxCopy;
@@ -151,6 +158,18 @@ void WarnUnkept(const Run& run, const SessionWrite& write) {
     run.report.Warn("the write is not in the history: " + write.historyFault);
 }
 
+// Runs `write` under the console hold. A stop that came before it lets no
+// write start: returns false, having said so.
+template <typename Write> bool HeldWrite(const Run& run, SessionWrite& result, Write write) {
+  const ConsoleHold hold(FinishingTheWrite(), kWriteCut);
+  if (hold.Refused()) {
+    run.report.Fail(kExitRefused, "stopped; nothing written");
+    return false;
+  }
+  result = write();
+  return true;
+}
+
 // The adapter took the write, and only the reset after it failed: the write
 // is not lost, but waits for the adapter's next restart.
 int WrittenNotReset(const Run& run, const std::string& what) {
@@ -186,10 +205,10 @@ int RunSwitch(const Run& run, PowerSaveState target) {
     return kExitDone;
   }
   SessionWrite write;
-  {
-    const ConsoleHold hold(kFinishingTheWrite);
-    write = run.session.Switch(target, {run.options.copy, run.options.verify});
-  }
+  if (!HeldWrite(run, write, [&] {
+        return run.session.Switch(target, {run.options.copy, run.options.verify});
+      }))
+    return kExitRefused;
   WarnUnkept(run, write);
   switch (write.outcome) {
   case WriteOutcome::Refused:
@@ -252,11 +271,11 @@ int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& c
 int RestoreFrom(const Run& run, const std::string& path, SessionAction action, bool force,
                 const std::string& undoes) {
   SessionWrite write;
-  {
-    const ConsoleHold hold(kFinishingTheWrite);
-    write = run.session.Restore(*run.copy, action, force, {run.options.copy, run.options.verify},
-                                undoes);
-  }
+  if (!HeldWrite(run, write, [&] {
+        return run.session.Restore(*run.copy, action, force, {run.options.copy, run.options.verify},
+                                   undoes);
+      }))
+    return kExitRefused;
   WarnUnkept(run, write);
   switch (write.outcome) {
   case WriteOutcome::Refused:
@@ -543,5 +562,9 @@ int Main(const std::vector<std::string>& args) {
   const int status =
       wrong.empty() ? RunCommand(*command, options, report) : UsageError(report, wrong);
   report.Finish();
+  if (ConsoleHold::StopTaken())
+    report.Warn("stopped; the write was finished first");
+  // A closed console waits for this before the process ends.
+  ConsoleRunEnded();
   return status;
 }

@@ -18,6 +18,7 @@
 #include <iterator>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -80,31 +81,104 @@ TEST(ConsoleText, AConsoleShowsEveryCharacter) {
 }
 #endif
 
-// Three stop requests: outside a hold they return at once and say nothing;
-// during nested holds they return only when the last ends, and the outer
-// hold's line is said once.
-TEST(ConsoleStopGate, AStopWaitsForTheHoldAndSaysItsLineOnce) {
+using Answer = ConsoleStopGate::Answer;
+
+// Ctrl+C and Ctrl+Break on a clock the test sets: ignored before the first
+// hold (the default handling ends the process), taken once one began, and
+// an end at once only when repeated while the hold has lasted the grace
+// time. Every stop refuses the holds that follow it.
+TEST(ConsoleStopGate, AnInterruptIsTakenAndARepeatedOneCutsOnlyPastTheGraceTime) {
+  using std::chrono::milliseconds;
+  const milliseconds grace = ConsoleStopGate::kGrace;
+  const struct {
+    const char* name;
+    bool held;
+    std::vector<milliseconds> stops; // since the hold began
+    bool releasedBeforeLast;
+    std::vector<Answer> answers;
+    std::vector<std::string> said;
+  } cases[] = {
+      {"before any hold",
+       false,
+       {milliseconds(0), 2 * grace},
+       false,
+       {Answer::PassOn, Answer::PassOn},
+       {}},
+      {"repeated within the grace time",
+       true,
+       {milliseconds(0), grace - milliseconds(1)},
+       false,
+       {Answer::Taken, Answer::Taken},
+       {"line"}},
+      {"repeated at the grace time",
+       true,
+       {milliseconds(0), grace},
+       false,
+       {Answer::Taken, Answer::EndNow},
+       {"line", "cut"}},
+      {"first past the grace time", true, {2 * grace}, false, {Answer::Taken}, {"line"}},
+      {"repeated after the hold ended",
+       true,
+       {milliseconds(0), 2 * grace},
+       true,
+       {Answer::Taken, Answer::Taken},
+       {"line"}},
+  };
+  for (const auto& c : cases) {
+    std::chrono::steady_clock::time_point now{};
+    std::vector<std::string> said;
+    ConsoleStopGate gate([&](const std::string& line) { said.push_back(line); },
+                         [&] { return now; });
+    const auto began = now;
+    if (c.held) {
+      EXPECT_EQ(gate.Hold("line", "cut"), ConsoleStopGate::Begun::First) << c.name;
+    }
+    std::vector<Answer> answers;
+    for (std::size_t i = 0; i < c.stops.size(); ++i) {
+      now = began + c.stops[i];
+      if (c.releasedBeforeLast && i + 1 == c.stops.size()) {
+        EXPECT_TRUE(gate.Release()) << c.name;
+      }
+      answers.push_back(gate.Stop(ConsoleStopGate::Event::Interrupt));
+    }
+    EXPECT_EQ(answers, c.answers) << c.name;
+    EXPECT_EQ(said, c.said) << c.name;
+    EXPECT_EQ(gate.StopTaken(), c.held) << c.name;
+    EXPECT_EQ(gate.Hold("next", "cut"), ConsoleStopGate::Begun::Refused) << c.name;
+  }
+}
+
+// A close, logoff or shutdown cannot be refused: three of them return at
+// once before any hold; after one began they wait, past the release of
+// nested holds, until the run has said all it will, and say the outer hold's
+// line once.
+TEST(ConsoleStopGate, AnEndWaitsForTheRunAndSaysItsLineOnce) {
   for (const int holds : {0, 1, 2}) {
     std::atomic<int> said{0}, returned{0};
     ConsoleStopGate gate([&](const std::string& line) { said += line == "outer" ? 1 : 100; });
     // Only the first hold and the last release change what Windows is told.
     for (int i = 0; i < holds; ++i)
-      EXPECT_EQ(gate.Hold(i == 0 ? "outer" : "inner"), i == 0) << holds;
+      EXPECT_EQ(gate.Hold(i == 0 ? "outer" : "inner", "cut"),
+                i == 0 ? ConsoleStopGate::Begun::First : ConsoleStopGate::Begun::Inner)
+          << holds;
     EXPECT_EQ(gate.Holding(), holds > 0) << holds;
     std::vector<std::thread> stops;
     for (int i = 0; i < 3; ++i)
       stops.emplace_back([&] {
-        gate.Stop();
+        EXPECT_EQ(gate.Stop(ConsoleStopGate::Event::End),
+                  holds == 0 ? Answer::PassOn : Answer::Taken);
         ++returned;
       });
     while (holds > 0 && said == 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    for (int i = 0; i < holds; ++i) {
+    for (int i = 0; i < holds; ++i)
+      EXPECT_EQ(gate.Release(), i == holds - 1) << holds;
+    EXPECT_FALSE(gate.Holding()) << holds;
+    if (holds > 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       EXPECT_EQ(returned, 0) << holds;
-      EXPECT_EQ(gate.Release(), i == holds - 1) << holds;
     }
-    EXPECT_FALSE(gate.Holding()) << holds;
+    gate.RunEnded();
     for (auto& stop : stops)
       stop.join();
     EXPECT_EQ(said, holds == 0 ? 0 : 1) << holds;
@@ -115,7 +189,7 @@ TEST(ConsoleStopGate, AStopWaitsForTheHoldAndSaysItsLineOnce) {
 // Once a library has loaded user32, Windows asks windows, not the console
 // handler, about a logoff: the hold's own window says no while it holds.
 TEST(ConsoleHold, ItsWindowRefusesTheSessionsEndOnlyDuringAHold) {
-  auto hold = std::make_unique<ConsoleHold>("finishing");
+  auto hold = std::make_unique<ConsoleHold>("finishing", "cut");
   const HWND window = ::FindWindowW(ConsoleHold::kWindowClass, nullptr);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
