@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <tuple>
 
@@ -960,6 +961,132 @@ TEST(Ostrelctl, WithoutTheLibraryOrWithBadArgumentsSaysSo) {
         "on --verify --no-verify", "status --wait x", "status --wait", "status --force",
         "restore a b"})
     EXPECT_EQ(Ctl("", arguments).status, 2) << arguments;
+}
+
+BOOL WINAPI IgnoreStop(DWORD) {
+  return TRUE;
+}
+
+// ostrelctl stopped by a Ctrl+C once `due` holds; its output goes to files,
+// so that nothing waits on a pipe meanwhile. The event goes to every process
+// of the console, so the test takes a console of its own for the while and
+// ignores the event itself. (Windows would send a Ctrl+Break to ostrelctl's
+// own process group; Wine 8 sends no Ctrl+Break, and its Ctrl+C does not
+// reach a new process group.)
+CtlRun CtlStopped(const SimCase& sim, const std::string& profile, const std::string& arguments,
+                  const std::function<bool()>& due) {
+  ::SetEnvironmentVariableA("KELVANE_SIM", profile.c_str());
+  const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  HANDLE standard[3];
+  for (int i = 0; i < 3; ++i)
+    standard[i] = ::GetStdHandle(kinds[i]);
+  ::FreeConsole();
+  EXPECT_TRUE(::AllocConsole());
+  ::SetConsoleCtrlHandler(&IgnoreStop, TRUE);
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const std::string paths[] = {sim.Path("stop-out.txt"), sim.Path("stop-err.txt")};
+  HANDLE files[2];
+  for (int i = 0; i < 2; ++i)
+    files[i] = ::CreateFileA(paths[i].c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, 0, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = files[0];
+  startup.hStdError = files[1];
+  const std::string exe = SimCase::ProgramExe("ostrelctl.exe");
+  std::string commandLine = "\"" + exe + "\" " + arguments;
+  PROCESS_INFORMATION process{};
+  CtlRun run{-1, {}, {}, {}};
+  if (::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+    EXPECT_TRUE(WaitUntil(due));
+    EXPECT_TRUE(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    run.status = static_cast<int>(code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+  for (HANDLE file : files)
+    ::CloseHandle(file);
+  ::SetConsoleCtrlHandler(&IgnoreStop, FALSE);
+  ::FreeConsole();
+  ::AttachConsole(ATTACH_PARENT_PROCESS);
+  for (int i = 0; i < 3; ++i)
+    ::SetStdHandle(kinds[i], standard[i]);
+  const std::vector<uint8_t> out = ReadBytes(paths[0]), err = ReadBytes(paths[1]);
+  run.out.assign(out.begin(), out.end());
+  run.err.assign(err.begin(), err.end());
+  run.lines = SplitLines(run.out + run.err);
+  return run;
+}
+
+// Files a write leaves behind while it is under way, `pattern` "FOLDER\\*.tmp".
+std::size_t TemporaryFiles(const std::string& pattern) {
+  WIN32_FIND_DATAA found;
+  const HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
+  std::size_t count = 0;
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found))
+    ++count;
+  if (search != INVALID_HANDLE_VALUE)
+    ::FindClose(search);
+  return count;
+}
+
+// A stop before the write ends ostrelctl at once, with nothing written. A
+// stop during the write is taken: the write, its reset and its record in the
+// history finish, the whole result is printed, a warning says that it was
+// stopped, and the exit status is the result's. The reset fails here, so the
+// run has a result of its own to lose.
+TEST(Ostrelctl, AStopDuringTheWriteLetsItFinishAndReport) {
+  const std::string finishing =
+      "ostrelctl: finishing the write to the adapter before stopping; a second Ctrl+C once the "
+      "write has run 10 seconds ends ostrelctl at once";
+  const std::string resetFailed = "power save off was written, but the reset after it failed; "
+                                  "the adapter takes it at its next restart";
+  const std::string stopped = "ostrelctl: warning: stopped; the write was finished first";
+  const struct {
+    const char* arguments;
+    const char* due; // the stop comes once the trace has this call
+    bool written;
+    std::string out;
+    Lines err;
+  } cases[] = {
+      {"off", "GetPLCType", false, "", {}},
+      {"off", "WriteLocalPIB", true, "", {finishing, "ostrelctl: " + resetFailed, stopped}},
+      {"off --json",
+       "WriteLocalPIB",
+       true,
+       R"({"written": true, "reset": false, "error": ")" + resetFailed + "\"}\r\n",
+       {finishing, stopped}},
+  };
+  for (const auto& c : cases) {
+    SimCase sim;
+    const std::string profile = sim.WriteProfile(
+        QcaProfile(kSimLayouts[1], "powersave = on\nfail = ResetLocalDev\ndelay_ms = 700"));
+    const CtlRun run =
+        CtlStopped(sim, profile, c.arguments, [&] { return sim.TraceCount(c.due) > 0; });
+    const std::string row = std::string(c.arguments) + ", stopped after " + c.due;
+    // Before the write, the system's own handling ends ostrelctl, with an
+    // exit status of its own (Wine's is 0).
+    if (c.written) {
+      EXPECT_EQ(run.status, 1) << row << "\n" << run.err;
+      ExpectImageState(kSimLayouts[1], sim, "off");
+    }
+    EXPECT_EQ(run.out, c.out) << row;
+    EXPECT_EQ(SplitLines(run.err), c.err) << row;
+    EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), c.written ? 1u : 0u) << row;
+    EXPECT_EQ(
+        TemporaryFiles(sim.Path("*.tmp")) + TemporaryFiles(sim.Path("appdata\\Ostrel\\*.tmp")), 0u)
+        << row;
+    const std::string history = HistoryJson(profile);
+    EXPECT_EQ(history.find("\"result\": \"failed\"") != std::string::npos, c.written) << row << "\n"
+                                                                                      << history;
+    EXPECT_EQ(history.find("\"result\": \"started\""), std::string::npos) << row;
+  }
 }
 
 } // namespace
