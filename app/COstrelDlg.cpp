@@ -30,6 +30,7 @@ constexpr int kRadioNone = -1;
 // The dialog's writes keep a copy to undo them by, and are not read back.
 constexpr SessionWriteOptions kDialogWrite = {true, false};
 constexpr wchar_t kWritingReason[] = L"Writing the power-save setting to the adapter";
+constexpr char kWaitingLine[] = "Waiting for another program that uses the adapter...";
 } // namespace
 
 ShutdownBlockReasonCreateFn g_shutdownBlockReasonCreate = &::ShutdownBlockReasonCreate;
@@ -38,6 +39,7 @@ ShutdownBlockReasonDestroyFn g_shutdownBlockReasonDestroy = &::ShutdownBlockReas
 const MessageMapEntry COstrelDlg::messageEntries[] = {
     AfxOnMessage<&COstrelDlg::OnSysCommand>(WM_SYSCOMMAND),
     AfxOnMessage<&COstrelDlg::OnQueryEndSession>(WM_QUERYENDSESSION),
+    AfxOnMessage<&COstrelDlg::OnEndSession>(WM_ENDSESSION),
     AfxOnMessage<&COstrelDlg::OnSetCursor>(WM_SETCURSOR),
     AfxOnMessage<&COstrelDlg::OnPaint>(WM_PAINT),
     AfxOnMessage<&COstrelDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
@@ -121,7 +123,42 @@ void COstrelDlg::OnCancel() {
     ::SetTimer(m_hWnd, kStuckFirstScanTimer, kStuckFirstScanMs, nullptr);
     return;
   }
+  // Inside a Scan or an OK the close is taken up when it is over: a wait for
+  // the lock ends at once, a write and its reset are finished first.
+  if (m_bAdapterBusy) {
+    m_bCloseRequested = true;
+    if (!m_bWriting)
+      WatchStuckScan();
+    return;
+  }
   CDialogEx::OnCancel();
+}
+
+// A Scan's call runs on this thread, so only another thread can see that it
+// does not return. Reads only: nothing is lost when the process ends under
+// it, and TerminateProcess, since a hung library's detach code would keep
+// ExitProcess waiting.
+void COstrelDlg::WatchStuckScan() {
+  if (m_hScanOver == nullptr)
+    return;
+  struct Watch {
+    static DWORD WINAPI Run(LPVOID event) {
+      if (::WaitForSingleObject(static_cast<HANDLE>(event), kStuckFirstScanMs) != WAIT_TIMEOUT)
+        return 0;
+      CWinApp* app = AfxGetApp();
+      const UINT code = app != nullptr ? static_cast<UINT>(app->ExitInstance()) : 0;
+      ::TerminateProcess(::GetCurrentProcess(), code);
+      return 0;
+    }
+  };
+  const HANDLE thread = ::CreateThread(nullptr, 0, &Watch::Run, m_hScanOver, 0, nullptr);
+  if (thread != nullptr)
+    ::CloseHandle(thread);
+}
+
+void COstrelDlg::CloseWhenDone() {
+  if (m_bCloseRequested)
+    CDialogEx::OnCancel();
 }
 
 // The first scan only reads, so a scan stuck in the library loses nothing
@@ -161,7 +198,29 @@ void COstrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
 // write and its reset, the adapter would hold a setting it has not taken. A
 // library that does not pump keeps the question until the write is over.
 BOOL COstrelDlg::OnQueryEndSession() {
-  return m_bWriting ? FALSE : TRUE;
+  if (m_bWriting)
+    return FALSE;
+  // A wait for the lock ends, and no write starts.
+  m_bSessionEnding = true;
+  return TRUE;
+}
+
+// The session goes on after all: writes may start again.
+void COstrelDlg::OnEndSession(UINT_PTR ending) {
+  m_bSessionEnding = ending != FALSE;
+}
+
+bool COstrelDlg::LockWaiter::TakeMessage(void* message) {
+  return ::IsDialogMessageA(m_dlg.m_hWnd, static_cast<MSG*>(message)) != FALSE;
+}
+
+bool COstrelDlg::LockWaiter::StopWaiting() {
+  return m_dlg.m_bCloseRequested || m_dlg.m_bSessionEnding;
+}
+
+// From the first scan's worker the line reaches the pane through messages.
+void COstrelDlg::LockWaiter::StillWaiting() {
+  m_dlg.ShowLog(kWaitingLine, false);
 }
 
 // A pumping library dispatches mouse messages, which would set the class's
@@ -237,8 +296,8 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
     // dialog's own thread the wait keeps the dialog answering.
     const bool dialogThread =
         ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
-    const SessionLock lock(SessionLock::kDialogWaitMs, dialogThread);
-    found = lock.Held() && DetectDevice(dlg);
+    const SessionLock lock(SessionLock::kDialogWaitMs, dialogThread, &dlg->m_waiter);
+    found = lock.Held() && !lock.Stopped() && DetectDevice(dlg);
   }
   if (!found) {
     dlg->ShowLog("Can not find a local device!", true);
@@ -319,14 +378,19 @@ void COstrelDlg::EndAdapterUse() {
   }
 }
 
-// With no strategy there is nothing to write: a failed write.
-SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target) {
+// With no strategy there is nothing to write: a failed write. `stopped`:
+// the dialog was closed, or the session's end agreed to, before the write
+// began, so nothing was written.
+SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
+  stopped = false;
   if (!m_session.HasStrategy())
     return {};
-  const SessionLock lock(SessionLock::kDialogWaitMs, true);
-  if (!lock.Held())
+  const SessionLock lock(SessionLock::kDialogWaitMs, true, &m_waiter);
+  stopped = lock.Stopped() || m_bCloseRequested || m_bSessionEnding;
+  if (!lock.Held() || stopped)
     return {};
-  // Windows shows the reason while a logoff or shutdown waits for the write.
+  // Windows shows the reason while a logoff or shutdown waits for the write;
+  // registered here, on the dialog's thread, before the first library call.
   m_bWriting = true;
   g_shutdownBlockReasonCreate(m_hWnd, kWritingReason);
   SessionWrite write = m_session.Switch(target, kDialogWrite);
@@ -354,17 +418,31 @@ void COstrelDlg::ApplySetting() {
   if (!BeginAdapterUse())
     return;
   const PowerSaveState target = m_nPowerSave == kRadioOn ? PowerSaveState::On : PowerSaveState::Off;
-  const SessionWrite write = WritePowerSave(target);
+  bool stopped = false;
+  const SessionWrite write = WritePowerSave(target, stopped);
   EndAdapterUse();
-  const bool done =
-      write.outcome == WriteOutcome::Written || write.outcome == WriteOutcome::Verified;
-  ShowLog(PowerSaveResultLine(target, done).c_str(), false);
-  ShowUnkept(write);
+  if (!stopped) {
+    const bool done =
+        write.outcome == WriteOutcome::Written || write.outcome == WriteOutcome::Verified;
+    ShowLog(PowerSaveResultLine(target, done).c_str(), false);
+    ShowUnkept(write);
+  }
+  CloseWhenDone();
 }
 
 void COstrelDlg::OnScan() {
   if (!BeginAdapterUse())
     return;
+  m_hScanOver = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   ScanDevice(this);
+  if (m_hScanOver != nullptr) {
+    ::SetEvent(m_hScanOver);
+    // The watchdog, if one runs, holds the event; it is closed here only
+    // once no watchdog can wait on it any more.
+    if (!m_bCloseRequested)
+      ::CloseHandle(m_hScanOver);
+    m_hScanOver = nullptr;
+  }
   EndAdapterUse();
+  CloseWhenDone();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "devicelib/AdapterLock.h"
 #include "framework/CDialogEx.h"
 #include "framework/CEdit.h"
 #include "session/AdapterSession.h"
@@ -35,6 +36,7 @@ protected:
 private:
   void OnSysCommand(UINT nID, LPARAM lParam);
   BOOL OnQueryEndSession();
+  void OnEndSession(UINT_PTR ending);
   BOOL OnSetCursor();
   void OnPaint();
   HCURSOR OnQueryDragIcon();
@@ -50,7 +52,11 @@ private:
   // the lock is awaited). Meanwhile the pointer is the wait cursor.
   bool BeginAdapterUse();
   void EndAdapterUse();
-  SessionWrite WritePowerSave(PowerSaveState target);
+  SessionWrite WritePowerSave(PowerSaveState target, bool& stopped);
+  // A close that came while the adapter was in use: after a Scan whose call
+  // does not return, the process ends within the grace time.
+  void CloseWhenDone();
+  void WatchStuckScan();
   void ShowUnkept(const SessionWrite& write);
   // Sets m_nPowerSave to `radio` and the radio buttons' check states to match.
   void ShowState(int radio);
@@ -73,6 +79,26 @@ private:
   bool m_bAboutRequested = false;
   // A radio button toggled itself meanwhile; it is set back when done.
   bool m_bRadioClickDropped = false;
+  // A close came while the adapter was in use: a wait for the lock ends, a
+  // write is finished first, then the dialog closes.
+  bool m_bCloseRequested = false;
+  // The session's end was agreed to: no write starts.
+  bool m_bSessionEnding = false;
+  // Set when the Scan on the dialog's thread is over, for its watchdog.
+  HANDLE m_hScanOver = nullptr;
+
+  // The dialog's part in a wait for the adapter lock.
+  class LockWaiter final : public AdapterLockWaiter {
+  public:
+    explicit LockWaiter(COstrelDlg& dlg) : m_dlg(dlg) {}
+    bool TakeMessage(void* message) override;
+    bool StopWaiting() override;
+    void StillWaiting() override;
+
+  private:
+    COstrelDlg& m_dlg;
+  };
+  LockWaiter m_waiter{*this};
 };
 
 // The calls that register and remove the reason a logoff or shutdown waits,

@@ -34,44 +34,63 @@ HANDLE OpenAdapterMutex(unsigned long& error) {
   return mutex;
 }
 
-// Dispatches what has come; false after a WM_QUIT, which is posted again for
-// the loop that owns it.
-bool PumpMessages() {
+// Dispatches what has come, through the waiter first; false after a
+// WM_QUIT, which is posted again for the loop that owns it.
+bool PumpMessages(AdapterLockWaiter* waiter) {
   MSG message;
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       ::PostQuitMessage(static_cast<int>(message.wParam));
       return false;
     }
+    if (waiter != nullptr && waiter->TakeMessage(&message))
+      continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
   return true;
 }
 
-DWORD WaitPumping(HANDLE mutex, DWORD timeoutMs) {
+// The wait, in steps: messages are dispatched as they come (also those that
+// came before the wait began, which a plain QS_ALLINPUT wait would not see),
+// the waiter hears once that the wait goes on, and may end it.
+DWORD Wait(HANDLE mutex, DWORD timeoutMs, bool pump, AdapterLockWaiter* waiter, bool& stopped) {
   const DWORD start = ::GetTickCount();
+  bool told = waiter == nullptr;
   for (;;) {
     const DWORD spent = ::GetTickCount() - start;
-    const DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
-    const DWORD waited = ::MsgWaitForMultipleObjects(1, &mutex, FALSE, left, QS_ALLINPUT);
-    if (waited != WAIT_OBJECT_0 + 1)
+    if (!told && spent >= kAdapterLockPatienceMs) {
+      told = true;
+      waiter->StillWaiting();
+    }
+    DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
+    if (!told && kAdapterLockPatienceMs - spent < left)
+      left = kAdapterLockPatienceMs - spent;
+    const DWORD waited =
+        pump ? ::MsgWaitForMultipleObjectsEx(1, &mutex, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
+             : ::WaitForSingleObject(mutex, left);
+    if (waited == WAIT_TIMEOUT && spent + left < timeoutMs)
+      continue;
+    if (waited != WAIT_OBJECT_0 + 1 || !pump)
       return waited;
-    if (!PumpMessages())
+    if (!PumpMessages(waiter))
       return WAIT_TIMEOUT;
+    if (waiter != nullptr && waiter->StopWaiting()) {
+      stopped = true;
+      return WAIT_TIMEOUT;
+    }
   }
 }
 } // namespace
 
 AdapterMutexCreateFn g_adapterMutexCreate = &CreateAdapterMutex;
 
-AdapterLock::AdapterLock(uint32_t timeoutMs, bool pumpMessages) {
+AdapterLock::AdapterLock(uint32_t timeoutMs, bool pumpMessages, AdapterLockWaiter* waiter) {
   m_mutex = OpenAdapterMutex(m_openError);
   if (m_mutex == nullptr)
     return;
   // WAIT_ABANDONED: the holder died; the adapter is ours now.
-  const DWORD waited = pumpMessages ? WaitPumping(m_mutex, timeoutMs)
-                                    : ::WaitForSingleObject(m_mutex, timeoutMs);
+  const DWORD waited = Wait(m_mutex, timeoutMs, pumpMessages, waiter, m_stopped);
   m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 

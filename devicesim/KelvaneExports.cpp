@@ -96,6 +96,7 @@ KELVANE_EXPORT int KELVANE_CALL GetLocalPIB(unsigned char* image) {
 }
 
 KELVANE_EXPORT int KELVANE_CALL WriteLocalPIB(unsigned char* image, uint32_t length, int mode) {
+  SimStall(g_adapter, g_mutex, "WriteLocalPIB");
   return Call("WriteLocalPIB", std::to_string(length) + " " + std::to_string(mode),
               [=] { return g_adapter.WriteLocalPIB(image, length); });
 }
@@ -111,5 +112,6 @@ KELVANE_EXPORT int KELVANE_CALL BrcmGetParam(unsigned char* reply, int param) {
 }
 
 KELVANE_EXPORT int KELVANE_CALL BrcmSetParam(unsigned char* request) {
+  SimStall(g_adapter, g_mutex, "BrcmSetParam");
   return Call("BrcmSetParam", "", [=] { return g_adapter.BrcmSetParam(request); });
 }

@@ -135,8 +135,9 @@ bool ParseSimProfile(const std::string& text, const std::string& folder, SimProf
         return false;
       }
     } else if (key == "hang") {
-      if (value != "GetLocalPIB" && value != "BrcmGetParam") {
-        error = where + "hang takes GetLocalPIB or BrcmGetParam";
+      if (value != "GetLocalPIB" && value != "BrcmGetParam" && value != "WriteLocalPIB" &&
+          value != "BrcmSetParam") {
+        error = where + "hang takes GetLocalPIB, BrcmGetParam, WriteLocalPIB or BrcmSetParam";
         return false;
       }
       parsed.hang = value;

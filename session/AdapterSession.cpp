@@ -34,13 +34,17 @@ std::string PowerSaveResultLine(PowerSaveState target, bool done) {
          (done ? " device power save success!" : " device power save fail!");
 }
 
-SessionLock::SessionLock(uint32_t waitMs, bool pumpMessages)
-    : m_lock(std::make_unique<AdapterLock>(waitMs, pumpMessages)) {}
+SessionLock::SessionLock(uint32_t waitMs, bool pumpMessages, AdapterLockWaiter* waiter)
+    : m_lock(std::make_unique<AdapterLock>(waitMs, pumpMessages, waiter)) {}
 
 SessionLock::~SessionLock() = default;
 
 bool SessionLock::Held() const {
   return m_lock->Held();
+}
+
+bool SessionLock::Stopped() const {
+  return m_lock->Stopped();
 }
 
 std::string SessionLock::Refusal() const {

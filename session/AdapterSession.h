@@ -17,6 +17,7 @@
 #include <vector>
 
 class AdapterLock;
+class AdapterLockWaiter;
 
 // The dialog's result line of a switch: "Enable device power save success!"
 // and so on.
@@ -29,11 +30,13 @@ public:
   static constexpr uint32_t kDialogWaitMs = 30000;
   // With `pumpMessages` the thread's windows keep painting and answering
   // while it waits.
-  SessionLock(uint32_t waitMs, bool pumpMessages);
+  SessionLock(uint32_t waitMs, bool pumpMessages, AdapterLockWaiter* waiter = nullptr);
   ~SessionLock();
   SessionLock(const SessionLock&) = delete;
   SessionLock& operator=(const SessionLock&) = delete;
   bool Held() const;
+  // The waiter ended the wait: the window that waited was closed.
+  bool Stopped() const;
   // Why it is not held, for a person.
   std::string Refusal() const;
 

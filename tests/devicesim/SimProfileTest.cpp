@@ -71,8 +71,10 @@ TEST(SimProfile, ErrorsNameTheLineAndLeaveTheProfileAlone) {
       {"drop = GetLocalPIB\n", "line 1: drop takes WriteLocalPIB, ResetLocalDev and BrcmSetParam"},
       {"pump_ms = 1.5\n", "line 1: pump_ms must be a number of milliseconds"},
       {"family = 1\npump_ms = 600001\n", "line 2: pump_ms must be a number of milliseconds"},
-      {"hang = WriteLocalPIB\n", "line 1: hang takes GetLocalPIB or BrcmGetParam"},
-      {"hang = GetLocalPIB, BrcmGetParam\n", "line 1: hang takes GetLocalPIB or BrcmGetParam"},
+      {"hang = ResetLocalDev\n",
+       "line 1: hang takes GetLocalPIB, BrcmGetParam, WriteLocalPIB or BrcmSetParam"},
+      {"hang = GetLocalPIB, BrcmGetParam\n",
+       "line 1: hang takes GetLocalPIB, BrcmGetParam, WriteLocalPIB or BrcmSetParam"},
       // One character more than the device record holds.
       {"firmware = 7420-1.1.0-.................................................................."
        "......................................................................................\n",

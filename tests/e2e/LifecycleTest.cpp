@@ -208,8 +208,8 @@ TEST(Lifecycle, WhileAnotherProgramKeepsTheAdapterScanAndOkFailAfterWaiting) {
   waiting.PostClick(IDOK);
   EXPECT_TRUE(late.WaitForLog("Scanning device..."));
   EXPECT_TRUE(late.WaitForLog(kNoDevice, 45000));
-  EXPECT_TRUE(
-      waiting.WaitForLog(std::string(kScannedOn) + "\r\nEnable device power save fail!", 45000));
+  EXPECT_TRUE(waiting.WaitForLog(
+      std::string(kScannedOn) + "\r\n" + kWaiting + "\r\nEnable device power save fail!", 45000));
   EXPECT_GE(::GetTickCount() - start, 29000u);
   EXPECT_FALSE(late.Checked(IDC_RADIO_ON));
   EXPECT_TRUE(late.Enabled(IDC_RADIO_ON));
@@ -221,6 +221,115 @@ TEST(Lifecycle, WhileAnotherProgramKeepsTheAdapterScanAndOkFailAfterWaiting) {
   EXPECT_EQ(holder.WaitForExit(5000), 0);
   late.Click(IDC_BUTTON_SCAN);
   EXPECT_EQ(late.Log(), kScannedOn);
+}
+
+// A program whose first read never returns holds the adapter.
+struct Holder {
+  Holder(SimCase& sim)
+      : session(SimCase::OstrelExe(),
+                sim.WriteProfile(std::string(kBroadcomOn) + "\nhang = BrcmGetParam", "hang.sim")) {
+    EXPECT_TRUE(WaitUntil([&] { return sim.TraceCount("HANG") == 1; }));
+  }
+  ~Holder() {
+    session.Click(IDCANCEL);
+    EXPECT_EQ(session.WaitForExit(5000), 0);
+  }
+  OstrelSession session;
+};
+
+// A close of any kind during OK's wait for the adapter ends the wait at
+// once: nothing is written, and the dialog ends.
+TEST(Lifecycle, ACloseDuringOksWaitWritesNothingAndEnds) {
+  const struct {
+    const char* label;
+    void (*close)(const OstrelSession& ostrel);
+  } closes[] = {
+      {"Cancel", [](const OstrelSession& ostrel) { ostrel.PostClick(IDCANCEL); }},
+      {"Escape", [](const OstrelSession& ostrel) { ostrel.PostKey(VK_ESCAPE); }},
+      {"close box", [](const OstrelSession& ostrel) { ostrel.PostSysCommand(SC_CLOSE); }},
+      {"WM_CLOSE",
+       [](const OstrelSession& ostrel) { ::PostMessageA(ostrel.Dialog(), WM_CLOSE, 0, 0); }},
+  };
+  // How long a close takes when nothing waits: about 2 s under Wine.
+  DWORD plainClose = 0;
+  {
+    SimCase sim;
+    OstrelSession plain(SimCase::OstrelExe(), sim.WriteProfile(kBroadcomOn));
+    ASSERT_TRUE(plain.WaitForFirstScan());
+    const DWORD start = ::GetTickCount();
+    plain.PostClick(IDCANCEL);
+    ASSERT_EQ(plain.WaitForExit(10000), 0);
+    plainClose = ::GetTickCount() - start;
+  }
+  for (const auto& c : closes) {
+    SimCase sim;
+    OstrelSession waiting(SimCase::OstrelExe(), sim.WriteProfile(kBroadcomOn));
+    ASSERT_TRUE(waiting.WaitForFirstScan());
+    Holder holder(sim);
+    waiting.Click(IDC_RADIO_OFF);
+    waiting.PostClick(IDOK);
+    ASSERT_TRUE(waiting.WaitForLog(std::string(kScannedOn) + "\r\n" + kWaiting, 10000)) << c.label;
+    const DWORD start = ::GetTickCount();
+    c.close(waiting);
+    EXPECT_EQ(waiting.WaitForExit(plainClose + 1000), 0) << c.label;
+    EXPECT_LT(::GetTickCount() - start, plainClose + 1000) << c.label;
+    EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u) << c.label;
+  }
+}
+
+// The session's end is agreed to during the wait for the adapter, and then
+// no write starts; during the write it is refused, and a close then waits
+// for the write.
+TEST(Lifecycle, TheSessionsEndStopsAWaitAndWaitsForAWrite) {
+  SimCase sim;
+  {
+    OstrelSession waiting(SimCase::OstrelExe(), sim.WriteProfile(kBroadcomOn));
+    ASSERT_TRUE(waiting.WaitForFirstScan());
+    Holder holder(sim);
+    waiting.Click(IDC_RADIO_OFF);
+    waiting.PostClick(IDOK);
+    ASSERT_TRUE(waiting.WaitForLog(std::string(kScannedOn) + "\r\n" + kWaiting, 10000));
+    DWORD_PTR answer = 0;
+    ASSERT_NE(::SendMessageTimeoutA(waiting.Dialog(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000,
+                                    &answer),
+              0);
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+  }
+  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
+
+  OstrelSession writing(
+      SimCase::OstrelExe(),
+      sim.WriteProfile(std::string(kBroadcomOn) + "\npump_ms = 1500", "pump.sim"));
+  ASSERT_TRUE(writing.WaitForFirstScan());
+  const std::size_t reads = sim.TraceCount("BrcmGetParam");
+  writing.Click(IDC_RADIO_OFF);
+  writing.PostClick(IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("BrcmGetParam") > reads; }));
+  DWORD_PTR answer = TRUE;
+  ASSERT_NE(
+      ::SendMessageTimeoutA(writing.Dialog(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer),
+      0);
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(FALSE));
+  writing.PostClick(IDCANCEL);
+  EXPECT_EQ(writing.WaitForExit(10000), 0);
+  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 1u);
+}
+
+// A Cancel while a Scan's call pumps messages and does not return in time
+// ends the process within the grace time; a scan only reads.
+TEST(Lifecycle, CancelDuringAStuckScanEndsTheProcess) {
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(),
+                       sim.WriteProfile(std::string(kBroadcomOn) + "\npump_ms = 4000"));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  const std::size_t reads = sim.TraceCount("BrcmGetParam");
+  ostrel.PostClick(IDC_BUTTON_SCAN);
+  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetPLCType") == 2; }));
+  const DWORD start = ::GetTickCount();
+  ostrel.PostClick(IDCANCEL);
+  EXPECT_NE(ostrel.WaitForExit(4000), -1);
+  EXPECT_LT(::GetTickCount() - start, 4000u);
+  EXPECT_EQ(sim.TraceCount("BrcmGetParam"), reads);
 }
 
 TEST(Lifecycle, SecondCopyStartsWhileOneRuns) {

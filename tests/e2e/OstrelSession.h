@@ -11,6 +11,7 @@ inline constexpr char kScannedOff[] = "Found a device!\r\nThe power save mode is
 inline constexpr char kNoSetting[] =
     "Found a device!\r\nThis PLC firmware does not sport Power Save setting!";
 inline constexpr char kNoDevice[] = "Can not find a local device!";
+inline constexpr char kWaiting[] = "Waiting for another program that uses the adapter...";
 
 // One run of Ostrel.exe, driven from outside through its windows the way a
 // user would: the main dialog is found by its caption, controls by their ids.

@@ -268,6 +268,9 @@ TEST_P(OstrelctlQca, UndoWalksBackThroughEveryChange) {
                                   "\r\nDisable device power save success!"
                                   "\r\nDisable device power save success!"));
   }
+  // The dialog's edit sets every power-save field, so its "off" image need
+  // not be the one the adapter started with.
+  const std::vector<uint8_t> offAgain = ReadBytes(sim.Path("image.nvm"));
   CtlRun undo = Ctl(profile, "undo", exe);
   EXPECT_EQ(undo.status, 0) << undo.err;
   ASSERT_FALSE(undo.lines.empty());
@@ -285,7 +288,9 @@ TEST_P(OstrelctlQca, UndoWalksBackThroughEveryChange) {
 
   const Lines copies = AutoCopies(sim);
   ASSERT_EQ(copies.size(), 5u);
-  EXPECT_EQ(Decoded(copies[0]).bytes, off);
+  const std::vector<uint8_t>* held[] = {&off, &on, &offAgain, &offAgain, &on};
+  for (std::size_t i = 0; i < copies.size(); ++i)
+    EXPECT_EQ(Decoded(copies[i]).bytes, *held[i]) << copies[i];
   const std::string address = AddressText(Decoded(copies[0]).address).text;
   const std::string history = HistoryJson(profile);
   const auto record = [&](const char* program, const char* action, const char* before,
@@ -758,6 +763,7 @@ TEST(Ostrelctl, HelpVersionAndUsageErrors) {
       {"backup \"\"", "argument 2 is empty"},
       {"restore \"\"", "argument 2 is empty"},
       {"backup x --force", "unknown option '--force' for backup"},
+      {"on --replace", "'--replace' needs '--backup FILE'"},
   };
   for (const auto& w : wrong) {
     run = Ctl(profile, w.arguments);
@@ -872,10 +878,37 @@ TEST(Ostrelctl, TheDialogAnswersWhileItWaitsForTheAdapter) {
   ostrel.PostClick(IDC_RADIO_OFF);
   status.join();
   EXPECT_EQ(holder.status, 0);
-  EXPECT_TRUE(
-      ostrel.WaitForLog(std::string(kScannedOff) + "\r\nEnable device power save success!"));
+  EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) + "\r\n" + kWaiting +
+                                "\r\nEnable device power save success!"));
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
   EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
+  ExpectImageState(kSimLayouts[1], sim, "on");
+}
+
+// A program stopped during its write leaves the write's record as started,
+// and the next program to reach the adapter says that the write was cut
+// short. Nothing reached the flash here, so undo passes the record over.
+TEST(Ostrelctl, AWriteCutShortIsRecordedAndNamedByTheNextRun) {
+  SimCase sim;
+  const std::string hanging = sim.WriteProfile(
+      QcaProfile(kSimLayouts[1], "powersave = on\nhang = WriteLocalPIB"), "hang.sim");
+  {
+    OstrelSession ostrel(SimCase::OstrelExe(), hanging);
+    ASSERT_TRUE(ostrel.WaitForFirstScan());
+    ostrel.Click(IDC_RADIO_OFF);
+    ostrel.PostClick(IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("HANG WriteLocalPIB") == 1; }));
+  }
+  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = on"));
+  const CtlRun status = Ctl(profile, "status");
+  EXPECT_EQ(status.status, 0) << status.err;
+  EXPECT_EQ(status.err.rfind("ostrelctl: warning: a write by Ostrel.exe at ", 0), 0u) << status.err;
+  EXPECT_NE(status.err.find(" was cut short"), std::string::npos) << status.err;
+  EXPECT_NE(HistoryJson(profile).find("\"result\": \"started\""), std::string::npos);
+  const CtlRun undo = Ctl(profile, "undo");
+  EXPECT_EQ(undo.status, 1);
+  ASSERT_FALSE(undo.lines.empty());
+  EXPECT_EQ(undo.lines.front().rfind("passed over: ", 0), 0u) << undo.lines.front();
   ExpectImageState(kSimLayouts[1], sim, "on");
 }
 
