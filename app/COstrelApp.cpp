@@ -31,6 +31,11 @@ BOOL COstrelApp::InitInstance() {
   // OK never closes the dialog, so its result tells nothing.
   dlg.DoModal();
   m_pMainWnd = nullptr;
+  // A WM_QUIT ends the dialog's loop even while the first scan's worker is
+  // in the library and uses the dialog. The scan only reads, and the
+  // library's detach code would wait for its call, so the process ends here.
+  if (dlg.FirstScanRunning())
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(ExitInstance()));
 
   delete shellManager;
   return FALSE;

@@ -20,6 +20,8 @@ public:
   // Replaces the log pane's text, or appends one line (cut to fit the line
   // buffer) and scrolls to it; a null text deletes the whole text.
   void ShowLog(const char* text, bool replace);
+  // The first scan's worker has not reported back.
+  bool FirstScanRunning() const { return m_bFirstScanRunning; }
 
 protected:
   const MessageMap* GetMessageMap() const override { return &messageMap; }

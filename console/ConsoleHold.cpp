@@ -115,8 +115,10 @@ BOOL WINAPI OnConsoleStop(DWORD event) {
   return FALSE;
 }
 
-// Posted to the session window when the first hold begins (wParam 1) or the
-// last ends (0): the reason belongs to the thread that made the window.
+// Sent to the session window when the first hold begins (wParam 1) or the
+// last ends (0): the reason belongs to the thread that made the window, and
+// is registered before the write starts, so that no question about the
+// session's end comes before it.
 constexpr UINT WM_HOLDCHANGED = WM_APP + 1;
 
 LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -195,7 +197,7 @@ ConsoleHold::ConsoleHold(const std::string& line, const std::string& cutLine) {
   m_refused = begun == ConsoleStopGate::Begun::Refused;
 #ifdef _WIN32
   if (begun == ConsoleStopGate::Begun::First)
-    ::PostMessageW(SessionWindow(), WM_HOLDCHANGED, 1, 0);
+    ::SendMessageW(SessionWindow(), WM_HOLDCHANGED, 1, 0);
 #endif
 }
 
@@ -205,7 +207,7 @@ ConsoleHold::~ConsoleHold() {
   const bool last = Gate().Release();
 #ifdef _WIN32
   if (last)
-    ::PostMessageW(SessionWindow(), WM_HOLDCHANGED, 0, 0);
+    ::SendMessageW(SessionWindow(), WM_HOLDCHANGED, 0, 0);
 #else
   (void)last;
 #endif

@@ -90,6 +90,13 @@ TEST_P(FirstScanBuilds, CancelWhileTheLibraryHangsEndsTheProcessWithinSeconds) {
     EXPECT_TRUE(EndsHidden(ostrel, 5000)) << c.hung;
     EXPECT_EQ(ostrel.WaitForExit(0), 0) << c.hung;
   }
+  // A WM_QUIT ends the dialog's loop at once; the process follows.
+  SimCase sim;
+  OstrelSession ostrel(SimCase::OstrelExe(GetParam()), sim.WriteProfile(cases[0].profile));
+  ASSERT_TRUE(ostrel.Started());
+  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount(cases[0].hung) == 1; }));
+  ::PostMessageA(ostrel.Dialog(), WM_QUIT, 0, 0);
+  EXPECT_NE(ostrel.WaitForExit(5000), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hang, FirstScanBuilds, EveryLibraryBuild(), LibraryBuildTestName);
