@@ -237,6 +237,14 @@ struct Holder {
   OstrelSession session;
 };
 
+// Off chosen and OK pressed while a Holder keeps the adapter: the dialog
+// waits, and says so.
+void PressOkWhileHeld(const OstrelSession& waiting) {
+  waiting.Click(IDC_RADIO_OFF);
+  waiting.PostClick(IDOK);
+  ASSERT_TRUE(waiting.WaitForLog(std::string(kScannedOn) + "\r\n" + kWaiting, 10000));
+}
+
 // A close of any kind during OK's wait for the adapter ends the wait at
 // once: nothing is written, and the dialog ends.
 TEST(Lifecycle, ACloseDuringOksWaitWritesNothingAndEnds) {
@@ -266,9 +274,7 @@ TEST(Lifecycle, ACloseDuringOksWaitWritesNothingAndEnds) {
     OstrelSession waiting(SimCase::OstrelExe(), sim.WriteProfile(kBroadcomOn));
     ASSERT_TRUE(waiting.WaitForFirstScan());
     Holder holder(sim);
-    waiting.Click(IDC_RADIO_OFF);
-    waiting.PostClick(IDOK);
-    ASSERT_TRUE(waiting.WaitForLog(std::string(kScannedOn) + "\r\n" + kWaiting, 10000)) << c.label;
+    ASSERT_NO_FATAL_FAILURE(PressOkWhileHeld(waiting)) << c.label;
     const DWORD start = ::GetTickCount();
     c.close(waiting);
     EXPECT_EQ(waiting.WaitForExit(plainClose + 1000), 0) << c.label;
@@ -286,9 +292,7 @@ TEST(Lifecycle, TheSessionsEndStopsAWaitAndWaitsForAWrite) {
     OstrelSession waiting(SimCase::OstrelExe(), sim.WriteProfile(kBroadcomOn));
     ASSERT_TRUE(waiting.WaitForFirstScan());
     Holder holder(sim);
-    waiting.Click(IDC_RADIO_OFF);
-    waiting.PostClick(IDOK);
-    ASSERT_TRUE(waiting.WaitForLog(std::string(kScannedOn) + "\r\n" + kWaiting, 10000));
+    ASSERT_NO_FATAL_FAILURE(PressOkWhileHeld(waiting));
     DWORD_PTR answer = 0;
     ASSERT_NE(::SendMessageTimeoutA(waiting.Dialog(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000,
                                     &answer),
