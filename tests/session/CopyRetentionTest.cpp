@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,6 +60,7 @@ TEST(CopyRetention, NamesTellCopiesFromOtherFiles) {
   } cases[] = {
       {"20261208-072131-123_00b052000001.ostrel", true},
       {"20261208-072131-123-2_broadcom.ostrel", true},
+      {"20261208-072131-123-109_broadcom.ostrel", true},
       {"20261208-072131-123-_broadcom.ostrel", false},
       {"20261208-072131-123_00B052000001.ostrel", false},
       {"20261208-072131-123_00b05200000.ostrel", false},
@@ -66,6 +70,19 @@ TEST(CopyRetention, NamesTellCopiesFromOtherFiles) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(IsCopyName(c.name), c.copy) << c.name;
+}
+
+// An image's copies are named for its address, in lower case; a parameter
+// has none.
+TEST(CopyRetention, ACopyIsNamedForItsAdapter) {
+  const auto image = std::make_unique<PowerSaveCopy>();
+  const uint8_t address[kPibAddressSize] = {0x00, 0xb0, 0x52, 0x0a, 0xff, 0x01};
+  std::copy(std::begin(address), std::end(address), image->address);
+  EXPECT_EQ(CopyAdapterKey(*image), "00b0520aff01");
+  EXPECT_TRUE(IsCopyName(FileStamp(ClockTime{}) + "_" + CopyAdapterKey(*image) + ".ostrel"));
+  const auto parameter = std::make_unique<PowerSaveCopy>();
+  parameter->kind = BackupKind::Param41;
+  EXPECT_EQ(CopyAdapterKey(*parameter), "broadcom");
 }
 
 TEST(CopyRetention, TwoCopiesInOneMillisecondGetNamesOfTheirOwn) {
@@ -113,6 +130,36 @@ TEST(WriteOutcome, EachWayAWriteEndsAndWhatItsRecordSays) {
     EXPECT_EQ(record.result, c.result) << static_cast<int>(c.outcome);
     EXPECT_EQ(record.after, c.after) << static_cast<int>(c.outcome);
     EXPECT_EQ(record.afterSha256, c.digest) << static_cast<int>(c.outcome);
+  }
+}
+
+// The strategies' numbers and the names the history and the programs use.
+TEST(WriteOutcome, AStateIsReadFromItsNumberAndItsName) {
+  using S = PowerSaveState;
+  const struct {
+    uint16_t value;
+    S state;
+    const char* name;
+  } cases[] = {
+      {0, S::Off, "off"},
+      {1, S::On, "on"},
+      {2, S::Unavailable, "unavailable"},
+      {0xFFFF, S::Unavailable, "unavailable"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PowerSaveStateOf(c.value), c.state) << c.value;
+    EXPECT_STREQ(PowerSaveStateName(c.state), c.name) << c.value;
+    S named = c.state == S::Off ? S::On : S::Off;
+    EXPECT_TRUE(PowerSaveStateFromName(c.name, named)) << c.name;
+    EXPECT_EQ(named, c.state) << c.name;
+    if (c.state != S::Unavailable) {
+      EXPECT_EQ(PowerSaveValueOf(c.state), c.value) << c.name;
+    }
+  }
+  for (const char* other : {"", "On", "of", "unavailable "}) {
+    S named = S::On;
+    EXPECT_FALSE(PowerSaveStateFromName(other, named)) << other;
+    EXPECT_EQ(named, S::On) << other;
   }
 }
 

@@ -50,6 +50,10 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
   badDigest.afterSha256 = std::string(64, 'G');
   HistoryRecord undoOf = undoes;
   undoOf.action = "undo";
+  HistoryRecord otherProgram = Record("");
+  otherProgram.program = "ostrel";
+  HistoryRecord everyHexDigit = Record("");
+  everyHexDigit.beforeSha256 = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
   const struct {
     std::string line;
     int format; // 0: no record
@@ -57,6 +61,7 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
       {good, 2},
       {firstFormat, 1},
       {HistoryLine(undoOf), 2},
+      {HistoryLine(everyHexDigit), 2},
       {"", 0},
       {"some other program's line", 0},
       {"ostrel-history-3" + fields, 0},
@@ -66,8 +71,10 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
       {HistoryLine(noId), 0},
       {HistoryLine(badDigest), 0},
       {HistoryLine(undoes), 0},
+      {HistoryLine(otherProgram), 0},
       {firstFormat.substr(0, firstFormat.find("\tdone")) + "\tstarted\t", 0},
       {std::string(good).replace(good.find("2026-12-08T"), 20, "2026-12-08 07:21:31"), 0},
+      {std::string(good).replace(good.find("2026-12-08T"), 1, "x"), 0},
       {Line("x") + "\\x4", 0},
       {Line("x") + "\\q00", 0},
   };
@@ -95,6 +102,8 @@ TEST(History, EveryTextComesBackAsItWasWritten) {
 // that is no UTF-8 text is not a history at all.
 TEST(History, ReadsWhatEditorsLeaveAndKnowsWhatIsNotAHistory) {
   const std::string a = Line("a"), b = Line("b");
+  // The largest history the README promises to rewrite.
+  constexpr std::size_t kSixteenMiB = 16u << 20;
   const struct {
     const char* label;
     std::string bytes;
@@ -109,7 +118,19 @@ TEST(History, ReadsWhatEditorsLeaveAndKnowsWhatIsNotAHistory) {
       {"blank lines", "\r\n\n" + a + "\r\n", 1, {1, 2}, ""},
       {"UTF-16", std::string("\xFF\xFEo\0s\0", 6), 0, {}, "it holds NUL bytes"},
       {"not UTF-8", a + "\r\n\xC0\xAF\r\n", 0, {}, "it is not UTF-8 text"},
-      {"over the limit", std::string(kHistoryMaxFileSize + 1, 'x'), 0, {}, "it is over"},
+      // The edges of each lead's range: U+07FF, U+0800, U+D7FF, U+10000, U+10FFFF.
+      {"UTF-8 edges",
+       a + "\r\n\xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF\r\n" + b,
+       2,
+       {2},
+       ""},
+      {"a stray continuation byte", a + "\r\n\x80\r\n", 0, {}, "it is not UTF-8 text"},
+      {"U+07FF overlong", a + "\r\n\xE0\x9F\xBF\r\n", 0, {}, "it is not UTF-8 text"},
+      {"a surrogate", a + "\r\n\xED\xA0\x80\r\n", 0, {}, "it is not UTF-8 text"},
+      {"U+FFFF overlong", a + "\r\n\xF0\x8F\xBF\xBF\r\n", 0, {}, "it is not UTF-8 text"},
+      {"past U+10FFFF", a + "\r\n\xF4\x90\x80\x80\r\n", 0, {}, "it is not UTF-8 text"},
+      {"16 MiB", std::string(kSixteenMiB, 'x'), 0, {1}, ""},
+      {"over 16 MiB", std::string(kSixteenMiB + 1, 'x'), 0, {}, "it is over 16777216 bytes"},
   };
   for (const auto& c : cases) {
     HistoryFile file;
@@ -145,6 +166,21 @@ TEST(History, KeepsTheNewestThousandRecordsAndEveryByteItDidNotWrite) {
   EXPECT_EQ(Bytes(path), "\xEF\xBB\xBF" + notes + records + HistoryLine(finished) + "\r\n");
   ASSERT_EQ(put.records.size(), 5u);
   EXPECT_EQ(put.records.back().result, "done");
+  // Another record in the same millisecond gets an id of its own, and one
+  // of the first format is written in the present one: the records handed
+  // back are those the file now holds.
+  HistoryRecord again = Record("c5", "");
+  again.format = 1;
+  ASSERT_TRUE(HistoryPutRecord(path, again, ClockTime{}, put, error)) << error;
+  EXPECT_EQ(again.id, "19700101-000000-000-2");
+  HistoryFile file;
+  ASSERT_TRUE(HistoryLoad(path, file, error)) << error;
+  ASSERT_EQ(put.records.size(), 6u);
+  ASSERT_EQ(file.records.size(), put.records.size());
+  for (std::size_t i = 0; i < file.records.size(); ++i) {
+    EXPECT_EQ(HistoryLine(put.records[i]), HistoryLine(file.records[i])) << i;
+    EXPECT_EQ(put.records[i].format, file.records[i].format) << i;
+  }
 
   for (std::size_t i = 4; i < kHistoryKept; ++i)
     records += Line("c" + std::to_string(i)) + "\n";
@@ -156,6 +192,25 @@ TEST(History, KeepsTheNewestThousandRecordsAndEveryByteItDidNotWrite) {
   EXPECT_EQ(put.records.back().id, "19700101-000000-000");
   EXPECT_EQ(Bytes(path),
             notes + records.substr(records.find('\n') + 1) + HistoryLine(next) + "\r\n");
+  // The oldest record kept, finished, takes its own line: none drops out.
+  HistoryRecord oldest = put.records.front();
+  oldest.result = "failed";
+  ASSERT_TRUE(HistoryPutRecord(path, oldest, ClockTime{}, put, error)) << error;
+  ASSERT_EQ(put.records.size(), kHistoryKept);
+  EXPECT_EQ(put.records.front().result, "failed");
+  EXPECT_EQ(put.records.back().id, "19700101-000000-000");
+}
+
+// Each field keeps its digits whatever a clock hands in, so that a record's
+// time is one the reader takes and a name stays the shape of its kind.
+TEST(History, TimesKeepTheirShapeForAnyClock) {
+  const ClockTime odd = {12026, 112, 108, 107, 160, 131, 1123};
+  EXPECT_EQ(IsoTime(odd), "2026-12-08T07:60:31Z");
+  EXPECT_EQ(FileStamp(odd), "20261208-076031-123");
+  HistoryRecord record = Record("");
+  record.time = IsoTime(odd);
+  HistoryRecord read;
+  EXPECT_TRUE(HistoryParse(HistoryLine(record), read));
 }
 
 // A file the writer cannot read as a history is moved aside whole, and the

@@ -127,6 +127,12 @@ TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
        V::Undo,
        1,
        {}},
+      {"an image that does not open, proven by the oldest record",
+       {Change("1", "a", "b")},
+       Present('b', ""),
+       V::Undo,
+       0,
+       {}},
       {"an image that does not open, left by no record",
        {Change("1", "a", "b")},
        Present('q', ""),
@@ -167,6 +173,11 @@ TEST(UndoPlan, AWriteCutShortIsTheAdaptersNewestRecordStillStarted) {
   EXPECT_EQ(found->id, "2");
   EXPECT_EQ(CutShortWrite(cut, Present('y', kB)), nullptr);
   EXPECT_EQ(CutShortWrite({cut[1], cut[0]}, Present('b')), nullptr);
+  // An image that does not open, left by no record: the family's newest.
+  const std::vector<HistoryRecord> alone = {cut[1]};
+  found = CutShortWrite(alone, Present('x', ""));
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->id, "2");
 }
 
 } // namespace
@@ -187,6 +198,18 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
   const std::string damaged = folder + kPathSeparator + "damaged.ostrel";
   Write(good, std::string(file.begin(), file.end()));
   Write(damaged, std::string(file.begin(), file.end() - 1) + "x");
+  // The largest file read is decoded; one byte more is refused unread.
+  const std::string largest = folder + kPathSeparator + "largest.ostrel";
+  const std::string over = folder + kPathSeparator + "over.ostrel";
+  Write(largest, std::string(2 * kBackupMaxCopy, 'x'));
+  Write(over, std::string(2 * kBackupMaxCopy + 1, 'x'));
+  // A parameter copy a backup file holds but no adapter takes.
+  BackupCopy huge = backup;
+  huge.bytes.resize(sizeof PowerSaveCopy::bytes + 1);
+  const std::vector<uint8_t> hugeFile = BackupEncode(huge);
+  ASSERT_FALSE(hugeFile.empty());
+  const std::string tooMuch = folder + kPathSeparator + "too-much.ostrel";
+  Write(tooMuch, std::string(hugeFile.begin(), hugeFile.end()));
   PowerSaveCopy copy;
   BackupToCopy(backup, copy);
   const std::string digest = ContentDigest(copy);
@@ -194,12 +217,18 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
     std::string path;
     std::string digest;
     int format;
-    bool read;
+    const char* fault; // part of what the refusal says; "" when it is read
   } cases[] = {
-      {good, digest, 2, true},    {good, std::string(64, 'a'), 2, false},
-      {good, "", 1, true},        {damaged, digest, 2, false},
-      {folder, digest, 2, false}, {folder + kPathSeparator + "gone.ostrel", digest, 2, false},
-      {"", digest, 2, false},
+      {good, digest, 2, ""},
+      {good, std::string(64, 'a'), 2, "its content is not what the write started from"},
+      {good, "", 1, ""},
+      {damaged, digest, 2, "damaged.ostrel: "},
+      {folder, digest, 2, "is a directory"},
+      {folder + kPathSeparator + "gone.ostrel", digest, 2, "gone.ostrel: "},
+      {"", digest, 2, "no automatic copy was kept before it"},
+      {largest, digest, 2, "not an Ostrel backup file"},
+      {over, digest, 2, "the file is too large for a backup file"},
+      {tooMuch, digest, 2, "holds more than any adapter takes"},
   };
   for (const auto& c : cases) {
     HistoryRecord record = Change("1", "a", "b");
@@ -208,9 +237,19 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
     record.format = c.format;
     const auto read = std::make_unique<PowerSaveCopy>();
     std::string fault;
-    EXPECT_EQ(ReadRecordCopy(record, *read, fault), c.read) << c.path << " " << fault;
-    EXPECT_EQ(fault.empty(), c.read) << c.path;
+    const bool expected = *c.fault == '\0';
+    EXPECT_EQ(ReadRecordCopy(record, *read, fault), expected) << c.path << " " << fault;
+    EXPECT_EQ(fault.empty(), expected) << c.path;
+    EXPECT_NE(fault.find(c.fault), std::string::npos) << c.path << " " << fault;
   }
+}
+
+// What the history keeps of an adapter's content is its SHA-256.
+TEST(UndoPlan, ADigestIsTheSha256OfTheContent) {
+  const uint8_t abc[] = {'a', 'b', 'c'};
+  EXPECT_EQ(ContentDigest(BackupKind::NvmImage, abc, sizeof abc),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(ContentDigest(BackupKind::NvmImage, abc, 0), "");
 }
 
 } // namespace
