@@ -329,33 +329,26 @@ int RunUndo(const Run& run) {
                     (pass.why == UndoPassReason::ChangedNothing
                          ? ": it changed nothing"
                          : ": it wrote nothing; the adapter holds what it started from"));
-  const HistoryRecord* record = &records[plan.record];
-  switch (plan.verdict) {
-  case UndoVerdict::NothingLeft:
+  if (plan.verdict == UndoVerdict::NothingLeft)
     return run.report.Fail(kExitRefused,
                            "no change of this adapter is left to undo; nothing written");
-  case UndoVerdict::Unproven:
+  if (plan.verdict == UndoVerdict::Unproven)
     return run.report.Fail(kExitRefused,
                            "the adapter's image does not open, and no recorded change left what "
                            "it holds; restore FILE writes a copy you choose; nothing written");
-  case UndoVerdict::Changed:
-    if (!run.options.force)
-      return run.report.Fail(kExitRefused,
-                             "the adapter no longer holds what its last recorded change left (" +
-                                 RecordName(*record) +
-                                 "): another program, another user or another adapter changed "
-                                 "it since; --force restores that change's copy; nothing written");
-    break;
-  case UndoVerdict::FirstFormat:
-    if (!run.options.force)
-      return run.report.Fail(kExitRefused,
-                             "the last change (" + RecordName(*record) +
-                                 ") was recorded without digests, so undo cannot check it; "
-                                 "--force restores its copy; nothing written");
-    break;
-  case UndoVerdict::Undo:
-    break;
-  }
+  // The other verdicts name a record.
+  const HistoryRecord* record = &records[plan.record];
+  if (plan.verdict == UndoVerdict::Changed && !run.options.force)
+    return run.report.Fail(kExitRefused,
+                           "the adapter no longer holds what its last recorded change left (" +
+                               RecordName(*record) +
+                               "): another program, another user or another adapter changed it "
+                               "since; --force restores that change's copy; nothing written");
+  if (plan.verdict == UndoVerdict::FirstFormat && !run.options.force)
+    return run.report.Fail(kExitRefused,
+                           "the last change (" + RecordName(*record) +
+                               ") was recorded without digests, so undo cannot "
+                               "check it; --force restores its copy; nothing written");
   const auto copy = std::make_unique<PowerSaveCopy>();
   if (!ReadRecordCopy(*record, *copy, fault))
     return run.report.Fail(kExitRefused, "cannot undo " + RecordName(*record) + ": " + fault +
