@@ -2,6 +2,7 @@
 
 #include "bytes/ByteReader.h"
 #include "devicelib/DeviceRecord.h"
+#include "files/ReadFile.h"
 #include "files/Sha256.h"
 #include "nvm/PibAddress.h"
 #include "nvm/PibView.h"
@@ -222,4 +223,29 @@ bool BackupToCopy(const BackupCopy& backup, PowerSaveCopy& copy) {
   copy.size = static_cast<uint32_t>(backup.bytes.size());
   std::copy(backup.bytes.begin(), backup.bytes.end(), copy.bytes);
   return true;
+}
+
+BackupReadResult BackupReadFile(const std::string& path, PowerSaveCopy& copy, std::string& fault) {
+  std::vector<uint8_t> file;
+  std::string error;
+  if (!ReadFileUpTo(path, kBackupMaxFileSize, file, error)) {
+    fault = path + ": " + error;
+    return BackupReadResult::Unreadable;
+  }
+  if (file.size() > kBackupMaxFileSize) {
+    fault = path + ": the file is too large: over " + std::to_string(kBackupMaxFileSize) +
+            " bytes, more than any backup file holds";
+    return BackupReadResult::Unreadable;
+  }
+  BackupCopy backup;
+  Fault decoded;
+  if (!BackupDecode(file.data(), file.size(), backup, &decoded)) {
+    fault = path + ": " + decoded.text;
+    return BackupReadResult::Refused;
+  }
+  if (!BackupToCopy(backup, copy)) {
+    fault = path + ": holds more than any adapter takes";
+    return BackupReadResult::Refused;
+  }
+  return BackupReadResult::Read;
 }

@@ -62,3 +62,14 @@ bool BackupIsFile(const uint8_t* data, std::size_t size);
 // `fault` naming what is wrong in words a user understands, with the sizes
 // and values it expected and found; `copy` is then unchanged.
 bool BackupDecode(const uint8_t* data, std::size_t size, BackupCopy& copy, Fault* fault = nullptr);
+
+// More than the largest backup file: a file larger than this is no backup.
+constexpr std::size_t kBackupMaxFileSize = 2 * kBackupMaxCopy;
+
+enum class BackupReadResult { Read, Unreadable, Refused };
+
+// Reads the backup file at `path` into the strategies' copy: Unreadable when
+// the file cannot be read or is too large for one, Refused when it does not
+// decode or holds more than any adapter takes. `fault` then says why,
+// starting with the path.
+BackupReadResult BackupReadFile(const std::string& path, PowerSaveCopy& copy, std::string& fault);

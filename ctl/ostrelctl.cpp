@@ -12,7 +12,6 @@
 #include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
 #include "ctl/CtlReport.h"
-#include "files/ReadFile.h"
 #include "files/WideText.h"
 #include "files/WriteFile.h"
 #include "nvm/PibAddress.h"
@@ -48,9 +47,6 @@ std::string FinishingTheWrite() {
 }
 constexpr char kWriteCut[] =
     "ostrelctl: stopped at once; the adapter may be left in the middle of its write";
-
-// More than the largest backup file: a file larger than this is no backup.
-constexpr std::size_t kMaxBackupFileSize = 2 * kBackupMaxCopy;
 
 // The command line after the command word.
 struct Options {
@@ -249,21 +245,16 @@ int RunBackup(const Run& run) {
 // Reads the backup file and checks it before anything reaches the adapter, so
 // that a file error never waits for the adapter or depends on it.
 int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& copy) {
-  std::vector<uint8_t> file;
-  std::string error;
-  if (!ReadFileUpTo(path, kMaxBackupFileSize, file, error))
-    return report.Fail(kExitUsage, path + ": " + error + "; nothing written");
-  if (file.size() > kMaxBackupFileSize)
-    return report.Fail(kExitUsage, path + ": the file is too large: over " +
-                                       std::to_string(kMaxBackupFileSize) +
-                                       " bytes, more than any backup file holds; nothing written");
-  BackupCopy backup;
-  Fault fault;
-  if (!BackupDecode(file.data(), file.size(), backup, &fault))
-    return report.Fail(kExitRefused, path + ": " + fault.text + "; nothing written");
-  if (!BackupToCopy(backup, copy))
-    return report.Fail(kExitRefused, path + ": holds more than any adapter takes; nothing written");
-  return kExitDone;
+  std::string fault;
+  switch (BackupReadFile(path, copy, fault)) {
+  case BackupReadResult::Read:
+    return kExitDone;
+  case BackupReadResult::Unreadable:
+    return report.Fail(kExitUsage, fault + "; nothing written");
+  case BackupReadResult::Refused:
+    break;
+  }
+  return report.Fail(kExitRefused, fault + "; nothing written");
 }
 
 // Restore and undo: `path` is the copy's file, `action` what the history

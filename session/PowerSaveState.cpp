@@ -17,13 +17,3 @@ uint16_t PowerSaveValueOf(PowerSaveState state) {
 const char* PowerSaveStateName(PowerSaveState state) {
   return kNames[static_cast<int>(state)];
 }
-
-bool PowerSaveStateFromName(std::string_view name, PowerSaveState& state) {
-  for (int i = 0; i < 3; ++i) {
-    if (name == kNames[i]) {
-      state = static_cast<PowerSaveState>(i);
-      return true;
-    }
-  }
-  return false;
-}

@@ -4,7 +4,6 @@
 // is the one place that turns them into a state.
 
 #include <cstdint>
-#include <string_view>
 
 enum class PowerSaveState { Off, On, Unavailable };
 
@@ -14,5 +13,3 @@ uint16_t PowerSaveValueOf(PowerSaveState state);
 // "off", "on" or "unavailable", as the programs print it and the history
 // keeps it.
 const char* PowerSaveStateName(PowerSaveState state);
-// The state a name stands for; false for any other text.
-bool PowerSaveStateFromName(std::string_view name, PowerSaveState& state);

@@ -1,7 +1,6 @@
 #include "session/UndoPlan.h"
 
 #include "backup/BackupFile.h"
-#include "files/ReadFile.h"
 #include "powersave/PowerSaveCopy.h"
 #include "session/ContentDigest.h"
 
@@ -104,26 +103,8 @@ bool ReadRecordCopy(const HistoryRecord& record, PowerSaveCopy& copy, std::strin
     fault = "no automatic copy was kept before it";
     return false;
   }
-  std::vector<uint8_t> file;
-  std::string error;
-  if (!ReadFileUpTo(record.copy, 2 * kBackupMaxCopy, file, error)) {
-    fault = record.copy + ": " + error;
+  if (BackupReadFile(record.copy, copy, fault) != BackupReadResult::Read)
     return false;
-  }
-  BackupCopy backup;
-  Fault decoded;
-  if (file.size() > 2 * kBackupMaxCopy) {
-    fault = record.copy + ": the file is too large for a backup file";
-    return false;
-  }
-  if (!BackupDecode(file.data(), file.size(), backup, &decoded)) {
-    fault = record.copy + ": " + decoded.text;
-    return false;
-  }
-  if (!BackupToCopy(backup, copy)) {
-    fault = record.copy + ": holds more than any adapter takes";
-    return false;
-  }
   // A record of the first format has no digest to check the copy by.
   if (record.format == 2 && ContentDigest(copy) != record.beforeSha256) {
     fault = record.copy + ": its content is not what the write started from";

@@ -1,5 +1,12 @@
 #include "session/WriteOutcome.h"
 
+namespace {
+// The adapter holds what was sent, or will from its next restart.
+bool WriteTaken(WriteOutcome outcome) {
+  return outcome != WriteOutcome::Refused && outcome != WriteOutcome::AdapterRefused;
+}
+} // namespace
+
 WriteOutcome DecideWriteOutcome(const WriteFacts& facts) {
   if (!facts.started)
     return WriteOutcome::Refused;
@@ -10,10 +17,6 @@ WriteOutcome DecideWriteOutcome(const WriteFacts& facts) {
   if (!facts.readable)
     return WriteOutcome::ReadBackUnreadable;
   return facts.same ? WriteOutcome::Verified : WriteOutcome::ReadBackDiffers;
-}
-
-bool WriteTaken(WriteOutcome outcome) {
-  return outcome != WriteOutcome::Refused && outcome != WriteOutcome::AdapterRefused;
 }
 
 void FinishRecord(WriteOutcome outcome, PowerSaveState target, PowerSaveState readBack,

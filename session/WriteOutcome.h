@@ -29,8 +29,6 @@ struct WriteFacts {
 };
 
 WriteOutcome DecideWriteOutcome(const WriteFacts& facts);
-// The adapter holds what was sent, or will from its next restart.
-bool WriteTaken(WriteOutcome outcome);
 
 // Finishes a write's record: its result, the state it left and the digest of
 // what the adapter holds after it, from the read-back's own fetch when one

@@ -227,7 +227,7 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
       {folder + kPathSeparator + "gone.ostrel", digest, 2, "gone.ostrel: "},
       {"", digest, 2, "no automatic copy was kept before it"},
       {largest, digest, 2, "not an Ostrel backup file"},
-      {over, digest, 2, "the file is too large for a backup file"},
+      {over, digest, 2, "more than any backup file holds"},
       {tooMuch, digest, 2, "holds more than any adapter takes"},
   };
   for (const auto& c : cases) {
