@@ -1,6 +1,6 @@
 #include "console/ConsoleText.h"
 
-#include "console/Utf8.h"
+#include "files/Utf8.h"
 
 #include <cstdarg>
 

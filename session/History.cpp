@@ -2,6 +2,7 @@
 
 #include "files/Folder.h"
 #include "files/ReadFile.h"
+#include "files/Utf8.h"
 #include "files/WriteFile.h"
 
 #include <cstdio>
@@ -97,29 +98,6 @@ bool IsDigest(const std::string& digest) {
   return true;
 }
 
-// The length of the well-formed UTF-8 sequence at `at`, or 0.
-std::size_t Utf8Length(const std::vector<uint8_t>& bytes, std::size_t at) {
-  const uint8_t lead = bytes[at];
-  if (lead < 0x80)
-    return 1;
-  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                            : 0;
-  if (length == 0 || bytes.size() - at < length)
-    return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((bytes[at + i] & 0xC0) != 0x80)
-      return 0;
-  }
-  // Overlong forms, surrogates and code points past U+10FFFF.
-  const uint8_t second = bytes[at + 1];
-  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
-    return 0;
-  return length;
-}
-
 // Why `bytes` is not a history this program may rewrite; empty when it is.
 std::string ForeignReason(const std::vector<uint8_t>& bytes) {
   if (bytes.size() > kHistoryMaxFileSize)
@@ -129,8 +107,10 @@ std::string ForeignReason(const std::vector<uint8_t>& bytes) {
     if (byte == 0)
       return "it holds NUL bytes";
   }
-  for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t length = Utf8Length(bytes, at);
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  for (std::size_t at = 0; at < text.size();) {
+    uint32_t codePoint = 0;
+    const std::size_t length = Utf8Sequence(text, at, codePoint);
     if (length == 0)
       return "it is not UTF-8 text";
     at += length;

@@ -1,4 +1,4 @@
-#include "console/Utf8.h"
+#include "files/Utf8.h"
 
 std::size_t Utf8Sequence(std::string_view text, std::size_t at, uint32_t& codePoint) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
