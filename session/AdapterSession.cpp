@@ -212,16 +212,37 @@ SessionWrite AdapterSession::Restore(const PowerSaveCopy& copy, SessionAction ac
   return write;
 }
 
-// A fresh detection reads the state back, as a later scan would.
-AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, SessionWrite& write) {
+namespace {
+// What a fresh detection fetches, as a later scan would: the adapter's copy,
+// also when it does not open, its state and its digest.
+struct FreshFetch {
+  std::unique_ptr<PowerSaveCopy> copy = std::make_unique<PowerSaveCopy>();
+  PowerSaveError refused;
+  bool read = false;
+  PowerSaveState state = PowerSaveState::Unavailable;
+  std::string digest;
+};
+
+FreshFetch FetchAfresh() {
+  FreshFetch fetched;
   PowerSaveSlot fresh;
   SelectPowerSaveOp(fresh);
-  const auto now = std::make_unique<PowerSaveCopy>();
-  PowerSaveError refused;
-  const bool read = fresh && fresh->SaveCopy(*now, refused);
-  write.stateAfter = read ? PowerSaveStateOf(fresh->CopyState(*now)) : PowerSaveState::Unavailable;
-  const ReadBack readBack = {write.stateAfter != PowerSaveState::Unavailable,
-                             write.stateAfter == target, fresh ? ContentDigest(*now) : ""};
+  if (!fresh)
+    return fetched;
+  fetched.read = fresh->SaveCopy(*fetched.copy, fetched.refused);
+  if (fetched.read)
+    fetched.state = PowerSaveStateOf(fresh->CopyState(*fetched.copy));
+  fetched.digest = ContentDigest(*fetched.copy);
+  return fetched;
+}
+} // namespace
+
+// The state is read back as a later scan would read it.
+AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, SessionWrite& write) {
+  const FreshFetch now = FetchAfresh();
+  write.stateAfter = now.state;
+  const ReadBack readBack = {now.state != PowerSaveState::Unavailable, now.state == target,
+                             now.digest};
   if (!readBack.readable)
     write.verifyFault = "verify: the power-save state cannot be read back";
   else if (!readBack.same)
@@ -230,20 +251,19 @@ AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, Sess
   return readBack;
 }
 
-// A fresh detection fetches the adapter's copy again; what was written must
-// come back byte for byte.
+// The adapter's copy is fetched again; what was written must come back byte
+// for byte.
 AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
                                                     SessionWrite& write) {
-  PowerSaveSlot fresh;
-  SelectPowerSaveOp(fresh);
-  PowerSaveError refused;
-  const auto now = std::make_unique<PowerSaveCopy>();
-  const bool read = fresh && fresh->SaveCopy(*now, refused);
+  const FreshFetch fetched = FetchAfresh();
+  const bool read = fetched.read;
+  const PowerSaveCopy* const now = fetched.copy.get();
+  const PowerSaveError& refused = fetched.refused;
   uint32_t same = 0;
   while (read && same < write.bytes && same < now->size && now->bytes[same] == copy.bytes[same])
     ++same;
-  write.stateAfter = read ? PowerSaveStateOf(fresh->CopyState(*now)) : PowerSaveState::Unavailable;
-  const ReadBack readBack = {read, read && same == write.bytes, fresh ? ContentDigest(*now) : ""};
+  write.stateAfter = fetched.state;
+  const ReadBack readBack = {read, read && same == write.bytes, fetched.digest};
   char differs[96] = {};
   if (!read)
     write.verifyFault = std::string("verify: the adapter's copy cannot be read back") +
