@@ -1,7 +1,7 @@
 #include "ctl/CtlReport.h"
 
 #include "console/ConsoleText.h"
-#include "console/Utf8.h"
+#include "files/Utf8.h"
 #include "files/WideText.h"
 
 #include <cstdio>
