@@ -77,9 +77,13 @@ int CtlReport::Fail(int status, const std::string& what) {
   return Error(status, "ostrelctl: " + what, what);
 }
 
+// Standard output is flushed before a line on standard error, and that line
+// at once, so that where both streams meet, in one file or pipe, the lines
+// come in the order they were issued: standard error may be buffered too.
 void CtlReport::Warn(const std::string& what) {
   std::fflush(stdout);
   ConsoleWriteLine(stderr, "ostrelctl: warning: " + what);
+  std::fflush(stderr);
 }
 
 int CtlReport::FailLine(int status, const std::string& line) {
@@ -91,8 +95,9 @@ int CtlReport::Error(int status, const std::string& line, const std::string& mes
     Member("error", JsonText(message));
     return status;
   }
-  std::fflush(stdout); // keeps the lines in order where both streams meet
+  std::fflush(stdout);
   ConsoleWriteLine(stderr, line);
+  std::fflush(stderr);
   return status;
 }
 

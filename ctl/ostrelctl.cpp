@@ -148,8 +148,8 @@ void WarnUnkept(const Run& run, const SessionWrite& write) {
   if (write.copyPath.empty() && !write.copyFault.empty())
     run.report.Warn("no automatic copy was saved before the write: " + write.copyFault);
   if (!write.historyMovedTo.empty())
-    run.report.Warn("the history was no file this program could read; moved aside to " +
-                    write.historyMovedTo);
+    run.report.Warn("the history was moved aside to " + write.historyMovedTo + ": " +
+                    write.historyMovedWhy);
   if (!write.historyFault.empty())
     run.report.Warn("the write is not in the history: " + write.historyFault);
 }
@@ -258,9 +258,10 @@ int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& c
 }
 
 // Restore and undo: `path` is the copy's file, `action` what the history
-// calls it, `undoes` the record an undo takes back.
+// calls it, `undoes` the record an undo takes back; `refusedHint` follows a
+// refusal.
 int RestoreFrom(const Run& run, const std::string& path, SessionAction action, bool force,
-                const std::string& undoes) {
+                const std::string& undoes, const std::string& refusedHint = {}) {
   SessionWrite write;
   if (!HeldWrite(run, write, [&] {
         return run.session.Restore(*run.copy, action, force, {run.options.copy, run.options.verify},
@@ -271,8 +272,8 @@ int RestoreFrom(const Run& run, const std::string& path, SessionAction action, b
   switch (write.outcome) {
   case WriteOutcome::Refused:
   case WriteOutcome::AdapterRefused:
-    return run.report.Fail(kExitRefused,
-                           path + ": " + AnsiToUtf8(write.refused.text) + "; nothing written");
+    return run.report.Fail(kExitRefused, path + ": " + AnsiToUtf8(write.refused.text) +
+                                             refusedHint + "; nothing written");
   case WriteOutcome::ResetFailed:
     return WrittenNotReset(run, path);
   case WriteOutcome::ReadBackDiffers:
@@ -305,6 +306,26 @@ std::string RecordName(const HistoryRecord& record) {
          (record.id.empty() ? "" : " (" + record.id + ")");
 }
 
+const char* PassedOverWhy(UndoPassReason why) {
+  switch (why) {
+  case UndoPassReason::ChangedNothing:
+    return "it changed nothing";
+  case UndoPassReason::NotWritten:
+    return "it wrote nothing; the adapter holds what it started from";
+  case UndoPassReason::NoCopy:
+    return "it wrote over an image that did not open, so no copy of it was kept and it cannot "
+           "be put back";
+  case UndoPassReason::UndoTook:
+    return "this undo was cut short after the adapter took it";
+  }
+  return "";
+}
+
+// Why undo --force writes a copy only onto the adapter it was taken from.
+constexpr char kForceOnlyHere[] =
+    "; undo --force writes a change's copy only onto the adapter it was taken from; restore FILE "
+    "--force writes a copy you choose";
+
 // Undoes the adapter's last change that is not undone, as the history and
 // the digests of what the adapter holds decide; never another copy.
 int RunUndo(const Run& run) {
@@ -315,39 +336,51 @@ int RunUndo(const Run& run) {
   std::string fault;
   if (!run.session.PlanUndo(plan, records, fault))
     return run.report.Fail(kExitRefused, fault + "; nothing written");
-  for (const UndoPlan::Pass& pass : plan.passed)
-    run.report.Line("passed over: " + RecordName(records[pass.record]) +
-                    (pass.why == UndoPassReason::ChangedNothing
-                         ? ": it changed nothing"
-                         : ": it wrote nothing; the adapter holds what it started from"));
+  std::string passedIds;
+  for (const UndoPlan::Pass& pass : plan.passed) {
+    const HistoryRecord& passed = records[pass.record];
+    run.report.Line("passed over: " + RecordName(passed) + ": " + PassedOverWhy(pass.why));
+    passedIds += (passedIds.empty() ? "" : ", ") + JsonText(passed.id).text;
+  }
+  run.report.Member("passed_over", JsonValue{"[" + passedIds + "]"});
   if (plan.verdict == UndoVerdict::NothingLeft)
     return run.report.Fail(kExitRefused,
                            "no change of this adapter is left to undo; nothing written");
   if (plan.verdict == UndoVerdict::Unproven)
     return run.report.Fail(kExitRefused,
-                           "the adapter's image does not open, and no recorded change left what "
+                           "the adapter's image does not open, and no recorded write left what "
                            "it holds; restore FILE writes a copy you choose; nothing written");
   // The other verdicts name a record.
   const HistoryRecord* record = &records[plan.record];
+  const auto refuse = [&run, record](const std::string& why) {
+    run.report.Member("record", record->id.empty() ? JsonNull() : JsonText(record->id));
+    return run.report.Fail(kExitRefused, why + "; nothing written");
+  };
+  const bool refused = plan.verdict != UndoVerdict::Undo;
   if (plan.verdict == UndoVerdict::Changed && !run.options.force)
-    return run.report.Fail(kExitRefused,
-                           "the adapter no longer holds what its last recorded change left (" +
-                               RecordName(*record) +
-                               "): another program, another user or another adapter changed it "
-                               "since; --force restores that change's copy; nothing written");
+    return refuse("the adapter no longer holds what the write of " + RecordName(*record) +
+                  " left: another program, another user or another adapter changed "
+                  "it since, or the write failed part-way; --force restores that "
+                  "write's copy");
   if (plan.verdict == UndoVerdict::FirstFormat && !run.options.force)
-    return run.report.Fail(kExitRefused,
-                           "the last change (" + RecordName(*record) +
-                               ") was recorded without digests, so undo cannot "
-                               "check it; --force restores its copy; nothing written");
+    return refuse("the last change (" + RecordName(*record) +
+                  ") was recorded without digests, so undo cannot check it; --force restores "
+                  "its copy");
+  if (refused && plan.addressUnknown)
+    return refuse("the adapter's image does not open, so nothing shows that it is the adapter of " +
+                  RecordName(*record) + kForceOnlyHere);
   const auto copy = std::make_unique<PowerSaveCopy>();
   if (!ReadRecordCopy(*record, *copy, fault))
-    return run.report.Fail(kExitRefused, "cannot undo " + RecordName(*record) + ": " + fault +
-                                             "; nothing written");
-  // The digests proved which adapter this is and what it holds, so the
-  // checks that need its image to open are not asked for.
-  return RestoreFrom({run.options, run.report, run.session, copy.get()}, record->copy,
-                     SessionAction::Undo, true, record->id);
+    return refuse("cannot undo " + RecordName(*record) + ": " + fault);
+  // Proven by the digests, the change is undone without the checks that
+  // need the image to open. Forced, the copy goes through restore's checks
+  // that it is this adapter's: its address, or a parameter's data.
+  const int status =
+      RestoreFrom({run.options, run.report, run.session, copy.get()}, record->copy,
+                  SessionAction::Undo, !refused, record->id, refused ? kForceOnlyHere : "");
+  run.report.Member(status == kExitDone ? "undoes" : "record",
+                    record->id.empty() ? JsonNull() : JsonText(record->id));
+  return status;
 }
 
 // A digest cut to its first 12 hex digits, so that a record fits a console.
@@ -386,9 +419,12 @@ int RunHistory(const Run& run) {
       adapter += part->empty() ? "" : "  " + *part;
     report.Line(adapter);
     report.Line("  copy: " + (record.copy.empty() ? std::string("none") : record.copy));
-    if (record.format == 2)
+    if (record.format >= 2)
       report.Line("  id: " + record.id + "  sha256: " + ShortDigest(record.beforeSha256) + " -> " +
                   ShortDigest(record.afterSha256));
+    if (record.format >= 3)
+      report.Line("  sent: " + ShortDigest(record.sentSha256) + "  over " + record.length +
+                  " bytes");
     if (!record.undoes.empty())
       report.Line("  undoes: " + record.undoes);
   }

@@ -71,31 +71,44 @@ HistoryRecord Change(const char* action, const char* before, const char* after,
   return record;
 }
 
-std::string ImageDigest(bool powerSaveOn) {
-  const NvmImageBuilder built(kPibLayout74201D4, powerSaveOn);
-  return ContentDigest(BackupKind::NvmImage, built.image.data(),
-                       static_cast<uint32_t>(built.image.size()));
+// The digest of eight bytes of `value`: what the fuzzed adapter holds
+// (FuzzUndoPlan.cpp), and what the seeds' writes of eight bytes cover.
+std::string Held(uint8_t value) {
+  const std::vector<uint8_t> content(8, value);
+  return ContentDigest(BackupKind::NvmImage, content.data(), 8);
+}
+
+// A record in the line of an earlier format: its tag and its first fields.
+std::string OlderLine(const HistoryRecord& record, int format, std::size_t fields) {
+  std::string line = "ostrel-history-" + std::to_string(format);
+  for (std::size_t i = 0; i < fields; ++i)
+    line += "\t" + record.*kHistoryFields[i].value;
+  return line;
+}
+
+// A write of the third format: its eight bytes' digests before, sent and
+// after ('\0' for none).
+void Covers(HistoryRecord& record, uint8_t before, uint8_t sent, uint8_t after) {
+  record.length = "8";
+  record.beforeSha256 = Held(before);
+  record.sentSha256 = Held(sent);
+  record.afterSha256 = after != 0 ? Held(after) : "";
 }
 
 // The lines of a history as the writers write them: one adapter's changes,
 // one undone, the newest cut short, between another adapter's line of the
-// first format, a parameter adapter's change and a person's note.
+// first format, a parameter adapter's change and a person's note. The oldest
+// change is of the second format.
 std::vector<std::string> HistoryLines() {
-  const std::string on = ImageDigest(true);
-  const std::string off = ImageDigest(false);
-
   HistoryRecord firstFormat = Change("off", "on", "off", "done");
   firstFormat.time = "2025-03-01T10:00:00Z";
   firstFormat.address = "00:b0:52:00:00:02";
-  std::string older = "ostrel-history-1";
-  for (std::size_t i = 0; i < kHistoryFirstFormatFields; ++i)
-    older += "\t" + firstFormat.*kHistoryFields[i].value;
 
   HistoryRecord turnedOff = Change("off", "on", "off", "done");
   turnedOff.copy = "C:\\Users\\ann\\AppData\\Local\\Ostrel\\copies\\20261208-072131-123.ostrel";
   turnedOff.id = "20261208-072131-123";
-  turnedOff.beforeSha256 = on;
-  turnedOff.afterSha256 = off;
+  turnedOff.beforeSha256 = Held('N');
+  turnedOff.afterSha256 = Held('F');
 
   HistoryRecord param = Change("on", "off", "on", "unverified");
   param.program = "ostrelctl";
@@ -103,27 +116,24 @@ std::vector<std::string> HistoryLines() {
   param.address.clear();
   param.firmware = "BCM-CMM-2.0";
   param.id = "20261208-080000-001";
-  param.beforeSha256 = std::string(64, '0');
-  param.afterSha256 = std::string(64, '1');
+  Covers(param, '0', '1', '1');
 
   HistoryRecord turnedOn = Change("on", "off", "on", "done");
   turnedOn.program = "ostrelctl";
   turnedOn.id = "20261208-090000-000";
-  turnedOn.beforeSha256 = off;
-  turnedOn.afterSha256 = on;
+  Covers(turnedOn, 'F', 'N', 'N');
 
   HistoryRecord undo = Change("undo", "on", "off", "done");
   undo.id = "20261208-091500-000";
   undo.undoes = turnedOn.id;
-  undo.beforeSha256 = on;
-  undo.afterSha256 = off;
+  Covers(undo, 'N', 'F', 'F');
 
   HistoryRecord started = Change("on", "off", "on", "started");
   started.id = "20261209-120000-000";
-  started.beforeSha256 = off;
+  Covers(started, 'F', 'N', 0);
 
-  return {older,
-          HistoryLine(turnedOff),
+  return {OlderLine(firstFormat, 1, kHistoryFirstFormatFields),
+          OlderLine(turnedOff, 2, kHistorySecondFormatFields),
           HistoryLine(param),
           HistoryLine(turnedOn),
           HistoryLine(undo),
@@ -141,9 +151,9 @@ std::vector<uint8_t> Joined(const std::vector<std::string>& lines, const std::st
 
 // The history with each line end, with a byte order mark, and with mixed ends
 // and none after the last line. For undo it follows the bytes that say what
-// the adapter holds now (FuzzUndoPlan.cpp), which pick records by index: the
+// the adapter holds now (FuzzUndoPlan.cpp): whose records, by index (the
 // first-format line, the change undone to, the parameter adapter's, the change
-// undone, the undo and the write cut short.
+// undone, the undo and the write cut short), and what it holds.
 bool SaveHistorySeeds(const std::string& scanDir, const std::string& undoDir) {
   const std::vector<std::string> lines = HistoryLines();
   const struct {
@@ -160,20 +170,22 @@ bool SaveHistorySeeds(const std::string& scanDir, const std::string& undoDir) {
   };
   const struct {
     const char* name;
-    uint8_t adapter, holder, flags;
+    uint8_t adapter, holds, flags;
   } presents[] = {
-      {"undo_to_off", 1, 4, 0},       // holds what the undo left: undoes the first change
-      {"address_unknown", 1, 4, 2},   // the image does not open
-      {"unknown_content", 1, 6, 0},   // holds what no record left: undoes the write cut short
-      {"first_format", 0, 0, 1},      // the adapter whose only change is of the first format
-      {"param", 2, 2, 0},             // the parameter adapter's own change
-      {"param_not_written", 2, 2, 1}, // holds what its change started from
+      {"undo_to_off", 1, 'F', 0},      // the cut write took nothing: undoes the first change
+      {"address_unknown", 1, 'F', 2},  // the image does not open
+      {"byte_beyond", 1, 'F', 1},      // a byte past the writes: the second format sees it
+      {"cut_short_sent", 1, 'N', 0},   // holds what the cut write sent: undoes it
+      {"unknown_content", 1, 'Z', 0},  // holds what no record left: refused
+      {"first_format", 0, 'F', 0},     // the adapter whose only change is of the first format
+      {"param", 2, '1', 0},            // the parameter adapter's own change
+      {"param_taken_back", 2, '0', 0}, // holds what its change started from: refused
   };
   bool ok = true;
   for (const auto& history : histories) {
     ok = ok && Save(scanDir, history.name, history.bytes);
     for (const auto& present : presents) {
-      std::vector<uint8_t> input = {present.adapter, present.holder, present.flags};
+      std::vector<uint8_t> input = {present.adapter, present.holds, present.flags};
       input.insert(input.end(), history.bytes.begin(), history.bytes.end());
       ok = ok && Save(undoDir, std::string(history.name) + "_" + present.name, input);
     }

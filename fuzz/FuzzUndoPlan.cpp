@@ -1,12 +1,14 @@
 // PlanUndo and CutShortWrite on the records of any history, for an adapter
 // picked from them: every record they name is one of the adapter's records,
-// and undo never picks an undo, nor a change that an undo which reached the
-// adapter already took back.
+// undo never picks an undo, nor a change that an undo which reached the
+// adapter already took back, and picks a change only while the adapter holds
+// what it left or, cut short, what it sent.
 //
 // The first three bytes say what the adapter is now: whose family and address
-// (a record's, or a parameter adapter no record names), whose digest it holds
-// (a record's after or before digest, or one no record has) and whether its
-// image opens. The rest is the history file.
+// (a record's, or a parameter adapter no record names), what it holds (eight
+// bytes of the second byte's value, the content the seeds' digests are of)
+// and whether its image opens, and whether it holds one more byte, past what
+// the writes of the third format cover. The rest is the history file.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,9 +24,9 @@ void Require(bool holds) {
   }
 }
 
-constexpr uint8_t kUseBeforeDigest = 1;
+constexpr uint8_t kByteBeyond = 1;
 constexpr uint8_t kAddressUnknown = 2;
-constexpr uint8_t kNoDigest = 4;
+constexpr uint8_t kNothingHeld = 4;
 
 UndoPresent Present(const uint8_t* choice, const std::vector<HistoryRecord>& records) {
   UndoPresent present;
@@ -35,21 +37,23 @@ UndoPresent Present(const uint8_t* choice, const std::vector<HistoryRecord>& rec
   } else {
     present.family = "broadcom";
   }
-  const std::size_t holder = choice[1] % (records.size() + 1);
-  if (holder < records.size()) {
-    const HistoryRecord& record = records[holder];
-    present.digest = choice[2] & kUseBeforeDigest ? record.beforeSha256 : record.afterSha256;
-  } else {
-    present.digest = std::string(64, 'f');
+  present.bytes.assign(8, choice[1]);
+  if (choice[2] & kByteBeyond) {
+    present.bytes.push_back(0xEE);
   }
-  if (choice[2] & kNoDigest) {
-    present.digest.clear();
+  if (choice[2] & kNothingHeld) {
+    present.bytes.clear();
   }
   if (choice[2] & kAddressUnknown) {
     present.addressKnown = false;
     present.address.clear();
   }
   return present;
+}
+
+bool Holds(const UndoPresent& present, const HistoryRecord& record, const std::string& digest) {
+  return !digest.empty() && DigestAsRecorded(record, present.kind, present.bytes.data(),
+                                             static_cast<uint32_t>(present.bytes.size())) == digest;
 }
 
 bool UndoTookEffect(const HistoryRecord& undo) {
@@ -62,7 +66,7 @@ bool UndoneLater(const std::vector<HistoryRecord>& records, std::size_t index) {
   const HistoryRecord& record = records[index];
   for (std::size_t i = index + 1; i < records.size(); ++i) {
     const HistoryRecord& undo = records[i];
-    if (UndoTookEffect(undo) && record.format == 2 && undo.undoes == record.id &&
+    if (UndoTookEffect(undo) && record.format >= 2 && undo.undoes == record.id &&
         undo.family == record.family && undo.address == record.address) {
       return true;
     }
@@ -86,7 +90,10 @@ void CheckPlan(const std::vector<HistoryRecord>& records, const UndoPresent& pre
     Require(named.action != "undo" && IsPresentAdapters(named, present));
     Require((named.format == 1) == (plan.verdict == UndoVerdict::FirstFormat));
     if (plan.verdict == UndoVerdict::Undo) {
+      // Only on proof: the adapter holds what the write left or sent.
       Require(!UndoneLater(records, plan.record));
+      Require(Holds(present, named, named.afterSha256) ||
+              (named.result == "started" && Holds(present, named, named.sentSha256)));
     }
   }
   // Newest first, and all newer than the record the plan names.
@@ -95,20 +102,20 @@ void CheckPlan(const std::vector<HistoryRecord>& records, const UndoPresent& pre
     Require(pass.record < newer);
     newer = pass.record;
     const HistoryRecord& passed = records[pass.record];
-    Require(passed.action != "undo" && IsPresentAdapters(passed, present));
-    Require(!UndoneLater(records, pass.record));
+    Require((passed.action == "undo") == (pass.why == UndoPassReason::UndoTook));
+    Require(IsPresentAdapters(passed, present) && !UndoneLater(records, pass.record));
   }
   if (namesRecord) {
     Require(plan.record < newer);
   }
 
-  const HistoryRecord* cut = CutShortWrite(records, present);
-  if (cut != nullptr) {
+  const CutShort cut = CutShortWrite(records, present);
+  if (cut.record != nullptr) {
     bool inRecords = false;
     for (const HistoryRecord& record : records) {
-      inRecords = inRecords || &record == cut;
+      inRecords = inRecords || &record == cut.record;
     }
-    Require(inRecords && cut->result == "started" && cut->family == present.family);
+    Require(inRecords && cut.record->result == "started" && cut.record->family == present.family);
   }
 }
 

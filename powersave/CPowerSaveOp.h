@@ -14,8 +14,9 @@ struct PowerSaveError {
 // Before() with the image or parameter as it fetched it, before its edit, and
 // calls BeforeWrite() once its checks have passed and just before it writes.
 // `sent` is what the adapter should hold after the write, in the form of
-// Before(): the whole image buffer as handed to the library, or the
-// parameter's 1500-byte reply. It lives only for the call. No library call is
+// Before(): the image buffer as handed to the library, `size` being the
+// length written, or the parameter's 1500-byte reply. It lives only for the
+// call. No library call is
 // made for the watch, and whatever it does, the write follows.
 class PowerSaveWriteWatch {
 public:

@@ -45,7 +45,7 @@ bool CPowerSaveQcaOp::SetPowerSave(uint16_t value) {
   if (!m_variant.edit(m_pibHandle, m_image, Capacity(), value))
     return false;
   if (m_watch != nullptr)
-    m_watch->BeforeWrite(m_image, Capacity());
+    m_watch->BeforeWrite(m_image, m_pibHandle.writeLength);
   return WriteBack(m_pibHandle.writeLength);
 }
 
@@ -167,7 +167,7 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
                   "(PibOpen code %d: %s): its chain reaches past what would be written",
                   static_cast<unsigned>(copyLength), code, fault.text);
   if (m_watch != nullptr)
-    m_watch->BeforeWrite(m_image, capacity);
+    m_watch->BeforeWrite(m_image, copyLength);
   if (!WriteBack(copyLength))
     return Refuse(error, "%s",
                   m_resetFailed ? "the adapter took the image but its reset failed"

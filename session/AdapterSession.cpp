@@ -70,24 +70,29 @@ class AdapterSession::Watch final : public PowerSaveWriteWatch {
 public:
   explicit Watch(AdapterSession& session) : m_session(session) {}
 
+  // `written` is the copy a restore writes, null for a switch.
   void Arm(SessionAction action, PowerSaveState target, const SessionWriteOptions& options,
-           const std::string& undoes) {
+           const std::string& undoes, const PowerSaveCopy* written) {
     m_action = action;
     m_target = target;
     m_options = options;
     m_undoes = undoes;
+    m_written = written;
     m_started = false;
+    m_length = 0;
     m_sentDigest.clear();
     m_copyPath.clear();
     m_copyFault.clear();
     m_historyFault.clear();
     m_movedTo.clear();
+    m_movedWhy.clear();
     m_record = HistoryRecord();
   }
   PowerSaveCopy& Before() override { return m_before; }
   void BeforeWrite(const uint8_t* sent, uint32_t size) override {
     m_started = true;
-    m_sentDigest = ContentDigest(m_before.kind, sent, size);
+    m_length = PowerSaveContentSize(m_before.kind, sent, size);
+    m_sentDigest = CoveredDigest(sent, size, m_length);
     m_session.BeginRecord();
   }
 
@@ -95,10 +100,12 @@ public:
   PowerSaveState m_target = PowerSaveState::Unavailable;
   SessionWriteOptions m_options;
   std::string m_undoes;
+  const PowerSaveCopy* m_written = nullptr;
   bool m_started = false;
+  uint32_t m_length = 0; // the bytes the write puts on the adapter
   std::string m_sentDigest;
   std::string m_copyPath, m_copyFault;
-  std::string m_historyFault, m_movedTo;
+  std::string m_historyFault, m_movedTo, m_movedWhy;
   std::string m_folder;
   HistoryRecord m_record;
   PowerSaveCopy m_before;
@@ -142,10 +149,24 @@ void AdapterSession::Fetch() {
   HistoryFile history;
   if (present.digest.empty() || !HistoryPath(path, fault) || !HistoryLoad(path, history, fault))
     return;
-  const UndoPresent now = {FamilyName(), present.opened ? AddressOf(present.copy) : "",
-                           present.opened || !IsQca(), present.digest};
-  if (const HistoryRecord* cut = ::CutShortWrite(history.records, now))
-    m_cutShort = "a write by " + cut->program + " at " + cut->time + " was cut short";
+  const CutShort cut = ::CutShortWrite(history.records, PresentForUndo());
+  if (cut.record == nullptr)
+    return;
+  m_cutShort = "a write by " + cut.record->program + " at " + cut.record->time;
+  if (cut.identified)
+    m_cutShort += " was cut short";
+  else
+    m_cutShort += " to " +
+                  (cut.record->address.empty() ? std::string("a Broadcom adapter")
+                                               : "the adapter " + cut.record->address) +
+                  " was cut short; this adapter could not be identified as that one";
+}
+
+UndoPresent AdapterSession::PresentForUndo() const {
+  const Present& present = *m_present;
+  const PowerSaveCopy& copy = present.copy;
+  return {FamilyName(), present.opened ? AddressOf(copy) : "", present.opened || !IsQca(),
+          copy.kind, std::vector<uint8_t>(copy.bytes, copy.bytes + copy.size)};
 }
 
 const char* AdapterSession::FamilyName() const {
@@ -184,7 +205,7 @@ SessionWrite AdapterSession::Switch(PowerSaveState target, const SessionWriteOpt
   if (!m_op)
     return write;
   m_watch->Arm(target == PowerSaveState::On ? SessionAction::On : SessionAction::Off, target,
-               options, {});
+               options, {}, nullptr);
   WriteFacts facts;
   facts.written = m_op->SetPowerSave(PowerSaveValueOf(target));
   facts.resetFailed = !facts.written && m_op->ResetFailed();
@@ -201,7 +222,7 @@ SessionWrite AdapterSession::Restore(const PowerSaveCopy& copy, SessionAction ac
   SessionWrite write;
   if (!m_op)
     return write;
-  m_watch->Arm(action, PowerSaveStateOf(m_op->CopyState(copy)), options, undoes);
+  m_watch->Arm(action, PowerSaveStateOf(m_op->CopyState(copy)), options, undoes, &copy);
   WriteFacts facts;
   facts.written = m_op->RestoreCopy(copy, Firmware(), force, write.bytes, write.refused);
   facts.resetFailed = !facts.written && m_op->ResetFailed();
@@ -214,7 +235,8 @@ SessionWrite AdapterSession::Restore(const PowerSaveCopy& copy, SessionAction ac
 
 namespace {
 // What a fresh detection fetches, as a later scan would: the adapter's copy,
-// also when it does not open, its state and its digest.
+// also when it does not open, its state and the digest of the first `length`
+// bytes, those the write put on it.
 struct FreshFetch {
   std::unique_ptr<PowerSaveCopy> copy = std::make_unique<PowerSaveCopy>();
   PowerSaveError refused;
@@ -223,7 +245,7 @@ struct FreshFetch {
   std::string digest;
 };
 
-FreshFetch FetchAfresh() {
+FreshFetch FetchAfresh(uint32_t length) {
   FreshFetch fetched;
   PowerSaveSlot fresh;
   SelectPowerSaveOp(fresh);
@@ -232,14 +254,14 @@ FreshFetch FetchAfresh() {
   fetched.read = fresh->SaveCopy(*fetched.copy, fetched.refused);
   if (fetched.read)
     fetched.state = PowerSaveStateOf(fresh->CopyState(*fetched.copy));
-  fetched.digest = ContentDigest(*fetched.copy);
+  fetched.digest = CoveredDigest(fetched.copy->bytes, fetched.copy->size, length);
   return fetched;
 }
 } // namespace
 
 // The state is read back as a later scan would read it.
 AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, SessionWrite& write) {
-  const FreshFetch now = FetchAfresh();
+  const FreshFetch now = FetchAfresh(m_watch->m_length);
   write.stateAfter = now.state;
   const ReadBack readBack = {now.state != PowerSaveState::Unavailable, now.state == target,
                              now.digest};
@@ -255,7 +277,7 @@ AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, Sess
 // for byte.
 AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
                                                     SessionWrite& write) {
-  const FreshFetch fetched = FetchAfresh();
+  const FreshFetch fetched = FetchAfresh(m_watch->m_length);
   const bool read = fetched.read;
   const PowerSaveCopy* const now = fetched.copy.get();
   const PowerSaveError& refused = fetched.refused;
@@ -307,14 +329,17 @@ void AdapterSession::BeginRecord() {
   record.program = m_program;
   record.action = kActionNames[static_cast<int>(watch.m_action)];
   record.family = FamilyOf(*m_op);
-  record.address = AddressOf(before);
+  // A restore writes the copy's address, also over an image that did not open.
+  record.address = AddressOf(watch.m_written != nullptr ? *watch.m_written : before);
   record.firmware = AnsiToUtf8(Firmware());
   record.before = PowerSaveStateName(PowerSaveStateOf(m_op->CopyState(before)));
   record.after = PowerSaveStateName(watch.m_target);
   record.result = "started";
   record.copy = watch.m_copyPath;
-  record.beforeSha256 = ContentDigest(before);
+  record.beforeSha256 = CoveredDigest(before.bytes, before.size, watch.m_length);
   record.undoes = watch.m_undoes;
+  record.length = std::to_string(watch.m_length);
+  record.sentSha256 = watch.m_sentDigest;
   if (!haveFolder)
     return;
   watch.m_folder = folder;
@@ -322,6 +347,7 @@ void AdapterSession::BeginRecord() {
   if (HistoryPutRecord(folder + "\\history.txt", record, now, put, watch.m_historyFault)) {
     watch.m_historyFault.clear();
     watch.m_movedTo = put.movedTo;
+    watch.m_movedWhy = put.movedWhy;
   }
 }
 
@@ -343,6 +369,7 @@ void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& rea
   write.copyFault = watch.m_options.copy ? watch.m_copyFault : std::string();
   write.historyFault = watch.m_historyFault;
   write.historyMovedTo = watch.m_movedTo;
+  write.historyMovedWhy = watch.m_movedWhy;
   if (watch.m_folder.empty())
     return;
   HistoryRecord& record = watch.m_record;
@@ -353,11 +380,13 @@ void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& rea
   if (!HistoryPutRecord(watch.m_folder + "\\history.txt", record, now, put, write.historyFault))
     return;
   write.historyFault.clear();
-  if (!put.movedTo.empty())
+  if (!put.movedTo.empty()) {
     write.historyMovedTo = put.movedTo;
+    write.historyMovedWhy = put.movedWhy;
+  }
   std::string ignored;
   for (const std::string& old :
-       CopiesToRemove(put.records, watch.m_folder + "\\copies", watch.m_copyPath))
+       CopiesToRemove(put.records, put.dropped, watch.m_folder + "\\copies", watch.m_copyPath))
     RemoveFile(old, ignored);
 }
 
@@ -381,9 +410,7 @@ bool AdapterSession::PlanUndo(UndoPlan& plan, std::vector<HistoryRecord>& record
     return false;
   }
   records = std::move(history.records);
-  const UndoPresent now = {FamilyName(), present.opened ? AddressOf(present.copy) : "",
-                           present.opened || !IsQca(), present.digest};
-  plan = ::PlanUndo(records, now);
+  plan = ::PlanUndo(records, PresentForUndo());
   return true;
 }
 

@@ -69,6 +69,7 @@ struct SessionWrite {
   // the history's place that was not a history went.
   std::string historyFault;
   std::string historyMovedTo;
+  std::string historyMovedWhy;
 };
 
 class AdapterSession {
@@ -101,7 +102,9 @@ public:
   const char* StrategyName() const;
   // The state Detect read.
   PowerSaveState State() const { return m_state; }
-  // "a write by PROGRAM at TIME was cut short", when Detect found one.
+  // "a write by PROGRAM at TIME was cut short", when Detect found one; when
+  // this adapter cannot be shown to be the one written, the line names that
+  // one's address and says so.
   const std::string& CutShortWrite() const { return m_cutShort; }
 
   // A backup file of what the adapter holds, taken under this adapter's
@@ -136,6 +139,7 @@ private:
     std::string digest;
   };
   void Fetch();
+  UndoPresent PresentForUndo() const;
   ReadBack VerifyState(PowerSaveState target, SessionWrite& write);
   ReadBack VerifyCopy(const PowerSaveCopy& copy, SessionWrite& write);
   void BeginRecord();

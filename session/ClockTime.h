@@ -9,7 +9,11 @@ struct ClockTime {
   unsigned year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
-// "2026-12-08T07:21:31Z", as the history gives a record's time.
+// The days of a month of the Gregorian calendar, 0 for no month.
+unsigned DaysInMonth(unsigned year, unsigned month);
+// "2026-12-08T07:21:31Z", as the history gives a record's time: always a
+// real one, each field held to its range whatever the clock hands in (a leap
+// second reads as the second before it), so that the reader takes it.
 std::string IsoTime(const ClockTime& time);
 // "20261208-072131-123", for names that people read in a folder listing.
 std::string FileStamp(const ClockTime& time);

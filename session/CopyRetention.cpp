@@ -89,16 +89,29 @@ bool SaveAutoCopy(const std::string& folder, const ClockTime& now, const std::st
 }
 
 std::vector<std::string> CopiesToRemove(const std::vector<HistoryRecord>& records,
+                                        const std::vector<HistoryRecord>& dropped,
                                         const std::string& folder, const std::string& keep) {
-  std::map<std::pair<std::string, std::string>, std::size_t> seen;
-  std::set<std::string> kept = {keep};
+  using Adapter = std::pair<std::string, std::string>;
+  std::map<Adapter, std::size_t> seen, changes;
+  std::set<std::string> kept = {keep}, undone;
   std::vector<std::string> old;
+  for (const HistoryRecord& record : dropped)
+    old.push_back(record.copy);
   for (std::size_t i = records.size(); i-- > 0;) {
     const HistoryRecord& record = records[i];
-    const bool recent = ++seen[{record.family, record.address}] <= kCopiesKept;
+    const Adapter adapter = {record.family, record.address};
+    const bool recent = ++seen[adapter] <= kCopiesKept;
+    const bool undo = record.action == "undo";
+    if (undo && (record.result == "done" || record.result == "unverified"))
+      undone.insert(record.undoes);
+    const bool change = !undo &&
+                        (record.result == "started" || record.afterSha256.empty() ||
+                         record.beforeSha256 != record.afterSha256) &&
+                        (record.id.empty() || undone.count(record.id) == 0);
+    const bool needed = change && ++changes[adapter] <= kCopiesKept;
     if (record.copy.empty())
       continue;
-    if (recent)
+    if (recent || needed)
       kept.insert(record.copy);
     else
       old.push_back(record.copy);

@@ -4,8 +4,10 @@
 // "20261208-072131-123_00b052000001.ostrel" (the time, for people to read,
 // then the adapter: an image adapter's address, or "broadcom"). Which copy
 // is whose, and which are old, the history says, never the names or the
-// clock: a copy goes only when the record that names it has dropped out of
-// its adapter's newest kCopiesKept records.
+// clock. The copies of an adapter's newest kCopiesKept changes not undone
+// stay, whatever else the history holds, so that undo can go back that far;
+// any other copy goes once its record has dropped out of its adapter's
+// newest kCopiesKept records, or out of the history.
 
 #include "powersave/PowerSaveCopy.h"
 #include "session/ClockTime.h"
@@ -29,8 +31,13 @@ bool SaveAutoCopy(const std::string& folder, const ClockTime& now, const std::st
                   const std::vector<uint8_t>& file, std::string& path, std::string& error);
 
 // The copies in `folder` that may go, given the history's records oldest
-// first: those named by a record that is past its adapter's newest
-// kCopiesKept, and by no newer one. `keep`, the copy just saved, never goes,
-// nor does a file not named as a copy or not in `folder`.
+// first and those that just left it: those named by a record that left, or
+// that is past its adapter's newest kCopiesKept records and is none of its
+// newest kCopiesKept changes not undone, and named by no record that stays.
+// A change is a write other than an undo that changed the adapter, or may
+// have; it is undone once an undo that reached the adapter names it.
+// `keep`, the copy just saved, never goes, nor does a file not named as a
+// copy or not in `folder`.
 std::vector<std::string> CopiesToRemove(const std::vector<HistoryRecord>& records,
+                                        const std::vector<HistoryRecord>& dropped,
                                         const std::string& folder, const std::string& keep);

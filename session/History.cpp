@@ -11,7 +11,8 @@
 namespace {
 
 // The first field of every line: a line without one of these is not ours.
-constexpr char kTag[] = "ostrel-history-2";
+constexpr char kTag[] = "ostrel-history-3";
+constexpr char kSecondFormatTag[] = "ostrel-history-2";
 constexpr char kFirstFormatTag[] = "ostrel-history-1";
 
 const char* const kPrograms[] = {"Ostrel.exe", "ostrelctl", nullptr};
@@ -72,7 +73,14 @@ bool Allowed(const std::string& value, const char* const* allowed) {
   return false;
 }
 
-// "YYYY-MM-DDTHH:MM:SSZ"
+unsigned Number(const std::string& text, std::size_t at, std::size_t count) {
+  unsigned value = 0;
+  for (std::size_t i = at; i < at + count; ++i)
+    value = value * 10 + static_cast<unsigned>(text[i] - '0');
+  return value;
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", a moment that a UTC clock can show.
 bool IsTime(const std::string& time) {
   static constexpr char kShape[] = "dddd-dd-ddTdd:dd:ddZ";
   if (time.size() != sizeof kShape - 1)
@@ -80,6 +88,19 @@ bool IsTime(const std::string& time) {
   for (std::size_t i = 0; i < time.size(); ++i) {
     const bool digit = time[i] >= '0' && time[i] <= '9';
     if (kShape[i] == 'd' ? !digit : time[i] != kShape[i])
+      return false;
+  }
+  const unsigned day = Number(time, 8, 2);
+  return day >= 1 && day <= DaysInMonth(Number(time, 0, 4), Number(time, 5, 2)) &&
+         Number(time, 11, 2) < 24 && Number(time, 14, 2) < 60 && Number(time, 17, 2) < 60;
+}
+
+// A write's length: 1 to 7 digits, no leading zero.
+bool IsLength(const std::string& length) {
+  if (length.empty() || length.size() > 7 || length[0] == '0')
+    return false;
+  for (const char c : length) {
+    if (c < '0' || c > '9')
       return false;
   }
   return true;
@@ -146,7 +167,7 @@ bool MoveAside(const std::string& path, const ClockTime& now, std::string& moved
 
 } // namespace
 
-const HistoryField kHistoryFields[14] = {
+const HistoryField kHistoryFields[16] = {
     {"time", &HistoryRecord::time, nullptr},
     {"program", &HistoryRecord::program, kPrograms},
     {"action", &HistoryRecord::action, kActions},
@@ -161,7 +182,15 @@ const HistoryField kHistoryFields[14] = {
     {"before_sha256", &HistoryRecord::beforeSha256, nullptr},
     {"after_sha256", &HistoryRecord::afterSha256, nullptr},
     {"undoes", &HistoryRecord::undoes, nullptr},
+    {"length", &HistoryRecord::length, nullptr},
+    {"sent_sha256", &HistoryRecord::sentSha256, nullptr},
 };
+
+uint32_t HistoryLength(const HistoryRecord& record) {
+  return record.format >= 3 && IsLength(record.length)
+             ? Number(record.length, 0, record.length.size())
+             : 0;
+}
 
 std::string HistoryLine(const HistoryRecord& record) {
   std::string line = kTag;
@@ -176,11 +205,12 @@ bool HistoryParse(std::string_view line, HistoryRecord& record) {
   HistoryRecord read;
   std::size_t start = line.find('\t');
   const std::string_view tag = line.substr(0, start);
-  read.format = tag == kTag ? 2 : tag == kFirstFormatTag ? 1 : 0;
+  read.format = tag == kTag ? 3 : tag == kSecondFormatTag ? 2 : tag == kFirstFormatTag ? 1 : 0;
   if (read.format == 0)
     return false;
-  const std::size_t fields =
-      read.format == 1 ? kHistoryFirstFormatFields : std::size(kHistoryFields);
+  const std::size_t fields = read.format == 1   ? kHistoryFirstFormatFields
+                             : read.format == 2 ? kHistorySecondFormatFields
+                                                : std::size(kHistoryFields);
   for (std::size_t i = 0; i < fields; ++i) {
     const HistoryField& field = kHistoryFields[i];
     if (start == std::string_view::npos)
@@ -198,6 +228,8 @@ bool HistoryParse(std::string_view line, HistoryRecord& record) {
           ? read.result == "started"
           : read.id.empty() || !IsDigest(read.beforeSha256) || !IsDigest(read.afterSha256) ||
                 (read.action != "undo" && !read.undoes.empty()))
+    return false;
+  if (read.format == 3 && (!IsLength(read.length) || !IsDigest(read.sentSha256)))
     return false;
   record = std::move(read);
   return true;
@@ -252,6 +284,28 @@ std::vector<std::size_t> HistorySkipped(const HistoryFile& file) {
   return skipped;
 }
 
+namespace {
+
+void AppendLine(std::vector<uint8_t>& bytes, const std::string& text) {
+  bytes.insert(bytes.end(), text.begin(), text.end());
+  bytes.insert(bytes.end(), {'\r', '\n'});
+}
+
+// The file that follows one moved aside for its size: the newest records
+// that fit in half the limit, oldest first, and nothing else.
+std::vector<uint8_t> NewestRecords(std::vector<HistoryRecord>& records) {
+  std::size_t size = 0, first = records.size();
+  while (first > 0 && size + HistoryLine(records[first - 1]).size() + 2 <= kHistoryMaxFileSize / 2)
+    size += HistoryLine(records[--first]).size() + 2;
+  records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(first));
+  std::vector<uint8_t> bytes;
+  for (const HistoryRecord& record : records)
+    AppendLine(bytes, HistoryLine(record));
+  return bytes;
+}
+
+} // namespace
+
 bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const ClockTime& now,
                       HistoryPut& put, std::string& error) {
   put = HistoryPut();
@@ -264,6 +318,7 @@ bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const Cloc
       error = "the file is not a history (" + file.foreign + ") and cannot be moved aside: " + why;
       return false;
     }
+    put.movedWhy = "it was no file this program could read (" + file.foreign + ")";
     file = HistoryFile();
   }
   if (record.id.empty()) {
@@ -278,11 +333,11 @@ bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const Cloc
       record.id = stamp + "-" + std::to_string(n);
     }
   }
-  record.format = 2;
+  record.format = 3;
   const std::string text = HistoryLine(record);
   int replaced = -1;
   for (std::size_t i = 0; i < file.records.size(); ++i) {
-    if (file.records[i].format == 2 && file.records[i].id == record.id)
+    if (file.records[i].format >= 2 && file.records[i].id == record.id)
       replaced = static_cast<int>(i);
   }
   const std::size_t count = file.records.size() + (replaced < 0 ? 1 : 0);
@@ -291,15 +346,13 @@ bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const Cloc
   const std::vector<uint8_t>& old = file.bytes;
   const std::size_t body = file.lines.empty() ? old.size() : file.lines.front().begin;
   std::vector<uint8_t> bytes(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(body));
-  const auto ourLine = [&bytes, &text]() {
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    bytes.insert(bytes.end(), {'\r', '\n'});
-  };
   for (const HistoryFile::Line& line : file.lines) {
-    if (line.record >= 0 && static_cast<std::size_t>(line.record) < dropped)
+    if (line.record >= 0 && static_cast<std::size_t>(line.record) < dropped) {
+      put.dropped.push_back(file.records[static_cast<std::size_t>(line.record)]);
       continue;
+    }
     if (line.record >= 0 && line.record == replaced) {
-      ourLine();
+      AppendLine(bytes, text);
       put.records.push_back(record);
       continue;
     }
@@ -311,8 +364,21 @@ bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const Cloc
       put.records.push_back(file.records[static_cast<std::size_t>(line.record)]);
   }
   if (replaced < 0) {
-    ourLine();
+    AppendLine(bytes, text);
     put.records.push_back(record);
+  }
+  // Moved aside before it would grow too large to read, so that no later
+  // write finds it unreadable and starts afresh without the records it needs.
+  if (bytes.size() > kHistoryMaxFileSize) {
+    std::string why;
+    if (!MoveAside(path, now, put.movedTo, why)) {
+      error = "the file would grow past " + std::to_string(kHistoryMaxFileSize) +
+              " bytes and cannot be moved aside: " + why;
+      put.records.clear();
+      return false;
+    }
+    put.movedWhy = "it would have grown past " + std::to_string(kHistoryMaxFileSize) + " bytes";
+    bytes = NewestRecords(put.records);
   }
   const std::string folder = Folder(path);
   if ((!folder.empty() && !MakeFolders(folder, error)) ||

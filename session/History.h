@@ -31,9 +31,14 @@ struct HistoryRecord {
   // the fields below.
   std::string id;           // unique in the history
   std::string beforeSha256; // what the adapter held before the write
-  std::string afterSha256;  // and after it
+  std::string afterSha256;  // and after it, as read back or else as sent
   std::string undoes;       // an undo's: the id of the record it undid
-  int format = 2;
+  // Records of the second format have neither of these, and their digests
+  // cover the whole content as fetched. Those of the third cover the first
+  // `length` bytes alone (decimal), the bytes the write put on the adapter.
+  std::string length;
+  std::string sentSha256; // what the write sent, recorded before it was sent
+  int format = 3;
 };
 
 // The fields in the order of a line, with the values each may take (null:
@@ -44,11 +49,16 @@ struct HistoryField {
   const char* const* allowed;
 };
 constexpr std::size_t kHistoryFirstFormatFields = 10;
-extern const HistoryField kHistoryFields[14];
+constexpr std::size_t kHistorySecondFormatFields = 14;
+extern const HistoryField kHistoryFields[16];
+
+// A record's `length` as a number; 0 for a record of an earlier format.
+uint32_t HistoryLength(const HistoryRecord& record);
 
 // The newest records the file keeps; lines that are not records do not count.
 constexpr std::size_t kHistoryKept = 1000;
-// Far more than kHistoryKept records take.
+// Far more than kHistoryKept records take. The file's own writes never take
+// it past this: notes that would are moved aside with the old file.
 constexpr std::size_t kHistoryMaxFileSize = 16u << 20;
 
 // The record as a line of the file, without its line end.
@@ -81,14 +91,19 @@ std::vector<std::size_t> HistorySkipped(const HistoryFile& file);
 
 // Puts `record` into the history at `path`: over the line of the record with
 // its id (a write's "started" line), or as a new line at the end, keeping
-// the newest kHistoryKept records. A record without an id gets a new one,
-// made from `now`. A file that is not a history is moved aside to
-// "history-<time>.txt" beside it, never rewritten, and `movedTo` names it.
-// The file is replaced whole, so a failure leaves it as it was. `records`
-// gets the records the file now holds. False with `error`.
+// the newest kHistoryKept records; `dropped` gets those that left. A record
+// without an id gets a new one, made from `now`. A file that is not a
+// history, or that this line would take past kHistoryMaxFileSize, is moved
+// aside to "history-<time>.txt" beside it, never rewritten; `movedTo` names
+// it and `movedWhy` says why. A file grown too large is followed by its
+// newest records that fit in half the limit, without its notes. The file is
+// replaced whole, so a failure leaves it as it was. `records` gets the
+// records the file now holds. False with `error`.
 struct HistoryPut {
   std::string movedTo;
+  std::string movedWhy;
   std::vector<HistoryRecord> records;
+  std::vector<HistoryRecord> dropped;
 };
 bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const ClockTime& now,
                       HistoryPut& put, std::string& error);

@@ -4,7 +4,9 @@
 #include "powersave/PowerSaveCopy.h"
 #include "session/ContentDigest.h"
 
+#include <map>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -13,17 +15,41 @@ bool IsAdapters(const HistoryRecord& record, const UndoPresent& present,
   return record.family == present.family && record.address == address;
 }
 
+// Whether the adapter holds what a record's digest says, hashed as that
+// record hashed it; each way of hashing is taken once.
+class Holds {
+public:
+  explicit Holds(const UndoPresent& present) : m_present(present) {}
+  bool operator()(const HistoryRecord& record, const std::string& digest) {
+    if (digest.empty())
+      return false;
+    const std::pair<bool, uint32_t> key = {record.format >= 3, HistoryLength(record)};
+    auto found = m_digests.find(key);
+    if (found == m_digests.end())
+      found = m_digests
+                  .emplace(key, DigestAsRecorded(record, m_present.kind, m_present.bytes.data(),
+                                                 static_cast<uint32_t>(m_present.bytes.size())))
+                  .first;
+    return found->second == digest;
+  }
+
+private:
+  const UndoPresent& m_present;
+  std::map<std::pair<bool, uint32_t>, std::string> m_digests;
+};
+
 // The adapter's address: the present one, or, when the image does not open,
-// that of the newest record that left what it holds. False when none did.
+// that of the newest record that left or sent what it holds. False when none
+// did.
 bool AdapterAddress(const std::vector<HistoryRecord>& records, const UndoPresent& present,
-                    std::string& address) {
+                    Holds& holds, std::string& address) {
   address = present.address;
   if (present.addressKnown)
     return true;
   for (std::size_t i = records.size(); i-- > 0;) {
     const HistoryRecord& record = records[i];
-    if (record.family == present.family && !record.afterSha256.empty() &&
-        record.afterSha256 == present.digest) {
+    if (record.family == present.family &&
+        (holds(record, record.afterSha256) || holds(record, record.sentSha256))) {
       address = record.address;
       return true;
     }
@@ -38,10 +64,18 @@ bool UndoTookEffect(const HistoryRecord& undo) {
 
 } // namespace
 
+std::string DigestAsRecorded(const HistoryRecord& record, BackupKind kind, const uint8_t* bytes,
+                             uint32_t size) {
+  return record.format >= 3 ? CoveredDigest(bytes, size, HistoryLength(record))
+                            : ContentDigest(kind, bytes, size);
+}
+
 UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& present) {
   UndoPlan plan;
+  plan.addressUnknown = !present.addressKnown;
+  Holds holds(present);
   std::string address;
-  if (!AdapterAddress(records, present, address)) {
+  if (!AdapterAddress(records, present, holds, address)) {
     plan.verdict = UndoVerdict::Unproven;
     return plan;
   }
@@ -50,15 +84,20 @@ UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& 
     const HistoryRecord& record = records[i];
     if (!IsAdapters(record, present, address))
       continue;
+    const bool started = record.result == "started";
     if (record.action == "undo") {
-      if (UndoTookEffect(record))
+      if (UndoTookEffect(record)) {
         undone.insert(record.undoes);
+      } else if (started && holds(record, record.sentSha256)) {
+        undone.insert(record.undoes);
+        plan.passed.push_back({i, UndoPassReason::UndoTook});
+      }
       continue;
     }
-    if (record.format == 2 && undone.count(record.id) != 0)
+    if (record.format >= 2 && undone.count(record.id) != 0)
       continue;
     plan.record = i;
-    if (record.format != 2) {
+    if (record.format == 1) {
       plan.verdict = UndoVerdict::FirstFormat;
       return plan;
     }
@@ -68,34 +107,44 @@ UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& 
       plan.passed.push_back({i, UndoPassReason::ChangedNothing});
       continue;
     }
-    if (after.empty() && before == present.digest) {
+    // A repair onto an image that did not open kept no copy to go back to.
+    if (record.before == "unavailable" && record.copy.empty()) {
+      plan.passed.push_back({i, UndoPassReason::NoCopy});
+      continue;
+    }
+    if (holds(record, after) || (started && holds(record, record.sentSha256))) {
+      plan.verdict = UndoVerdict::Undo;
+      return plan;
+    }
+    if ((started || record.result == "failed") && holds(record, before)) {
       plan.passed.push_back({i, UndoPassReason::NotWritten});
       continue;
     }
-    plan.verdict =
-        after.empty() || after == present.digest ? UndoVerdict::Undo : UndoVerdict::Changed;
+    // Whatever else the adapter holds, this record's write is not what left
+    // it, so nothing older can be proven either.
+    plan.verdict = UndoVerdict::Changed;
     return plan;
   }
   plan.verdict = UndoVerdict::NothingLeft;
   return plan;
 }
 
-const HistoryRecord* CutShortWrite(const std::vector<HistoryRecord>& records,
-                                   const UndoPresent& present) {
-  std::string address;
-  if (!AdapterAddress(records, present, address)) {
-    // Without the address only the family tells the adapter's records.
-    for (std::size_t i = records.size(); i-- > 0;) {
-      if (records[i].family == present.family)
-        return records[i].result == "started" ? &records[i] : nullptr;
-    }
-    return nullptr;
-  }
+CutShort CutShortWrite(const std::vector<HistoryRecord>& records, const UndoPresent& present) {
+  CutShort cut;
+  const bool byAddress = present.addressKnown && !present.address.empty();
   for (std::size_t i = records.size(); i-- > 0;) {
-    if (IsAdapters(records[i], present, address))
-      return records[i].result == "started" ? &records[i] : nullptr;
+    const HistoryRecord& record = records[i];
+    if (record.family != present.family || (byAddress && record.address != present.address))
+      continue;
+    if (record.result != "started")
+      return cut;
+    Holds holds(present);
+    cut.record = &record;
+    cut.identified =
+        byAddress || holds(record, record.beforeSha256) || holds(record, record.sentSha256);
+    return cut;
   }
-  return nullptr;
+  return cut;
 }
 
 bool ReadRecordCopy(const HistoryRecord& record, PowerSaveCopy& copy, std::string& fault) {
@@ -106,7 +155,8 @@ bool ReadRecordCopy(const HistoryRecord& record, PowerSaveCopy& copy, std::strin
   if (BackupReadFile(record.copy, copy, fault) != BackupReadResult::Read)
     return false;
   // A record of the first format has no digest to check the copy by.
-  if (record.format == 2 && ContentDigest(copy) != record.beforeSha256) {
+  if (record.format >= 2 &&
+      DigestAsRecorded(record, copy.kind, copy.bytes, copy.size) != record.beforeSha256) {
     fault = record.copy + ": its content is not what the write started from";
     return false;
   }

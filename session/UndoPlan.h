@@ -9,6 +9,7 @@
 #include "session/History.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,14 +18,20 @@ struct UndoPresent {
   std::string family;  // as records name it
   std::string address; // as records write it; empty for a parameter adapter
   // False when the image does not open, so its address is unknown: then the
-  // record whose "after" digest is the present one names the adapter.
+  // record that left or sent what it holds names the adapter.
   bool addressKnown = true;
-  std::string digest; // SHA-256 of what the adapter holds, lower-case hex
+  BackupKind kind = BackupKind::NvmImage;
+  std::vector<uint8_t> bytes; // what the adapter holds, as fetched
 };
+
+// The digest of `bytes` as `record` took its own: over its length, or, for a
+// record of the second format, over the whole content.
+std::string DigestAsRecorded(const HistoryRecord& record, BackupKind kind, const uint8_t* bytes,
+                             uint32_t size);
 
 enum class UndoVerdict {
   Undo,        // `record` is the change to undo: the adapter holds what it left
-  Changed,     // the adapter no longer holds what `record`, its last change, left
+  Changed,     // the adapter no longer holds what `record`'s write left
   FirstFormat, // `record`, the last change, was written without digests
   NothingLeft, // no change of this adapter is left to undo
   Unproven,    // the image does not open, and no record left what it holds
@@ -33,6 +40,8 @@ enum class UndoVerdict {
 enum class UndoPassReason {
   ChangedNothing, // its digests before and after agree
   NotWritten,     // failed or cut short, and the adapter still holds what it started from
+  NoCopy,         // the image it started from did not open, so it cannot be put back
+  UndoTook,       // an undo cut short that the adapter shows took effect
 };
 
 struct UndoPlan {
@@ -43,17 +52,26 @@ struct UndoPlan {
     UndoPassReason why;
   };
   std::vector<Pass> passed; // newest first
+  // The image does not open, so nothing shows that a record refused is this
+  // adapter's: --force may not write its copy.
+  bool addressUnknown = false;
 };
 
 // Walks the adapter's records, `records` oldest first, from the newest back,
-// passing over undo records and the records they undid.
+// passing over undo records and the records they undid, and restores only on
+// proof: a record is undone only while the adapter holds what it left.
 UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& present);
 
 // The newest record of the adapter, when it is a write that was under way
 // and that nothing finished: the program that made it was stopped or died
-// during the write. Null otherwise.
-const HistoryRecord* CutShortWrite(const std::vector<HistoryRecord>& records,
-                                   const UndoPresent& present);
+// during the write. `identified` when the adapter is shown to be that
+// record's: by its address, or, when that is unknown or the family has none,
+// by holding what the write started from or sent.
+struct CutShort {
+  const HistoryRecord* record = nullptr;
+  bool identified = false;
+};
+CutShort CutShortWrite(const std::vector<HistoryRecord>& records, const UndoPresent& present);
 
 // The copy a record names, read and checked for undo: the file exists, it
 // decodes as a backup file, and its content is what the record says the

@@ -265,7 +265,7 @@ TEST_P(QcaPowerSave, AWatchSeesTheImageAsFetchedJustBeforeTheWrite) {
   ASSERT_TRUE(op->SetPowerSave(1));
   EXPECT_EQ(watch.told, 2);
   EXPECT_EQ(watch.callsBeforeWrite, "GetLocalPIB");
-  EXPECT_EQ(watch.sent, Holds());
+  EXPECT_EQ(watch.sent, fake.written);
   static PowerSaveCopy off;
   off = watch.before;
   ASSERT_EQ(off.size, builder.image.size());
@@ -281,7 +281,7 @@ TEST_P(QcaPowerSave, AWatchSeesTheImageAsFetchedJustBeforeTheWrite) {
   ASSERT_TRUE(op->RestoreCopy(off, "", false, written, error)) << error.text;
   EXPECT_EQ(watch.told, 3);
   EXPECT_EQ(watch.callsBeforeWrite, "GetLocalPIB");
-  EXPECT_EQ(watch.sent, Holds());
+  EXPECT_EQ(watch.sent, fake.written);
   EXPECT_EQ(op->CopyState(watch.before), 1);
   off.kind = BackupKind::Param41;
   EXPECT_EQ(op->CopyState(off), 2);

@@ -41,7 +41,7 @@ TEST(CopyRetention, ACopyGoesOnlyWhenItsRecordHasAgedOut) {
   records.insert(records.begin(), Named("C:" + kSep + "mine.ostrel"));
   records.insert(records.begin(), Named(kFolder + kSep + "notes.txt"));
   records.push_back(Named(""));
-  const std::vector<std::string> removed = CopiesToRemove(records, kFolder, Copy(3));
+  const std::vector<std::string> removed = CopiesToRemove(records, {}, kFolder, Copy(3));
   // The adapter's newest 20 records are its last 19 copies and one with
   // none: copies 0 to 5 aged out, the just-saved copy 3 stays, and so do
   // the other adapter's copy and files not named as copies.
@@ -49,8 +49,62 @@ TEST(CopyRetention, ACopyGoesOnlyWhenItsRecordHasAgedOut) {
   EXPECT_EQ(removed, expected);
   // A name a newer record still holds stays.
   records.push_back(Named(Copy(5)));
-  const std::vector<std::string> again = CopiesToRemove(records, kFolder, "");
+  const std::vector<std::string> again = CopiesToRemove(records, {}, kFolder, "");
   EXPECT_EQ(std::count(again.begin(), again.end(), Copy(5)), 0);
+  // A record that left the history takes its copy along, unless a record
+  // that stays names it too.
+  const std::vector<std::string> left = CopiesToRemove(
+      {Named(Copy(30)), Named(Copy(31))}, {Named(Copy(31)), Named(Copy(32))}, kFolder, "");
+  EXPECT_EQ(left, std::vector<std::string>{Copy(32)});
+}
+
+// The copies of the adapter's newest 20 changes not undone stay, whatever
+// else the history holds: each step is a record with a copy of its own. C: a
+// change; N: a write that changed nothing; S: a write cut short; R: a write
+// the adapter refused; U: an undo of the newest change not undone; F: an
+// undo that failed.
+TEST(CopyRetention, TheCopiesUndoNeedsStay) {
+  const struct {
+    const char* label;
+    std::string steps;
+    std::vector<int> removed; // the steps whose copies go, newest first
+  } cases[] = {
+      {"a change, then 21 that changed nothing", "C" + std::string(21, 'N'), {1}},
+      {"21 changes", std::string(21, 'C'), {0}},
+      {"21 changes, the newest undone", std::string(21, 'C') + "U", {}},
+      {"21 changes and a failed undo", std::string(21, 'C') + "F", {0}},
+      {"a write cut short is a change", "C" + std::string(20, 'S') + "N", {0}},
+      {"a refused write may have changed it", "C" + std::string(20, 'R') + "N", {0}},
+      {"twelve changes, twelve undos", std::string(12, 'C') + std::string(12, 'U'), {3, 2, 1, 0}},
+      {"six on/off pairs, ten of them undone", std::string(12, 'C') + std::string(10, 'U'), {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<HistoryRecord> records;
+    std::vector<std::string> changes; // not undone, oldest first
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      const char step = c.steps[i];
+      HistoryRecord record = Named(Copy(static_cast<int>(i)));
+      record.id = "r" + std::to_string(i);
+      record.result = step == 'S' ? "started" : step == 'R' || step == 'F' ? "failed" : "done";
+      record.beforeSha256 = std::string(64, 'a');
+      record.afterSha256 = step == 'N' ? record.beforeSha256 : std::string(64, 'b');
+      if (step == 'R' || step == 'S')
+        record.afterSha256.clear();
+      if (step == 'U' || step == 'F') {
+        record.action = "undo";
+        record.undoes = changes.back();
+        if (step == 'U')
+          changes.pop_back();
+      } else if (step != 'N') {
+        changes.push_back(record.id);
+      }
+      records.push_back(record);
+    }
+    std::vector<std::string> expected;
+    for (const int step : c.removed)
+      expected.push_back(Copy(step));
+    EXPECT_EQ(CopiesToRemove(records, {}, kFolder, ""), expected) << c.label;
+  }
 }
 
 TEST(CopyRetention, NamesTellCopiesFromOtherFiles) {

@@ -26,7 +26,9 @@ HistoryRecord Record(const std::string& copy, const std::string& id = "20261208-
                           id,
                           std::string(64, 'a'),
                           std::string(64, 'b'),
-                          ""};
+                          "",
+                          "20536",
+                          std::string(64, 'c')};
   return record;
 }
 
@@ -35,13 +37,22 @@ std::string Line(const std::string& copy) {
 }
 
 // A line is a record only when every field is there and each holds a value
-// it may hold; anything else is damaged or foreign. Lines of the first
-// format, without the digests, are still read.
+// it may hold; anything else is damaged or foreign. Lines of the earlier
+// formats, without the digests or without what was sent, are still read.
 TEST(History, ALineIsARecordOnlyWhenWhole) {
   const std::string good = HistoryLine(Record("C:\\copies\\a.ostrel"));
   const std::string fields = good.substr(good.find('\t'));
   const std::string firstFormat =
       "ostrel-history-1" + fields.substr(0, good.find("\t20261208") - good.find('\t'));
+  const std::string secondFields = fields.substr(0, fields.find("\t20536"));
+  const auto withLength = [&good](const std::string& length) {
+    return std::string(good).replace(good.find("\t20536\t"), 7, "\t" + length + "\t");
+  };
+  const auto atTime = [&good](const std::string& time) {
+    return std::string(good).replace(good.find("2026-12-08T"), 20, time);
+  };
+  HistoryRecord badSent = Record("");
+  badSent.sentSha256 = "c";
   HistoryRecord undoes = Record("");
   undoes.undoes = "20261208-000000-000";
   HistoryRecord noId = Record("");
@@ -58,14 +69,37 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
     std::string line;
     int format; // 0: no record
   } cases[] = {
-      {good, 2},
+      {good, 3},
       {firstFormat, 1},
-      {HistoryLine(undoOf), 2},
-      {HistoryLine(everyHexDigit), 2},
+      {"ostrel-history-2" + secondFields, 2},
+      {HistoryLine(undoOf), 3},
+      {HistoryLine(everyHexDigit), 3},
       {"", 0},
       {"some other program's line", 0},
-      {"ostrel-history-3" + fields, 0},
+      {"ostrel-history-4" + fields, 0},
+      {"ostrel-history-3" + secondFields, 0},
+      {"ostrel-history-2" + fields, 0},
       {"ostrel-history-1" + fields, 0},
+      {withLength("1"), 3},
+      {withLength("1234567"), 3},
+      {withLength(""), 0},
+      {withLength("0"), 0},
+      {withLength("020536"), 0},
+      {withLength("12345678"), 0},
+      {withLength("2053x"), 0},
+      {HistoryLine(badSent), 0},
+      {atTime("2024-02-29T23:59:59Z"), 3},
+      {atTime("2026-12-31T00:00:00Z"), 3},
+      {atTime("9999-99-99T99:99:99Z"), 0},
+      {atTime("2026-00-08T07:21:31Z"), 0},
+      {atTime("2026-13-08T07:21:31Z"), 0},
+      {atTime("2026-12-00T07:21:31Z"), 0},
+      {atTime("2026-02-29T07:21:31Z"), 0},
+      {atTime("2100-02-29T07:21:31Z"), 0},
+      {atTime("2026-04-31T07:21:31Z"), 0},
+      {atTime("2026-12-08T24:00:00Z"), 0},
+      {atTime("2026-12-08T07:60:31Z"), 0},
+      {atTime("2026-12-08T07:21:60Z"), 0},
       {good.substr(0, good.rfind('\t')), 0},
       {good + "\textra", 0},
       {HistoryLine(noId), 0},
@@ -192,6 +226,8 @@ TEST(History, KeepsTheNewestThousandRecordsAndEveryByteItDidNotWrite) {
   EXPECT_EQ(put.records.back().id, "19700101-000000-000");
   EXPECT_EQ(Bytes(path),
             notes + records.substr(records.find('\n') + 1) + HistoryLine(next) + "\r\n");
+  ASSERT_EQ(put.dropped.size(), 1u);
+  EXPECT_EQ(put.dropped.front().copy, "c0");
   // The oldest record kept, finished, takes its own line: none drops out.
   HistoryRecord oldest = put.records.front();
   oldest.result = "failed";
@@ -205,8 +241,11 @@ TEST(History, KeepsTheNewestThousandRecordsAndEveryByteItDidNotWrite) {
 // time is one the reader takes and a name stays the shape of its kind.
 TEST(History, TimesKeepTheirShapeForAnyClock) {
   const ClockTime odd = {12026, 112, 108, 107, 160, 131, 1123};
-  EXPECT_EQ(IsoTime(odd), "2026-12-08T07:60:31Z");
+  EXPECT_EQ(IsoTime(odd), "2026-12-08T07:59:31Z");
   EXPECT_EQ(FileStamp(odd), "20261208-076031-123");
+  EXPECT_EQ(IsoTime({2026, 2, 31, 24, 0, 60, 0}), "2026-02-28T23:00:59Z");
+  EXPECT_EQ(IsoTime({2028, 0, 0, 0, 0, 0, 0}), "2028-01-01T00:00:00Z");
+  EXPECT_EQ(IsoTime({2024, 2, 30, 0, 0, 0, 0}), "2024-02-29T00:00:00Z");
   HistoryRecord record = Record("");
   record.time = IsoTime(odd);
   HistoryRecord read;

@@ -5,10 +5,12 @@
 
 #include "backup/BackupFile.h"
 #include "session/ContentDigest.h"
+#include "session/CopyRetention.h"
 #include "tests/session/SessionTestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,35 +20,86 @@ namespace {
 constexpr char kA[] = "00:b0:52:00:00:01";
 constexpr char kB[] = "00:b0:52:00:00:02";
 
-// A change from digest `before` to `after` ("" unknown): digests are
-// single letters here, made 64 long.
-HistoryRecord Change(const char* id, const char* before, const char* after,
-                     const char* address = kA, const char* result = "done",
-                     const char* undoes = "") {
+// What an adapter holds is four bytes of one letter here; a write covers
+// those four, and `beyond` is what it holds past them.
+std::string Digest(char content) {
+  const std::vector<uint8_t> bytes(4, static_cast<uint8_t>(content));
+  return CoveredDigest(bytes.data(), 4, 4);
+}
+
+// A write from content `before` to `after` (' ' unknown), sending `after`.
+HistoryRecord Change(const char* id, char before, char after, const char* address = kA,
+                     const char* result = "done", const char* undoes = "") {
   HistoryRecord record;
   record.time = "2026-12-08T07:21:31Z";
   record.program = "ostrelctl";
   record.action = *undoes != '\0' ? "undo" : "off";
   record.family = "qualcomm-atheros";
   record.address = address;
+  record.before = "on";
+  record.after = "off";
   record.result = result;
   record.copy = std::string("copy-") + id;
   record.id = id;
-  record.beforeSha256 = *before != '\0' ? std::string(64, *before) : "";
-  record.afterSha256 = *after != '\0' ? std::string(64, *after) : "";
+  record.length = "4";
+  record.beforeSha256 = Digest(before);
+  record.sentSha256 = after != ' ' ? Digest(after) : "";
+  record.afterSha256 = record.sentSha256;
   record.undoes = undoes;
   return record;
 }
 
+// A write that ended before its result was known, or that the adapter
+// refused: what it sent, and no digest after it.
+HistoryRecord Unfinished(const char* id, char before, char sent, const char* result,
+                         const char* undoes = "") {
+  HistoryRecord record = Change(id, before, sent, kA, result, undoes);
+  record.afterSha256.clear();
+  return record;
+}
+
+// A record of the second format: no length, nothing sent, its digests over
+// the whole content.
+HistoryRecord SecondFormat(HistoryRecord record) {
+  record.format = 2;
+  record.length.clear();
+  record.sentSha256.clear();
+  return record;
+}
+
 HistoryRecord FirstFormat(const char* id) {
-  HistoryRecord record = Change(id, "", "");
+  HistoryRecord record = Change(id, ' ', ' ');
   record.format = 1;
   record.id.clear();
   return record;
 }
 
-UndoPresent Present(char digest, const char* address = kA) {
-  return {"qualcomm-atheros", address, *address != '\0', std::string(64, digest)};
+// A repair by restore --force onto an image that did not open: no copy.
+HistoryRecord Repair(const char* id, char before, char after) {
+  HistoryRecord record = Change(id, before, after);
+  record.action = "restore";
+  record.before = "unavailable";
+  record.copy.clear();
+  return record;
+}
+
+UndoPresent Present(char content, const char* address = kA, const std::string& beyond = "") {
+  std::string bytes = std::string(4, content) + beyond;
+  return {"qualcomm-atheros", address, *address != '\0', BackupKind::NvmImage,
+          std::vector<uint8_t>(bytes.begin(), bytes.end())};
+}
+
+UndoPresent Broadcom(char content) {
+  UndoPresent present = Present(content, "");
+  present.family = "broadcom";
+  present.addressKnown = true;
+  return present;
+}
+
+HistoryRecord OfBroadcom(HistoryRecord record) {
+  record.family = "broadcom";
+  record.address.clear();
+  return record;
 }
 
 TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
@@ -61,83 +114,156 @@ TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
     std::vector<std::pair<std::size_t, R>> passed;
   } cases[] = {
       {"the last change",
-       {Change("1", "a", "b"), Change("2", "b", "c")},
+       {Change("1", 'a', 'b'), Change("2", 'b', 'c')},
        Present('c'),
        V::Undo,
        1,
        {}},
       {"undo then undo: the change before the undone one",
-       {Change("1", "a", "b"), Change("2", "b", "c"), Change("3", "c", "b", kA, "done", "2")},
+       {Change("1", 'a', 'b'), Change("2", 'b', 'c'), Change("3", 'c', 'b', kA, "done", "2")},
        Present('b'),
        V::Undo,
        0,
        {}},
       {"everything undone",
-       {Change("1", "a", "b"), Change("2", "b", "a", kA, "done", "1")},
+       {Change("1", 'a', 'b'), Change("2", 'b', 'a', kA, "done", "1")},
        Present('a'),
        V::NothingLeft,
        0,
        {}},
       {"a failed undo undid nothing",
-       {Change("1", "a", "b"), Change("2", "b", "", kA, "failed", "1")},
+       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'a', "failed", "1")},
        Present('b'),
        V::Undo,
        0,
        {}},
       {"OK on the state it had: passed over",
-       {Change("1", "a", "b"), Change("2", "b", "b")},
+       {Change("1", 'a', 'b'), Change("2", 'b', 'b')},
        Present('b'),
        V::Undo,
        0,
        {{1, R::ChangedNothing}}},
       {"a refused write: passed over",
-       {Change("1", "a", "b"), Change("2", "b", "", kA, "failed")},
+       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "failed")},
        Present('b'),
        V::Undo,
        0,
        {{1, R::NotWritten}}},
-      {"cut short after it changed the adapter",
-       {Change("1", "a", "b"), Change("2", "b", "", kA, "started")},
-       Present('x'),
+      {"a refused write, then a change outside: refused",
+       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "failed")},
+       Present('z'),
+       V::Changed,
+       1,
+       {}},
+      {"a write killed after its data were stored: undone by what it sent",
+       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "started")},
+       Present('c'),
        V::Undo,
        1,
        {}},
-      {"changed since by someone else", {Change("1", "a", "b")}, Present('z'), V::Changed, 0, {}},
+      {"a write killed before it stored: passed over",
+       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "started")},
+       Present('b'),
+       V::Undo,
+       0,
+       {{1, R::NotWritten}}},
+      {"a write killed, then a change outside: refused",
+       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "started")},
+       Present('z'),
+       V::Changed,
+       1,
+       {}},
+      {"on, off, an undo killed after it stored: the on is next",
+       {Change("1", 'a', 'b'), Change("2", 'b', 'c'), Unfinished("3", 'c', 'b', "started", "2")},
+       Present('b'),
+       V::Undo,
+       0,
+       {{2, R::UndoTook}}},
+      {"an undo killed before it stored: its change is still next",
+       {Change("1", 'a', 'b'), Change("2", 'b', 'c'), Unfinished("3", 'c', 'b', "started", "2")},
+       Present('c'),
+       V::Undo,
+       1,
+       {}},
+      {"a byte past what the writes cover changed",
+       {Change("1", 'a', 'b'), Change("2", 'b', 'c')},
+       Present('c', kA, "Z"),
+       V::Undo,
+       1,
+       {}},
+      {"the second format's digests cover the whole content",
+       {SecondFormat(Change("1", 'a', 'b'))},
+       Present('b', kA, "Z"),
+       V::Changed,
+       0,
+       {}},
+      {"the second format, read as before",
+       {SecondFormat(Change("1", 'a', 'b'))},
+       Present('b'),
+       V::Undo,
+       0,
+       {}},
+      {"a write of the second format cut short proves nothing",
+       {Change("1", 'a', 'b'), SecondFormat(Unfinished("2", 'b', 'c', "started"))},
+       Present('c'),
+       V::Changed,
+       1,
+       {}},
+      {"changed since by someone else", {Change("1", 'a', 'b')}, Present('z'), V::Changed, 0, {}},
+      {"taken back by someone else", {Change("1", 'a', 'b')}, Present('a'), V::Changed, 0, {}},
+      {"a repair onto an image that did not open cannot be put back",
+       {Change("1", 'a', 'b'), Repair("2", 'x', 'a')},
+       Present('a'),
+       V::Changed,
+       0,
+       {{1, R::NoCopy}}},
       {"another adapter's records are not this one's",
-       {Change("1", "a", "b"), Change("2", "b", "c", kB)},
+       {Change("1", 'a', 'b'), Change("2", 'b', 'c', kB)},
        Present('b'),
        V::Undo,
        0,
        {}},
       {"no record of this adapter",
-       {Change("1", "a", "b", kB)},
+       {Change("1", 'a', 'b', kB)},
        Present('b'),
        V::NothingLeft,
        0,
        {}},
       {"a record of the first format",
-       {Change("1", "a", "b"), FirstFormat("2")},
+       {Change("1", 'a', 'b'), FirstFormat("2")},
        Present('b'),
        V::FirstFormat,
        1,
        {}},
-      {"an image that does not open, proven by the digest",
-       {Change("1", "a", "b"), Change("2", "b", "c")},
+      {"an image that does not open, proven by what a write left",
+       {Change("1", 'a', 'b'), Change("2", 'b', 'c')},
        Present('c', ""),
        V::Undo,
        1,
        {}},
-      {"an image that does not open, proven by the oldest record",
-       {Change("1", "a", "b")},
-       Present('b', ""),
+      {"an image that does not open, proven by what a write cut short sent",
+       {Change("1", 'a', 'b', kB), Unfinished("2", 'b', 'c', "started")},
+       Present('c', ""),
        V::Undo,
-       0,
+       1,
        {}},
       {"an image that does not open, left by no record",
-       {Change("1", "a", "b")},
+       {Change("1", 'a', 'b')},
        Present('q', ""),
        V::Unproven,
        0,
+       {}},
+      {"Broadcom: another adapter's after a refused write is refused",
+       {OfBroadcom(Change("1", 'a', 'b')), OfBroadcom(Unfinished("2", 'b', 'c', "failed"))},
+       Broadcom('z'),
+       V::Changed,
+       1,
+       {}},
+      {"Broadcom: every Broadcom record is the adapter's",
+       {OfBroadcom(Change("1", 'a', 'b')), OfBroadcom(Change("2", 'b', 'c'))},
+       Broadcom('c'),
+       V::Undo,
+       1,
        {}},
   };
   for (const auto& c : cases) {
@@ -146,6 +272,7 @@ TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
     if (c.verdict != V::NothingLeft && c.verdict != V::Unproven) {
       EXPECT_EQ(plan.record, c.record) << c.label;
     }
+    EXPECT_EQ(plan.addressUnknown, !c.present.addressKnown) << c.label;
     ASSERT_EQ(plan.passed.size(), c.passed.size()) << c.label;
     for (std::size_t i = 0; i < c.passed.size(); ++i) {
       EXPECT_EQ(plan.passed[i].record, c.passed[i].first) << c.label;
@@ -154,30 +281,95 @@ TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
   }
 }
 
-// A Broadcom parameter has no address: its records are told apart by the
-// digests alone, so another adapter's change is refused, not undone.
-TEST(UndoPlan, AParameterCopyOfAnotherAdapterIsRefused) {
-  HistoryRecord change = Change("1", "a", "b", "");
-  change.family = "broadcom";
-  const UndoPresent other = {"broadcom", "", true, std::string(64, 'z')};
-  EXPECT_EQ(PlanUndo({change}, other).verdict, UndoVerdict::Changed);
-  const UndoPresent same = {"broadcom", "", true, std::string(64, 'b')};
-  EXPECT_EQ(PlanUndo({change}, same).verdict, UndoVerdict::Undo);
+// Undo after undo walks back through every change, and their copies stay
+// until they are undone: the adapter ends as it began.
+TEST(UndoPlan, TwelveChangesAndTwelveUndosEndWhereTheyBegan) {
+  std::vector<HistoryRecord> records;
+  std::vector<std::string> ids;
+  for (char content = 'a'; content < 'a' + 12; ++content) {
+    ids.push_back(std::string(1, content));
+    records.push_back(Change(ids.back().c_str(), content, static_cast<char>(content + 1)));
+    records.back().copy = "copies" + std::string(1, kPathSeparator) + "20261208-000000-0" +
+                          std::to_string(10 + content - 'a') + "_00b052000001.ostrel";
+  }
+  char held = 'a' + 12;
+  for (int undo = 0; undo < 12; ++undo) {
+    const UndoPlan plan = PlanUndo(records, Present(held));
+    ASSERT_EQ(plan.verdict, UndoVerdict::Undo) << undo;
+    const HistoryRecord& change = records[plan.record];
+    ASSERT_EQ(change.afterSha256, Digest(held)) << undo;
+    const std::vector<std::string> removed = CopiesToRemove(records, {}, "copies", "");
+    EXPECT_EQ(std::count(removed.begin(), removed.end(), change.copy), 0) << undo;
+    const char back = static_cast<char>(held - 1);
+    records.push_back(Change(("u" + change.id).c_str(), held, back, kA, "done", change.id.c_str()));
+    held = back;
+  }
+  EXPECT_EQ(held, 'a');
+  EXPECT_EQ(PlanUndo(records, Present(held)).verdict, UndoVerdict::NothingLeft);
 }
 
+// A history that its own next write would take past what the reader takes is
+// moved aside first, and the new file starts with its newest records, so
+// both changes still undo.
+TEST(UndoPlan, AHistoryNearItsLimitLosesNoChange) {
+  const std::string path = SessionTestFolder() + kPathSeparator + "history.txt";
+  HistoryRecord first = Change("1", 'a', 'b');
+  const std::size_t line = HistoryLine(first).size() + 2;
+  Write(path, std::string(kHistoryMaxFileSize - line - 10, '#') + "\n");
+  HistoryPut put;
+  std::string error;
+  const ClockTime now = {2026, 12, 8, 7, 21, 31, 123};
+  ASSERT_TRUE(HistoryPutRecord(path, first, now, put, error)) << error;
+  EXPECT_EQ(put.movedTo, "");
+  HistoryRecord second = Unfinished("2", 'b', 'c', "started");
+  ASSERT_TRUE(HistoryPutRecord(path, second, now, put, error)) << error;
+  EXPECT_NE(put.movedTo, "");
+  EXPECT_NE(put.movedWhy.find("grown past 16777216 bytes"), std::string::npos) << put.movedWhy;
+  second.result = "done";
+  second.afterSha256 = second.sentSha256;
+  ASSERT_TRUE(HistoryPutRecord(path, second, now, put, error)) << error;
+  EXPECT_EQ(Bytes(path), HistoryLine(first) + "\r\n" + HistoryLine(second) + "\r\n");
+  HistoryFile file;
+  ASSERT_TRUE(HistoryLoad(path, file, error)) << error;
+  UndoPlan plan = PlanUndo(file.records, Present('c'));
+  ASSERT_EQ(plan.verdict, UndoVerdict::Undo);
+  EXPECT_EQ(file.records[plan.record].id, "2");
+  file.records.push_back(Change("3", 'c', 'b', kA, "done", "2"));
+  plan = PlanUndo(file.records, Present('b'));
+  ASSERT_EQ(plan.verdict, UndoVerdict::Undo);
+  EXPECT_EQ(file.records[plan.record].id, "1");
+}
+
+// A cut-short write is told to this adapter only when it is shown to be the
+// one written; otherwise the warning names the other.
 TEST(UndoPlan, AWriteCutShortIsTheAdaptersNewestRecordStillStarted) {
-  const std::vector<HistoryRecord> cut = {
-      Change("1", "a", "b"), Change("2", "b", "", kA, "started"), Change("3", "x", "y", kB)};
-  const HistoryRecord* found = CutShortWrite(cut, Present('x'));
-  ASSERT_NE(found, nullptr);
-  EXPECT_EQ(found->id, "2");
-  EXPECT_EQ(CutShortWrite(cut, Present('y', kB)), nullptr);
-  EXPECT_EQ(CutShortWrite({cut[1], cut[0]}, Present('b')), nullptr);
-  // An image that does not open, left by no record: the family's newest.
-  const std::vector<HistoryRecord> alone = {cut[1]};
-  found = CutShortWrite(alone, Present('x', ""));
-  ASSERT_NE(found, nullptr);
-  EXPECT_EQ(found->id, "2");
+  const HistoryRecord cut = Unfinished("2", 'b', 'c', "started");
+  const HistoryRecord param = OfBroadcom(cut);
+  const struct {
+    const char* label;
+    std::vector<HistoryRecord> records;
+    UndoPresent present;
+    const char* found; // the record's id, "" for none
+    bool identified;
+  } cases[] = {
+      {"its address",
+       {Change("1", 'a', 'b'), cut, Change("3", 'x', 'y', kB)},
+       Present('z'),
+       "2",
+       true},
+      {"another address", {cut, Change("3", 'x', 'y', kB)}, Present('y', kB), "", false},
+      {"finished since", {cut, Change("3", 'b', 'd')}, Present('d'), "", false},
+      {"does not open, holds what it started from", {cut}, Present('b', ""), "2", true},
+      {"does not open, holds what it sent", {cut}, Present('c', ""), "2", true},
+      {"does not open, holds something else", {cut}, Present('q', ""), "2", false},
+      {"Broadcom, holds what it sent", {param}, Broadcom('c'), "2", true},
+      {"Broadcom, another adapter", {param}, Broadcom('q'), "2", false},
+  };
+  for (const auto& c : cases) {
+    const CutShort found = CutShortWrite(c.records, c.present);
+    EXPECT_EQ(found.record != nullptr ? found.record->id : "", c.found) << c.label;
+    EXPECT_EQ(found.identified, c.identified) << c.label;
+  }
 }
 
 } // namespace
@@ -213,6 +405,8 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
   PowerSaveCopy copy;
   BackupToCopy(backup, copy);
   const std::string digest = ContentDigest(copy);
+  // The third format's covers the bytes the record says were written.
+  const std::string covered = CoveredDigest(copy.bytes, copy.size, 4);
   const struct {
     std::string path;
     std::string digest;
@@ -220,6 +414,8 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
     const char* fault; // part of what the refusal says; "" when it is read
   } cases[] = {
       {good, digest, 2, ""},
+      {good, covered, 3, ""},
+      {good, digest, 3, "its content is not what the write started from"},
       {good, std::string(64, 'a'), 2, "its content is not what the write started from"},
       {good, "", 1, ""},
       {damaged, digest, 2, "damaged.ostrel: "},
@@ -231,7 +427,7 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
       {tooMuch, digest, 2, "holds more than any adapter takes"},
   };
   for (const auto& c : cases) {
-    HistoryRecord record = Change("1", "a", "b");
+    HistoryRecord record = Change("1", 'a', 'b');
     record.copy = c.path;
     record.beforeSha256 = c.digest;
     record.format = c.format;
@@ -250,6 +446,10 @@ TEST(UndoPlan, ADigestIsTheSha256OfTheContent) {
   EXPECT_EQ(ContentDigest(BackupKind::NvmImage, abc, sizeof abc),
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_EQ(ContentDigest(BackupKind::NvmImage, abc, 0), "");
+  // Over the first bytes alone; none when there are fewer.
+  const uint8_t abcd[] = {'a', 'b', 'c', 'd'};
+  EXPECT_EQ(CoveredDigest(abcd, 4, 3), ContentDigest(BackupKind::NvmImage, abc, 3));
+  EXPECT_EQ(CoveredDigest(abcd, 4, 5), "");
 }
 
 } // namespace
