@@ -422,9 +422,6 @@ int RunHistory(const Run& run) {
     if (record.format >= 2)
       report.Line("  id: " + record.id + "  sha256: " + ShortDigest(record.beforeSha256) + " -> " +
                   ShortDigest(record.afterSha256));
-    if (record.format >= 3)
-      report.Line("  sent: " + ShortDigest(record.sentSha256) + "  over " + record.length +
-                  " bytes");
     if (!record.undoes.empty())
       report.Line("  undoes: " + record.undoes);
   }

@@ -378,6 +378,11 @@ TEST_P(OstrelctlQca, RestoreRefusesACopyThatCouldLeaveTheAdapterWorse) {
   run = Ctl(profile, "restore " + Quoted(backup) + " --force", exe);
   EXPECT_EQ(run.status, 0) << run.lines.at(0);
   EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), copy.bytes);
+  // Recorded under the address of the image it wrote, the copy's.
+  const std::string restored = "\"action\": \"restore\", \"family\": \"qualcomm-atheros\", "
+                               "\"address\": \"" +
+                               std::string(AddressText(copy.address).text) + "\"";
+  EXPECT_NE(HistoryJson(profile).find(restored), std::string::npos) << restored;
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, OstrelctlQca, EveryLayoutAndBuild(), LayoutAndBuildName);
@@ -422,7 +427,9 @@ TEST_P(OstrelctlBroadcom, SwitchesBothWaysAndRestoresTheParameter) {
 // write started from (each way a copy is refused is decided natively), or
 // when the adapter changed since: another
 // program edited the image, or another adapter is attached. --force puts
-// back the change's copy all the same, through restore's checks.
+// back the change's copy all the same, through restore's checks, but only
+// onto the adapter it was taken from: another Broadcom adapter's parameter
+// is left alone, and the user is pointed to restore FILE --force.
 TEST(OstrelctlUndo, RefusesWhatItCannotProveAndForceRestores) {
   const struct {
     const char* label;
@@ -442,14 +449,14 @@ TEST(OstrelctlUndo, RefusesWhatItCannotProveAndForceRestores) {
        [](SimCase& sim, const std::string& copy) {
          WriteBytes(sim.Path("image.nvm"), Decoded(copy).bytes);
        },
-       "--force restores that change's copy; nothing written", true},
+       "--force restores that write's copy; nothing written", true},
       {"another adapter's parameter", true,
        [](SimCase& sim, const std::string&) {
          std::vector<uint8_t> param = ReadBytes(sim.Path("p41.bin"));
          param[6] ^= 0x5a;
          WriteBytes(sim.Path("p41.bin"), param);
        },
-       "--force restores that change's copy; nothing written", true},
+       "--force restores that write's copy; nothing written", false},
   };
   for (const auto& c : cases) {
     SimCase sim;
@@ -471,10 +478,20 @@ TEST(OstrelctlUndo, RefusesWhatItCannotProveAndForceRestores) {
     EXPECT_EQ(line.substr(line.size() - std::min(line.size(), std::strlen(c.refusal))), c.refusal)
         << c.label << ": " << line;
     EXPECT_EQ(ReadBytes(sim.Path(held)), spoiled) << c.label;
-    if (!c.forceRestores)
+    if (std::strstr(c.refusal, "--force") == nullptr)
       continue;
-    run = Ctl(profile, "undo --force");
-    EXPECT_EQ(run.status, 0) << c.label << ": " << run.err;
+    run = Ctl(profile, "undo --force --json");
+    EXPECT_EQ(run.status, c.forceRestores ? 0 : 1) << c.label << ": " << run.out;
+    EXPECT_NE(run.out.find(c.forceRestores ? "\"undoes\": \"" : "\"record\": \""),
+              std::string::npos)
+        << c.label << ": " << run.out;
+    if (!c.forceRestores) {
+      EXPECT_NE(run.out.find("restore FILE --force writes a copy you choose; nothing written"),
+                std::string::npos)
+          << c.label << ": " << run.out;
+      EXPECT_EQ(ReadBytes(sim.Path(held)), spoiled) << c.label;
+      continue;
+    }
     const std::vector<uint8_t> after = ReadBytes(sim.Path(held));
     EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin())) << c.label;
   }
@@ -878,8 +895,10 @@ TEST(Ostrelctl, TheDialogAnswersWhileItWaitsForTheAdapter) {
 }
 
 // A program stopped during its write leaves the write's record as started,
-// and the next program to reach the adapter says that the write was cut
-// short. Nothing reached the flash here, so undo passes the record over.
+// with what it was sending, and the next program to reach the adapter says
+// that the write was cut short. While the flash holds what the write started
+// from, undo passes the record over; once it holds what the write sent, as
+// when the adapter stored it before the program died, undo undoes it.
 TEST(Ostrelctl, AWriteCutShortIsRecordedAndNamedByTheNextRun) {
   SimCase sim;
   const std::string hanging = sim.WriteProfile(
@@ -896,12 +915,32 @@ TEST(Ostrelctl, AWriteCutShortIsRecordedAndNamedByTheNextRun) {
   EXPECT_EQ(status.status, 0) << status.err;
   EXPECT_EQ(status.err.rfind("ostrelctl: warning: a write by Ostrel.exe at ", 0), 0u) << status.err;
   EXPECT_NE(status.err.find(" was cut short"), std::string::npos) << status.err;
-  EXPECT_NE(HistoryJson(profile).find("\"result\": \"started\""), std::string::npos);
-  const CtlRun undo = Ctl(profile, "undo");
+  EXPECT_EQ(status.err.find("could not be identified"), std::string::npos) << status.err;
+  const std::string history = HistoryJson(profile);
+  EXPECT_NE(history.find("\"result\": \"started\""), std::string::npos);
+  const std::string idKey = "\"id\": \"";
+  const std::size_t at = history.find(idKey);
+  ASSERT_NE(at, std::string::npos) << history;
+  const std::string id =
+      history.substr(at + idKey.size(), history.find('"', at + idKey.size()) - at - idKey.size());
+  const std::vector<uint8_t> on = ReadBytes(sim.Path("image.nvm"));
+  CtlRun undo = Ctl(profile, "undo");
   EXPECT_EQ(undo.status, 1);
   ASSERT_FALSE(undo.lines.empty());
   EXPECT_EQ(undo.lines.front().rfind("passed over: ", 0), 0u) << undo.lines.front();
   ExpectImageState(kSimLayouts[1], sim, "on");
+
+  // The adapter takes what the write sent: the same switch, made again and
+  // then left out of the history.
+  const std::string historyFile = sim.Path("appdata\\Ostrel\\history.txt");
+  const std::vector<uint8_t> kept = ReadBytes(historyFile);
+  ASSERT_EQ(Ctl(profile, "off").status, 0);
+  WriteBytes(historyFile, kept);
+  undo = Ctl(profile, "undo --json");
+  EXPECT_EQ(undo.status, 0) << undo.out;
+  EXPECT_NE(undo.out.find("\"passed_over\": []"), std::string::npos) << undo.out;
+  EXPECT_NE(undo.out.find("\"undoes\": \"" + id + "\""), std::string::npos) << undo.out;
+  EXPECT_EQ(ReadBytes(sim.Path("image.nvm")), on);
 }
 
 // No copy can be saved where LOCALAPPDATA names a file: both programs write
