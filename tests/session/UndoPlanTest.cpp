@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -49,38 +51,52 @@ HistoryRecord Change(const char* id, char before, char after, const char* addres
   return record;
 }
 
-// A write that ended before its result was known, or that the adapter
-// refused: what it sent, and no digest after it.
-HistoryRecord Unfinished(const char* id, char before, char sent, const char* result,
-                         const char* undoes = "") {
-  HistoryRecord record = Change(id, before, sent, kA, result, undoes);
-  record.afterSha256.clear();
+HistoryRecord OfBroadcom(HistoryRecord record) {
+  record.family = "broadcom";
+  record.address.clear();
   return record;
 }
 
-// A record of the second format: no length, nothing sent, its digests over
-// the whole content.
-HistoryRecord SecondFormat(HistoryRecord record) {
-  record.format = 2;
-  record.length.clear();
-  record.sentSha256.clear();
-  return record;
-}
-
-HistoryRecord FirstFormat(const char* id) {
-  HistoryRecord record = Change(id, ' ', ' ');
-  record.format = 1;
-  record.id.clear();
-  return record;
-}
-
-// A repair by restore --force onto an image that did not open: no copy.
-HistoryRecord Repair(const char* id, char before, char after) {
-  HistoryRecord record = Change(id, before, after);
-  record.action = "restore";
-  record.before = "unavailable";
-  record.copy.clear();
-  return record;
+// A history, one record a word, ids counting from 1: the contents before and
+// sent; how it ended ("!" failed, "?" cut short, else done, holding what it
+// sent); "<N" for an undo of record N. A first letter says what else: "B"
+// of adapter B, "P" of a Broadcom adapter, "2" of the second format (no
+// length, nothing sent, digests over the whole content), "1" of the first,
+// "R" a repair onto an image that did not open, so with no copy.
+std::vector<HistoryRecord> Records(const std::string& words) {
+  std::vector<HistoryRecord> records;
+  std::istringstream in(words);
+  for (std::string word; in >> word;) {
+    const char kind = std::isupper(word[0]) || std::isdigit(word[0]) ? word[0] : ' ';
+    const std::size_t at = kind == ' ' ? 0 : 1;
+    const std::size_t undo = word.find('<');
+    const std::string undoes = undo == std::string::npos ? "" : word.substr(undo + 1, 1);
+    const char end = word.back();
+    const std::string id = std::to_string(records.size() + 1);
+    HistoryRecord record = Change(id.c_str(), word[at], word[at + 1], kind == 'B' ? kB : kA,
+                                  end == '!'   ? "failed"
+                                  : end == '?' ? "started"
+                                               : "done",
+                                  undoes.c_str());
+    if (end == '!' || end == '?')
+      record.afterSha256.clear();
+    if (kind == 'P')
+      record = OfBroadcom(record);
+    if (kind == '1' || kind == '2') {
+      record.format = kind - '0';
+      record.length.clear();
+      record.sentSha256.clear();
+    }
+    if (kind == '1')
+      record.id.clear();
+    if (kind == 'R') {
+      record.action = "restore";
+      record.before = "unavailable";
+      record.copy.clear();
+    }
+    records.push_back(record);
+  }
+  return records;
 }
 
 UndoPresent Present(char content, const char* address = kA, const std::string& beyond = "") {
@@ -96,178 +112,53 @@ UndoPresent Broadcom(char content) {
   return present;
 }
 
-HistoryRecord OfBroadcom(HistoryRecord record) {
-  record.family = "broadcom";
-  record.address.clear();
-  return record;
-}
-
 TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
   using V = UndoVerdict;
   using R = UndoPassReason;
   const struct {
     const char* label;
-    std::vector<HistoryRecord> records;
+    const char* records;
     UndoPresent present;
     V verdict;
     std::size_t record;
     std::vector<std::pair<std::size_t, R>> passed;
   } cases[] = {
-      {"the last change",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'c')},
-       Present('c'),
-       V::Undo,
-       1,
-       {}},
-      {"undo then undo: the change before the undone one",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'c'), Change("3", 'c', 'b', kA, "done", "2")},
-       Present('b'),
-       V::Undo,
-       0,
-       {}},
-      {"everything undone",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'a', kA, "done", "1")},
-       Present('a'),
-       V::NothingLeft,
-       0,
-       {}},
-      {"a failed undo undid nothing",
-       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'a', "failed", "1")},
-       Present('b'),
-       V::Undo,
-       0,
-       {}},
-      {"OK on the state it had: passed over",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'b')},
-       Present('b'),
-       V::Undo,
-       0,
-       {{1, R::ChangedNothing}}},
-      {"a refused write: passed over",
-       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "failed")},
-       Present('b'),
-       V::Undo,
-       0,
-       {{1, R::NotWritten}}},
-      {"a refused write, then a change outside: refused",
-       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "failed")},
-       Present('z'),
-       V::Changed,
-       1,
-       {}},
-      {"a write killed after its data were stored: undone by what it sent",
-       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "started")},
-       Present('c'),
-       V::Undo,
-       1,
-       {}},
-      {"a write killed before it stored: passed over",
-       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "started")},
-       Present('b'),
-       V::Undo,
-       0,
-       {{1, R::NotWritten}}},
-      {"a write killed, then a change outside: refused",
-       {Change("1", 'a', 'b'), Unfinished("2", 'b', 'c', "started")},
-       Present('z'),
-       V::Changed,
-       1,
-       {}},
-      {"on, off, an undo killed after it stored: the on is next",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'c'), Unfinished("3", 'c', 'b', "started", "2")},
+      {"the last change", "ab bc", Present('c'), V::Undo, 1, {}},
+      {"undo then undo: the change before", "ab bc cb<2", Present('b'), V::Undo, 0, {}},
+      {"everything undone", "ab ba<1", Present('a'), V::NothingLeft, 0, {}},
+      {"a failed undo undid nothing", "ab ba<1!", Present('b'), V::Undo, 0, {}},
+      {"OK on the state it had", "ab bb", Present('b'), V::Undo, 0, {{1, R::ChangedNothing}}},
+      {"a refused write", "ab bc!", Present('b'), V::Undo, 0, {{1, R::NotWritten}}},
+      {"a refused write, then a change outside", "ab bc!", Present('z'), V::Changed, 1, {}},
+      {"a write killed after it stored", "ab bc?", Present('c'), V::Undo, 1, {}},
+      {"a write killed before it stored", "ab bc?", Present('b'), V::Undo, 0, {{1, R::NotWritten}}},
+      {"a write killed, then a change outside", "ab bc?", Present('z'), V::Changed, 1, {}},
+      {"an undo killed after it stored",
+       "ab bc cb<2?",
        Present('b'),
        V::Undo,
        0,
        {{2, R::UndoTook}}},
-      {"an undo killed before it stored: its change is still next",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'c'), Unfinished("3", 'c', 'b', "started", "2")},
-       Present('c'),
-       V::Undo,
-       1,
-       {}},
-      {"a byte past what the writes cover changed",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'c')},
-       Present('c', kA, "Z"),
-       V::Undo,
-       1,
-       {}},
-      {"the second format's digests cover the whole content",
-       {SecondFormat(Change("1", 'a', 'b'))},
-       Present('b', kA, "Z"),
-       V::Changed,
-       0,
-       {}},
-      {"the second format, read as before",
-       {SecondFormat(Change("1", 'a', 'b'))},
-       Present('b'),
-       V::Undo,
-       0,
-       {}},
-      {"a write of the second format cut short proves nothing",
-       {Change("1", 'a', 'b'), SecondFormat(Unfinished("2", 'b', 'c', "started"))},
-       Present('c'),
-       V::Changed,
-       1,
-       {}},
-      {"changed since by someone else", {Change("1", 'a', 'b')}, Present('z'), V::Changed, 0, {}},
-      {"taken back by someone else", {Change("1", 'a', 'b')}, Present('a'), V::Changed, 0, {}},
-      {"a repair onto an image that did not open cannot be put back",
-       {Change("1", 'a', 'b'), Repair("2", 'x', 'a')},
-       Present('a'),
-       V::Changed,
-       0,
-       {{1, R::NoCopy}}},
-      {"another adapter's records are not this one's",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'c', kB)},
-       Present('b'),
-       V::Undo,
-       0,
-       {}},
-      {"no record of this adapter",
-       {Change("1", 'a', 'b', kB)},
-       Present('b'),
-       V::NothingLeft,
-       0,
-       {}},
-      {"a record of the first format",
-       {Change("1", 'a', 'b'), FirstFormat("2")},
-       Present('b'),
-       V::FirstFormat,
-       1,
-       {}},
-      {"an image that does not open, proven by what a write left",
-       {Change("1", 'a', 'b'), Change("2", 'b', 'c')},
-       Present('c', ""),
-       V::Undo,
-       1,
-       {}},
-      {"an image that does not open, proven by what a write cut short sent",
-       {Change("1", 'a', 'b', kB), Unfinished("2", 'b', 'c', "started")},
-       Present('c', ""),
-       V::Undo,
-       1,
-       {}},
-      {"an image that does not open, left by no record",
-       {Change("1", 'a', 'b')},
-       Present('q', ""),
-       V::Unproven,
-       0,
-       {}},
-      {"Broadcom: another adapter's after a refused write is refused",
-       {OfBroadcom(Change("1", 'a', 'b')), OfBroadcom(Unfinished("2", 'b', 'c', "failed"))},
-       Broadcom('z'),
-       V::Changed,
-       1,
-       {}},
-      {"Broadcom: every Broadcom record is the adapter's",
-       {OfBroadcom(Change("1", 'a', 'b')), OfBroadcom(Change("2", 'b', 'c'))},
-       Broadcom('c'),
-       V::Undo,
-       1,
-       {}},
+      {"an undo killed before it stored", "ab bc cb<2?", Present('c'), V::Undo, 1, {}},
+      {"a byte past the writes changed", "ab bc", Present('c', kA, "Z"), V::Undo, 1, {}},
+      {"the second format covers it all", "2ab", Present('b', kA, "Z"), V::Changed, 0, {}},
+      {"the second format, as before", "2ab", Present('b'), V::Undo, 0, {}},
+      {"the second format cut short proves nothing", "ab 2bc?", Present('c'), V::Changed, 1, {}},
+      {"changed since by someone else", "ab", Present('z'), V::Changed, 0, {}},
+      {"taken back by someone else", "ab", Present('a'), V::Changed, 0, {}},
+      {"a repair that kept no copy", "ab Rxa", Present('a'), V::Changed, 0, {{1, R::NoCopy}}},
+      {"another adapter's records", "ab Bbc", Present('b'), V::Undo, 0, {}},
+      {"no record of this adapter", "Bab", Present('b'), V::NothingLeft, 0, {}},
+      {"a record of the first format", "ab 1bc", Present('b'), V::FirstFormat, 1, {}},
+      {"does not open, proven by what was left", "ab bc", Present('c', ""), V::Undo, 1, {}},
+      {"does not open, proven by what was sent", "Bab bc?", Present('c', ""), V::Undo, 1, {}},
+      {"does not open, left by no record", "ab", Present('q', ""), V::Unproven, 0, {}},
+      {"Broadcom: another adapter, a refused write", "Pab Pbc!", Broadcom('z'), V::Changed, 1, {}},
+      {"Broadcom: every Broadcom record", "Pab Pbc", Broadcom('c'), V::Undo, 1, {}},
   };
   for (const auto& c : cases) {
-    const UndoPlan plan = PlanUndo(c.records, c.present);
+    const std::vector<HistoryRecord> records = Records(c.records);
+    const UndoPlan plan = PlanUndo(records, c.present);
     EXPECT_EQ(plan.verdict, c.verdict) << c.label;
     if (c.verdict != V::NothingLeft && c.verdict != V::Unproven) {
       EXPECT_EQ(plan.record, c.record) << c.label;
@@ -313,7 +204,8 @@ TEST(UndoPlan, TwelveChangesAndTwelveUndosEndWhereTheyBegan) {
 // both changes still undo.
 TEST(UndoPlan, AHistoryNearItsLimitLosesNoChange) {
   const std::string path = SessionTestFolder() + kPathSeparator + "history.txt";
-  HistoryRecord first = Change("1", 'a', 'b');
+  const std::vector<HistoryRecord> two = Records("ab bc?");
+  HistoryRecord first = two[0], second = two[1];
   const std::size_t line = HistoryLine(first).size() + 2;
   Write(path, std::string(kHistoryMaxFileSize - line - 10, '#') + "\n");
   HistoryPut put;
@@ -321,7 +213,6 @@ TEST(UndoPlan, AHistoryNearItsLimitLosesNoChange) {
   const ClockTime now = {2026, 12, 8, 7, 21, 31, 123};
   ASSERT_TRUE(HistoryPutRecord(path, first, now, put, error)) << error;
   EXPECT_EQ(put.movedTo, "");
-  HistoryRecord second = Unfinished("2", 'b', 'c', "started");
   ASSERT_TRUE(HistoryPutRecord(path, second, now, put, error)) << error;
   EXPECT_NE(put.movedTo, "");
   EXPECT_NE(put.movedWhy.find("grown past 16777216 bytes"), std::string::npos) << put.movedWhy;
@@ -343,30 +234,25 @@ TEST(UndoPlan, AHistoryNearItsLimitLosesNoChange) {
 // A cut-short write is told to this adapter only when it is shown to be the
 // one written; otherwise the warning names the other.
 TEST(UndoPlan, AWriteCutShortIsTheAdaptersNewestRecordStillStarted) {
-  const HistoryRecord cut = Unfinished("2", 'b', 'c', "started");
-  const HistoryRecord param = OfBroadcom(cut);
   const struct {
     const char* label;
-    std::vector<HistoryRecord> records;
+    const char* records;
     UndoPresent present;
     const char* found; // the record's id, "" for none
     bool identified;
   } cases[] = {
-      {"its address",
-       {Change("1", 'a', 'b'), cut, Change("3", 'x', 'y', kB)},
-       Present('z'),
-       "2",
-       true},
-      {"another address", {cut, Change("3", 'x', 'y', kB)}, Present('y', kB), "", false},
-      {"finished since", {cut, Change("3", 'b', 'd')}, Present('d'), "", false},
-      {"does not open, holds what it started from", {cut}, Present('b', ""), "2", true},
-      {"does not open, holds what it sent", {cut}, Present('c', ""), "2", true},
-      {"does not open, holds something else", {cut}, Present('q', ""), "2", false},
-      {"Broadcom, holds what it sent", {param}, Broadcom('c'), "2", true},
-      {"Broadcom, another adapter", {param}, Broadcom('q'), "2", false},
+      {"its address", "ab bc? Bxy", Present('z'), "2", true},
+      {"another address", "bc? Bxy", Present('y', kB), "", false},
+      {"finished since", "bc? bd", Present('d'), "", false},
+      {"does not open, holds what it started from", "bc?", Present('b', ""), "1", true},
+      {"does not open, holds what it sent", "bc?", Present('c', ""), "1", true},
+      {"does not open, holds something else", "bc?", Present('q', ""), "1", false},
+      {"Broadcom, holds what it sent", "Pbc?", Broadcom('c'), "1", true},
+      {"Broadcom, another adapter", "Pbc?", Broadcom('q'), "1", false},
   };
   for (const auto& c : cases) {
-    const CutShort found = CutShortWrite(c.records, c.present);
+    const std::vector<HistoryRecord> records = Records(c.records);
+    const CutShort found = CutShortWrite(records, c.present);
     EXPECT_EQ(found.record != nullptr ? found.record->id : "", c.found) << c.label;
     EXPECT_EQ(found.identified, c.identified) << c.label;
   }
