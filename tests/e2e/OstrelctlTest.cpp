@@ -916,6 +916,10 @@ TEST(Ostrelctl, AWriteCutShortIsRecordedAndNamedByTheNextRun) {
   EXPECT_EQ(status.err.rfind("ostrelctl: warning: a write by Ostrel.exe at ", 0), 0u) << status.err;
   EXPECT_NE(status.err.find(" was cut short"), std::string::npos) << status.err;
   EXPECT_EQ(status.err.find("could not be identified"), std::string::npos) << status.err;
+  // With both streams in one pipe, the warning still comes first.
+  int both = -1;
+  const std::string merged = RunProgram(SimCase::ProgramExe("ostrelctl.exe"), "status", both);
+  EXPECT_EQ(merged.rfind("ostrelctl: warning: a write by Ostrel.exe at ", 0), 0u) << merged;
   const std::string history = HistoryJson(profile);
   EXPECT_NE(history.find("\"result\": \"started\""), std::string::npos);
   const std::string idKey = "\"id\": \"";
