@@ -16,8 +16,8 @@ struct PowerSaveError {
 // `sent` is what the adapter should hold after the write, in the form of
 // Before(): the image buffer as handed to the library, `size` being the
 // length written, or the parameter's 1500-byte reply. It lives only for the
-// call. No library call is
-// made for the watch, and whatever it does, the write follows.
+// call. No library call is made for the watch, and whatever it does, the
+// write follows.
 class PowerSaveWriteWatch {
 public:
   virtual PowerSaveCopy& Before() = 0;
