@@ -18,6 +18,7 @@
 #include "nvm/PibAddress.h"
 #include "session/AdapterSession.h"
 #include "session/History.h"
+#include "session/SessionClock.h"
 #include "session/UndoPlan.h"
 
 #include <cstdio>
@@ -561,6 +562,10 @@ int Main(const std::vector<std::string>& args) {
   }
   const int status =
       wrong.empty() ? RunCommand(*command, options, report) : UsageError(report, wrong);
+  const std::string movedFrom = OstrelDataFolderMovedFrom();
+  if (!movedFrom.empty())
+    report.Warn("the copies and the history were moved from " + movedFrom +
+                ", where this program kept them before, to the folder LOCALAPPDATA names");
   report.Finish();
   if (ConsoleHold::StopTaken())
     report.Warn("stopped; the write was finished first");

@@ -88,6 +88,11 @@ bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
 constexpr ULONGLONG kRetryForMs = 5000;
 constexpr DWORD kRetryWaitMs = 10;
 
+void Sleeps(unsigned ms) {
+  ::Sleep(ms);
+}
+std::atomic<WriteFileWait> g_wait{&Sleeps};
+
 bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -123,7 +128,7 @@ DWORD Replace(const std::wstring& from, const std::wstring& to, const std::wstri
       ::DeleteFileW(backup.c_str());
       return code;
     case PutBack::TryAgain:
-      ::Sleep(kRetryWaitMs);
+      g_wait.load()(kRetryWaitMs);
       break;
     case PutBack::KeepAsRestore:
       keptAside = ::MoveFileExW(backup.c_str(), restore.c_str(),
@@ -167,7 +172,7 @@ DWORD PutInPlace(const std::wstring& from, const std::wstring& to, bool replace,
     }
     if (keptAside || !IsMomentary(code, replacing) || ::GetTickCount64() - start >= kRetryForMs)
       return code;
-    ::Sleep(kRetryWaitMs);
+    g_wait.load()(kRetryWaitMs);
   }
 }
 
@@ -184,6 +189,10 @@ bool FreeName(const std::string& path, std::wstring& name, std::string& error) {
 }
 
 } // namespace
+
+void SetWriteFileWait(WriteFileWait wait) {
+  g_wait = wait;
+}
 
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
                                bool replace, std::string& error) {

@@ -32,3 +32,11 @@ enum class PutBack {
   KeepAsRestore // out of time: the old content goes to RestoreName
 };
 PutBack DecidePutBack(bool aside, bool movedBack, bool targetTaken, bool timeLeft);
+
+#ifdef _WIN32
+// How a write waits `ms` milliseconds before it tries a held target again; by
+// default it sleeps. A program that writes on its window's thread sets one
+// that reads the thread's messages meanwhile.
+using WriteFileWait = void (*)(unsigned ms);
+void SetWriteFileWait(WriteFileWait wait);
+#endif

@@ -1,10 +1,13 @@
 // Start-up without library or adapter, the ways the dialog ends and does not
 // end, the About box, and two programs at one adapter.
 #include "app/resource.h"
+#include "files/WideText.h"
 #include "tests/e2e/OstrelSession.h"
 #include "tests/e2e/SimCase.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 const char kBroadcomOn[] = "family = 2\nparam41 = param41.bin\npowersave = on";
@@ -319,21 +322,83 @@ TEST(Lifecycle, TheSessionsEndStopsAWaitAndWaitsForAWrite) {
   EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 1u);
 }
 
-// A Cancel while a Scan's call pumps messages and does not return in time
-// ends the process within the grace time; a scan only reads.
+// A Cancel, or an Escape that no dialog key handling sees, while a Scan's
+// call pumps messages and does not return in time ends the process within
+// the grace time; a scan only reads.
 TEST(Lifecycle, CancelDuringAStuckScanEndsTheProcess) {
+  const struct {
+    const char* label;
+    void (*close)(const OstrelSession& ostrel);
+  } closes[] = {
+      {"Cancel", [](const OstrelSession& ostrel) { ostrel.PostClick(IDCANCEL); }},
+      {"Escape", [](const OstrelSession& ostrel) { ostrel.PostKey(VK_ESCAPE); }},
+  };
+  for (const auto& c : closes) {
+    SimCase sim;
+    OstrelSession ostrel(SimCase::OstrelExe(),
+                         sim.WriteProfile(std::string(kBroadcomOn) + "\npump_ms = 4000"));
+    ASSERT_TRUE(ostrel.WaitForFirstScan());
+    const std::size_t reads = sim.TraceCount("BrcmGetParam");
+    ostrel.PostClick(IDC_BUTTON_SCAN);
+    ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetPLCType") == 2; }));
+    const DWORD start = ::GetTickCount();
+    c.close(ostrel);
+    EXPECT_EQ(ostrel.WaitForExit(4000), 0) << c.label;
+    EXPECT_LT(::GetTickCount() - start, 4000u) << c.label;
+    EXPECT_EQ(sim.TraceCount("BrcmGetParam"), reads) << c.label;
+  }
+}
+
+// OK pressed twice while a write that reads no messages runs: the second
+// press was queued during the write, and is dropped by its time.
+TEST(Lifecycle, APressQueuedDuringAWriteIsDropped) {
   SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(),
-                       sim.WriteProfile(std::string(kBroadcomOn) + "\npump_ms = 4000"));
+  OstrelSession ostrel(
+      SimCase::OstrelExe(),
+      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off\ndelay_ms = 300")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
-  const std::size_t reads = sim.TraceCount("BrcmGetParam");
+  ostrel.Click(IDC_RADIO_ON);
+  const std::size_t reads = sim.TraceCount("GetLocalPIB");
+  ostrel.PostClick(IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetLocalPIB") > reads; }));
+  ostrel.PostClick(IDOK);
+  const std::string written = std::string(kScannedOff) + "\r\nEnable device power save success!";
+  EXPECT_TRUE(ostrel.WaitForLog(written));
+  // Posted after the result line: a new press, handled after the queued one.
   ostrel.PostClick(IDC_BUTTON_SCAN);
-  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetPLCType") == 2; }));
-  const DWORD start = ::GetTickCount();
-  ostrel.PostClick(IDCANCEL);
-  EXPECT_NE(ostrel.WaitForExit(4000), -1);
-  EXPECT_LT(::GetTickCount() - start, 4000u);
-  EXPECT_EQ(sim.TraceCount("BrcmGetParam"), reads);
+  EXPECT_TRUE(ostrel.WaitForLog(kScannedOn));
+  EXPECT_EQ(sim.TraceCount("WriteLocalPIB "), 1u);
+}
+
+// A path in the log pane keeps every character, whatever the ANSI code page:
+// read back through the wide call.
+TEST(Lifecycle, TheLogPaneShowsAPathAsWritten) {
+  SimCase sim;
+  const std::string profileFolder = "J\xC3\xB6s\xC3\xA9";
+  ASSERT_TRUE(MakeFolders(sim, profileFolder + "\\Ostrel"));
+  std::wstring appdata;
+  ASSERT_TRUE(WideFromUtf8(sim.Path(profileFolder), appdata));
+  ::SetEnvironmentVariableW(L"LOCALAPPDATA", appdata.c_str());
+  // A history that holds a NUL byte is moved aside, and the pane names where.
+  {
+    std::ofstream history(sim.Path(profileFolder + "\\Ostrel\\history.txt"), std::ios::binary);
+    history.write("a\0b", 3);
+  }
+  OstrelSession ostrel(SimCase::OstrelExe(),
+                       sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  ostrel.Click(IDC_RADIO_ON);
+  ostrel.Click(IDOK);
+  const HWND pane = ::GetDlgItem(ostrel.Dialog(), IDC_EDIT_LOG);
+  std::wstring text(4096, L'\0');
+  DWORD_PTR copied = 0;
+  ::SendMessageTimeoutW(pane, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_BLOCK, 30000, &copied);
+  text.resize(copied);
+  const std::string shown = Utf8FromWide(text);
+  const std::string moved =
+      "\r\nThe old history was moved aside to " + sim.Path(profileFolder) + "\\Ostrel\\history-";
+  EXPECT_NE(shown.find(moved), std::string::npos) << shown;
 }
 
 TEST(Lifecycle, SecondCopyStartsWhileOneRuns) {
