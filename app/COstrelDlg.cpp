@@ -263,9 +263,11 @@ void COstrelDlg::RegisterRestart(bool writing) {
 }
 
 // The message's own time, not the handler's: a click queued behind the write
-// is handled only after it, and a posted BM_CLICK carries its posting time.
+// is handled only after it, and a posted BM_CLICK carries its posting time. A
+// message sent from another thread has no time of its own here.
 bool COstrelDlg::PressedDuringWrite() const {
-  return m_bWrote && static_cast<LONG>(static_cast<DWORD>(::GetMessageTime()) - m_lastWriteEnd) < 0;
+  return m_bWrote && !::InSendMessage() &&
+         static_cast<LONG>(static_cast<DWORD>(::GetMessageTime()) - m_lastWriteEnd) < 0;
 }
 
 // Asked inside a pumping library call during a write: ended between the

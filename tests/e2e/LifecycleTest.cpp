@@ -2,12 +2,11 @@
 // end, the About box, and two programs at one adapter.
 #include "app/resource.h"
 #include "files/WideText.h"
+#include "files/WriteFile.h"
 #include "tests/e2e/OstrelSession.h"
 #include "tests/e2e/SimCase.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace {
 const char kBroadcomOn[] = "family = 2\nparam41 = param41.bin\npowersave = on";
@@ -380,10 +379,11 @@ TEST(Lifecycle, TheLogPaneShowsAPathAsWritten) {
   ASSERT_TRUE(WideFromUtf8(sim.Path(profileFolder), appdata));
   ::SetEnvironmentVariableW(L"LOCALAPPDATA", appdata.c_str());
   // A history that holds a NUL byte is moved aside, and the pane names where.
-  {
-    std::ofstream history(sim.Path(profileFolder + "\\Ostrel\\history.txt"), std::ios::binary);
-    history.write("a\0b", 3);
-  }
+  std::string error;
+  ASSERT_EQ(WriteFileWhole(sim.Path(profileFolder + "\\Ostrel\\history.txt"), {'a', 0, 'b'}, false,
+                           error),
+            WriteFileResult::Written)
+      << error;
   OstrelSession ostrel(SimCase::OstrelExe(),
                        sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
