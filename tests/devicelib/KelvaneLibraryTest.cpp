@@ -81,18 +81,19 @@ struct FallbackCase {
 
 // Only a refusal of the search flags falls back; both calls name a full path
 // and never search for a bare name. A Kelvane.dll lies beside this program, so
-// a missing module or entry point there is one of its imports.
+// a missing module or entry point there is one of its imports; and, since it
+// is a whole 32-bit x86 library, so is a file that is no valid application.
 const FallbackCase kFallbackCases[] = {
     {nullptr, L"Kelvane.dll", ERROR_MOD_NOT_FOUND, 0, true, KelvaneLoadResult::NeedsMissingLibrary},
     {nullptr, L"Kelvane.dll", ERROR_PROC_NOT_FOUND, 0, true,
      KelvaneLoadResult::NeedsMissingLibrary},
     {nullptr, L"Kelvane.dll", ERROR_ACCESS_DENIED, 0, true, KelvaneLoadResult::NotFound},
-    {nullptr, L"Kelvane.dll", ERROR_BAD_EXE_FORMAT, 0, true, KelvaneLoadResult::NotWin32Library},
+    {nullptr, L"Kelvane.dll", ERROR_BAD_EXE_FORMAT, 0, true, KelvaneLoadResult::NeedsNonX86Library},
     {nullptr, L"Kelvane.dll", ERROR_FILE_INVALID, 0, true, KelvaneLoadResult::NotWin32Library},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND, true,
      KelvaneLoadResult::NeedsMissingLibrary},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_BAD_EXE_FORMAT, true,
-     KelvaneLoadResult::NotWin32Library},
+     KelvaneLoadResult::NeedsNonX86Library},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER, true,
      KelvaneLoadResult::NotFound},
     {"Ostrel-absent.dll", L"Ostrel-absent.dll", ERROR_MOD_NOT_FOUND, 0, true,
