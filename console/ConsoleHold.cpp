@@ -94,15 +94,16 @@ int g_unwrittenStatus = 1;
 HANDLE g_runEnded = nullptr;
 
 // Not ExitProcess: the device library's detach may wait for the very call
-// that is being cut, or that is stuck.
+// that is being cut, or that is stuck. The cut line was said already.
+// Standard output is not flushed: the run may be stuck writing to it.
 void EndAtOnce(ConsoleStopGate::Answer answer) {
-  if (answer == ConsoleStopGate::Answer::EndUnwritten) {
+  const bool unwritten = answer == ConsoleStopGate::Answer::EndUnwritten;
+  if (unwritten) {
     ConsoleWrite(stderr, g_unwrittenLine + "\n");
-    std::fflush(nullptr);
-    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(g_unwrittenStatus));
+    std::fflush(stderr);
   }
-  std::fflush(nullptr);
-  ::TerminateProcess(::GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  ::TerminateProcess(::GetCurrentProcess(),
+                     unwritten ? static_cast<UINT>(g_unwrittenStatus) : STATUS_CONTROL_C_EXIT);
 }
 
 // Runs on a thread of its own. After a close, logoff or shutdown the process
