@@ -5,9 +5,11 @@
 #include "framework/AfxBeginThread.h"
 #include "framework/CPaintDC.h"
 #include "framework/CWinApp.h"
+#include "session/WaitSetting.h"
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -31,6 +33,12 @@ constexpr int kRadioNone = -1;
 constexpr SessionWriteOptions kDialogWrite = {true, false};
 constexpr wchar_t kWritingReason[] = L"Writing the power-save setting to the adapter";
 constexpr char kWaitingLine[] = "Waiting for another program that uses the adapter...";
+
+// How long a scan or a write waits for the adapter: 30 s, unless the
+// environment asks for less.
+uint32_t DialogWait() {
+  return DialogWaitMs(std::getenv(kDialogWaitVariable), SessionLock::kDialogWaitMs);
+}
 } // namespace
 
 ShutdownBlockReasonCreateFn g_shutdownBlockReasonCreate = &::ShutdownBlockReasonCreate;
@@ -296,7 +304,7 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
     // dialog's own thread the wait keeps the dialog answering.
     const bool dialogThread =
         ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
-    const SessionLock lock(SessionLock::kDialogWaitMs, dialogThread, &dlg->m_waiter);
+    const SessionLock lock(DialogWait(), dialogThread, &dlg->m_waiter);
     found = lock.Held() && !lock.Stopped() && DetectDevice(dlg);
   }
   if (!found) {
@@ -385,7 +393,7 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   stopped = false;
   if (!m_session.HasStrategy())
     return {};
-  const SessionLock lock(SessionLock::kDialogWaitMs, true, &m_waiter);
+  const SessionLock lock(DialogWait(), true, &m_waiter);
   stopped = lock.Stopped() || m_bCloseRequested || m_bSessionEnding;
   if (!lock.Held() || stopped)
     return {};
