@@ -182,9 +182,13 @@ TEST_F(KelvaneSim, FailingEntryPointsChangeNothing) {
 }
 
 TEST_F(KelvaneSim, RecordsCallsThatOverlap) {
-  UseProfile("family = 2\ngate = GetPLCType\ngate_open = open\ntrace = trace.log\n");
-  std::thread slow([] { KelvaneGetPLCType(); });
-  ASSERT_TRUE(WaitForTrace("trace.log", "GATE GetPLCType"));
+  UseProfile("family = 2\ngate = GetLocalDevInfo\ngate_open = open\ntrace = trace.log\n");
+  ASSERT_EQ(KelvaneGetPLCType(), 2);
+  std::thread slow([] {
+    DeviceRecord record;
+    KelvaneGetLocalDevInfo(record);
+  });
+  ASSERT_TRUE(WaitForTrace("trace.log", "GATE GetLocalDevInfo"));
   BrcmParamReply reply;
   KelvaneBrcmGetParam(reply, 41);
   std::ofstream(m_dir / "open");
@@ -201,6 +205,7 @@ TEST_F(KelvaneSim, RecordsCallsThatOverlap) {
 
 TEST_F(KelvaneSim, AGatedCallWaitsUntilItsFileIsMade) {
   UseProfile("family = 2\ngate = BrcmGetParam\ngate_open = open\ntrace = trace.log\n");
+  ASSERT_EQ(KelvaneGetPLCType(), 2);
   std::atomic<bool> returned{false};
   std::thread gated([&] {
     BrcmParamReply reply;
@@ -215,9 +220,8 @@ TEST_F(KelvaneSim, AGatedCallWaitsUntilItsFileIsMade) {
   // Once the file is there, calls pass the gate without waiting.
   BrcmParamReply reply;
   EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 1);
-  EXPECT_EQ(
-      Trace("trace.log"),
-      "GATE BrcmGetParam\nOVERLAP GetPLCType\nGetPLCType\nBrcmGetParam 41\nBrcmGetParam 41\n");
+  EXPECT_EQ(Trace("trace.log"), "GetPLCType\nGATE BrcmGetParam\nOVERLAP "
+                                "GetPLCType\nGetPLCType\nBrcmGetParam 41\nBrcmGetParam 41\n");
 }
 
 #ifdef _WIN32
