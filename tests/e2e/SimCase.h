@@ -14,6 +14,11 @@ const char* LibraryBuildName(LibraryBuild build);
 inline auto EveryLibraryBuild() {
   return ::testing::Values(LibraryBuild::Cdecl, LibraryBuild::Stdcall);
 }
+// The cdecl build alone, for what the build does not change: how each entry
+// point is called is checked by the tests that run over every build.
+inline auto OneLibraryBuild() {
+  return ::testing::Values(LibraryBuild::Cdecl);
+}
 std::string LibraryBuildTestName(const ::testing::TestParamInfo<LibraryBuild>& info);
 
 // A folder of its own for one test: the simulated adapter's profile and the
