@@ -56,8 +56,8 @@ protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // A folder of this run's own: another run of these tests may be going on.
-    m_dir = fs::temp_directory_path() /
-            ("ostrel-sim-" + std::to_string(ProcessId()) + "-" + info->name());
+    m_dir = fs::temp_directory_path() / ("ostrel-sim-" + std::to_string(ProcessId()) + "-" +
+                                         info->name());
     fs::remove_all(m_dir);
     fs::create_directories(m_dir);
   }
@@ -220,8 +220,9 @@ TEST_F(KelvaneSim, AGatedCallWaitsUntilItsFileIsMade) {
   // Once the file is there, calls pass the gate without waiting.
   BrcmParamReply reply;
   EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 1);
-  EXPECT_EQ(Trace("trace.log"), "GetPLCType\nGATE BrcmGetParam\nOVERLAP "
-                                "GetPLCType\nGetPLCType\nBrcmGetParam 41\nBrcmGetParam 41\n");
+  EXPECT_EQ(Trace("trace.log"),
+            "GetPLCType\nGATE BrcmGetParam\nOVERLAP GetPLCType\nGetPLCType\n"
+            "BrcmGetParam 41\nBrcmGetParam 41\n");
 }
 
 #ifdef _WIN32

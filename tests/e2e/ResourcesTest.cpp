@@ -86,9 +86,9 @@ TEST(Executable, Is32BitGuiWithAslrAndDepImportingOnlySystemLibraries) {
   std::sort(names.begin(), names.end());
   // advapi32: the adapter lock's security descriptor; bcrypt: the digest of
   // the automatic copies.
-  EXPECT_EQ(names,
-            (std::vector<std::string>{"advapi32.dll", "bcrypt.dll", "comctl32.dll", "gdiplus.dll",
-                                      "kernel32.dll", "msvcrt.dll", "user32.dll"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"advapi32.dll", "bcrypt.dll", "comctl32.dll",
+                                             "gdiplus.dll", "kernel32.dll", "msvcrt.dll",
+                                             "user32.dll"}));
 }
 
 TEST_F(Resources, MainDialogTemplate) {
@@ -138,8 +138,8 @@ TEST_F(Resources, ManifestAsksForCommonControls6WithoutElevation) {
 // programs' writes under protected folders into the user's VirtualStore.
 TEST(ConsoleProgramManifest, RunsAsInvokerWithoutElevation) {
   for (const char* program : {"ostrelctl.exe", "pibtool.exe"}) {
-    HMODULE module =
-        ::LoadLibraryExA(SimCase::ProgramExe(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = ::LoadLibraryExA(SimCase::ProgramExe(program).c_str(), nullptr,
+                                      LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr) << program;
     const std::string manifest = Resource(module, MAKEINTRESOURCEA(24), 1);
     ::FreeLibrary(module);
