@@ -67,8 +67,12 @@ void SimGate(const SimProfile& profile, const char* entryPoint) {
     return;
   if (!profile.trace.empty())
     SimAppendTraceLine(profile.trace, std::string("GATE ") + entryPoint);
-  while (!SimFileExists(profile.gateOpen))
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (!SimFileExists(profile.gateOpen)) {
+    if (profile.pumpMs > 0)
+      PumpMessages(5);
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 void SimAwaitHungCalls() {

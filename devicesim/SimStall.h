@@ -14,8 +14,8 @@
 void SimStall(SimAdapter& adapter, std::mutex& mutex, const char* entryPoint);
 
 // When the profile's gate names `entryPoint` and its gate_open file is not
-// there yet, traces "GATE <entryPoint>" and waits, without taking messages,
-// until the file appears.
+// there yet, traces "GATE <entryPoint>" and waits until the file appears;
+// with pump_ms set it dispatches the calling thread's messages meanwhile.
 void SimGate(const SimProfile& profile, const char* entryPoint);
 
 // The library's detach at process exit waits for calls still running, as a

