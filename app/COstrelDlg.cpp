@@ -9,11 +9,14 @@
 #include "framework/CPaintDC.h"
 #include "framework/CWinApp.h"
 #include "session/SessionClock.h"
+#include "session/WaitSetting.h"
 
 #include <commctrl.h>
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -55,6 +58,12 @@ LRESULT CALLBACK EscapeCancels(HWND window, UINT message, WPARAM wParam, LPARAM 
 BOOL CALLBACK SubclassForEscape(HWND control, LPARAM) {
   ::SetWindowSubclass(control, &EscapeCancels, 0, 0);
   return TRUE;
+}
+
+// How long a scan or a write waits for the adapter: 30 s, unless the
+// environment asks for less.
+uint32_t DialogWait() {
+  return DialogWaitMs(std::getenv(kDialogWaitVariable), SessionLock::kDialogWaitMs);
 }
 } // namespace
 
@@ -378,7 +387,7 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
     // dialog's own thread the wait keeps the dialog answering.
     const bool dialogThread =
         ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
-    const SessionLock lock(SessionLock::kDialogWaitMs, dialogThread, &dlg->m_waiter);
+    const SessionLock lock(DialogWait(), dialogThread, &dlg->m_waiter);
     // A close ends the dialog; the session's end, the process, or, when
     // cancelled, a line of its own.
     if (lock.Stopped()) {
@@ -474,7 +483,7 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   stopped = false;
   if (!m_session.HasStrategy())
     return {};
-  const SessionLock lock(SessionLock::kDialogWaitMs, true, &m_waiter);
+  const SessionLock lock(DialogWait(), true, &m_waiter);
   stopped = lock.Stopped() || m_bCloseRequested || m_bSessionEnding;
   m_bWaitEndedForSession = stopped && m_bSessionEnding;
   if (!lock.Held() || stopped)

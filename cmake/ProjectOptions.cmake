@@ -32,19 +32,43 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
-# One CTest entry per test executable; each run leaves a JUnit-style report that
-# scripts/test adds up. Under Wine a Unix path must name drive Z: explicitly.
+# CTest entries over test executables; each run leaves a JUnit-style report,
+# named after its entry, that scripts/test adds up. Under Wine the reports go
+# to the prefix's own drive C:, so that the 32-bit and the 64-bit prefix can
+# run at once, each keeping its own.
 if(WIN32)
-  set(OSTREL_REPORT_DIR "Z:${CMAKE_BINARY_DIR}/reports")
+  set(OSTREL_REPORT_DIR "C:/ostrel-reports")
 else()
   set(OSTREL_REPORT_DIR "${CMAKE_BINARY_DIR}/reports")
 endif()
+# ostrel_add_gtest(target [NAME entry] [FILTER gtest-filter] [LOCKS resource...]
+#                  [LABELS label...] [WORKING_DIRECTORY dir])
+# Entries run in parallel unless they share one of their LOCKS: "desktop" for
+# an entry that shows windows, "adapter" for one that takes the computer-wide
+# adapter lock, "system_folder" for one that changes the system folder.
 # Wine names Unix files in the encoding of the locale: only a UTF-8 locale keeps
 # every Windows name.
 function(ostrel_add_gtest target)
-  add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${OSTREL_REPORT_DIR}/${target}.xml
-           ${ARGN})
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;FILTER;WORKING_DIRECTORY" "LOCKS;LABELS")
+  if(NOT arg_NAME)
+    set(arg_NAME ${target})
+  endif()
+  set(command ${target} --gtest_output=xml:${OSTREL_REPORT_DIR}/${arg_NAME}.xml)
+  if(arg_FILTER)
+    list(APPEND command "--gtest_filter=${arg_FILTER}")
+  endif()
+  if(arg_WORKING_DIRECTORY)
+    add_test(NAME ${arg_NAME} COMMAND ${command} WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
+  else()
+    add_test(NAME ${arg_NAME} COMMAND ${command})
+  endif()
+  if(arg_LOCKS)
+    set_tests_properties(${arg_NAME} PROPERTIES RESOURCE_LOCK "${arg_LOCKS}")
+  endif()
+  if(arg_LABELS)
+    set_tests_properties(${arg_NAME} PROPERTIES LABELS "${arg_LABELS}")
+  endif()
   if(WIN32)
-    set_tests_properties(${target} PROPERTIES ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8")
+    set_tests_properties(${arg_NAME} PROPERTIES ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8")
   endif()
 endfunction()

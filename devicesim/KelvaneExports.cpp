@@ -4,7 +4,7 @@
 // arguments to the caller (cdecl), and, with KELVANE_SIM_STDCALL, entry points
 // that remove them themselves (__stdcall, exported without decoration).
 //
-// Every call is traced, delayed and failed as the profile says. A call that
+// Every call is traced, delayed, held at a gate and failed as the profile says. A call that
 // starts while another is still running is recorded as an overlap before it
 // waits for its turn. Trace lines begin with the calling process's id, so
 // that a test can tell apart two programs at one adapter.
@@ -40,17 +40,16 @@ std::atomic<int> g_callsRunning{0};
 
 template <typename Action> int Call(const char* name, const std::string& args, Action act) {
   const bool overlap = g_callsRunning.fetch_add(1) > 0;
-  std::string trace;
-  int delayMs = 0;
+  SimProfile profile;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    trace = g_adapter.Profile().trace;
-    delayMs = g_adapter.Profile().delayMs;
+    profile = g_adapter.Profile();
   }
-  if (overlap && !trace.empty())
-    SimAppendTraceLine(trace, std::string("OVERLAP ") + name);
-  if (delayMs > 0)
-    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  if (overlap && !profile.trace.empty())
+    SimAppendTraceLine(profile.trace, std::string("OVERLAP ") + name);
+  if (profile.delayMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(profile.delayMs));
+  SimGate(profile, name);
 
   int result;
   {
@@ -58,7 +57,7 @@ template <typename Action> int Call(const char* name, const std::string& args, A
     // GetPLCType reads the profile afresh, so it decides for itself.
     const bool failing = std::string(name) != "GetPLCType" && g_adapter.Profile().Fails(name);
     result = failing ? 0 : g_adapter.Profile().Drops(name) ? 1 : act();
-    trace = g_adapter.Profile().trace;
+    const std::string& trace = g_adapter.Profile().trace;
     if (!trace.empty())
       SimAppendTraceLine(trace, args.empty() ? name : std::string(name) + " " + args);
   }

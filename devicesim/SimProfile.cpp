@@ -141,10 +141,18 @@ bool ParseSimProfile(const std::string& text, const std::string& folder, SimProf
         return false;
       }
       parsed.hang = value;
+    } else if (key == "gate") {
+      parsed.gate = SplitList(value);
+    } else if (key == "gate_open") {
+      parsed.gateOpen = Resolve(folder, value);
     } else {
       error = where + "unknown key '" + key + "'";
       return false;
     }
+  }
+  if (!parsed.gate.empty() && parsed.gateOpen.empty()) {
+    error = "gate needs gate_open, the file that lets its calls go on";
+    return false;
   }
   profile = parsed;
   return true;

@@ -21,6 +21,10 @@ struct SimProfile {
   // this long before they act, as a library that waits on a window does.
   int pumpMs = 0;
   std::string hang; // empty, or the entry point that never returns
+  // Calls to these entry points wait, before they act, until the file
+  // gateOpen exists: the test that makes it decides when they go on.
+  std::vector<std::string> gate;
+  std::string gateOpen;
 
   bool Fails(const char* entryPoint) const;
   bool Drops(const char* entryPoint) const;

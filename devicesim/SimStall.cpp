@@ -2,6 +2,7 @@
 
 #include "devicesim/SimFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -57,6 +58,21 @@ void SimStall(SimAdapter& adapter, std::mutex& mutex, const char* entryPoint) {
 #endif
   for (;;)
     std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+void SimGate(const SimProfile& profile, const char* entryPoint) {
+  const auto& gate = profile.gate;
+  if (std::find(gate.begin(), gate.end(), entryPoint) == gate.end() ||
+      SimFileExists(profile.gateOpen))
+    return;
+  if (!profile.trace.empty())
+    SimAppendTraceLine(profile.trace, std::string("GATE ") + entryPoint);
+  while (!SimFileExists(profile.gateOpen)) {
+    if (profile.pumpMs > 0)
+      PumpMessages(5);
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 void SimAwaitHungCalls() {

@@ -13,6 +13,11 @@
 // "HANG <entryPoint>" and never returns.
 void SimStall(SimAdapter& adapter, std::mutex& mutex, const char* entryPoint);
 
+// When the profile's gate names `entryPoint` and its gate_open file is not
+// there yet, traces "GATE <entryPoint>" and waits until the file appears;
+// with pump_ms set it dispatches the calling thread's messages meanwhile.
+void SimGate(const SimProfile& profile, const char* entryPoint);
+
 // The library's detach at process exit waits for calls still running, as a
 // real library's can: once a call has hung, this never returns, and so
 // neither does ExitProcess (Windows; elsewhere it returns at once).

@@ -127,6 +127,7 @@ class OstrelDlgWriteTest : public OstrelDlgTest,
 TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
   const auto [slowness, answer] = GetParam();
   std::ofstream("slow.sim") << slowness << "\n";
+  ::DeleteFileA("open.gate");
   _putenv("KELVANE_SIM=slow.sim");
   g_shutdownBlockReasonCreate = &CountBlock;
   g_shutdownBlockReasonDestroy = &CountUnblock;
@@ -143,6 +144,8 @@ TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
     ::SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 30000,
                           &got);
     EXPECT_EQ(static_cast<LRESULT>(got), answer);
+    // A pumping write waits at the simulator's gate until the logoff is asked.
+    std::ofstream("open.gate");
     HWND about = nullptr;
     ASSERT_TRUE(
         WaitUntil([&] { return (about = ::FindWindowA("#32770", "About Ostrel")) != nullptr; }));
@@ -156,9 +159,12 @@ TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
   });
   _putenv("KELVANE_SIM=");
   ::DeleteFileA("slow.sim");
+  ::DeleteFileA("open.gate");
 }
 
-INSTANTIATE_TEST_SUITE_P(Slowness, OstrelDlgWriteTest,
-                         ::testing::Values(std::pair("delay_ms = 500", LRESULT{TRUE}),
-                                           std::pair("pump_ms = 1500", LRESULT{FALSE})));
+INSTANTIATE_TEST_SUITE_P(
+    Slowness, OstrelDlgWriteTest,
+    ::testing::Values(std::pair("delay_ms = 500", LRESULT{TRUE}),
+                      std::pair("pump_ms = 1\ngate = WriteLocalPIB\ngate_open = open.gate",
+                                LRESULT{FALSE})));
 } // namespace

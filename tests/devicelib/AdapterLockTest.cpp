@@ -31,10 +31,10 @@ TEST(AdapterLock, BusyAndUnavailableAreToldApart) {
     Name name;
     bool held, unavailable;
     DWORD error, minMs, maxMs;
-  } cases[] = {{Free, true, false, 0, 0, 1000},
-               {Busy, false, false, 0, 280, 2000},
-               {Event, false, true, ERROR_INVALID_HANDLE, 0, 1000},
-               {Refused, false, true, ERROR_ACCESS_DENIED, 0, 1000}};
+  } cases[] = {{Free, true, false, 0, 0, 4000},
+               {Busy, false, false, 0, 280, 4000},
+               {Event, false, true, ERROR_INVALID_HANDLE, 0, 4000},
+               {Refused, false, true, ERROR_ACCESS_DENIED, 0, 4000}};
   g_realCreate = g_adapterMutexCreate;
   g_adapterMutexCreate = &RecordCreate;
   for (const auto& c : cases) {
@@ -45,6 +45,8 @@ TEST(AdapterLock, BusyAndUnavailableAreToldApart) {
     // A thread of its own: a mutex its holder's thread asks for again is granted.
     std::thread([&] {
       const DWORD start = ::GetTickCount();
+      // Bounds wide enough for a loaded machine, yet below the 5 s that a
+      // wait which should not happen would take.
       const AdapterLock lock(c.name == Busy ? 300 : 5000);
       const DWORD elapsed = ::GetTickCount() - start;
       EXPECT_EQ(lock.Held(), c.held) << c.name;

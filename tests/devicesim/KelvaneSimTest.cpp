@@ -104,6 +104,16 @@ protected:
     return calls;
   }
 
+  // Polls the trace for up to five seconds until it holds `text`.
+  bool WaitForTrace(const std::string& name, const std::string& text) const {
+    for (int i = 0; i < 500; ++i) {
+      if (Read(name).find(text) != std::string::npos)
+        return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
   fs::path m_dir;
 };
 
@@ -172,12 +182,16 @@ TEST_F(KelvaneSim, FailingEntryPointsChangeNothing) {
 }
 
 TEST_F(KelvaneSim, RecordsCallsThatOverlap) {
-  UseProfile("family = 2\ndelay_ms = 300\ntrace = trace.log\n");
+  UseProfile("family = 2\ngate = GetLocalDevInfo\ngate_open = open\ntrace = trace.log\n");
   ASSERT_EQ(KelvaneGetPLCType(), 2);
-  std::thread slow([] { KelvaneGetPLCType(); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::thread slow([] {
+    DeviceRecord record;
+    KelvaneGetLocalDevInfo(record);
+  });
+  ASSERT_TRUE(WaitForTrace("trace.log", "GATE GetLocalDevInfo"));
   BrcmParamReply reply;
   KelvaneBrcmGetParam(reply, 41);
+  std::ofstream(m_dir / "open");
   slow.join();
   const std::string trace = Trace("trace.log");
   EXPECT_NE(trace.find("OVERLAP BrcmGetParam\n"), std::string::npos) << trace;
@@ -187,6 +201,28 @@ TEST_F(KelvaneSim, RecordsCallsThatOverlap) {
   KelvaneGetPLCType();
   KelvaneBrcmGetParam(reply, 41);
   EXPECT_EQ(Trace("serial.log"), "GetPLCType\nBrcmGetParam 41\n");
+}
+
+TEST_F(KelvaneSim, AGatedCallWaitsUntilItsFileIsMade) {
+  UseProfile("family = 2\ngate = BrcmGetParam\ngate_open = open\ntrace = trace.log\n");
+  ASSERT_EQ(KelvaneGetPLCType(), 2);
+  std::atomic<bool> returned{false};
+  std::thread gated([&] {
+    BrcmParamReply reply;
+    KelvaneBrcmGetParam(reply, 41);
+    returned = true;
+  });
+  ASSERT_TRUE(WaitForTrace("trace.log", "GATE BrcmGetParam"));
+  EXPECT_EQ(KelvaneGetPLCType(), 2) << "other entry points go on";
+  EXPECT_FALSE(returned);
+  std::ofstream(m_dir / "open");
+  gated.join();
+  // Once the file is there, calls pass the gate without waiting.
+  BrcmParamReply reply;
+  EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 1);
+  EXPECT_EQ(Trace("trace.log"),
+            "GetPLCType\nGATE BrcmGetParam\nOVERLAP GetPLCType\nGetPLCType\n"
+            "BrcmGetParam 41\nBrcmGetParam 41\n");
 }
 
 #ifdef _WIN32
@@ -209,8 +245,7 @@ TEST_F(KelvaneSim, AHangingEntryPointIsTracedAndLeavesOtherCallsWorking) {
   // Never joined: the call does not return.
   static BrcmParamReply hungReply;
   std::thread([] { KelvaneBrcmGetParam(hungReply, 41); }).detach();
-  for (int i = 0; i < 500 && Read("trace.log").find("HANG") == std::string::npos; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  WaitForTrace("trace.log", "HANG");
   EXPECT_EQ(KelvaneGetPLCType(), 2);
   std::vector<unsigned char> image(kNvmImageBufferSize);
   EXPECT_EQ(KelvaneGetLocalPIB(image.data()), 1);

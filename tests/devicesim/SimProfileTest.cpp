@@ -18,6 +18,8 @@ TEST(SimProfile, ReadsEveryKeyAndTakesRelativePathsFromTheProfilesFolder) {
                            "trace = trace.log\n"
                            "pump_ms = 1500\n"
                            "hang = BrcmGetParam\n"
+                           "gate = WriteLocalPIB, ResetLocalDev\n"
+                           "gate_open = go\n"
                            "\n";
   SimProfile profile;
   std::string error;
@@ -37,6 +39,8 @@ TEST(SimProfile, ReadsEveryKeyAndTakesRelativePathsFromTheProfilesFolder) {
   EXPECT_EQ(profile.trace, "/profiles/trace.log");
   EXPECT_EQ(profile.pumpMs, 1500);
   EXPECT_EQ(profile.hang, "BrcmGetParam");
+  EXPECT_EQ(profile.gate, (std::vector<std::string>{"WriteLocalPIB", "ResetLocalDev"}));
+  EXPECT_EQ(profile.gateOpen, "/profiles/go");
 }
 
 TEST(SimProfile, WindowsAbsolutePathsStayAsGiven) {
@@ -75,6 +79,7 @@ TEST(SimProfile, ErrorsNameTheLineAndLeaveTheProfileAlone) {
        "line 1: hang takes GetLocalPIB, BrcmGetParam, WriteLocalPIB or BrcmSetParam"},
       {"hang = GetLocalPIB, BrcmGetParam\n",
        "line 1: hang takes GetLocalPIB, BrcmGetParam, WriteLocalPIB or BrcmSetParam"},
+      {"gate = GetLocalPIB\n", "gate needs gate_open, the file that lets its calls go on"},
       // One character more than the device record holds.
       {"firmware = 7420-1.1.0-.................................................................."
        "......................................................................................\n",

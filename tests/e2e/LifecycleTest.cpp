@@ -111,7 +111,7 @@ std::vector<std::string> TraceCalls(const SimCase& sim) {
   return calls;
 }
 
-// Two programs at one slow adapter, against each build.
+// Two programs at one slow adapter, and a library that pumps messages.
 class LifecycleBuilds : public ::testing::TestWithParam<LibraryBuild> {};
 
 TEST_P(LifecycleBuilds, TwoProgramsTakeTurnsAtTheAdapter) {
@@ -191,10 +191,13 @@ TEST_P(LifecycleBuilds, ClicksThatArriveWhileTheLibraryPumpsDoNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lock, LifecycleBuilds, EveryLibraryBuild(), LibraryBuildTestName);
+INSTANTIATE_TEST_SUITE_P(Lock, LifecycleBuilds, OneLibraryBuild(), LibraryBuildTestName);
 
 TEST(Lifecycle, WhileAnotherProgramKeepsTheAdapterScanAndOkFailAfterWaiting) {
   SimCase sim;
+  // Long enough for the line that says the dialog waits.
+  constexpr DWORD kWaitMs = 4000;
+  sim.ShortenDialogWait(kWaitMs);
   const std::string profile = sim.WriteProfile(kBroadcomOn);
   OstrelSession waiting(SimCase::OstrelExe(), profile);
   ASSERT_TRUE(waiting.WaitForFirstScan());
@@ -209,10 +212,10 @@ TEST(Lifecycle, WhileAnotherProgramKeepsTheAdapterScanAndOkFailAfterWaiting) {
   ASSERT_TRUE(late.Started());
   waiting.PostClick(IDOK);
   EXPECT_TRUE(late.WaitForLog("Scanning device..."));
-  EXPECT_TRUE(late.WaitForLog(kNoDevice, 45000));
-  EXPECT_TRUE(waiting.WaitForLog(
-      std::string(kScannedOn) + "\r\n" + kWaiting + "\r\nEnable device power save fail!", 45000));
-  EXPECT_GE(::GetTickCount() - start, 29000u);
+  EXPECT_TRUE(late.WaitForLog(kNoDevice));
+  EXPECT_TRUE(waiting.WaitForLog(std::string(kScannedOn) + "\r\n" + kWaiting +
+                                 "\r\nEnable device power save fail!"));
+  EXPECT_GE(::GetTickCount() - start, kWaitMs);
   EXPECT_FALSE(late.Checked(IDC_RADIO_ON));
   EXPECT_TRUE(late.Enabled(IDC_RADIO_ON));
   EXPECT_EQ(sim.TraceCount("GetPLCType"), 2u);
@@ -279,10 +282,12 @@ TEST(Lifecycle, ACloseDuringOksWaitWritesNothingAndEnds) {
     ASSERT_TRUE(waiting.WaitForFirstScan());
     Holder holder(sim);
     ASSERT_NO_FATAL_FAILURE(PressOkWhileHeld(waiting)) << c.label;
+    // At once: the 30 s that the wait would otherwise go on are far beyond
+    // what a loaded machine adds to a plain close.
     const DWORD start = ::GetTickCount();
     c.close(waiting);
-    EXPECT_EQ(waiting.WaitForExit(plainClose + 1000), 0) << c.label;
-    EXPECT_LT(::GetTickCount() - start, plainClose + 1000) << c.label;
+    EXPECT_EQ(waiting.WaitForExit(plainClose + 10000), 0) << c.label;
+    EXPECT_LT(::GetTickCount() - start, plainClose + 10000) << c.label;
     EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u) << c.label;
   }
 }

@@ -11,7 +11,7 @@
 
 namespace {
 
-// Each layout against each build of the library.
+// Each layout, and the library's other build on one of them.
 class Qca : public ::testing::TestWithParam<LayoutAndBuild> {
 protected:
   const SimLayout& layout = std::get<0>(GetParam());

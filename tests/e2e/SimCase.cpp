@@ -1,6 +1,8 @@
 #include "tests/e2e/SimCase.h"
 
 #include "files/WideText.h"
+#include "session/WaitSetting.h"
+#include "tests/support/WindowHelpers.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sstream>
 
 // Wide, since a test may leave names that are not in the ANSI code page.
@@ -48,6 +51,38 @@ SimCase::SimCase() {
   ::CreateDirectoryA(m_folder.c_str(), nullptr);
   // The programs keep their copies and history here, apart from every other case's.
   ::SetEnvironmentVariableA("LOCALAPPDATA", Path("appdata").c_str());
+  ::SetEnvironmentVariableA(kDialogWaitVariable, nullptr);
+}
+
+SimCase::~SimCase() {
+  if (::testing::Test::HasFailure())
+    return;
+  std::wstring folder;
+  std::string error;
+  if (WidePath(m_folder, folder, error)) {
+    RemoveTree(folder);
+    ::RemoveDirectoryW(folder.c_str());
+  }
+}
+
+std::string SimCase::Gate(const std::string& entryPoints) {
+  return "gate = " + entryPoints + "\ngate_open = open.gate\n";
+}
+
+bool SimCase::WaitAtGate(std::size_t count) const {
+  return WaitUntil([&] { return TraceCount("GATE ") >= count; });
+}
+
+void SimCase::OpenGate() const {
+  std::ofstream(Path("open.gate"), std::ios::binary);
+}
+
+void SimCase::CloseGate() const {
+  ::DeleteFileA(Path("open.gate").c_str());
+}
+
+void SimCase::ShortenDialogWait(unsigned ms) const {
+  ::SetEnvironmentVariableA(kDialogWaitVariable, std::to_string(ms).c_str());
 }
 
 std::string SimCase::WriteProfile(const std::string& lines, const std::string& name) const {
@@ -156,6 +191,11 @@ std::vector<std::string> ReadLines(const std::string& path) {
 std::string RunProgram(const std::string& exe, const std::string& arguments, int& exitCode,
                        std::string* errors) {
   exitCode = -1;
+  // The pipe's write end is inheritable until the program has started with
+  // it: a program that another thread starts meanwhile would inherit it too,
+  // and this run's output would not end before that program did.
+  static std::mutex starting;
+  std::unique_lock<std::mutex> startingLock(starting);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
@@ -187,6 +227,7 @@ std::string RunProgram(const std::string& exe, const std::string& arguments, int
                        ::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr,
                                         TRUE, 0, nullptr, nullptr, &startup, &process);
   ::CloseHandle(writeEnd);
+  startingLock.unlock();
   std::string output;
   if (started) {
     char buffer[512];

@@ -17,6 +17,11 @@ const char* LibraryBuildName(LibraryBuild build);
 inline auto EveryLibraryBuild() {
   return ::testing::Values(LibraryBuild::Cdecl, LibraryBuild::Stdcall);
 }
+// The cdecl build alone, for what the build does not change: how each entry
+// point is called is checked by the tests that run over every build.
+inline auto OneLibraryBuild() {
+  return ::testing::Values(LibraryBuild::Cdecl);
+}
 std::string LibraryBuildTestName(const ::testing::TestParamInfo<LibraryBuild>& info);
 
 // A folder of its own for one test: the simulated adapter's profile and the
@@ -26,6 +31,10 @@ public:
   // An empty folder named after the running test; the programs it starts
   // keep their data (LOCALAPPDATA) in its folder appdata.
   SimCase();
+  // Removes the folder, unless the test has failed: then it is kept to look at.
+  ~SimCase();
+  SimCase(const SimCase&) = delete;
+  SimCase& operator=(const SimCase&) = delete;
 
   std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
   // Writes the profile `name`; `lines` are `key = value` lines. Every profile
@@ -37,6 +46,17 @@ public:
   std::vector<std::pair<unsigned long, std::string>> TraceByProcess() const;
   // How many trace lines begin with `prefix`.
   std::size_t TraceCount(const std::string& prefix) const;
+
+  // Profile lines that hold every call to `entryPoints` (comma-separated) at
+  // the simulator's gate until OpenGate(); CloseGate() holds later calls again.
+  static std::string Gate(const std::string& entryPoints);
+  // Waits until `count` calls in all have reached the gate.
+  bool WaitAtGate(std::size_t count = 1) const;
+  void OpenGate() const;
+  void CloseGate() const;
+  // Dialogs started from now on in this test give up waiting for the adapter
+  // after `ms` instead of 30 s.
+  void ShortenDialogWait(unsigned ms) const;
 
   // The folder that holds Ostrel.exe, Kelvane.dll and pibtool.exe.
   static std::string BinFolder();
@@ -58,11 +78,21 @@ struct SimLayout {
   bool resets;
 };
 extern const SimLayout kSimLayouts[3];
-// Every layout against each library build, and a test name for each pair,
-// such as "L7420_1_3_cdecl".
+// Every layout against the cdecl build, and a layout whose write is followed
+// by a reset against the stdcall build: the build changes how each entry point
+// is called, not what a layout does, so one layout that calls them all checks
+// it. A test name for each pair, such as "L7420_1_3_cdecl".
 using LayoutAndBuild = std::tuple<SimLayout, LibraryBuild>;
 inline auto EveryLayoutAndBuild() {
-  return ::testing::Combine(::testing::ValuesIn(kSimLayouts), EveryLibraryBuild());
+  return ::testing::Values(LayoutAndBuild{kSimLayouts[0], LibraryBuild::Cdecl},
+                           LayoutAndBuild{kSimLayouts[1], LibraryBuild::Cdecl},
+                           LayoutAndBuild{kSimLayouts[2], LibraryBuild::Cdecl},
+                           LayoutAndBuild{kSimLayouts[1], LibraryBuild::Stdcall});
+}
+// Every layout, against the cdecl build: for what no library build changes.
+inline auto EveryLayout() {
+  return ::testing::Combine(::testing::ValuesIn(kSimLayouts),
+                            ::testing::Values(LibraryBuild::Cdecl));
 }
 std::string LayoutAndBuildName(const ::testing::TestParamInfo<LayoutAndBuild>& info);
 // A profile of a Qualcomm Atheros adapter whose image is image.nvm.

@@ -418,17 +418,23 @@ TEST_P(HeldTargets, AreReplacedOnceLetGo) {
   const HANDLE holder = ::CreateFileW(target.c_str(), GENERIC_READ, GetParam().share, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  constexpr DWORD kHeldMs = 1500;
-  const ULONGLONG start = ::GetTickCount64();
-  std::thread letGo([holder] {
-    ::Sleep(kHeldMs);
+  // A write that does not wait is over while the file is still held: the
+  // holder lets go only once it returns. One that waits is let go of soon.
+  std::atomic<bool> returned{false};
+  std::atomic<bool> letGo{false};
+  const bool waits = GetParam().waitsForIt;
+  std::thread holding([&] {
+    for (int i = 0; i < (waits ? 20 : 1000) && !returned; ++i)
+      ::Sleep(10);
+    letGo = true;
     ::CloseHandle(holder);
   });
   const WriteFileResult result = WriteFileWhole(Path("held"), {4, 5}, true, error);
-  const ULONGLONG took = ::GetTickCount64() - start;
-  letGo.join();
+  const bool afterLetGo = letGo;
+  returned = true;
+  holding.join();
   EXPECT_EQ(result, WriteFileResult::Written) << error;
-  EXPECT_EQ(took >= kHeldMs, GetParam().waitsForIt) << took << " ms";
+  EXPECT_EQ(afterLetGo, waits);
   EXPECT_EQ(Read("held"), (std::vector<uint8_t>{4, 5}));
   EXPECT_EQ(Names(), std::set<std::string>{"held"});
 }

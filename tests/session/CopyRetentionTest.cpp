@@ -1,8 +1,6 @@
 // Which automatic copies go: the history says, never the names or the clock.
-// And how a write's end is told and recorded.
 
 #include "session/CopyRetention.h"
-#include "session/WriteOutcome.h"
 
 #include "tests/session/SessionTestFiles.h"
 
@@ -148,65 +146,6 @@ TEST(CopyRetention, TwoCopiesInOneMillisecondGetNamesOfTheirOwn) {
   EXPECT_EQ(first, folder + kSep + "20261208-072131-123_broadcom.ostrel");
   EXPECT_EQ(second, folder + kSep + "20261208-072131-123-2_broadcom.ostrel");
   EXPECT_EQ(Bytes(first), std::string(1, '\1'));
-}
-
-TEST(WriteOutcome, EachWayAWriteEndsAndWhatItsRecordSays) {
-  using O = WriteOutcome;
-  const struct {
-    WriteFacts facts;
-    O outcome;
-    const char* result;
-    const char* after;  // state
-    const char* digest; // "read", "sent" or ""
-  } cases[] = {
-      {{false, false, false, false, false, false}, O::Refused, "failed", "on", ""},
-      {{true, false, false, false, false, false}, O::AdapterRefused, "failed", "on", ""},
-      {{true, false, true, false, false, false}, O::ResetFailed, "failed", "off", "sent"},
-      {{true, true, false, false, false, false}, O::Written, "unverified", "off", "sent"},
-      {{true, true, false, true, true, true}, O::Verified, "done", "off", "read"},
-      {{true, true, false, true, true, false}, O::ReadBackDiffers, "failed", "on", "read"},
-      {{true, true, false, true, false, false},
-       O::ReadBackUnreadable,
-       "failed",
-       "unavailable",
-       "read"},
-  };
-  for (const auto& c : cases) {
-    const O outcome = DecideWriteOutcome(c.facts);
-    EXPECT_EQ(outcome, c.outcome);
-    HistoryRecord record;
-    record.before = "on";
-    const PowerSaveState readBack = c.outcome == O::ReadBackDiffers ? PowerSaveState::On
-                                    : c.outcome == O::ReadBackUnreadable
-                                        ? PowerSaveState::Unavailable
-                                        : PowerSaveState::Off;
-    FinishRecord(outcome, PowerSaveState::Off, readBack, "read", "sent", record);
-    EXPECT_EQ(record.result, c.result) << static_cast<int>(c.outcome);
-    EXPECT_EQ(record.after, c.after) << static_cast<int>(c.outcome);
-    EXPECT_EQ(record.afterSha256, c.digest) << static_cast<int>(c.outcome);
-  }
-}
-
-// The strategies' numbers and the names the history and the programs use.
-TEST(WriteOutcome, AStateIsReadFromItsNumber) {
-  using S = PowerSaveState;
-  const struct {
-    uint16_t value;
-    S state;
-    const char* name;
-  } cases[] = {
-      {0, S::Off, "off"},
-      {1, S::On, "on"},
-      {2, S::Unavailable, "unavailable"},
-      {0xFFFF, S::Unavailable, "unavailable"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(PowerSaveStateOf(c.value), c.state) << c.value;
-    EXPECT_STREQ(PowerSaveStateName(c.state), c.name) << c.value;
-    if (c.state != S::Unavailable) {
-      EXPECT_EQ(PowerSaveValueOf(c.state), c.value) << c.name;
-    }
-  }
 }
 
 } // namespace

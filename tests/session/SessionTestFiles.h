@@ -11,9 +11,30 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
+// Removes the folders that SessionTestFolder made for a test when it ends.
+class SessionTestFolders : public ::testing::EmptyTestEventListener {
+public:
+  static std::vector<std::filesystem::path>& Made() {
+    static std::vector<std::filesystem::path> made;
+    return made;
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    std::error_code ignored;
+    for (const auto& folder : Made())
+      std::filesystem::remove_all(folder, ignored);
+    Made().clear();
+  }
+};
+
+// A new folder of the running test's own in the system's temporary folder,
+// removed with what it holds when the test ends.
 inline std::string SessionTestFolder() {
+  static const bool removing =
+      (::testing::UnitTest::GetInstance()->listeners().Append(new SessionTestFolders), true);
+  (void)removing;
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
   const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
   std::string name = std::string("ostrel-session-") + test->name() + "-" + std::to_string(tick);
@@ -23,6 +44,7 @@ inline std::string SessionTestFolder() {
   }
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / name;
   std::filesystem::create_directories(folder);
+  SessionTestFolders::Made().push_back(folder);
   return folder.string();
 }
 
