@@ -296,7 +296,7 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
     // dialog's own thread the wait keeps the dialog answering.
     const bool dialogThread =
         ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
-    const SessionLock lock(SessionLock::kDialogWaitMs, dialogThread, &dlg->m_waiter);
+    const SessionLock lock(kAdapterWaitSeconds * 1000, dialogThread, &dlg->m_waiter);
     found = lock.Held() && !lock.Stopped() && DetectDevice(dlg);
   }
   if (!found) {
@@ -385,7 +385,7 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   stopped = false;
   if (!m_session.HasStrategy())
     return {};
-  const SessionLock lock(SessionLock::kDialogWaitMs, true, &m_waiter);
+  const SessionLock lock(kAdapterWaitSeconds * 1000, true, &m_waiter);
   stopped = lock.Stopped() || m_bCloseRequested || m_bSessionEnding;
   if (!lock.Held() || stopped)
     return {};
@@ -402,15 +402,12 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
 // A write without its copy or its record says so, after its result line, so
 // that nobody counts on an undo that cannot reach it.
 void COstrelDlg::ShowUnkept(const SessionWrite& write) {
-  std::string line;
-  if (write.copyPath.empty() && !write.copyFault.empty())
-    line = "No copy was kept before the write: " + write.copyFault;
-  else if (!write.historyFault.empty())
-    line = "The write is not in the history: " + write.historyFault;
-  else if (!write.historyMovedTo.empty())
-    line = "The old history was moved aside to " + write.historyMovedTo;
-  if (!line.empty())
-    ShowLog(line.c_str(), false);
+  std::vector<std::string> lines = UnkeptLines(write);
+  if (lines.empty())
+    return;
+  std::string& line = lines.front();
+  line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+  ShowLog(line.c_str(), false);
 }
 
 // No radio set writes Off, as the dialog always has.

@@ -17,6 +17,7 @@
 #include "nvm/PibAddress.h"
 #include "session/AdapterSession.h"
 #include "session/History.h"
+#include "session/SessionLock.h"
 #include "session/UndoPlan.h"
 
 #include <cstdio>
@@ -34,7 +35,6 @@ constexpr int kExitUsage = kConsoleUsageError;
 constexpr int kExitNoAdapter = 3;
 constexpr int kExitInUse = 4;
 
-constexpr unsigned kDefaultWaitSeconds = 30;
 constexpr unsigned kMaxWaitSeconds = 24 * 60 * 60;
 // A stop asked for between a write and the reset that completes it would
 // leave the adapter with a write it has not taken up; the run finishes the
@@ -60,7 +60,7 @@ struct Options {
   bool copy = true;     // the automatic copy before a write
   bool json = false;
   std::string wait;
-  unsigned waitSeconds = kDefaultWaitSeconds;
+  unsigned waitSeconds = kAdapterWaitSeconds;
 };
 
 // A run's context: what was asked, where it reports, and the copy that
@@ -117,7 +117,7 @@ int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
 
 int RunStatus(const Run& run) {
   AdapterSession& found = run.session;
-  const char* family = found.FamilyName();
+  const char* family = NameOf(found.Family());
   run.report.Say(std::string("family: ") + family, "family", JsonText(family));
   if (found.IsQca() && !found.RecordRead())
     return run.report.Fail(kExitRefused, "the adapter's device record cannot be read");
@@ -143,15 +143,8 @@ int RunStatus(const Run& run) {
 // A write that went ahead without its automatic copy, or without its record
 // in the history, says so and why; the copy's path is in the history.
 void WarnUnkept(const Run& run, const SessionWrite& write) {
-  if (write.outcome == WriteOutcome::Refused)
-    return;
-  if (write.copyPath.empty() && !write.copyFault.empty())
-    run.report.Warn("no automatic copy was saved before the write: " + write.copyFault);
-  if (!write.historyMovedTo.empty())
-    run.report.Warn("the history was moved aside to " + write.historyMovedTo + ": " +
-                    write.historyMovedWhy);
-  if (!write.historyFault.empty())
-    run.report.Warn("the write is not in the history: " + write.historyFault);
+  for (const std::string& line : UnkeptLines(write))
+    run.report.Warn(line);
 }
 
 // Runs `write` under the console hold. A stop that came before it lets no
@@ -260,7 +253,7 @@ int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& c
 // Restore and undo: `path` is the copy's file, `action` what the history
 // calls it, `undoes` the record an undo takes back; `refusedHint` follows a
 // refusal.
-int RestoreFrom(const Run& run, const std::string& path, SessionAction action, bool force,
+int RestoreFrom(const Run& run, const std::string& path, HistoryAction action, bool force,
                 const std::string& undoes, const std::string& refusedHint = {}) {
   SessionWrite write;
   if (!HeldWrite(run, write, [&] {
@@ -297,12 +290,12 @@ int RestoreFrom(const Run& run, const std::string& path, SessionAction action, b
 int RunRestore(const Run& run) {
   if (const int status = NeedStrategy(run, "nothing written"))
     return status;
-  return RestoreFrom(run, run.options.file, SessionAction::Restore, run.options.force, {});
+  return RestoreFrom(run, run.options.file, HistoryAction::Restore, run.options.force, {});
 }
 
 // A record as a person finds it in the history listing.
 std::string RecordName(const HistoryRecord& record) {
-  return record.time + " " + record.program + " " + record.action +
+  return record.time + " " + NameOf(record.program) + " " + NameOf(record.action) +
          (record.id.empty() ? "" : " (" + record.id + ")");
 }
 
@@ -377,7 +370,7 @@ int RunUndo(const Run& run) {
   // that it is this adapter's: its address, or a parameter's data.
   const int status =
       RestoreFrom({run.options, run.report, run.session, copy.get()}, record->copy,
-                  SessionAction::Undo, !refused, record->id, refused ? kForceOnlyHere : "");
+                  HistoryAction::Undo, !refused, record->id, refused ? kForceOnlyHere : "");
   run.report.Member(status == kExitDone ? "undoes" : "record",
                     record->id.empty() ? JsonNull() : JsonText(record->id));
   return status;
@@ -394,7 +387,7 @@ int RunHistory(const Run& run) {
   CtlReport& report = run.report;
   std::string path, error;
   HistoryFile file;
-  if (!AdapterSession::HistoryPath(path, error) || !HistoryLoad(path, file, error))
+  if (!run.session.HistoryPath(path, error) || !HistoryLoad(path, file, error))
     return report.Fail(kExitUsage, (path.empty() ? "" : path + ": ") + error);
   if (!file.foreign.empty())
     report.Warn(path + ": not a history this program can read (" + file.foreign +
@@ -405,16 +398,17 @@ int RunHistory(const Run& run) {
   for (const HistoryRecord& record : file.records) {
     std::string object;
     for (const HistoryField& field : kHistoryFields) {
-      const std::string& value = record.*field.value;
-      const bool none = value.empty() && field.allowed == nullptr;
+      const std::string value = field.text(record);
+      const bool none = value.empty() && !field.named;
       object += std::string(object.empty() ? "{" : ", ") + JsonText(field.name).text + ": " +
                 (none ? JsonNull() : JsonText(value)).text;
     }
     list += (list.empty() ? "" : ", ") + object + "}";
     // A few short lines a record, so that each fits a console's width.
-    report.Line(record.time + "  " + record.program + "  " + record.action + "  " + record.before +
-                " -> " + record.after + "  " + record.result);
-    std::string adapter = "  " + record.family;
+    report.Line(record.time + "  " + NameOf(record.program) + "  " + NameOf(record.action) + "  " +
+                NameOf(record.before) + " -> " + NameOf(record.after) + "  " +
+                NameOf(record.result));
+    std::string adapter = std::string("  ") + NameOf(record.family);
     for (const std::string* part : {&record.address, &record.firmware})
       adapter += part->empty() ? "" : "  " + *part;
     report.Line(adapter);
@@ -482,7 +476,7 @@ const CommandTable& CommandLineTable() {
 
 std::string UsageText() {
   return CommandUsage(CommandLineTable()) + "SECONDS is 0 to " + std::to_string(kMaxWaitSeconds) +
-         ", 30 by default.\n";
+         ", " + std::to_string(kAdapterWaitSeconds) + " by default.\n";
 }
 
 // A usage error: the word that is wrong, then the usage, on standard error;
@@ -538,7 +532,7 @@ bool JsonAsked(const std::vector<std::string>& args) {
 int RunCommand(const Command& command, const Options& options, CtlReport& report) {
   const auto copy = std::make_unique<PowerSaveCopy>();
   if (!command.adapter) {
-    AdapterSession none(kConsoleProgram);
+    AdapterSession none(HistoryProgram::Ctl, HostSessionSystem());
     return command.run({options, report, none, copy.get()});
   }
   if (command.run == RunRestore) {
@@ -550,7 +544,7 @@ int RunCommand(const Command& command, const Options& options, CtlReport& report
   const SessionLock lock(options.waitSeconds * 1000, false);
   if (!lock.Held())
     return report.Fail(kExitInUse, lock.Refusal());
-  AdapterSession session(kConsoleProgram);
+  AdapterSession session(HistoryProgram::Ctl, HostSessionSystem());
   if (!session.Detect())
     return report.Fail(kExitNoAdapter, "no adapter found");
   if (!session.CutShortWrite().empty())
