@@ -11,6 +11,7 @@
 #include "console/ConsoleHold.h"
 #include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
+#include "ctl/CtlOptions.h"
 #include "ctl/CtlReport.h"
 #include "files/WideText.h"
 #include "files/WriteFile.h"
@@ -35,7 +36,6 @@ constexpr int kExitUsage = kConsoleUsageError;
 constexpr int kExitNoAdapter = 3;
 constexpr int kExitInUse = 4;
 
-constexpr unsigned kMaxWaitSeconds = 24 * 60 * 60;
 // A stop asked for between a write and the reset that completes it would
 // leave the adapter with a write it has not taken up; the run finishes the
 // write and reports it. A person may still insist, once the write has run
@@ -48,25 +48,10 @@ std::string FinishingTheWrite() {
 constexpr char kWriteCut[] =
     "ostrelctl: stopped at once; the adapter may be left in the middle of its write";
 
-// The command line after the command word.
-struct Options {
-  std::string file; // the command's FILE
-  std::string backup;
-  bool verify = true;
-  bool verifyAsked = false; // the default, accepted for scripts
-  bool force =
-      false; // the adapter's checks: write a state it has, restore over an unreadable image
-  bool replace = false; // a backup file may replace an existing file
-  bool copy = true;     // the automatic copy before a write
-  bool json = false;
-  std::string wait;
-  unsigned waitSeconds = kAdapterWaitSeconds;
-};
-
 // A run's context: what was asked, where it reports, and the copy that
 // restore read and checked before it went near the adapter.
 struct Run {
-  const Options& options;
+  const CtlOptions& options;
   CtlReport& report;
   AdapterSession& session;
   const PowerSaveCopy* copy;
@@ -423,28 +408,6 @@ int RunHistory(const Run& run) {
   return kExitDone;
 }
 
-// What an option sets: a text, or a flag to a value.
-struct OptionBinding {
-  CommandOption option;
-  std::string Options::*text;
-  bool Options::*flag;
-  bool value;
-};
-
-const OptionBinding kOptions[] = {
-    {{"backup", "FILE", "on off", true}, &Options::backup, nullptr, false},
-    {{"replace", nullptr, "on off backup", true}, nullptr, &Options::replace, true},
-    {{"force", nullptr, "on off restore undo", true}, nullptr, &Options::force, true},
-    {{"verify", nullptr, "on off restore undo", false}, nullptr, &Options::verifyAsked, true},
-    {{"no-verify", nullptr, "on off restore undo", true}, nullptr, &Options::verify, false},
-    {{"no-copy", nullptr, "on off restore undo", true}, nullptr, &Options::copy, false},
-    {{"json", nullptr, nullptr, true}, nullptr, &Options::json, true},
-    {{"wait", "SECONDS", "status on off backup restore undo", true},
-     &Options::wait,
-     nullptr,
-     false},
-};
-
 // Each command once: its word, whether it reaches the adapter, and what runs it.
 struct Command {
   CommandWord word;
@@ -467,16 +430,14 @@ const CommandTable& CommandLineTable() {
     CommandTable made{"ostrelctl", {}, {}};
     for (const Command& command : kCommands)
       made.commands.push_back(command.word);
-    for (const OptionBinding& binding : kOptions)
-      made.options.push_back(binding.option);
+    made.options = CtlOptionTable();
     return made;
   }();
   return table;
 }
 
 std::string UsageText() {
-  return CommandUsage(CommandLineTable()) + "SECONDS is 0 to " + std::to_string(kMaxWaitSeconds) +
-         ", " + std::to_string(kAdapterWaitSeconds) + " by default.\n";
+  return CommandUsage(CommandLineTable()) + CtlWaitUsage();
 }
 
 // A usage error: the word that is wrong, then the usage, on standard error;
@@ -487,49 +448,7 @@ int UsageError(CtlReport& report, const std::string& what) {
   return kExitUsage;
 }
 
-bool ParseSeconds(const std::string& text, unsigned& seconds) {
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-  if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || value > kMaxWaitSeconds)
-    return false;
-  seconds = static_cast<unsigned>(value);
-  return true;
-}
-
-// The options' meaning. Returns what is wrong, or an empty text.
-std::string ReadOptions(const CommandLine& line, Options& options) {
-  if (!line.operands.empty())
-    options.file = line.operands[0];
-  for (const OptionBinding& binding : kOptions) {
-    if (!line.Has(binding.option.name))
-      continue;
-    if (binding.text != nullptr)
-      options.*binding.text = line.Value(binding.option.name);
-    else
-      options.*binding.flag = binding.value;
-  }
-  // Read-back is the default; asking for it and against it contradicts.
-  if (options.verifyAsked && !options.verify)
-    return "'--verify' and '--no-verify' contradict each other";
-  // On a switch, --replace says what the backup file may do.
-  if (options.replace && options.backup.empty() && line.command->operandCount == 0)
-    return "'--replace' needs '--backup FILE'";
-  if (line.Has("wait") && !ParseSeconds(options.wait, options.waitSeconds))
-    return "'--wait " + options.wait + "': give whole seconds, at most " +
-           std::to_string(kMaxWaitSeconds);
-  return {};
-}
-
-// --json before any "--", for a command line too wrong to parse.
-bool JsonAsked(const std::vector<std::string>& args) {
-  for (std::size_t i = 2; i < args.size() && args[i] != "--"; ++i) {
-    if (args[i] == "--json")
-      return true;
-  }
-  return false;
-}
-
-int RunCommand(const Command& command, const Options& options, CtlReport& report) {
+int RunCommand(const Command& command, const CtlOptions& options, CtlReport& report) {
   const auto copy = std::make_unique<PowerSaveCopy>();
   if (!command.adapter) {
     AdapterSession none(HistoryProgram::Ctl, HostSessionSystem());
@@ -560,10 +479,10 @@ int Main(const std::vector<std::string>& args) {
   if (AnswerHelpOrVersion(args, UsageText()))
     return kExitDone;
   CommandLine line;
-  Options options;
+  CtlOptions options;
   std::string wrong = ParseCommandLine(CommandLineTable(), args, line);
   if (wrong.empty())
-    wrong = ReadOptions(line, options);
+    wrong = ReadCtlOptions(line, options);
   CtlReport report(wrong.empty() ? options.json : JsonAsked(args));
   const Command* command = nullptr;
   for (const Command& each : kCommands) {
