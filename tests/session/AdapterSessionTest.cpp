@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,25 +25,16 @@ const std::string kSep(1, kPathSeparator);
 // away; system text is UTF-8 already.
 class TestSystem final : public SessionSystem {
 public:
-  ClockTime Now() override {
-    ClockTime now = {2026, 12, 8, 7, 21, 31, 0};
-    now.millisecond = m_ticks++;
-    return now;
-  }
+  ClockTime Now() override { return {2026, 12, 8, 7, 21, 31, ticks++}; }
   bool DataFolder(std::string& path, std::string& fault) override {
-    if (folder.empty()) {
-      fault = "no folder here";
-      return false;
-    }
     path = folder;
-    return true;
+    fault = folder.empty() ? "no folder here" : "";
+    return !folder.empty();
   }
   std::string Utf8Of(std::string_view systemText) override { return std::string(systemText); }
 
   std::string folder;
-
-private:
-  unsigned m_ticks = 0;
+  unsigned ticks = 0;
 };
 
 struct Session : ::testing::Test {
@@ -67,13 +59,11 @@ struct Session : ::testing::Test {
     EXPECT_TRUE(HistoryLoad(system.folder + kSep + "history.txt", file, error)) << error;
     return file.records;
   }
-  std::size_t Copies() {
+  std::ptrdiff_t Copies() {
     std::error_code error;
-    std::size_t count = 0;
-    for (auto it = std::filesystem::directory_iterator(system.folder + kSep + "copies", error);
-         !error && it != std::filesystem::directory_iterator(); ++it)
-      ++count;
-    return count;
+    return std::distance(
+        std::filesystem::directory_iterator(system.folder + kSep + "copies", error),
+        std::filesystem::directory_iterator());
   }
 
   const std::string root = SessionTestFolder();
@@ -82,28 +72,29 @@ struct Session : ::testing::Test {
   TestSystem system;
 };
 
+// A record as "action before->after result".
+std::string Summary(const HistoryRecord& record) {
+  return std::string(NameOf(record.action)) + " " + NameOf(record.before) + "->" +
+         NameOf(record.after) + " " + NameOf(record.result);
+}
+
 // Each row: how the adapter and the system answer a switch from off to on,
 // then the outcome and the record that says so. The copy and the `started`
 // record are on disk before the write reaches the adapter.
 TEST_F(Session, ASwitchIsCopiedRecordedWrittenReadBackAndRecordedAgain) {
   using O = WriteOutcome;
-  using R = HistoryResult;
-  using S = PowerSaveState;
   const struct {
-    const char* name;
     int writeResult, resetResult;
     bool stores, verify, folder;
     O outcome;
-    R result;
-    S after;
-    const char* unkept;
+    const char* record; // or the first line about what was not kept
   } cases[] = {
-      {"verified", 1, 1, true, true, true, O::Verified, R::Done, S::On, ""},
-      {"refused", 0, 1, true, true, true, O::AdapterRefused, R::Failed, S::Off, ""},
-      {"reset failed", 1, 0, true, true, true, O::ResetFailed, R::Failed, S::On, ""},
-      {"not read back", 1, 1, true, false, true, O::Written, R::Unverified, S::On, ""},
-      {"not kept", 1, 1, false, true, true, O::ReadBackDiffers, R::Failed, S::Off, ""},
-      {"no folder", 1, 1, true, true, false, O::Verified, R::Done, S::On,
+      {1, 1, true, true, true, O::Verified, "on off->on done"},
+      {0, 1, true, true, true, O::AdapterRefused, "on off->off failed"},
+      {1, 0, true, true, true, O::ResetFailed, "on off->on failed"},
+      {1, 1, true, false, true, O::Written, "on off->on unverified"},
+      {1, 1, false, true, true, O::ReadBackDiffers, "on off->off failed"},
+      {1, 1, true, true, false, O::Verified,
        "no automatic copy was saved before the write: no folder here"},
   };
   for (const auto& c : cases) {
@@ -113,41 +104,29 @@ TEST_F(Session, ASwitchIsCopiedRecordedWrittenReadBackAndRecordedAgain) {
     fake.resetResult = c.resetResult;
     fake.storesWrites = c.stores;
     system.folder = c.folder ? root + kSep + "Ostrel" : "";
-    std::vector<HistoryRecord> atWrite;
-    std::size_t copiesAtWrite = 0;
+    std::string atWrite;
     fake.onWrite = [&] {
       if (c.folder)
-        atWrite = History();
-      copiesAtWrite = Copies();
+        atWrite = std::to_string(Copies()) + " " + Summary(History().at(0));
     };
-    const auto session = Detected();
-    ASSERT_EQ(session->State(), S::Off) << c.name;
-    const SessionWrite write = session->Switch(S::On, {true, c.verify});
-    EXPECT_EQ(write.outcome, c.outcome) << c.name;
-    const std::vector<std::string> unkept = UnkeptLines(write);
-    EXPECT_EQ(unkept.empty() ? "" : unkept.front(), c.unkept) << c.name;
-    if (!c.folder)
+    const SessionWrite write = Detected()->Switch(PowerSaveState::On, {true, c.verify});
+    EXPECT_EQ(write.outcome, c.outcome) << c.record;
+    if (!c.folder) {
+      EXPECT_EQ(UnkeptLines(write).at(0), c.record);
       continue;
-    EXPECT_EQ(copiesAtWrite, 1u) << c.name;
-    ASSERT_EQ(atWrite.size(), 1u) << c.name;
-    EXPECT_EQ(atWrite[0].result, R::Started) << c.name;
+    }
+    EXPECT_EQ(atWrite, "1 on off->on started") << c.record;
     const std::vector<HistoryRecord> records = History();
-    ASSERT_EQ(records.size(), 1u) << c.name;
-    const HistoryRecord& record = records[0];
-    EXPECT_EQ(record.id, atWrite[0].id) << c.name;
-    EXPECT_EQ(record.program, HistoryProgram::Ctl) << c.name;
-    EXPECT_EQ(record.action, HistoryAction::On) << c.name;
-    EXPECT_EQ(record.family, AdapterFamily::QualcommAtheros) << c.name;
-    EXPECT_EQ(record.before, S::Off) << c.name;
-    EXPECT_EQ(record.after, c.after) << c.name;
-    EXPECT_EQ(record.result, c.result) << c.name;
-    EXPECT_EQ(record.copy, write.copyPath) << c.name;
-    EXPECT_EQ(record.firmware, "INT7420-MAC-1.1.3") << c.name;
+    ASSERT_EQ(records.size(), 1u) << c.record;
+    EXPECT_EQ(Summary(records[0]), c.record);
+    EXPECT_EQ(records[0].copy, write.copyPath) << c.record;
+    EXPECT_EQ(records[0].firmware, "INT7420-MAC-1.1.3") << c.record;
   }
 }
 
-// A backup file taken while off, restored over on, comes back byte for byte.
-TEST_F(Session, RestoreWritesTheCopyBackAndRecordsIt) {
+// A backup file taken while off, restored over on, comes back byte for byte;
+// then undo takes the restore back, once.
+TEST_F(Session, RestoreAndUndoPutACopyBackAndRecordIt) {
   std::vector<uint8_t> file;
   auto copy = std::make_unique<PowerSaveCopy>();
   std::string fault;
@@ -156,44 +135,29 @@ TEST_F(Session, RestoreWritesTheCopyBackAndRecordsIt) {
   Write(path, std::string(file.begin(), file.end()));
   ASSERT_EQ(BackupReadFile(path, *copy, fault), BackupReadResult::Read) << fault;
   ASSERT_EQ(Detected()->Switch(PowerSaveState::On, {}).outcome, WriteOutcome::Verified);
-  const auto session = Detected();
-  ASSERT_EQ(session->State(), PowerSaveState::On);
-  const SessionWrite write = session->Restore(*copy, HistoryAction::Restore, false, {});
+  const std::vector<uint8_t> on = fake.image;
+  SessionWrite write = Detected()->Restore(*copy, HistoryAction::Restore, false, {});
   EXPECT_EQ(write.outcome, WriteOutcome::Verified) << write.refused.text << write.verifyFault;
-  EXPECT_EQ(write.stateAfter, PowerSaveState::Off);
   EXPECT_EQ(fake.image, builder.image);
-  const std::vector<HistoryRecord> records = History();
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[1].action, HistoryAction::Restore);
-  EXPECT_EQ(records[1].after, PowerSaveState::Off);
-  EXPECT_EQ(records[1].result, HistoryResult::Done);
-  EXPECT_EQ(Detected()->State(), PowerSaveState::Off);
-}
 
-// Undo puts back the copy of the last change, records what it undid, and
-// then finds nothing left.
-TEST_F(Session, UndoPutsTheLastChangeBackOnce) {
-  ASSERT_EQ(Detected()->Switch(PowerSaveState::On, {}).outcome, WriteOutcome::Verified);
   auto session = Detected();
   UndoPlan plan;
   std::vector<HistoryRecord> records;
-  std::string fault;
   ASSERT_TRUE(session->PlanUndo(plan, records, fault)) << fault;
   ASSERT_EQ(plan.verdict, UndoVerdict::Undo);
   const HistoryRecord undone = records[plan.record];
-  auto copy = std::make_unique<PowerSaveCopy>();
   ASSERT_TRUE(ReadRecordCopy(undone, *copy, fault)) << fault;
-  const SessionWrite write = session->Restore(*copy, HistoryAction::Undo, false, {}, undone.id);
+  write = session->Restore(*copy, HistoryAction::Undo, false, {}, undone.id);
   EXPECT_EQ(write.outcome, WriteOutcome::Verified) << write.verifyFault;
-  EXPECT_EQ(fake.image, builder.image);
+  EXPECT_EQ(fake.image, on);
   records = History();
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[1].action, HistoryAction::Undo);
-  EXPECT_EQ(records[1].undoes, undone.id);
-  session = Detected();
-  EXPECT_EQ(session->State(), PowerSaveState::Off);
-  ASSERT_TRUE(session->PlanUndo(plan, records, fault)) << fault;
-  EXPECT_EQ(plan.verdict, UndoVerdict::NothingLeft);
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(Summary(records[1]), "restore on->off done");
+  EXPECT_EQ(Summary(records[2]), "undo off->on done");
+  EXPECT_EQ(records[2].undoes, records[1].id);
+  ASSERT_TRUE(Detected()->PlanUndo(plan, records, fault)) << fault;
+  EXPECT_EQ(plan.verdict, UndoVerdict::Undo);
+  EXPECT_EQ(plan.record, 0u);
 }
 
 // A run stopped during its write leaves its `started` record as the
@@ -206,9 +170,9 @@ TEST_F(Session, AWriteCutShortIsFoundByTheNextDetection) {
   fake.onWrite = nullptr;
   EXPECT_EQ(Detected()->CutShortWrite(), "");
   Write(path, started);
-  auto session = Detected();
-  EXPECT_EQ(session->CutShortWrite(), "a write by ostrelctl at 2026-12-08T07:21:31Z was cut short");
-  ASSERT_EQ(session->Switch(PowerSaveState::Off, {}).outcome, WriteOutcome::Verified);
+  EXPECT_EQ(Detected()->CutShortWrite(),
+            "a write by ostrelctl at 2026-12-08T07:21:31Z was cut short");
+  ASSERT_EQ(Detected()->Switch(PowerSaveState::Off, {}).outcome, WriteOutcome::Verified);
   EXPECT_EQ(Detected()->CutShortWrite(), "");
 }
 

@@ -9,56 +9,38 @@
 
 namespace {
 
-// Each row: what the session reported, then the lines in their order.
+// Each row: what the session reported (' ' none; the copy 'P' saved or 'F'
+// not, the history 'F' not written, the old history 'M' moved aside), then
+// the lines in their order, joined by "|".
 TEST(SessionWrite, WhatWasNotKeptMostTellingFirst) {
+  const std::string copy = "no automatic copy was saved before the write: full";
+  const std::string record = "the write is not in the history: denied";
+  const std::string moved = "the history was moved aside to h-1.txt: damaged";
   const struct {
     WriteOutcome outcome;
-    const char* copyPath;
-    const char* copyFault;
-    const char* historyFault;
-    const char* movedTo;
-    std::vector<std::string> lines;
+    const char* report; // copy, history, moved
+    std::string lines;
   } cases[] = {
-      {WriteOutcome::Verified, "C:\\c.ostrel", "", "", "", {}},
-      {WriteOutcome::Refused, "", "disk full", "disk full", "", {}},
-      {WriteOutcome::Written,
-       "",
-       "disk full",
-       "",
-       "",
-       {"no automatic copy was saved before the write: disk full"}},
-      // A copy saved before a later fault is still a copy.
-      {WriteOutcome::Verified, "C:\\c.ostrel", "late", "", "", {}},
-      {WriteOutcome::AdapterRefused,
-       "",
-       "",
-       "access denied",
-       "",
-       {"the write is not in the history: access denied"}},
-      {WriteOutcome::Verified,
-       "",
-       "",
-       "",
-       "C:\\h-1.txt",
-       {"the history was moved aside to C:\\h-1.txt: it was damaged"}},
-      {WriteOutcome::ReadBackDiffers,
-       "",
-       "no folder",
-       "no folder",
-       "C:\\h-1.txt",
-       {"no automatic copy was saved before the write: no folder",
-        "the write is not in the history: no folder",
-        "the history was moved aside to C:\\h-1.txt: it was damaged"}},
+      {WriteOutcome::Verified, "P  ", ""},
+      {WriteOutcome::Refused, " FF", ""},
+      {WriteOutcome::Written, "F  ", copy},
+      {WriteOutcome::Verified, "PF ", record},
+      {WriteOutcome::AdapterRefused, " F ", record},
+      {WriteOutcome::Verified, "  M", moved},
+      {WriteOutcome::ReadBackDiffers, "FFM", copy + "|" + record + "|" + moved},
   };
   for (const auto& c : cases) {
     SessionWrite write;
     write.outcome = c.outcome;
-    write.copyPath = c.copyPath;
-    write.copyFault = c.copyFault;
-    write.historyFault = c.historyFault;
-    write.historyMovedTo = c.movedTo;
-    write.historyMovedWhy = *c.movedTo != '\0' ? "it was damaged" : "";
-    EXPECT_EQ(UnkeptLines(write), c.lines) << c.copyFault << c.historyFault << c.movedTo;
+    write.copyPath = c.report[0] == 'P' ? "c.ostrel" : "";
+    write.copyFault = c.report[0] == 'F' ? "full" : "";
+    write.historyFault = c.report[1] == 'F' ? "denied" : "";
+    write.historyMovedTo = c.report[2] == 'M' ? "h-1.txt" : "";
+    write.historyMovedWhy = c.report[2] == 'M' ? "damaged" : "";
+    std::string lines;
+    for (const std::string& line : UnkeptLines(write))
+      lines += (lines.empty() ? "" : "|") + line;
+    EXPECT_EQ(lines, c.lines) << c.report;
   }
 }
 
