@@ -2,16 +2,19 @@
 
 #include "app/CAboutDlg.h"
 #include "app/resource.h"
+#include "files/Utf8.h"
+#include "files/WideText.h"
+#include "files/WriteFile.h"
 #include "framework/AfxBeginThread.h"
 #include "framework/CPaintDC.h"
 #include "framework/CWinApp.h"
+#include "session/SessionClock.h"
+
+#include <commctrl.h>
 
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
-#include <memory>
-#include <new>
 
 namespace {
 // Posted by the first scan's worker as its last act.
@@ -31,6 +34,28 @@ constexpr int kRadioNone = -1;
 constexpr SessionWriteOptions kDialogWrite = {true, false};
 constexpr wchar_t kWritingReason[] = L"Writing the power-save setting to the adapter";
 constexpr char kWaitingLine[] = "Waiting for another program that uses the adapter...";
+constexpr char kSessionGoesOnLine[] =
+    "The wait for the adapter ended for a logoff or shutdown that was then cancelled; nothing "
+    "was done.";
+
+// The dialog whose thread a write's wait for a held file pumps.
+HWND g_pumpingDialog = nullptr;
+
+// Escape on a control, when no dialog key handling saw it first, does what it
+// does through that handling: Cancel.
+LRESULT CALLBACK EscapeCancels(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR) {
+  if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+    ::SendMessageW(::GetParent(window), WM_COMMAND, IDCANCEL, 0);
+    return 0;
+  }
+  return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+BOOL CALLBACK SubclassForEscape(HWND control, LPARAM) {
+  ::SetWindowSubclass(control, &EscapeCancels, 0, 0);
+  return TRUE;
+}
 } // namespace
 
 ShutdownBlockReasonCreateFn g_shutdownBlockReasonCreate = &::ShutdownBlockReasonCreate;
@@ -50,6 +75,7 @@ const MessageMapEntry COstrelDlg::messageEntries[] = {
     AfxOnMessage<&COstrelDlg::OnFirstScanDone>(WM_FIRSTSCANDONE),
     AfxOnMessage<&COstrelDlg::OnTimer>(WM_TIMER),
     AfxOnMessage<&COstrelDlg::OnWindowPosChanging>(WM_WINDOWPOSCHANGING),
+    AfxOnMessage<&COstrelDlg::OnKeyDown>(WM_KEYDOWN),
 };
 const MessageMap COstrelDlg::messageMap = {&CDialogEx::messageMap, messageEntries,
                                            std::size(messageEntries)};
@@ -80,6 +106,9 @@ BOOL COstrelDlg::OnInitDialog() {
   SetIcon(m_hIcon, FALSE);
 
   AdapterSession::Load();
+  ::EnumChildWindows(m_hWnd, &SubclassForEscape, 0);
+  g_pumpingDialog = m_hWnd;
+  SetWriteFileWait(&COstrelDlg::PumpingWait);
 
   // The first scan owns the strategy and the device library until it is
   // done, so Scan and OK wait for it. Meanwhile the focus rests on the log
@@ -194,6 +223,53 @@ void COstrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
   }
 }
 
+void COstrelDlg::OnKeyDown(UINT_PTR key) {
+  if (key == VK_ESCAPE)
+    OnCancel();
+}
+
+// Unlike the lock's wait, a close or the session's end never ends this one:
+// the copy and the record of a write under way are always finished. Clicks
+// that come meanwhile are dropped as during the write.
+void COstrelDlg::PumpingWait(unsigned ms) {
+  const HWND dialog = g_pumpingDialog;
+  if (dialog == nullptr || ::GetWindowThreadProcessId(dialog, nullptr) != ::GetCurrentThreadId()) {
+    ::Sleep(ms);
+    return;
+  }
+  const ULONGLONG end = ::GetTickCount64() + ms;
+  for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                  MWMO_INPUTAVAILABLE);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+      }
+      if (!::IsDialogMessageW(dialog, &message)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+      }
+    }
+  }
+}
+
+void COstrelDlg::RegisterRestart(bool writing) {
+  const CWinApp* app = AfxGetApp();
+  if (app != nullptr && app->SupportsRestartManager())
+    ::RegisterApplicationRestart(nullptr, app->GetApplicationRestartFlags() |
+                                              (writing ? RESTART_NO_HANG : 0));
+}
+
+// The message's own time, not the handler's: a click queued behind the write
+// is handled only after it, and a posted BM_CLICK carries its posting time. A
+// message sent from another thread has no time of its own here.
+bool COstrelDlg::PressedDuringWrite() const {
+  return m_bWrote && !::InSendMessage() &&
+         static_cast<LONG>(static_cast<DWORD>(::GetMessageTime()) - m_lastWriteEnd) < 0;
+}
+
 // Asked inside a pumping library call during a write: ended between the
 // write and its reset, the adapter would hold a setting it has not taken. A
 // library that does not pump keeps the question until the write is over.
@@ -205,9 +281,13 @@ BOOL COstrelDlg::OnQueryEndSession() {
   return TRUE;
 }
 
-// The session goes on after all: writes may start again.
+// The session goes on after all: writes may start again, and a wait that
+// ended for it says so.
 void COstrelDlg::OnEndSession(UINT_PTR ending) {
   m_bSessionEnding = ending != FALSE;
+  if (!m_bSessionEnding && m_bWaitEndedForSession)
+    ShowLog(kSessionGoesOnLine, false);
+  m_bWaitEndedForSession = false;
 }
 
 bool COstrelDlg::LockWaiter::TakeMessage(void* message) {
@@ -264,26 +344,28 @@ void COstrelDlg::OnRadioClicked() {
     UpdateData(TRUE);
 }
 
+// Wide both ways: the pane holds whatever the UTF-8 text holds, whatever the
+// ANSI code page.
 void COstrelDlg::ShowLog(const char* text, bool replace) {
   if (text == nullptr) {
     m_editLog.SetSel(0, -1);
     m_editLog.Clear();
     return;
   }
+  std::wstring line;
   if (replace) {
-    m_editLog.SetWindowText(text);
+    if (WideFromUtf8(text, line))
+      ::SetWindowTextW(m_editLog.m_hWnd, line.c_str());
     return;
   }
-  char line[kLogLineSize];
-  std::snprintf(line, sizeof line, "\r\n%s", text);
-  const std::size_t lineLength = std::strlen(line);
-  const int length = m_editLog.GetWindowTextLength();
-  std::unique_ptr<char[]> all(new (std::nothrow) char[length + lineLength + 1]);
-  if (!all)
+  // Cut as the line buffer of old, "\r\n" and the NUL included.
+  if (!WideFromUtf8(std::string(Utf8Prefix(text, kLogLineSize - 3)), line))
     return;
-  const int got = m_editLog.GetWindowText(all.get(), length + 1);
-  std::memcpy(all.get() + got, line, lineLength + 1);
-  m_editLog.SetWindowText(all.get());
+  const int length = ::GetWindowTextLengthW(m_editLog.m_hWnd);
+  std::wstring all(static_cast<std::size_t>(length) + 1, L'\0');
+  all.resize(static_cast<std::size_t>(::GetWindowTextW(m_editLog.m_hWnd, all.data(), length + 1)));
+  all += L"\r\n" + line;
+  ::SetWindowTextW(m_editLog.m_hWnd, all.c_str());
   m_editLog.LineScroll(m_editLog.GetLineCount(), 0);
 }
 
@@ -297,7 +379,13 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
     const bool dialogThread =
         ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
     const SessionLock lock(kAdapterWaitSeconds * 1000, dialogThread, &dlg->m_waiter);
-    found = lock.Held() && !lock.Stopped() && DetectDevice(dlg);
+    // A close ends the dialog; the session's end, the process, or, when
+    // cancelled, a line of its own.
+    if (lock.Stopped()) {
+      dlg->m_bWaitEndedForSession = dlg->m_bSessionEnding;
+      return 0;
+    }
+    found = lock.Held() && DetectDevice(dlg);
   }
   if (!found) {
     dlg->ShowLog("Can not find a local device!", true);
@@ -319,6 +407,7 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
         static_cast<char>(std::toupper(cutShort[0])) + cutShort.substr(1) + "!";
     dlg->ShowLog(line.c_str(), false);
   }
+  dlg->ShowDataFolderMove();
   return 1;
 }
 
@@ -387,8 +476,14 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
     return {};
   const SessionLock lock(kAdapterWaitSeconds * 1000, true, &m_waiter);
   stopped = lock.Stopped() || m_bCloseRequested || m_bSessionEnding;
+  m_bWaitEndedForSession = stopped && m_bSessionEnding;
   if (!lock.Held() || stopped)
     return {};
+  // From the first write on, Windows never offers to close the window while
+  // a call keeps its thread from the queue: ghosting stays off for the
+  // process's life. Nor does a hang during the write offer a restart.
+  ::DisableProcessWindowsGhosting();
+  RegisterRestart(true);
   // Windows shows the reason while a logoff or shutdown waits for the write;
   // registered here, on the dialog's thread, before the first library call.
   m_bWriting = true;
@@ -396,6 +491,9 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   SessionWrite write = m_session.Switch(target, kDialogWrite);
   g_shutdownBlockReasonDestroy(m_hWnd);
   m_bWriting = false;
+  RegisterRestart(false);
+  m_lastWriteEnd = ::GetTickCount();
+  m_bWrote = true;
   return write;
 }
 
@@ -410,9 +508,20 @@ void COstrelDlg::ShowUnkept(const SessionWrite& write) {
   ShowLog(line.c_str(), false);
 }
 
+void COstrelDlg::ShowDataFolderMove() {
+  const std::string movedFrom = OstrelDataFolderMovedFrom();
+  if (movedFrom.empty() || m_bMoveShown)
+    return;
+  m_bMoveShown = true;
+  ShowLog(("The copies and the history were moved from " + movedFrom +
+           " to the folder LOCALAPPDATA names.")
+              .c_str(),
+          false);
+}
+
 // No radio set writes Off, as the dialog always has.
 void COstrelDlg::ApplySetting() {
-  if (!BeginAdapterUse())
+  if (PressedDuringWrite() || !BeginAdapterUse())
     return;
   const PowerSaveState target = m_nPowerSave == kRadioOn ? PowerSaveState::On : PowerSaveState::Off;
   bool stopped = false;
@@ -423,12 +532,13 @@ void COstrelDlg::ApplySetting() {
         write.outcome == WriteOutcome::Written || write.outcome == WriteOutcome::Verified;
     ShowLog(PowerSaveResultLine(target, done).c_str(), false);
     ShowUnkept(write);
+    ShowDataFolderMove();
   }
   CloseWhenDone();
 }
 
 void COstrelDlg::OnScan() {
-  if (!BeginAdapterUse())
+  if (PressedDuringWrite() || !BeginAdapterUse())
     return;
   m_hScanOver = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   ScanDevice(this);

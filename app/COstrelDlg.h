@@ -48,6 +48,16 @@ private:
   void OnFirstScanDone();
   void OnTimer(UINT_PTR nIDEvent);
   void OnWindowPosChanging(WINDOWPOS* pos);
+  // Escape that reached no dialog key handling: a library's call that reads
+  // the thread's messages dispatches keys as they are.
+  void OnKeyDown(UINT_PTR key);
+  // A press of OK or Scan that was queued while a write ran.
+  bool PressedDuringWrite() const;
+  // The restart registration: `writing` keeps a hang from offering a restart
+  // of a process that is mid-write.
+  static void RegisterRestart(bool writing);
+  // A write's wait for a held file on this thread reads its messages.
+  static void PumpingWait(unsigned ms);
   static UINT FirstScan(LPVOID pParam);
   // Scan and OK on the dialog's thread: false when the adapter is in use
   // already (a click that came while the library pumps messages, or while
@@ -60,6 +70,8 @@ private:
   void CloseWhenDone();
   void WatchStuckScan();
   void ShowUnkept(const SessionWrite& write);
+  // Once: the copies and history this run moved from the SysWOW64 profile.
+  void ShowDataFolderMove();
   // Sets m_nPowerSave to `radio` and the radio buttons' check states to match.
   void ShowState(int radio);
 
@@ -86,6 +98,14 @@ private:
   bool m_bCloseRequested = false;
   // The session's end was agreed to: no write starts.
   bool m_bSessionEnding = false;
+  // A wait for the lock ended because the session's end was agreed to; when
+  // it is then cancelled, the log pane says so.
+  bool m_bWaitEndedForSession = false;
+  // GetTickCount's value when OK's last write ended: a press made before it
+  // came while the write ran.
+  DWORD m_lastWriteEnd = 0;
+  bool m_bWrote = false;
+  bool m_bMoveShown = false;
   // Set when the Scan on the dialog's thread is over, for its watchdog.
   HANDLE m_hScanOver = nullptr;
 

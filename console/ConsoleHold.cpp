@@ -61,14 +61,10 @@ ConsoleStopGate::Answer ConsoleStopGate::Stop(Event event) {
   const bool repeated = m_stopped;
   m_stopped = true;
   if (!m_begun)
-    return Answer::PassOn;
+    return Answer::EndUnwritten;
   if (m_holds > 0)
     SayOnce(lock, m_line);
-  if (event == Event::End) {
-    m_ended.wait(lock, [this] { return m_runEnded; });
-    return Answer::Taken;
-  }
-  if (repeated && m_holds > 0 && m_now() - m_began >= kGrace) {
+  if (event == Event::Interrupt && repeated && m_holds > 0 && m_now() - m_began >= kGrace) {
     const std::string cutLine = m_cutLine;
     lock.unlock();
     m_say(cutLine);
@@ -77,42 +73,50 @@ ConsoleStopGate::Answer ConsoleStopGate::Stop(Event event) {
   return Answer::Taken;
 }
 
-void ConsoleStopGate::RunEnded() {
-  {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_runEnded = true;
-  }
-  m_ended.notify_all();
-}
-
 namespace {
 // Never destroyed: a handler thread may still be inside it while the
 // process exits.
 ConsoleStopGate& Gate() {
-  static ConsoleStopGate* const gate =
-      new ConsoleStopGate([](const std::string& line) { ConsoleWrite(stderr, line + "\n"); });
+  static ConsoleStopGate* const gate = new ConsoleStopGate([](const std::string& line) {
+    ConsoleWrite(stderr, line + "\n");
+    // At once, also to a file or a pipe: the process may end right after.
+    std::fflush(stderr);
+  });
   return *gate;
 }
 
 #ifdef _WIN32
-// Runs on a thread of its own. FALSE passes the event on to the default
-// handler, which ends the process; after a close, logoff or shutdown the
-// process ends whatever the handler returns.
+// What a stop before the first hold says, and the exit status it ends with.
+std::string g_unwrittenLine;
+int g_unwrittenStatus = 1;
+// Set once the run has said all it will; a taken close or session end waits
+// for it.
+HANDLE g_runEnded = nullptr;
+
+// Not ExitProcess: the device library's detach may wait for the very call
+// that is being cut, or that is stuck. The cut line was said already.
+// Standard output is not flushed: the run may be stuck writing to it.
+void EndAtOnce(ConsoleStopGate::Answer answer) {
+  const bool unwritten = answer == ConsoleStopGate::Answer::EndUnwritten;
+  if (unwritten) {
+    ConsoleWrite(stderr, g_unwrittenLine + "\n");
+    std::fflush(stderr);
+  }
+  ::TerminateProcess(::GetCurrentProcess(),
+                     unwritten ? static_cast<UINT>(g_unwrittenStatus) : STATUS_CONTROL_C_EXIT);
+}
+
+// Runs on a thread of its own. After a close, logoff or shutdown the process
+// ends whatever the handler returns, so a taken one waits for the run.
 BOOL WINAPI OnConsoleStop(DWORD event) {
   const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
-  switch (
-      Gate().Stop(interrupt ? ConsoleStopGate::Event::Interrupt : ConsoleStopGate::Event::End)) {
-  case ConsoleStopGate::Answer::PassOn:
-    return FALSE;
-  case ConsoleStopGate::Answer::Taken:
-    return TRUE;
-  case ConsoleStopGate::Answer::EndNow:
-    // Not ExitProcess: the device library's detach may wait for the very
-    // call that is being cut.
-    ::TerminateProcess(::GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
-    return TRUE;
-  }
-  return FALSE;
+  const ConsoleStopGate::Answer answer =
+      Gate().Stop(interrupt ? ConsoleStopGate::Event::Interrupt : ConsoleStopGate::Event::End);
+  if (answer != ConsoleStopGate::Answer::Taken)
+    EndAtOnce(answer);
+  if (!interrupt && g_runEnded != nullptr)
+    ::WaitForSingleObject(g_runEnded, INFINITE);
+  return TRUE;
 }
 
 // Sent to the session window when the first hold begins (wParam 1) or the
@@ -120,6 +124,17 @@ BOOL WINAPI OnConsoleStop(DWORD event) {
 // is registered before the write starts, so that no question about the
 // session's end comes before it.
 constexpr UINT WM_HOLDCHANGED = WM_APP + 1;
+
+// Reads the window's queue until the run has ended: the run's last release
+// sends WM_HOLDCHANGED to this very thread.
+void PumpUntilRunEnded() {
+  MSG message;
+  while (::MsgWaitForMultipleObjects(1, &g_runEnded, FALSE, INFINITE, QS_ALLINPUT) ==
+         WAIT_OBJECT_0 + 1) {
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+      ::DispatchMessageW(&message);
+  }
+}
 
 LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -136,8 +151,12 @@ LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPAR
   case WM_ENDSESSION:
     // The session ends whatever was answered: the process lasts until the
     // run is over, or until Windows stops waiting.
-    if (wParam)
-      Gate().Stop(ConsoleStopGate::Event::End);
+    if (wParam) {
+      const ConsoleStopGate::Answer answer = Gate().Stop(ConsoleStopGate::Event::End);
+      if (answer != ConsoleStopGate::Answer::Taken)
+        EndAtOnce(answer);
+      PumpUntilRunEnded();
+    }
     return 0;
   }
   return ::DefWindowProcW(window, message, wParam, lParam);
@@ -166,9 +185,12 @@ DWORD WINAPI SessionWindowThread(LPVOID parameter) {
   return 0;
 }
 
-// The window, made with the first hold and kept for the process's life.
+// The window and the handler, put in place once and kept for the process's
+// life.
 HWND SessionWindow() {
   static const HWND window = [] {
+    g_runEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ::SetConsoleCtrlHandler(&OnConsoleStop, TRUE);
     SessionWindowStart start;
     start.made = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE thread = start.made != nullptr
@@ -187,12 +209,18 @@ HWND SessionWindow() {
 #endif
 } // namespace
 
-ConsoleHold::ConsoleHold(const std::string& line, const std::string& cutLine) {
+void ConsoleStopsFromStart(const std::string& line, int status) {
 #ifdef _WIN32
-  // Installed once and left: before the first hold it passes every event on.
-  static const bool installed = ::SetConsoleCtrlHandler(&OnConsoleStop, TRUE) != FALSE;
-  (void)installed;
+  g_unwrittenLine = line;
+  g_unwrittenStatus = status;
+  SessionWindow();
+#else
+  (void)line;
+  (void)status;
 #endif
+}
+
+ConsoleHold::ConsoleHold(const std::string& line, const std::string& cutLine) {
   const ConsoleStopGate::Begun begun = Gate().Hold(line, cutLine);
   m_refused = begun == ConsoleStopGate::Begun::Refused;
 #ifdef _WIN32
@@ -219,5 +247,8 @@ bool ConsoleHold::StopTaken() {
 
 void ConsoleRunEnded() {
   std::fflush(nullptr);
-  Gate().RunEnded();
+#ifdef _WIN32
+  if (g_runEnded != nullptr)
+    ::SetEvent(g_runEnded);
+#endif
 }

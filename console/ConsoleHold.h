@@ -4,14 +4,15 @@
 // finished, such as a write to the adapter and the reset that follows it.
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
 
-// Before the first hold, a console stop event ends the process as Windows
-// does by default. From then on the run goes on to its end and reports:
+// Before the first hold, a console stop event or the session's end ends the
+// process at once (ConsoleStopsFromStart), with nothing written, and without
+// the library's detach code, which may wait for a call that is stuck. From
+// then on the run goes on to its end and reports:
 // Ctrl+C and Ctrl+Break are refused, with the hold's line said once on
 // standard error; a close, logoff or shutdown cannot be refused, so its
 // handler waits for ConsoleRunEnded. No hold begins after a stop. A Ctrl+C or
@@ -26,7 +27,8 @@
 // Windows asks the process's windows instead. So a hidden window of the
 // hold's own, on a thread of its own, answers the session's end too: "no" to
 // its query during a hold, with the line as the reason Windows shows, and a
-// forced end waits for the run as a closed console does.
+// forced end waits for the run as a closed console does, reading its queue
+// meanwhile: the run's end sends to that window.
 class ConsoleHold {
 public:
 #ifdef _WIN32
@@ -51,6 +53,11 @@ private:
   bool m_refused;
 };
 
+// Puts the stop handlers in place before anything else runs: a stop before
+// the first hold says `line` on standard error and ends the process with
+// `status`. (Windows; elsewhere the default handling stays.)
+void ConsoleStopsFromStart(const std::string& line, int status);
+
 // The run has said all it will say; a close or session end that waits for it
 // may let the process end. Flushes the standard streams first.
 void ConsoleRunEnded();
@@ -65,9 +72,9 @@ public:
   // Ctrl+C and Ctrl+Break may be refused; a close or session end may not.
   enum class Event { Interrupt, End };
   enum class Answer {
-    PassOn, // no hold began: the default handling ends the process
-    Taken,  // the run goes on to its end
-    EndNow, // a repeated stop past the grace time: end the process at once
+    EndUnwritten, // no hold began: end the process at once, nothing written
+    Taken,        // the run goes on to its end
+    EndNow,       // a repeated stop past the grace time: end the process at once
   };
   enum class Begun { First, Inner, Refused };
 
@@ -81,10 +88,9 @@ public:
   bool StopTaken();
   // The outermost hold's line.
   std::string Line();
-  // A stop request, on a thread of its own. Only an End after a hold began
-  // waits: until RunEnded.
+  // A stop request, on a thread of its own. An End that is taken leaves the
+  // caller to wait until the run has ended.
   Answer Stop(Event event);
-  void RunEnded();
 
 private:
   void SayOnce(std::unique_lock<std::mutex>& lock, const std::string& line);
@@ -92,7 +98,6 @@ private:
   std::function<void(const std::string&)> m_say;
   Clock m_now;
   std::mutex m_mutex;
-  std::condition_variable m_ended;
   int m_holds = 0;
   std::string m_line;
   std::string m_cutLine;
@@ -100,5 +105,4 @@ private:
   bool m_begun = false;   // a hold began in this run
   bool m_stopped = false; // a stop came
   bool m_said = false;
-  bool m_runEnded = false;
 };

@@ -5,7 +5,8 @@
 //
 // Exit status: 0 done; 1 the adapter or the copy refused, or the read-back
 // differs or cannot be read; 2 usage, file or library error; 3 no adapter;
-// 4 the adapter is in use by another program.
+// 4 the adapter is in use by another program; 5 stopped before anything was
+// written.
 #include "backup/BackupFile.h"
 #include "console/CommandLine.h"
 #include "console/ConsoleHold.h"
@@ -18,6 +19,7 @@
 #include "nvm/PibAddress.h"
 #include "session/AdapterSession.h"
 #include "session/History.h"
+#include "session/SessionClock.h"
 #include "session/SessionLock.h"
 #include "session/UndoPlan.h"
 
@@ -35,6 +37,8 @@ constexpr int kExitRefused = 1;
 constexpr int kExitUsage = kConsoleUsageError;
 constexpr int kExitNoAdapter = 3;
 constexpr int kExitInUse = 4;
+constexpr int kExitStoppedUnwritten = 5;
+constexpr char kStoppedUnwritten[] = "stopped before anything was written";
 
 // A stop asked for between a write and the reset that completes it would
 // leave the adapter with a write it has not taken up; the run finishes the
@@ -47,6 +51,9 @@ std::string FinishingTheWrite() {
 }
 constexpr char kWriteCut[] =
     "ostrelctl: stopped at once; the adapter may be left in the middle of its write";
+// A backup file is finished, never left as a temporary file beside its name.
+constexpr char kFinishingTheBackup[] = "ostrelctl: finishing the backup file before stopping";
+constexpr char kBackupCut[] = "ostrelctl: stopped at once; the backup file may be left unfinished";
 
 // A run's context: what was asked, where it reports, and the copy that
 // restore read and checked before it went near the adapter.
@@ -79,7 +86,14 @@ int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
   std::string error;
   if (!run.session.TakeBackup(file, *copy, error))
     return run.report.Fail(kExitRefused, error + "; " + nothing);
-  switch (WriteFileWhole(path, file, run.options.replace, error)) {
+  WriteFileResult saved;
+  {
+    const ConsoleHold hold(kFinishingTheBackup, kBackupCut);
+    if (hold.Refused())
+      return run.report.Fail(kExitStoppedUnwritten, kStoppedUnwritten);
+    saved = WriteFileWhole(path, file, run.options.replace, error);
+  }
+  switch (saved) {
   case WriteFileResult::Written:
     break;
   case WriteFileResult::Exists:
@@ -133,11 +147,12 @@ void WarnUnkept(const Run& run, const SessionWrite& write) {
 }
 
 // Runs `write` under the console hold. A stop that came before it lets no
-// write start: returns false, having said so.
+// write start: returns false, having said so; the status is
+// kExitStoppedUnwritten.
 template <typename Write> bool HeldWrite(const Run& run, SessionWrite& result, Write write) {
   const ConsoleHold hold(FinishingTheWrite(), kWriteCut);
   if (hold.Refused()) {
-    run.report.Fail(kExitRefused, "stopped; nothing written");
+    run.report.Fail(kExitStoppedUnwritten, kStoppedUnwritten);
     return false;
   }
   result = write();
@@ -182,7 +197,7 @@ int RunSwitch(const Run& run, PowerSaveState target) {
   if (!HeldWrite(run, write, [&] {
         return run.session.Switch(target, {run.options.copy, run.options.verify});
       }))
-    return kExitRefused;
+    return kExitStoppedUnwritten;
   WarnUnkept(run, write);
   switch (write.outcome) {
   case WriteOutcome::Refused:
@@ -245,7 +260,7 @@ int RestoreFrom(const Run& run, const std::string& path, HistoryAction action, b
         return run.session.Restore(*run.copy, action, force, {run.options.copy, run.options.verify},
                                    undoes);
       }))
-    return kExitRefused;
+    return kExitStoppedUnwritten;
   WarnUnkept(run, write);
   switch (write.outcome) {
   case WriteOutcome::Refused:
@@ -476,6 +491,8 @@ int RunCommand(const Command& command, const CtlOptions& options, CtlReport& rep
 const char kConsoleProgram[] = "ostrelctl";
 
 int Main(const std::vector<std::string>& args) {
+  ConsoleStopsFromStart(std::string(kConsoleProgram) + ": " + kStoppedUnwritten,
+                        kExitStoppedUnwritten);
   if (AnswerHelpOrVersion(args, UsageText()))
     return kExitDone;
   CommandLine line;
@@ -491,6 +508,10 @@ int Main(const std::vector<std::string>& args) {
   }
   const int status =
       wrong.empty() ? RunCommand(*command, options, report) : UsageError(report, wrong);
+  const std::string movedFrom = OstrelDataFolderMovedFrom();
+  if (!movedFrom.empty())
+    report.Warn("the copies and the history were moved from " + movedFrom +
+                ", where this program kept them before, to the folder LOCALAPPDATA names");
   report.Finish();
   if (ConsoleHold::StopTaken())
     report.Warn("stopped; the write was finished first");

@@ -1,15 +1,20 @@
 #pragma once
+#include <cstddef>
+#include <cstdint>
 // Loading the device library: at most once per process, never unloaded.
 // A load binds the entry points it finds into g_kelvane.
 
 // NeedsMissingLibrary: the file is there, but a library it imports, or an
-// entry point that one lacks, is not.
+// entry point that one lacks, is not. NeedsNonX86Library: the file is a whole
+// 32-bit x86 library, yet loading it found no 32-bit library where it
+// expected one, so one of its imports is of another build or damaged.
 enum class KelvaneLoadResult {
   Loaded,
   NotFound,
   NotWin32Library,
   NoGetPLCType,
-  NeedsMissingLibrary
+  NeedsMissingLibrary,
+  NeedsNonX86Library
 };
 
 // Loads `path` (UTF-8), or by default "Kelvane.dll". Windows takes the library
@@ -23,6 +28,11 @@ enum class KelvaneLoadResult {
 // Later calls return the first load's result without loading again; a failed
 // load binds nothing and may be tried again.
 KelvaneLoadResult KelvaneLoad(const char* path = nullptr);
+
+// Whether the first `size` bytes of a file of `fileSize` bytes begin a whole
+// 32-bit x86 library: a PE32 image for machine I386 marked as a library, with
+// every section's data inside the file.
+bool KelvaneIsWholeX86Library(const uint8_t* head, std::size_t size, uint64_t fileSize);
 
 // One line for a person, saying what went wrong.
 const char* KelvaneLoadResultText(KelvaneLoadResult result);

@@ -141,6 +141,22 @@ HMODULE LoadRestricted(const wchar_t* name) {
   return g_kelvaneLoadLibraryExW(g_fullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// Kelvane.dll's own header, for a load that failed as "not a valid
+// application": when it is a whole 32-bit x86 library, an import is to blame.
+bool IsWholeX86LibraryFile(const wchar_t* path) {
+  const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  // The headers of any library fit here.
+  static uint8_t head[65536];
+  LARGE_INTEGER size{};
+  DWORD read = 0;
+  const bool got = GetFileSizeEx(file, &size) && ReadFile(file, head, sizeof head, &read, nullptr);
+  CloseHandle(file);
+  return got && KelvaneIsWholeX86Library(head, read, static_cast<uint64_t>(size.QuadPart));
+}
+
 } // namespace
 
 void* KelvaneResolveExport(void* module, const char* name) {
@@ -158,6 +174,8 @@ KelvaneLoadResult KelvaneOpenLibrary(const char* path, void*& module) {
   // What a file that is there but is no 32-bit library gives: text, a 64-bit
   // library, a truncated one (Wine 8 and Windows), an empty one (Windows).
   const DWORD error = GetLastError();
+  if (error == ERROR_BAD_EXE_FORMAT && IsWholeX86LibraryFile(g_fullPath))
+    return KelvaneLoadResult::NeedsNonX86Library;
   if (error == ERROR_BAD_EXE_FORMAT || error == ERROR_FILE_INVALID)
     return KelvaneLoadResult::NotWin32Library;
   // The library is there, so "not found" means one of its imports, or an

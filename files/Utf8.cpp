@@ -23,3 +23,16 @@ std::size_t Utf8Sequence(std::string_view text, std::size_t at, uint32_t& codePo
   codePoint = value;
   return length;
 }
+
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes) {
+  std::size_t end = 0;
+  while (end < text.size()) {
+    uint32_t codePoint = 0;
+    const std::size_t length = Utf8Sequence(text, end, codePoint);
+    const std::size_t step = length == 0 ? 1 : length;
+    if (step > maxBytes - end)
+      break;
+    end += step;
+  }
+  return text.substr(0, end);
+}

@@ -7,3 +7,7 @@
 // `codePoint`; 0 when the bytes there are not one (a stray byte, a cut
 // sequence, an overlong form, a surrogate, or past U+10FFFF).
 std::size_t Utf8Sequence(std::string_view text, std::size_t at, uint32_t& codePoint);
+
+// The longest start of `text` of at most `maxBytes` bytes that ends between
+// two characters; a byte that begins no sequence counts as one.
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes);

@@ -1,6 +1,8 @@
 #include "files/WideText.h"
 
 #ifdef _WIN32
+#include "files/SystemFolder.h"
+
 #include <windows.h>
 
 #include <climits>
@@ -17,6 +19,19 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
 }
 
 } // namespace
+
+const std::wstring& Wow64WindowsFolder() {
+  static const std::wstring folder = [] {
+    BOOL wow64 = FALSE;
+    wchar_t windows[MAX_PATH];
+    const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64 || length == 0 ||
+        length >= MAX_PATH)
+      return std::wstring();
+    return std::wstring(windows, length);
+  }();
+  return folder;
+}
 
 bool WideFromUtf8(const std::string& utf8, std::wstring& wide) {
   wide.clear();
@@ -79,6 +94,10 @@ bool WidePath(const std::string& path, std::wstring& wide, std::string& error) {
     return false;
   }
   full.resize(length);
+  // What the printed path names, not the 32-bit view of it.
+  const std::wstring native = SystemFolderAs(full, Wow64WindowsFolder(), L"Sysnative");
+  if (!native.empty())
+    wide = full = native;
   if (full.size() < kLongPath)
     return true;
   if (StartsWith(full, L"\\\\.\\"))

@@ -17,9 +17,15 @@ bool Utf8FromWideExactly(const std::wstring& wide, std::string& utf8);
 // The form of `path` the wide file API takes whatever its length. One that
 // nears the system's MAX_PATH limit is made absolute and given the \\?\ (or
 // \\?\UNC\) prefix, which lifts the limit but also any translation, so it must
-// be complete and use backslashes; a shorter one is kept as given. False with
+// be complete and use backslashes; a shorter one is kept as given. A 32-bit
+// program on 64-bit Windows opens a path in System32 through Sysnative, as
+// 64-bit programs see it. False with
 // `error` set when the path is not UTF-8 or cannot be made absolute.
 bool WidePath(const std::string& path, std::wstring& wide, std::string& error);
+
+// The Windows folder when this is a 32-bit process on 64-bit Windows, else
+// empty: only there is System32 redirected.
+const std::wstring& Wow64WindowsFolder();
 
 // Text in the system's ANSI code page, as the device library hands it over,
 // as UTF-8.

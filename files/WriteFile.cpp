@@ -47,6 +47,22 @@ std::string TemporaryName(const std::string& path, unsigned long processId) {
   return path.substr(0, end) + suffix;
 }
 
+} // namespace
+
+std::string RestoreName(const std::string& path) {
+  return path + ".restore";
+}
+
+PutBack DecidePutBack(bool aside, bool movedBack, bool targetTaken, bool timeLeft) {
+  if (!aside || movedBack)
+    return PutBack::Done;
+  if (targetTaken)
+    return PutBack::DropAside;
+  return timeLeft ? PutBack::TryAgain : PutBack::KeepAsRestore;
+}
+
+namespace {
+
 #ifdef _WIN32
 
 bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
@@ -72,6 +88,11 @@ bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
 constexpr ULONGLONG kRetryForMs = 5000;
 constexpr DWORD kRetryWaitMs = 10;
 
+void Sleeps(unsigned ms) {
+  ::Sleep(ms);
+}
+std::atomic<WriteFileWait> g_wait{&Sleeps};
+
 bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -84,8 +105,10 @@ DWORD Move(const std::wstring& from, const std::wstring& to, bool replace) {
 // ReplaceFileW keeps the target's ACL, streams and creation time, which a move
 // over it would drop. It cannot write through. Without a backup name a failed
 // replace may leave the old file gone or under a name nobody knows; with one,
-// the old file is under that name or its own.
-DWORD Replace(const std::wstring& from, const std::wstring& to, const std::wstring& backup) {
+// the old file is under that name or its own, or, when it cannot go back for
+// as long as a held file is waited for, under `restore` (then `keptAside`).
+DWORD Replace(const std::wstring& from, const std::wstring& to, const std::wstring& backup,
+              const std::wstring& restore, bool& keptAside) {
   if (::ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
                      nullptr, nullptr))
     return ERROR_SUCCESS;
@@ -93,10 +116,26 @@ DWORD Replace(const std::wstring& from, const std::wstring& to, const std::wstri
   // ERROR_UNABLE_TO_MOVE_REPLACEMENT_2: the old file was moved aside and the
   // new one did not take its place. Put it back, unless another writer's whole
   // file has taken the name meanwhile.
-  if (Exists(backup) && !::MoveFileExW(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) &&
-      Exists(to))
-    ::DeleteFileW(backup.c_str());
-  return code;
+  const ULONGLONG start = ::GetTickCount64();
+  for (;;) {
+    const bool aside = Exists(backup);
+    const bool movedBack =
+        aside && ::MoveFileExW(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+    switch (DecidePutBack(aside, movedBack, Exists(to), ::GetTickCount64() - start < kRetryForMs)) {
+    case PutBack::Done:
+      return code;
+    case PutBack::DropAside:
+      ::DeleteFileW(backup.c_str());
+      return code;
+    case PutBack::TryAgain:
+      g_wait.load()(kRetryWaitMs);
+      break;
+    case PutBack::KeepAsRestore:
+      keptAside = ::MoveFileExW(backup.c_str(), restore.c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+      return code;
+    }
+  }
 }
 
 // A failure that another program's hold on the target, or another writer's
@@ -119,20 +158,21 @@ bool IsMomentary(DWORD code, bool replacing) {
 // An existing target is replaced in place; a new one, or one that another
 // writer's replace has just moved aside, is moved to.
 DWORD PutInPlace(const std::wstring& from, const std::wstring& to, bool replace,
-                 const std::wstring& backup) {
+                 const std::wstring& backup, const std::wstring& restore, bool& keptAside) {
   const ULONGLONG start = ::GetTickCount64();
   for (;;) {
     const bool replacing = replace && Exists(to);
-    const DWORD code = replacing ? Replace(from, to, backup) : Move(from, to, replace);
+    const DWORD code =
+        replacing ? Replace(from, to, backup, restore, keptAside) : Move(from, to, replace);
     if (code == ERROR_SUCCESS) {
       // The old file, when a replace or a failed one left it there.
       if (replace)
         ::DeleteFileW(backup.c_str());
       return code;
     }
-    if (!IsMomentary(code, replacing) || ::GetTickCount64() - start >= kRetryForMs)
+    if (keptAside || !IsMomentary(code, replacing) || ::GetTickCount64() - start >= kRetryForMs)
       return code;
-    ::Sleep(kRetryWaitMs);
+    g_wait.load()(kRetryWaitMs);
   }
 }
 
@@ -150,6 +190,10 @@ bool FreeName(const std::string& path, std::wstring& name, std::string& error) {
 
 } // namespace
 
+void SetWriteFileWait(WriteFileWait wait) {
+  g_wait = wait;
+}
+
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
                                bool replace, std::string& error) {
   std::wstring target;
@@ -161,8 +205,14 @@ WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_
     error = kIsADirectory;
     return WriteFileResult::Failed;
   }
-  std::wstring backup;
-  if (replace && !FreeName(path, backup, error))
+  // Not retried as a held file is: the attribute stays until a person clears it.
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (replace && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    error = "it is read-only";
+    return WriteFileResult::Failed;
+  }
+  std::wstring backup, restore;
+  if (replace && (!FreeName(path, backup, error) || !WidePath(RestoreName(path), restore, error)))
     return WriteFileResult::Failed;
   std::wstring temporary;
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -182,14 +232,17 @@ WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_
   DWORD code = written ? ERROR_SUCCESS : ::GetLastError();
   if (!::CloseHandle(file) && code == ERROR_SUCCESS)
     code = ::GetLastError();
+  bool keptAside = false;
   if (code == ERROR_SUCCESS)
-    code = PutInPlace(temporary, target, replace, backup);
+    code = PutInPlace(temporary, target, replace, backup, restore, keptAside);
   if (code == ERROR_SUCCESS)
     return WriteFileResult::Written;
   ::DeleteFileW(temporary.c_str());
   if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
     return WriteFileResult::Exists;
   error = IsFolder(target) ? kIsADirectory : SystemReason(code);
+  if (keptAside)
+    error += "; its old content is in " + RestoreName(path);
   return WriteFileResult::Failed;
 }
 
@@ -215,8 +268,8 @@ bool WriteAll(int file, const std::vector<uint8_t>& bytes) {
 void FlushFolderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "."
-                             : slash == 0               ? "/"
-                                                        : path.substr(0, slash);
+                             : slash == 0 ? "/"
+                                          : path.substr(0, slash);
   const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (handle >= 0) {
     ::fsync(handle);

@@ -10,9 +10,33 @@ enum class WriteFileResult { Written, Exists, Failed };
 // when `replace` is true, otherwise Exists and nothing changes. Nothing is left
 // behind on failure, and no other file is touched. On Windows a replaced file
 // keeps its security, streams and creation time, and a target that another
-// program holds open is tried again for about five seconds. `error` says why on Failed:
+// program holds open is tried again for about five seconds, while one with the
+// read-only attribute is refused at once. When the old file cannot be put
+// back under its name after a failed replace, it is left under
+// RestoreName(path) and `error` names that file. `error` says why on Failed:
 // the system's reason, or "is a directory" when `path` names a folder. On
 // Windows `path` is UTF-8 and may be of any length; elsewhere it is passed on as
 // it is.
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
                                bool replace, std::string& error);
+
+// Where a replace that failed leaves the old content when it cannot put it
+// back under its own name; readers of a file that is missing look there.
+std::string RestoreName(const std::string& path);
+
+// After a failed replace moved the old file aside: what to do with it.
+enum class PutBack {
+  Done,         // nothing aside, or it is back under its name
+  DropAside,    // another writer's whole file has the name now: the aside copy is stale
+  TryAgain,     // a program holds the name for a moment
+  KeepAsRestore // out of time: the old content goes to RestoreName
+};
+PutBack DecidePutBack(bool aside, bool movedBack, bool targetTaken, bool timeLeft);
+
+#ifdef _WIN32
+// How a write waits `ms` milliseconds before it tries a held target again; by
+// default it sleeps. A program that writes on its window's thread sets one
+// that reads the thread's messages meanwhile.
+using WriteFileWait = void (*)(unsigned ms);
+void SetWriteFileWait(WriteFileWait wait);
+#endif

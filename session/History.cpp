@@ -275,7 +275,10 @@ void HistoryScan(std::vector<uint8_t> bytes, HistoryFile& file) {
 bool HistoryLoad(const std::string& path, HistoryFile& file, std::string& error) {
   std::vector<uint8_t> bytes;
   bool missing = false;
-  if (!ReadFileUpTo(path, kHistoryMaxFileSize, bytes, error, &missing)) {
+  // A replace that could not put the old history back left it beside its
+  // name; the next write puts it back in place.
+  if (!ReadFileUpTo(path, kHistoryMaxFileSize, bytes, error, &missing) &&
+      (!missing || !ReadFileUpTo(RestoreName(path), kHistoryMaxFileSize, bytes, error, &missing))) {
     file = HistoryFile();
     return missing;
   }
@@ -394,5 +397,8 @@ bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const Cloc
     put.records.clear();
     return false;
   }
+  // Its content is in the history now; a later reader must not take it up.
+  std::string ignored;
+  RemoveFile(RestoreName(path), ignored);
   return true;
 }

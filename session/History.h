@@ -84,7 +84,8 @@ struct HistoryFile {
 // Reads `bytes` as a history: a UTF-8 byte order mark is read past, and CR
 // LF, LF and CR all end a line.
 void HistoryScan(std::vector<uint8_t> bytes, HistoryFile& file);
-// Reads the file. No file is an empty history. False with `error` when it
+// Reads the file, or when it is missing, the old content a failed replace
+// left under RestoreName. No file is an empty history. False with `error` when it
 // cannot be read.
 bool HistoryLoad(const std::string& path, HistoryFile& file, std::string& error);
 // The numbers (from 1) of the lines that are not records.

@@ -81,18 +81,19 @@ struct FallbackCase {
 
 // Only a refusal of the search flags falls back; both calls name a full path
 // and never search for a bare name. A Kelvane.dll lies beside this program, so
-// a missing module or entry point there is one of its imports.
+// a missing module or entry point there is one of its imports; and, since it
+// is a whole 32-bit x86 library, so is a file that is no valid application.
 const FallbackCase kFallbackCases[] = {
     {nullptr, L"Kelvane.dll", ERROR_MOD_NOT_FOUND, 0, true, KelvaneLoadResult::NeedsMissingLibrary},
     {nullptr, L"Kelvane.dll", ERROR_PROC_NOT_FOUND, 0, true,
      KelvaneLoadResult::NeedsMissingLibrary},
     {nullptr, L"Kelvane.dll", ERROR_ACCESS_DENIED, 0, true, KelvaneLoadResult::NotFound},
-    {nullptr, L"Kelvane.dll", ERROR_BAD_EXE_FORMAT, 0, true, KelvaneLoadResult::NotWin32Library},
+    {nullptr, L"Kelvane.dll", ERROR_BAD_EXE_FORMAT, 0, true, KelvaneLoadResult::NeedsNonX86Library},
     {nullptr, L"Kelvane.dll", ERROR_FILE_INVALID, 0, true, KelvaneLoadResult::NotWin32Library},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND, true,
      KelvaneLoadResult::NeedsMissingLibrary},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_BAD_EXE_FORMAT, true,
-     KelvaneLoadResult::NotWin32Library},
+     KelvaneLoadResult::NeedsNonX86Library},
     {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER, true,
      KelvaneLoadResult::NotFound},
     {"Ostrel-absent.dll", L"Ostrel-absent.dll", ERROR_MOD_NOT_FOUND, 0, true,
@@ -182,11 +183,58 @@ TEST(KelvaneLibrary, TheReadmeQuotesEveryFailedLoadsWords) {
   ASSERT_FALSE(readme.empty());
   for (KelvaneLoadResult result :
        {KelvaneLoadResult::NotFound, KelvaneLoadResult::NotWin32Library,
-        KelvaneLoadResult::NoGetPLCType, KelvaneLoadResult::NeedsMissingLibrary}) {
+        KelvaneLoadResult::NoGetPLCType, KelvaneLoadResult::NeedsMissingLibrary,
+        KelvaneLoadResult::NeedsNonX86Library}) {
     const std::string quoted = std::string("\"ostrelctl: ") + KelvaneLoadResultText(result) + "\"";
     EXPECT_NE(readme.find(quoted), std::string::npos) << quoted;
   }
 }
 #endif
+
+// A load refused as "not a valid application" blames an import only when
+// Kelvane.dll's own header is a whole 32-bit x86 library.
+TEST(KelvaneLibrary, OnlyAWholeX86LibraryPassesTheBlameToAnImport) {
+  constexpr std::size_t kPe = 0x80, kTable = kPe + 24 + 0xE0;
+  const auto header = [](std::vector<uint8_t>& bytes, std::size_t at, uint32_t value,
+                         std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i)
+      bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  const struct {
+    const char* name;
+    std::size_t at; // the field changed from a whole library's, or 0
+    uint32_t value;
+    std::size_t width;
+    uint64_t fileSize;
+    std::size_t headSize;
+    bool whole;
+  } cases[] = {
+      {"a whole x86 library", 0, 0, 0, 0x600, 0x400, true},
+      {"no MZ", 0, 0x5A4E, 2, 0x600, 0x400, false},
+      {"PE header past what was read", 0x3C, 0x3F0, 4, 0x600, 0x400, false},
+      {"no PE signature", kPe, 0x4551, 4, 0x600, 0x400, false},
+      {"x64 machine", kPe + 4, 0x8664, 2, 0x600, 0x400, false},
+      {"a program, not a library", kPe + 22, 0x0102, 2, 0x600, 0x400, false},
+      {"PE32+ optional header", kPe + 24, 0x020B, 2, 0x600, 0x400, false},
+      {"cut short inside a section", 0, 0, 0, 0x5FF, 0x400, false},
+      {"section table past what was read", kPe + 20, 0x400, 2, 0x600, 0x400, false},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> bytes(0x400, 0);
+    header(bytes, 0, 0x5A4D, 2);
+    header(bytes, 0x3C, kPe, 4);
+    header(bytes, kPe, 0x4550, 4);
+    header(bytes, kPe + 4, 0x014C, 2);
+    header(bytes, kPe + 6, 1, 2);
+    header(bytes, kPe + 20, 0xE0, 2);
+    header(bytes, kPe + 22, 0x2102, 2);
+    header(bytes, kPe + 24, 0x010B, 2);
+    header(bytes, kTable + 16, 0x200, 4); // one section's data: 0x400 to 0x600
+    header(bytes, kTable + 20, 0x400, 4);
+    if (c.width != 0)
+      header(bytes, c.at, c.value, c.width);
+    EXPECT_EQ(KelvaneIsWholeX86Library(bytes.data(), c.headSize, c.fileSize), c.whole) << c.name;
+  }
+}
 
 } // namespace

@@ -1,6 +1,8 @@
 // Start-up without library or adapter, the ways the dialog ends and does not
 // end, the About box, and two programs at one adapter.
 #include "app/resource.h"
+#include "files/WideText.h"
+#include "files/WriteFile.h"
 #include "tests/e2e/OstrelSession.h"
 #include "tests/e2e/SimCase.h"
 
@@ -245,19 +247,21 @@ void PressOkWhileHeld(const OstrelSession& waiting) {
   ASSERT_TRUE(waiting.WaitForLog(std::string(kScannedOn) + "\r\n" + kWaiting, 10000));
 }
 
+// The ways a user closes the dialog; the first two end a stuck Scan too.
+const struct Close {
+  const char* label;
+  void (*close)(const OstrelSession& ostrel);
+} kCloses[] = {
+    {"Cancel", [](const OstrelSession& ostrel) { ostrel.PostClick(IDCANCEL); }},
+    {"Escape", [](const OstrelSession& ostrel) { ostrel.PostKey(VK_ESCAPE); }},
+    {"close box", [](const OstrelSession& ostrel) { ostrel.PostSysCommand(SC_CLOSE); }},
+    {"WM_CLOSE",
+     [](const OstrelSession& ostrel) { ::PostMessageA(ostrel.Dialog(), WM_CLOSE, 0, 0); }},
+};
+
 // A close of any kind during OK's wait for the adapter ends the wait at
 // once: nothing is written, and the dialog ends.
 TEST(Lifecycle, ACloseDuringOksWaitWritesNothingAndEnds) {
-  const struct {
-    const char* label;
-    void (*close)(const OstrelSession& ostrel);
-  } closes[] = {
-      {"Cancel", [](const OstrelSession& ostrel) { ostrel.PostClick(IDCANCEL); }},
-      {"Escape", [](const OstrelSession& ostrel) { ostrel.PostKey(VK_ESCAPE); }},
-      {"close box", [](const OstrelSession& ostrel) { ostrel.PostSysCommand(SC_CLOSE); }},
-      {"WM_CLOSE",
-       [](const OstrelSession& ostrel) { ::PostMessageA(ostrel.Dialog(), WM_CLOSE, 0, 0); }},
-  };
   // How long a close takes when nothing waits: about 2 s under Wine.
   DWORD plainClose = 0;
   {
@@ -269,7 +273,7 @@ TEST(Lifecycle, ACloseDuringOksWaitWritesNothingAndEnds) {
     ASSERT_EQ(plain.WaitForExit(10000), 0);
     plainClose = ::GetTickCount() - start;
   }
-  for (const auto& c : closes) {
+  for (const Close& c : kCloses) {
     SimCase sim;
     OstrelSession waiting(SimCase::OstrelExe(), sim.WriteProfile(kBroadcomOn));
     ASSERT_TRUE(waiting.WaitForFirstScan());
@@ -284,22 +288,35 @@ TEST(Lifecycle, ACloseDuringOksWaitWritesNothingAndEnds) {
 }
 
 // The session's end is agreed to during the wait for the adapter, and then
-// no write starts; during the write it is refused, and a close then waits
-// for the write.
+// no write starts; when another program cancels it, one line says so and OK
+// writes again. During the write it is refused, and a close then waits for
+// the write.
 TEST(Lifecycle, TheSessionsEndStopsAWaitAndWaitsForAWrite) {
   SimCase sim;
   {
     OstrelSession waiting(SimCase::OstrelExe(), sim.WriteProfile(kBroadcomOn));
     ASSERT_TRUE(waiting.WaitForFirstScan());
-    Holder holder(sim);
-    ASSERT_NO_FATAL_FAILURE(PressOkWhileHeld(waiting));
-    DWORD_PTR answer = 0;
-    ASSERT_NE(::SendMessageTimeoutA(waiting.Dialog(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000,
-                                    &answer),
-              0);
-    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    const std::string waited = std::string(kScannedOn) + "\r\n" + kWaiting +
+                               "\r\nThe wait for the adapter ended for a logoff or shutdown "
+                               "that was then cancelled; nothing was done.";
+    {
+      Holder holder(sim);
+      ASSERT_NO_FATAL_FAILURE(PressOkWhileHeld(waiting));
+      DWORD_PTR answer = 0;
+      ASSERT_NE(::SendMessageTimeoutA(waiting.Dialog(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000,
+                                      &answer),
+                0);
+      EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+      ::SendMessageTimeoutA(waiting.Dialog(), WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 5000, &answer);
+      EXPECT_TRUE(waiting.WaitForLog(waited));
+    }
+    EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
+    // On again, so that the adapter is as the next part expects it.
+    waiting.Click(IDC_RADIO_ON);
+    waiting.Click(IDOK);
+    EXPECT_EQ(waiting.Log(), waited + "\r\nEnable device power save success!");
   }
-  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
+  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 1u);
 
   OstrelSession writing(
       SimCase::OstrelExe(),
@@ -316,24 +333,80 @@ TEST(Lifecycle, TheSessionsEndStopsAWaitAndWaitsForAWrite) {
   EXPECT_EQ(answer, static_cast<DWORD_PTR>(FALSE));
   writing.PostClick(IDCANCEL);
   EXPECT_EQ(writing.WaitForExit(10000), 0);
-  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 1u);
+  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 2u);
 }
 
-// A Cancel while a Scan's call pumps messages and does not return in time
-// ends the process within the grace time; a scan only reads.
+// A Cancel, or an Escape that no dialog key handling sees, while a Scan's
+// call pumps messages and does not return in time ends the process within
+// the grace time; a scan only reads.
 TEST(Lifecycle, CancelDuringAStuckScanEndsTheProcess) {
+  for (const Close& c : {kCloses[0], kCloses[1]}) {
+    SimCase sim;
+    OstrelSession ostrel(SimCase::OstrelExe(),
+                         sim.WriteProfile(std::string(kBroadcomOn) + "\npump_ms = 4000"));
+    ASSERT_TRUE(ostrel.WaitForFirstScan());
+    const std::size_t reads = sim.TraceCount("BrcmGetParam");
+    ostrel.PostClick(IDC_BUTTON_SCAN);
+    ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetPLCType") == 2; }));
+    const DWORD start = ::GetTickCount();
+    c.close(ostrel);
+    EXPECT_EQ(ostrel.WaitForExit(4000), 0) << c.label;
+    EXPECT_LT(::GetTickCount() - start, 4000u) << c.label;
+    EXPECT_EQ(sim.TraceCount("BrcmGetParam"), reads) << c.label;
+  }
+}
+
+// OK pressed twice while a write that reads no messages runs: the second
+// press was queued during the write, and is dropped by its time.
+TEST(Lifecycle, APressQueuedDuringAWriteIsDropped) {
   SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(),
-                       sim.WriteProfile(std::string(kBroadcomOn) + "\npump_ms = 4000"));
+  OstrelSession ostrel(
+      SimCase::OstrelExe(),
+      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off\ndelay_ms = 300")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
-  const std::size_t reads = sim.TraceCount("BrcmGetParam");
+  ostrel.Click(IDC_RADIO_ON);
+  const std::size_t reads = sim.TraceCount("GetLocalPIB");
+  ostrel.PostClick(IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetLocalPIB") > reads; }));
+  ostrel.PostClick(IDOK);
+  const std::string written = std::string(kScannedOff) + "\r\nEnable device power save success!";
+  EXPECT_TRUE(ostrel.WaitForLog(written));
+  // Posted after the result line: a new press, handled after the queued one.
   ostrel.PostClick(IDC_BUTTON_SCAN);
-  ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetPLCType") == 2; }));
-  const DWORD start = ::GetTickCount();
-  ostrel.PostClick(IDCANCEL);
-  EXPECT_NE(ostrel.WaitForExit(4000), -1);
-  EXPECT_LT(::GetTickCount() - start, 4000u);
-  EXPECT_EQ(sim.TraceCount("BrcmGetParam"), reads);
+  EXPECT_TRUE(ostrel.WaitForLog(kScannedOn));
+  EXPECT_EQ(sim.TraceCount("WriteLocalPIB "), 1u);
+}
+
+// A path in the log pane keeps every character, whatever the ANSI code page:
+// read back through the wide call.
+TEST(Lifecycle, TheLogPaneShowsAPathAsWritten) {
+  SimCase sim;
+  const std::string profileFolder = "J\xC3\xB6s\xC3\xA9";
+  ASSERT_TRUE(MakeFolders(sim, profileFolder + "\\Ostrel"));
+  std::wstring appdata;
+  ASSERT_TRUE(WideFromUtf8(sim.Path(profileFolder), appdata));
+  ::SetEnvironmentVariableW(L"LOCALAPPDATA", appdata.c_str());
+  // A history that holds a NUL byte is moved aside, and the pane names where.
+  std::string error;
+  ASSERT_EQ(WriteFileWhole(sim.Path(profileFolder + "\\Ostrel\\history.txt"), {'a', 0, 'b'}, false,
+                           error),
+            WriteFileResult::Written)
+      << error;
+  OstrelSession ostrel(SimCase::OstrelExe(),
+                       sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off")));
+  ASSERT_TRUE(ostrel.WaitForFirstScan());
+  ostrel.Click(IDC_RADIO_ON);
+  ostrel.Click(IDOK);
+  const HWND pane = ::GetDlgItem(ostrel.Dialog(), IDC_EDIT_LOG);
+  std::wstring text(4096, L'\0');
+  DWORD_PTR copied = 0;
+  ::SendMessageTimeoutW(pane, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_BLOCK, 30000, &copied);
+  text.resize(copied);
+  const std::string shown = Utf8FromWide(text);
+  const std::string moved =
+      "\r\nThe old history was moved aside to " + sim.Path(profileFolder) + "\\Ostrel\\history-";
+  EXPECT_NE(shown.find(moved), std::string::npos) << shown;
 }
 
 TEST(Lifecycle, SecondCopyStartsWhileOneRuns) {

@@ -1035,14 +1035,16 @@ BOOL WINAPI IgnoreStop(DWORD) {
   return TRUE;
 }
 
-// ostrelctl stopped by a Ctrl+C once `due` holds; its output goes to files,
-// so that nothing waits on a pipe meanwhile. The event goes to every process
-// of the console, so the test takes a console of its own for the while and
-// ignores the event itself. (Windows would send a Ctrl+Break to ostrelctl's
-// own process group; Wine 8 sends no Ctrl+Break, and its Ctrl+C does not
-// reach a new process group.)
+// ostrelctl stopped once `due` holds: `stop` gets its process and does it;
+// by default a Ctrl+C. Its output goes to files, so that nothing waits on a
+// pipe meanwhile. The event goes to every process of the console, so the
+// test takes a console of its own for the while and ignores the event
+// itself. (Windows would send a Ctrl+Break to ostrelctl's own process group;
+// Wine 8 sends no Ctrl+Break, and its Ctrl+C does not reach a new process
+// group.) A run that has not ended 15 s after the stop is ended, status -2.
 CtlRun CtlStopped(const SimCase& sim, const std::string& profile, const std::string& arguments,
-                  const std::function<bool()>& due) {
+                  const std::function<bool()>& due,
+                  const std::function<void(const PROCESS_INFORMATION&)>& stop = {}) {
   ::SetEnvironmentVariableA("KELVANE_SIM", profile.c_str());
   const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
   HANDLE standard[3];
@@ -1070,10 +1072,15 @@ CtlRun CtlStopped(const SimCase& sim, const std::string& profile, const std::str
   if (::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                        &startup, &process)) {
     EXPECT_TRUE(WaitUntil(due));
-    EXPECT_TRUE(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.hProcess, &code);
+    if (stop)
+      stop(process);
+    else
+      EXPECT_TRUE(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+    DWORD code = static_cast<DWORD>(-2);
+    if (::WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0)
+      ::GetExitCodeProcess(process.hProcess, &code);
+    else
+      ::TerminateProcess(process.hProcess, code);
     run.status = static_cast<int>(code);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
@@ -1104,56 +1111,156 @@ std::size_t TemporaryFiles(const std::string& pattern) {
   return count;
 }
 
-// A stop before the write ends ostrelctl at once, with nothing written. A
-// stop during the write is taken: the write, its reset and its record in the
-// history finish, the whole result is printed, a warning says that it was
-// stopped, and the exit status is the result's. The reset fails here, so the
-// run has a result of its own to lose.
+const std::string kFinishing =
+    "ostrelctl: finishing the write to the adapter before stopping; a second Ctrl+C once the "
+    "write has run 10 seconds ends ostrelctl at once";
+
+// A stop before the write ends ostrelctl at once with status 5, nothing
+// written, also while a library call is stuck. A stop during the write is
+// taken: the write, its reset and its record in the history finish, the
+// whole result is printed, a warning says that it was stopped, and the exit
+// status is the result's. The reset fails here, so the run has a result of
+// its own to lose.
 TEST(Ostrelctl, AStopDuringTheWriteLetsItFinishAndReport) {
-  const std::string finishing =
-      "ostrelctl: finishing the write to the adapter before stopping; a second Ctrl+C once the "
-      "write has run 10 seconds ends ostrelctl at once";
   const std::string resetFailed = "power save off was written, but the reset after it failed; "
                                   "the adapter takes it at its next restart";
   const std::string stopped = "ostrelctl: warning: stopped; the write was finished first";
+  const std::string unwritten = "ostrelctl: stopped before anything was written";
   const struct {
     const char* arguments;
-    const char* due; // the stop comes once the trace has this call
-    bool written;
+    const char* extra; // profile lines
+    const char* due;   // the stop comes once the trace has this call
+    int status;
     std::string out;
     Lines err;
   } cases[] = {
-      {"off", "GetPLCType", false, "", {}},
-      {"off", "WriteLocalPIB", true, "", {finishing, "ostrelctl: " + resetFailed, stopped}},
+      {"off", "", "GetPLCType", 5, "", {unwritten}},
+      {"off", "hang = GetLocalPIB", "HANG GetLocalPIB", 5, "", {unwritten}},
+      {"off", "", "WriteLocalPIB", 1, "", {kFinishing, "ostrelctl: " + resetFailed, stopped}},
       {"off --json",
+       "",
        "WriteLocalPIB",
-       true,
+       1,
        R"({"written": true, "reset": false, "error": ")" + resetFailed + "\"}\r\n",
-       {finishing, stopped}},
+       {kFinishing, stopped}},
   };
   for (const auto& c : cases) {
     SimCase sim;
-    const std::string profile = sim.WriteProfile(
-        QcaProfile(kSimLayouts[1], "powersave = on\nfail = ResetLocalDev\ndelay_ms = 700"));
+    const std::string profile =
+        sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = on\nfail = ResetLocalDev\n"
+                                                    "delay_ms = 700\n" +
+                                                        std::string(c.extra)));
     const CtlRun run =
         CtlStopped(sim, profile, c.arguments, [&] { return sim.TraceCount(c.due) > 0; });
     const std::string row = std::string(c.arguments) + ", stopped after " + c.due;
-    // Before the write, the system's own handling ends ostrelctl, with an
-    // exit status of its own (Wine's is 0).
-    if (c.written) {
-      EXPECT_EQ(run.status, 1) << row << "\n" << run.err;
+    const bool written = c.status != 5;
+    EXPECT_EQ(run.status, c.status) << row << "\n" << run.err;
+    if (written)
       ExpectImageState(kSimLayouts[1], sim, "off");
-    }
     EXPECT_EQ(run.out, c.out) << row;
     EXPECT_EQ(SplitLines(run.err), c.err) << row;
-    EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), c.written ? 1u : 0u) << row;
+    EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), written ? 1u : 0u) << row;
     EXPECT_EQ(
         TemporaryFiles(sim.Path("*.tmp")) + TemporaryFiles(sim.Path("appdata\\Ostrel\\*.tmp")), 0u)
         << row;
     const std::string history = HistoryJson(profile);
-    EXPECT_EQ(history.find("\"result\": \"failed\"") != std::string::npos, c.written) << row << "\n"
-                                                                                      << history;
+    EXPECT_EQ(history.find("\"result\": \"failed\"") != std::string::npos, written) << row << "\n"
+                                                                                    << history;
     EXPECT_EQ(history.find("\"result\": \"started\""), std::string::npos) << row;
+  }
+}
+
+// The stop's line reaches a file at once, while the write goes on.
+TEST(Ostrelctl, AStopLineReachesAFileAtOnce) {
+  SimCase sim;
+  const std::string profile =
+      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = on\ndelay_ms = 700"));
+  bool early = false;
+  const CtlRun run = CtlStopped(
+      sim, profile, "off", [&] { return sim.TraceCount("WriteLocalPIB") > 0; },
+      [&](const PROCESS_INFORMATION& process) {
+        EXPECT_TRUE(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+        early =
+            WaitUntil(
+                [&] {
+                  const std::vector<uint8_t> err = ReadBytes(sim.Path("stop-err.txt"));
+                  return std::string(err.begin(), err.end()).find(kFinishing) != std::string::npos;
+                },
+                1000) &&
+            ::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+      });
+  EXPECT_TRUE(early) << run.err;
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// A logoff during the write: the query is refused, and the end waits for
+// the whole result, which is printed and kept, with the run's own status.
+TEST(Ostrelctl, TheSessionsEndDuringTheWriteKeepsItsResult) {
+  SimCase sim;
+  const std::string profile =
+      sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = on\ndelay_ms = 700"));
+  const CtlRun run = CtlStopped(
+      sim, profile, "off --json", [&] { return sim.TraceCount("WriteLocalPIB") > 0; },
+      [&](const PROCESS_INFORMATION& process) {
+        HWND window = nullptr;
+        while ((window = ::FindWindowExW(nullptr, window, L"Ostrel.ConsoleHold", nullptr))) {
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(window, &owner);
+          if (owner == process.dwProcessId)
+            break;
+        }
+        ASSERT_NE(window, nullptr);
+        DWORD_PTR answer = TRUE;
+        EXPECT_NE(::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                        SMTO_NORMAL, 5000, &answer),
+                  0);
+        EXPECT_EQ(answer, static_cast<DWORD_PTR>(FALSE));
+        // Answered when the run has ended, or never, when the process ends
+        // first.
+        ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 15000,
+                              &answer);
+      });
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\"written\": true"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"verified\": true"), std::string::npos) << run.out;
+  ExpectImageState(kSimLayouts[1], sim, "off");
+}
+
+// Run as SYSTEM, LOCALAPPDATA lies in System32. On 64-bit Windows this 32-bit
+// test, as ostrelctl, sees the real System32 as Sysnative: the history lands
+// there, and what an earlier run left in SysWOW64 is moved there, with a
+// warning.
+TEST(Ostrelctl, DataUnderSystem32LandsInTheRealSystem32) {
+  SimCase sim;
+  BOOL wow64 = FALSE;
+  ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
+  char windows[MAX_PATH];
+  ASSERT_GT(::GetSystemWindowsDirectoryA(windows, MAX_PATH), 0u);
+  const std::string name = "ostrel-e2e-" + std::to_string(::GetCurrentProcessId());
+  const std::string real = std::string(windows) + (wow64 ? "\\Sysnative\\" : "\\System32\\") + name;
+  const std::string old = std::string(windows) + "\\SysWOW64\\" + name;
+  ASSERT_TRUE(::CreateDirectoryA(real.c_str(), nullptr));
+  if (wow64) {
+    ASSERT_TRUE(::CreateDirectoryA(old.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA((old + "\\Ostrel").c_str(), nullptr));
+    WriteBytes(old + "\\Ostrel\\history.txt", {});
+  }
+  const std::string local = std::string(windows) + "\\system32\\" + name;
+  ::SetEnvironmentVariableA("LOCALAPPDATA", local.c_str());
+  const CtlRun run = Ctl(sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off")), "on");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("the copies and the history were moved from " + old + "\\Ostrel"),
+            wow64 ? 0u + std::strlen("ostrelctl: warning: ") : std::string::npos)
+      << run.err;
+  EXPECT_NE(ReadLines(real + "\\Ostrel\\history.txt").size(), 0u);
+  EXPECT_EQ(::GetFileAttributesA((old + "\\Ostrel").c_str()), INVALID_FILE_ATTRIBUTES);
+  for (const std::string& folder : {real, old}) {
+    std::wstring wide;
+    std::string error;
+    if (WidePath(folder, wide, error)) {
+      RemoveTree(wide);
+      ::RemoveDirectoryW(wide.c_str());
+    }
   }
 }
 

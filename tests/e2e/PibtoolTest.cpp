@@ -59,4 +59,28 @@ TEST_P(PibtoolPaths, OpenAndSetTheImageAndNameItInMessages) {
 
 INSTANTIATE_TEST_SUITE_P(Names, PibtoolPaths, EveryUnusualPath(), UnusualPathName);
 
+// A read-only file is a person's decision, not a program's brief hold: it is
+// refused at once and left as it was.
+TEST(Pibtool, RefusesAReadOnlyFileAtOnce) {
+  SimCase sim;
+  const std::string image = sim.Path("image.nvm");
+  NvmImageBuilder built(PibViewNamed("7420-1.4")->Layout(), false);
+  std::string error;
+  ASSERT_EQ(WriteFileWhole(image, built.image, false, error), WriteFileResult::Written) << error;
+  ASSERT_TRUE(::SetFileAttributesA(image.c_str(), FILE_ATTRIBUTE_READONLY));
+  int status = -1;
+  const ULONGLONG start = ::GetTickCount64();
+  const std::vector<std::string> lines = SplitLines(RunProgram(
+      SimCase::ProgramExe("pibtool.exe"), "set --layout 7420-1.4 on \"" + image + "\"", status));
+  const ULONGLONG took = ::GetTickCount64() - start;
+  ::SetFileAttributesA(image.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(lines, std::vector<std::string>{"pibtool: " + image +
+                                            ": cannot replace the file: it is read-only"});
+  EXPECT_LT(took, 1000u);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(ReadFileUpTo(image, built.image.size(), bytes, error)) << error;
+  EXPECT_EQ(bytes, built.image);
+}
+
 } // namespace

@@ -10,7 +10,6 @@
 #include <iterator>
 #include <sstream>
 
-namespace {
 // Wide, since a test may leave names that are not in the ANSI code page.
 void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW entry;
@@ -31,7 +30,6 @@ void RemoveTree(const std::wstring& folder) {
   } while (::FindNextFileW(find, &entry));
   ::FindClose(find);
 }
-} // namespace
 
 SimCase::SimCase() {
   char temp[MAX_PATH];

@@ -7,6 +7,9 @@
 #include <utility>
 #include <vector>
 
+// Removes everything in `folder`, leaving the folder itself.
+void RemoveTree(const std::wstring& folder);
+
 // The two builds of the simulated library: entry points that leave their
 // arguments to the caller, and entry points that remove them themselves.
 enum class LibraryBuild { Cdecl, Stdcall };

@@ -441,6 +441,28 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 #endif
 
+// After a failed replace moved the old file aside: it goes back under its
+// name while there is time, and is kept under one fixed name beside the
+// target when there is none; another writer's whole file wins over it.
+TEST(PutBack, TheOldContentIsNeverLostUnderATemporaryName) {
+  const struct {
+    bool aside, movedBack, targetTaken, timeLeft;
+    PutBack expected;
+  } cases[] = {
+      {false, false, false, true, PutBack::Done},
+      {true, true, false, true, PutBack::Done},
+      {true, true, true, false, PutBack::Done},
+      {true, false, true, true, PutBack::DropAside},
+      {true, false, true, false, PutBack::DropAside},
+      {true, false, false, true, PutBack::TryAgain},
+      {true, false, false, false, PutBack::KeepAsRestore},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(DecidePutBack(c.aside, c.movedBack, c.targetTaken, c.timeLeft), c.expected)
+        << c.aside << c.movedBack << c.targetTaken << c.timeLeft;
+  EXPECT_EQ(RestoreName("C:\\data\\history.txt"), "C:\\data\\history.txt.restore");
+}
+
 #ifndef _WIN32
 // The file that takes the old one's place is as readable as any new file.
 TEST_F(WriteFileTest, TheWrittenFileHasTheUsualMode) {

@@ -269,4 +269,22 @@ TEST(History, AFileThatIsNoHistoryIsMovedAsideUnchanged) {
   EXPECT_EQ(Bytes(path), HistoryLine(record) + "\r\n");
 }
 
+// The old history that a failed replace left beside its name is read when
+// the history is missing, and the next write takes it back in and removes it.
+TEST(History, AMissingHistoryIsReadFromWhereAFailedReplaceLeftIt) {
+  const std::string folder = SessionTestFolder();
+  const std::string path = folder + kPathSeparator + "history.txt";
+  Write(RestoreName(path), Line("a") + "\r\n");
+  HistoryFile file;
+  std::string error;
+  ASSERT_TRUE(HistoryLoad(path, file, error)) << error;
+  ASSERT_EQ(file.records.size(), 1u);
+  EXPECT_EQ(file.records[0].copy, "a");
+  HistoryRecord record = Record("b", "id-b");
+  HistoryPut put;
+  ASSERT_TRUE(HistoryPutRecord(path, record, {2026, 12, 8, 7, 21, 31, 123}, put, error)) << error;
+  EXPECT_EQ(Bytes(path), Line("a") + "\r\n" + Line("b") + "\r\n");
+  EXPECT_FALSE(std::filesystem::exists(RestoreName(path)));
+}
+
 } // namespace
