@@ -1,5 +1,4 @@
-// ostrelctl's JSON: ASCII alone, whatever text the adapter or a path holds,
-// and one object a run, each member once.
+// ostrelctl's JSON: ASCII alone, whatever text the adapter or a path holds.
 
 #include "ctl/CtlReport.h"
 
@@ -27,23 +26,6 @@ TEST(JsonText, EveryTextBecomesAnAsciiString) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(JsonText(c.text).text, c.json) << c.text;
-}
-
-// A member said again keeps its place and takes the later value.
-TEST(CtlReport, OneObjectEachMemberOnceInTheOrderFirstSaid) {
-  CtlReport report(true);
-  report.Say("saved: x", "saved", JsonText("x"));
-  report.Member("bytes", JsonNumber(20536));
-  report.Member("verified", JsonBool(false));
-  report.Member("saved", JsonNull());
-  report.Line("not in JSON");
-  report.Fail(1, "refused");
-  testing::internal::CaptureStdout();
-  report.Finish();
-  report.Finish();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            R"({"saved": null, "bytes": 20536, "verified": false, "error": "refused"})"
-            "\n");
 }
 
 } // namespace
