@@ -63,7 +63,7 @@ BOOL CALLBACK SubclassForEscape(HWND control, LPARAM) {
 // How long a scan or a write waits for the adapter: 30 s, unless the
 // environment asks for less.
 uint32_t DialogWait() {
-  return DialogWaitMs(std::getenv(kDialogWaitVariable), SessionLock::kDialogWaitMs);
+  return DialogWaitMs(std::getenv(kDialogWaitVariable), kAdapterWaitSeconds * 1000);
 }
 } // namespace
 
@@ -509,15 +509,12 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
 // A write without its copy or its record says so, after its result line, so
 // that nobody counts on an undo that cannot reach it.
 void COstrelDlg::ShowUnkept(const SessionWrite& write) {
-  std::string line;
-  if (write.copyPath.empty() && !write.copyFault.empty())
-    line = "No copy was kept before the write: " + write.copyFault;
-  else if (!write.historyFault.empty())
-    line = "The write is not in the history: " + write.historyFault;
-  else if (!write.historyMovedTo.empty())
-    line = "The old history was moved aside to " + write.historyMovedTo;
-  if (!line.empty())
-    ShowLog(line.c_str(), false);
+  std::vector<std::string> lines = UnkeptLines(write);
+  if (lines.empty())
+    return;
+  std::string& line = lines.front();
+  line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+  ShowLog(line.c_str(), false);
 }
 
 void COstrelDlg::ShowDataFolderMove() {

@@ -1,8 +1,8 @@
 #pragma once
-#include "devicelib/AdapterLock.h"
 #include "framework/CDialogEx.h"
 #include "framework/CEdit.h"
 #include "session/AdapterSession.h"
+#include "session/SessionLock.h"
 
 // The main dialog: shows the adapter's power-save state in two radio buttons
 // and a log pane, scans on Scan, applies the chosen state on OK.
@@ -79,7 +79,7 @@ private:
   CEdit m_editLog;
   int m_nPowerSave = -1;
   // The adapter, its strategy replaced by each detection.
-  AdapterSession m_session{"Ostrel.exe"};
+  AdapterSession m_session{HistoryProgram::Dialog, HostSessionSystem()};
   // Set on the dialog's thread only: from the start of the first scan until
   // the worker's done message arrives.
   bool m_bFirstScanRunning = false;
@@ -110,7 +110,7 @@ private:
   HANDLE m_hScanOver = nullptr;
 
   // The dialog's part in a wait for the adapter lock.
-  class LockWaiter final : public AdapterLockWaiter {
+  class LockWaiter final : public SessionLockWaiter {
   public:
     explicit LockWaiter(COstrelDlg& dlg) : m_dlg(dlg) {}
     bool TakeMessage(void* message) override;

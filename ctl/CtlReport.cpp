@@ -2,11 +2,8 @@
 
 #include "console/ConsoleText.h"
 #include "files/Utf8.h"
-#include "files/WideText.h"
 
 #include <cstdio>
-
-#include <windows.h>
 
 // JSON in ASCII alone, every other character as a \u escape (a surrogate pair
 // past U+FFFF): Windows PowerShell 5.1 reads a program's output in the

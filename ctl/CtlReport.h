@@ -49,4 +49,3 @@ private:
   bool m_finished = false;
   std::vector<std::pair<std::string, std::string>> m_members;
 };
-

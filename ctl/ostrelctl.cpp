@@ -12,6 +12,7 @@
 #include "console/ConsoleHold.h"
 #include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
+#include "ctl/CtlOptions.h"
 #include "ctl/CtlReport.h"
 #include "files/WideText.h"
 #include "files/WriteFile.h"
@@ -19,6 +20,7 @@
 #include "session/AdapterSession.h"
 #include "session/History.h"
 #include "session/SessionClock.h"
+#include "session/SessionLock.h"
 #include "session/UndoPlan.h"
 
 #include <cstdio>
@@ -38,8 +40,6 @@ constexpr int kExitInUse = 4;
 constexpr int kExitStoppedUnwritten = 5;
 constexpr char kStoppedUnwritten[] = "stopped before anything was written";
 
-constexpr unsigned kDefaultWaitSeconds = 30;
-constexpr unsigned kMaxWaitSeconds = 24 * 60 * 60;
 // A stop asked for between a write and the reset that completes it would
 // leave the adapter with a write it has not taken up; the run finishes the
 // write and reports it. A person may still insist, once the write has run
@@ -55,25 +55,10 @@ constexpr char kWriteCut[] =
 constexpr char kFinishingTheBackup[] = "ostrelctl: finishing the backup file before stopping";
 constexpr char kBackupCut[] = "ostrelctl: stopped at once; the backup file may be left unfinished";
 
-// The command line after the command word.
-struct Options {
-  std::string file; // the command's FILE
-  std::string backup;
-  bool verify = true;
-  bool verifyAsked = false; // the default, accepted for scripts
-  bool force =
-      false; // the adapter's checks: write a state it has, restore over an unreadable image
-  bool replace = false; // a backup file may replace an existing file
-  bool copy = true;     // the automatic copy before a write
-  bool json = false;
-  std::string wait;
-  unsigned waitSeconds = kDefaultWaitSeconds;
-};
-
 // A run's context: what was asked, where it reports, and the copy that
 // restore read and checked before it went near the adapter.
 struct Run {
-  const Options& options;
+  const CtlOptions& options;
   CtlReport& report;
   AdapterSession& session;
   const PowerSaveCopy* copy;
@@ -131,7 +116,7 @@ int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
 
 int RunStatus(const Run& run) {
   AdapterSession& found = run.session;
-  const char* family = found.FamilyName();
+  const char* family = NameOf(found.Family());
   run.report.Say(std::string("family: ") + family, "family", JsonText(family));
   if (found.IsQca() && !found.RecordRead())
     return run.report.Fail(kExitRefused, "the adapter's device record cannot be read");
@@ -157,15 +142,8 @@ int RunStatus(const Run& run) {
 // A write that went ahead without its automatic copy, or without its record
 // in the history, says so and why; the copy's path is in the history.
 void WarnUnkept(const Run& run, const SessionWrite& write) {
-  if (write.outcome == WriteOutcome::Refused)
-    return;
-  if (write.copyPath.empty() && !write.copyFault.empty())
-    run.report.Warn("no automatic copy was saved before the write: " + write.copyFault);
-  if (!write.historyMovedTo.empty())
-    run.report.Warn("the history was moved aside to " + write.historyMovedTo + ": " +
-                    write.historyMovedWhy);
-  if (!write.historyFault.empty())
-    run.report.Warn("the write is not in the history: " + write.historyFault);
+  for (const std::string& line : UnkeptLines(write))
+    run.report.Warn(line);
 }
 
 // Runs `write` under the console hold. A stop that came before it lets no
@@ -275,7 +253,7 @@ int ReadRestoreCopy(const std::string& path, CtlReport& report, PowerSaveCopy& c
 // Restore and undo: `path` is the copy's file, `action` what the history
 // calls it, `undoes` the record an undo takes back; `refusedHint` follows a
 // refusal.
-int RestoreFrom(const Run& run, const std::string& path, SessionAction action, bool force,
+int RestoreFrom(const Run& run, const std::string& path, HistoryAction action, bool force,
                 const std::string& undoes, const std::string& refusedHint = {}) {
   SessionWrite write;
   if (!HeldWrite(run, write, [&] {
@@ -312,12 +290,12 @@ int RestoreFrom(const Run& run, const std::string& path, SessionAction action, b
 int RunRestore(const Run& run) {
   if (const int status = NeedStrategy(run, "nothing written"))
     return status;
-  return RestoreFrom(run, run.options.file, SessionAction::Restore, run.options.force, {});
+  return RestoreFrom(run, run.options.file, HistoryAction::Restore, run.options.force, {});
 }
 
 // A record as a person finds it in the history listing.
 std::string RecordName(const HistoryRecord& record) {
-  return record.time + " " + record.program + " " + record.action +
+  return record.time + " " + NameOf(record.program) + " " + NameOf(record.action) +
          (record.id.empty() ? "" : " (" + record.id + ")");
 }
 
@@ -392,7 +370,7 @@ int RunUndo(const Run& run) {
   // that it is this adapter's: its address, or a parameter's data.
   const int status =
       RestoreFrom({run.options, run.report, run.session, copy.get()}, record->copy,
-                  SessionAction::Undo, !refused, record->id, refused ? kForceOnlyHere : "");
+                  HistoryAction::Undo, !refused, record->id, refused ? kForceOnlyHere : "");
   run.report.Member(status == kExitDone ? "undoes" : "record",
                     record->id.empty() ? JsonNull() : JsonText(record->id));
   return status;
@@ -409,7 +387,7 @@ int RunHistory(const Run& run) {
   CtlReport& report = run.report;
   std::string path, error;
   HistoryFile file;
-  if (!AdapterSession::HistoryPath(path, error) || !HistoryLoad(path, file, error))
+  if (!run.session.HistoryPath(path, error) || !HistoryLoad(path, file, error))
     return report.Fail(kExitUsage, (path.empty() ? "" : path + ": ") + error);
   if (!file.foreign.empty())
     report.Warn(path + ": not a history this program can read (" + file.foreign +
@@ -420,16 +398,17 @@ int RunHistory(const Run& run) {
   for (const HistoryRecord& record : file.records) {
     std::string object;
     for (const HistoryField& field : kHistoryFields) {
-      const std::string& value = record.*field.value;
-      const bool none = value.empty() && field.allowed == nullptr;
+      const std::string value = field.text(record);
+      const bool none = value.empty() && !field.named;
       object += std::string(object.empty() ? "{" : ", ") + JsonText(field.name).text + ": " +
                 (none ? JsonNull() : JsonText(value)).text;
     }
     list += (list.empty() ? "" : ", ") + object + "}";
     // A few short lines a record, so that each fits a console's width.
-    report.Line(record.time + "  " + record.program + "  " + record.action + "  " + record.before +
-                " -> " + record.after + "  " + record.result);
-    std::string adapter = "  " + record.family;
+    report.Line(record.time + "  " + NameOf(record.program) + "  " + NameOf(record.action) + "  " +
+                NameOf(record.before) + " -> " + NameOf(record.after) + "  " +
+                NameOf(record.result));
+    std::string adapter = std::string("  ") + NameOf(record.family);
     for (const std::string* part : {&record.address, &record.firmware})
       adapter += part->empty() ? "" : "  " + *part;
     report.Line(adapter);
@@ -443,28 +422,6 @@ int RunHistory(const Run& run) {
   report.Member("history", JsonValue{"[" + list + "]"});
   return kExitDone;
 }
-
-// What an option sets: a text, or a flag to a value.
-struct OptionBinding {
-  CommandOption option;
-  std::string Options::*text;
-  bool Options::*flag;
-  bool value;
-};
-
-const OptionBinding kOptions[] = {
-    {{"backup", "FILE", "on off", true}, &Options::backup, nullptr, false},
-    {{"replace", nullptr, "on off backup", true}, nullptr, &Options::replace, true},
-    {{"force", nullptr, "on off restore undo", true}, nullptr, &Options::force, true},
-    {{"verify", nullptr, "on off restore undo", false}, nullptr, &Options::verifyAsked, true},
-    {{"no-verify", nullptr, "on off restore undo", true}, nullptr, &Options::verify, false},
-    {{"no-copy", nullptr, "on off restore undo", true}, nullptr, &Options::copy, false},
-    {{"json", nullptr, nullptr, true}, nullptr, &Options::json, true},
-    {{"wait", "SECONDS", "status on off backup restore undo", true},
-     &Options::wait,
-     nullptr,
-     false},
-};
 
 // Each command once: its word, whether it reaches the adapter, and what runs it.
 struct Command {
@@ -488,16 +445,14 @@ const CommandTable& CommandLineTable() {
     CommandTable made{"ostrelctl", {}, {}};
     for (const Command& command : kCommands)
       made.commands.push_back(command.word);
-    for (const OptionBinding& binding : kOptions)
-      made.options.push_back(binding.option);
+    made.options = CtlOptionTable();
     return made;
   }();
   return table;
 }
 
 std::string UsageText() {
-  return CommandUsage(CommandLineTable()) + "SECONDS is 0 to " + std::to_string(kMaxWaitSeconds) +
-         ", 30 by default.\n";
+  return CommandUsage(CommandLineTable()) + CtlWaitUsage();
 }
 
 // A usage error: the word that is wrong, then the usage, on standard error;
@@ -508,52 +463,10 @@ int UsageError(CtlReport& report, const std::string& what) {
   return kExitUsage;
 }
 
-bool ParseSeconds(const std::string& text, unsigned& seconds) {
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-  if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || value > kMaxWaitSeconds)
-    return false;
-  seconds = static_cast<unsigned>(value);
-  return true;
-}
-
-// The options' meaning. Returns what is wrong, or an empty text.
-std::string ReadOptions(const CommandLine& line, Options& options) {
-  if (!line.operands.empty())
-    options.file = line.operands[0];
-  for (const OptionBinding& binding : kOptions) {
-    if (!line.Has(binding.option.name))
-      continue;
-    if (binding.text != nullptr)
-      options.*binding.text = line.Value(binding.option.name);
-    else
-      options.*binding.flag = binding.value;
-  }
-  // Read-back is the default; asking for it and against it contradicts.
-  if (options.verifyAsked && !options.verify)
-    return "'--verify' and '--no-verify' contradict each other";
-  // On a switch, --replace says what the backup file may do.
-  if (options.replace && options.backup.empty() && line.command->operandCount == 0)
-    return "'--replace' needs '--backup FILE'";
-  if (line.Has("wait") && !ParseSeconds(options.wait, options.waitSeconds))
-    return "'--wait " + options.wait + "': give whole seconds, at most " +
-           std::to_string(kMaxWaitSeconds);
-  return {};
-}
-
-// --json before any "--", for a command line too wrong to parse.
-bool JsonAsked(const std::vector<std::string>& args) {
-  for (std::size_t i = 2; i < args.size() && args[i] != "--"; ++i) {
-    if (args[i] == "--json")
-      return true;
-  }
-  return false;
-}
-
-int RunCommand(const Command& command, const Options& options, CtlReport& report) {
+int RunCommand(const Command& command, const CtlOptions& options, CtlReport& report) {
   const auto copy = std::make_unique<PowerSaveCopy>();
   if (!command.adapter) {
-    AdapterSession none(kConsoleProgram);
+    AdapterSession none(HistoryProgram::Ctl, HostSessionSystem());
     return command.run({options, report, none, copy.get()});
   }
   if (command.run == RunRestore) {
@@ -565,7 +478,7 @@ int RunCommand(const Command& command, const Options& options, CtlReport& report
   const SessionLock lock(options.waitSeconds * 1000, false);
   if (!lock.Held())
     return report.Fail(kExitInUse, lock.Refusal());
-  AdapterSession session(kConsoleProgram);
+  AdapterSession session(HistoryProgram::Ctl, HostSessionSystem());
   if (!session.Detect())
     return report.Fail(kExitNoAdapter, "no adapter found");
   if (!session.CutShortWrite().empty())
@@ -583,10 +496,10 @@ int Main(const std::vector<std::string>& args) {
   if (AnswerHelpOrVersion(args, UsageText()))
     return kExitDone;
   CommandLine line;
-  Options options;
+  CtlOptions options;
   std::string wrong = ParseCommandLine(CommandLineTable(), args, line);
   if (wrong.empty())
-    wrong = ReadOptions(line, options);
+    wrong = ReadCtlOptions(line, options);
   CtlReport report(wrong.empty() ? options.json : JsonAsked(args));
   const Command* command = nullptr;
   for (const Command& each : kCommands) {

@@ -24,7 +24,7 @@ bool IsLineEnd(std::string_view end) {
 
 bool SameFields(const HistoryRecord& a, const HistoryRecord& b, std::size_t fields) {
   for (std::size_t i = 0; i < fields; ++i) {
-    if (a.*kHistoryFields[i].value != b.*kHistoryFields[i].value) {
+    if (kHistoryFields[i].text(a) != kHistoryFields[i].text(b)) {
       return false;
     }
   }

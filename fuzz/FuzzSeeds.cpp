@@ -56,13 +56,13 @@ bool SaveBackupSeeds(const std::string& dir) {
 }
 
 // A write to the image adapter, with what every record of it shares.
-HistoryRecord Change(const char* action, const char* before, const char* after,
-                     const char* result) {
+HistoryRecord Change(HistoryAction action, PowerSaveState before, PowerSaveState after,
+                     HistoryResult result) {
   HistoryRecord record;
   record.time = "2026-12-08T07:21:31Z";
-  record.program = "Ostrel.exe";
+  record.program = HistoryProgram::Dialog;
   record.action = action;
-  record.family = "qualcomm-atheros";
+  record.family = AdapterFamily::QualcommAtheros;
   record.address = "00:b0:52:00:00:01";
   record.firmware = "INT7420-MAC-1.1.3";
   record.before = before;
@@ -82,7 +82,7 @@ std::string Held(uint8_t value) {
 std::string OlderLine(const HistoryRecord& record, int format, std::size_t fields) {
   std::string line = "ostrel-history-" + std::to_string(format);
   for (std::size_t i = 0; i < fields; ++i)
-    line += "\t" + record.*kHistoryFields[i].value;
+    line += "\t" + kHistoryFields[i].text(record);
   return line;
 }
 
@@ -100,35 +100,41 @@ void Covers(HistoryRecord& record, uint8_t before, uint8_t sent, uint8_t after) 
 // first format, a parameter adapter's change and a person's note. The oldest
 // change is of the second format.
 std::vector<std::string> HistoryLines() {
-  HistoryRecord firstFormat = Change("off", "on", "off", "done");
+  HistoryRecord firstFormat =
+      Change(HistoryAction::Off, PowerSaveState::On, PowerSaveState::Off, HistoryResult::Done);
   firstFormat.time = "2025-03-01T10:00:00Z";
   firstFormat.address = "00:b0:52:00:00:02";
 
-  HistoryRecord turnedOff = Change("off", "on", "off", "done");
+  HistoryRecord turnedOff =
+      Change(HistoryAction::Off, PowerSaveState::On, PowerSaveState::Off, HistoryResult::Done);
   turnedOff.copy = "C:\\Users\\ann\\AppData\\Local\\Ostrel\\copies\\20261208-072131-123.ostrel";
   turnedOff.id = "20261208-072131-123";
   turnedOff.beforeSha256 = Held('N');
   turnedOff.afterSha256 = Held('F');
 
-  HistoryRecord param = Change("on", "off", "on", "unverified");
-  param.program = "ostrelctl";
-  param.family = "broadcom";
+  HistoryRecord param =
+      Change(HistoryAction::On, PowerSaveState::Off, PowerSaveState::On, HistoryResult::Unverified);
+  param.program = HistoryProgram::Ctl;
+  param.family = AdapterFamily::Broadcom;
   param.address.clear();
   param.firmware = "BCM-CMM-2.0";
   param.id = "20261208-080000-001";
   Covers(param, '0', '1', '1');
 
-  HistoryRecord turnedOn = Change("on", "off", "on", "done");
-  turnedOn.program = "ostrelctl";
+  HistoryRecord turnedOn =
+      Change(HistoryAction::On, PowerSaveState::Off, PowerSaveState::On, HistoryResult::Done);
+  turnedOn.program = HistoryProgram::Ctl;
   turnedOn.id = "20261208-090000-000";
   Covers(turnedOn, 'F', 'N', 'N');
 
-  HistoryRecord undo = Change("undo", "on", "off", "done");
+  HistoryRecord undo =
+      Change(HistoryAction::Undo, PowerSaveState::On, PowerSaveState::Off, HistoryResult::Done);
   undo.id = "20261208-091500-000";
   undo.undoes = turnedOn.id;
   Covers(undo, 'N', 'F', 'F');
 
-  HistoryRecord started = Change("on", "off", "on", "started");
+  HistoryRecord started =
+      Change(HistoryAction::On, PowerSaveState::Off, PowerSaveState::On, HistoryResult::Started);
   started.id = "20261209-120000-000";
   Covers(started, 'F', 'N', 0);
 

@@ -35,7 +35,7 @@ UndoPresent Present(const uint8_t* choice, const std::vector<HistoryRecord>& rec
     present.family = records[adapter].family;
     present.address = records[adapter].address;
   } else {
-    present.family = "broadcom";
+    present.family = AdapterFamily::Broadcom;
   }
   present.bytes.assign(8, choice[1]);
   if (choice[2] & kByteBeyond) {
@@ -57,7 +57,7 @@ bool Holds(const UndoPresent& present, const HistoryRecord& record, const std::s
 }
 
 bool UndoTookEffect(const HistoryRecord& undo) {
-  return undo.action == "undo" && (undo.result == "done" || undo.result == "unverified");
+  return undo.action == HistoryAction::Undo && ResultTookEffect(undo.result);
 }
 
 // Whether an undo of the record's adapter, written after it, reached the
@@ -87,13 +87,13 @@ void CheckPlan(const std::vector<HistoryRecord>& records, const UndoPresent& pre
   if (namesRecord) {
     Require(plan.record < records.size());
     const HistoryRecord& named = records[plan.record];
-    Require(named.action != "undo" && IsPresentAdapters(named, present));
+    Require(named.action != HistoryAction::Undo && IsPresentAdapters(named, present));
     Require((named.format == 1) == (plan.verdict == UndoVerdict::FirstFormat));
     if (plan.verdict == UndoVerdict::Undo) {
       // Only on proof: the adapter holds what the write left or sent.
       Require(!UndoneLater(records, plan.record));
       Require(Holds(present, named, named.afterSha256) ||
-              (named.result == "started" && Holds(present, named, named.sentSha256)));
+              (named.result == HistoryResult::Started && Holds(present, named, named.sentSha256)));
     }
   }
   // Newest first, and all newer than the record the plan names.
@@ -102,7 +102,7 @@ void CheckPlan(const std::vector<HistoryRecord>& records, const UndoPresent& pre
     Require(pass.record < newer);
     newer = pass.record;
     const HistoryRecord& passed = records[pass.record];
-    Require((passed.action == "undo") == (pass.why == UndoPassReason::UndoTook));
+    Require((passed.action == HistoryAction::Undo) == (pass.why == UndoPassReason::UndoTook));
     Require(IsPresentAdapters(passed, present) && !UndoneLater(records, pass.record));
   }
   if (namesRecord) {
@@ -115,7 +115,8 @@ void CheckPlan(const std::vector<HistoryRecord>& records, const UndoPresent& pre
     for (const HistoryRecord& record : records) {
       inRecords = inRecords || &record == cut.record;
     }
-    Require(inRecords && cut.record->result == "started" && cut.record->family == present.family);
+    Require(inRecords && cut.record->result == HistoryResult::Started &&
+            cut.record->family == present.family);
   }
 }
 

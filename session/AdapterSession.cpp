@@ -1,26 +1,21 @@
 #include "session/AdapterSession.h"
 
 #include "backup/BackupFile.h"
-#include "devicelib/AdapterLock.h"
-#include "devicelib/KelvaneLibrary.h"
 #include "files/Folder.h"
-#include "files/WideText.h"
 #include "nvm/PibAddress.h"
 #include "session/ContentDigest.h"
 #include "session/CopyRetention.h"
-#include "session/SessionClock.h"
 
 #include <cstdio>
 #include <ctime>
 
 namespace {
 
-const char* const kActionNames[] = {"on", "off", "restore", "undo"};
-
 // The family a strategy writes to: after a failed detection the strategy
 // kept from before may serve another family than the one detected.
-const char* FamilyOf(const CPowerSaveOp& op) {
-  return op.Variant().kind == BackupKind::NvmImage ? "qualcomm-atheros" : "broadcom";
+AdapterFamily FamilyOf(const CPowerSaveOp& op) {
+  return op.Variant().kind == BackupKind::NvmImage ? AdapterFamily::QualcommAtheros
+                                                   : AdapterFamily::Broadcom;
 }
 
 std::string AddressOf(const PowerSaveCopy& copy) {
@@ -28,31 +23,6 @@ std::string AddressOf(const PowerSaveCopy& copy) {
 }
 
 } // namespace
-
-std::string PowerSaveResultLine(PowerSaveState target, bool done) {
-  return std::string(target == PowerSaveState::On ? "Enable" : "Disable") +
-         (done ? " device power save success!" : " device power save fail!");
-}
-
-SessionLock::SessionLock(uint32_t waitMs, bool pumpMessages, AdapterLockWaiter* waiter)
-    : m_lock(std::make_unique<AdapterLock>(waitMs, pumpMessages, waiter)) {}
-
-SessionLock::~SessionLock() = default;
-
-bool SessionLock::Held() const {
-  return m_lock->Held();
-}
-
-bool SessionLock::Stopped() const {
-  return m_lock->Stopped();
-}
-
-std::string SessionLock::Refusal() const {
-  if (m_lock->Unavailable())
-    return "the adapter lock cannot be opened: " + SystemReason(m_lock->OpenError()) +
-           "; another program has taken its name";
-  return m_lock->Held() ? std::string() : "the adapter is in use by another program";
-}
 
 // What Detect fetched: the adapter's copy as it holds it now.
 struct AdapterSession::Present {
@@ -71,7 +41,7 @@ public:
   explicit Watch(AdapterSession& session) : m_session(session) {}
 
   // `written` is the copy a restore writes, null for a switch.
-  void Arm(SessionAction action, PowerSaveState target, const SessionWriteOptions& options,
+  void Arm(HistoryAction action, PowerSaveState target, const SessionWriteOptions& options,
            const std::string& undoes, const PowerSaveCopy* written) {
     m_action = action;
     m_target = target;
@@ -96,7 +66,7 @@ public:
     m_session.BeginRecord();
   }
 
-  SessionAction m_action = SessionAction::On;
+  HistoryAction m_action = HistoryAction::On;
   PowerSaveState m_target = PowerSaveState::Unavailable;
   SessionWriteOptions m_options;
   std::string m_undoes;
@@ -114,16 +84,11 @@ private:
   AdapterSession& m_session;
 };
 
-AdapterSession::AdapterSession(const char* program)
-    : m_program(program), m_present(std::make_unique<Present>()),
+AdapterSession::AdapterSession(HistoryProgram program, SessionSystem& system)
+    : m_program(program), m_system(system), m_present(std::make_unique<Present>()),
       m_watch(std::make_unique<Watch>(*this)) {}
 
 AdapterSession::~AdapterSession() = default;
-
-const char* AdapterSession::Load() {
-  const KelvaneLoadResult loaded = KelvaneLoad();
-  return loaded == KelvaneLoadResult::Loaded ? nullptr : KelvaneLoadResultText(loaded);
-}
 
 bool AdapterSession::Detect() {
   m_family = SelectPowerSaveOp(m_op, &m_detected);
@@ -152,7 +117,7 @@ void AdapterSession::Fetch() {
   const CutShort cut = ::CutShortWrite(history.records, PresentForUndo());
   if (cut.record == nullptr)
     return;
-  m_cutShort = "a write by " + cut.record->program + " at " + cut.record->time;
+  m_cutShort = std::string("a write by ") + NameOf(cut.record->program) + " at " + cut.record->time;
   if (cut.identified)
     m_cutShort += " was cut short";
   else
@@ -165,12 +130,12 @@ void AdapterSession::Fetch() {
 UndoPresent AdapterSession::PresentForUndo() const {
   const Present& present = *m_present;
   const PowerSaveCopy& copy = present.copy;
-  return {FamilyName(), present.opened ? AddressOf(copy) : "", present.opened || !IsQca(),
-          copy.kind, std::vector<uint8_t>(copy.bytes, copy.bytes + copy.size)};
+  return {Family(), present.opened ? AddressOf(copy) : "", present.opened || !IsQca(), copy.kind,
+          std::vector<uint8_t>(copy.bytes, copy.bytes + copy.size)};
 }
 
-const char* AdapterSession::FamilyName() const {
-  return m_family == kFamilyQca ? "qualcomm-atheros" : "broadcom";
+AdapterFamily AdapterSession::Family() const {
+  return m_family == kFamilyQca ? AdapterFamily::QualcommAtheros : AdapterFamily::Broadcom;
 }
 
 const char* AdapterSession::StrategyName() const {
@@ -189,7 +154,7 @@ bool AdapterSession::TakeBackup(std::vector<uint8_t>& file, PowerSaveCopy& copy,
                                 std::string& fault) {
   PowerSaveError refused;
   if (!m_op || !m_op->SaveCopy(copy, refused)) {
-    fault = "cannot take a copy: " + AnsiToUtf8(m_op ? refused.text : "no strategy");
+    fault = "cannot take a copy: " + m_system.Utf8Of(m_op ? refused.text : "no strategy");
     return false;
   }
   file = BackupFileOf(copy);
@@ -204,7 +169,7 @@ SessionWrite AdapterSession::Switch(PowerSaveState target, const SessionWriteOpt
   SessionWrite write;
   if (!m_op)
     return write;
-  m_watch->Arm(target == PowerSaveState::On ? SessionAction::On : SessionAction::Off, target,
+  m_watch->Arm(target == PowerSaveState::On ? HistoryAction::On : HistoryAction::Off, target,
                options, {}, nullptr);
   WriteFacts facts;
   facts.written = m_op->SetPowerSave(PowerSaveValueOf(target));
@@ -216,7 +181,7 @@ SessionWrite AdapterSession::Switch(PowerSaveState target, const SessionWriteOpt
   return write;
 }
 
-SessionWrite AdapterSession::Restore(const PowerSaveCopy& copy, SessionAction action, bool force,
+SessionWrite AdapterSession::Restore(const PowerSaveCopy& copy, HistoryAction action, bool force,
                                      const SessionWriteOptions& options,
                                      const std::string& undoes) {
   SessionWrite write;
@@ -289,7 +254,7 @@ AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
   char differs[96] = {};
   if (!read)
     write.verifyFault = std::string("verify: the adapter's copy cannot be read back") +
-                        (*refused.text != '\0' ? ": " + AnsiToUtf8(refused.text) : "");
+                        (*refused.text != '\0' ? ": " + m_system.Utf8Of(refused.text) : "");
   else if (same < write.bytes && same < now->size)
     std::snprintf(differs, sizeof differs,
                   "verify: the adapter's copy differs at byte %u: 0x%02x written, 0x%02x read",
@@ -306,10 +271,10 @@ AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
 // write under way, so that a program stopped during the write leaves one.
 void AdapterSession::BeginRecord() {
   Watch& watch = *m_watch;
-  const ClockTime now = SystemClockNow();
+  const ClockTime now = m_system.Now();
   const PowerSaveCopy& before = watch.m_before;
   std::string folder;
-  const bool haveFolder = OstrelDataFolder(folder, watch.m_copyFault);
+  const bool haveFolder = m_system.DataFolder(folder, watch.m_copyFault);
   watch.m_historyFault = watch.m_copyFault;
   if (haveFolder && watch.m_options.copy) {
     const std::vector<uint8_t> file = BackupFileOf(before);
@@ -321,20 +286,20 @@ void AdapterSession::BeginRecord() {
     else if (!BackupDecode(file.data(), file.size(), decoded, &fault))
       watch.m_copyFault = std::string("what the adapter holds makes no backup file: ") + fault.text;
     else
-      SaveAutoCopy(folder + "\\copies", now, CopyAdapterKey(before), file, watch.m_copyPath,
-                   watch.m_copyFault);
+      SaveAutoCopy(folder + kPathSeparator + "copies", now, CopyAdapterKey(before), file,
+                   watch.m_copyPath, watch.m_copyFault);
   }
   HistoryRecord& record = watch.m_record;
   record.time = IsoTime(now);
   record.program = m_program;
-  record.action = kActionNames[static_cast<int>(watch.m_action)];
+  record.action = watch.m_action;
   record.family = FamilyOf(*m_op);
   // A restore writes the copy's address, also over an image that did not open.
   record.address = AddressOf(watch.m_written != nullptr ? *watch.m_written : before);
-  record.firmware = AnsiToUtf8(Firmware());
-  record.before = PowerSaveStateName(PowerSaveStateOf(m_op->CopyState(before)));
-  record.after = PowerSaveStateName(watch.m_target);
-  record.result = "started";
+  record.firmware = m_system.Utf8Of(Firmware());
+  record.before = PowerSaveStateOf(m_op->CopyState(before));
+  record.after = watch.m_target;
+  record.result = HistoryResult::Started;
   record.copy = watch.m_copyPath;
   record.beforeSha256 = CoveredDigest(before.bytes, before.size, watch.m_length);
   record.undoes = watch.m_undoes;
@@ -344,7 +309,8 @@ void AdapterSession::BeginRecord() {
     return;
   watch.m_folder = folder;
   HistoryPut put;
-  if (HistoryPutRecord(folder + "\\history.txt", record, now, put, watch.m_historyFault)) {
+  if (HistoryPutRecord(folder + kPathSeparator + "history.txt", record, now, put,
+                       watch.m_historyFault)) {
     watch.m_historyFault.clear();
     watch.m_movedTo = put.movedTo;
     watch.m_movedWhy = put.movedWhy;
@@ -375,9 +341,10 @@ void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& rea
   HistoryRecord& record = watch.m_record;
   FinishRecord(write.outcome, target, write.stateAfter, facts.readBack ? readBack.digest : "",
                watch.m_sentDigest, record);
-  const ClockTime now = SystemClockNow();
+  const ClockTime now = m_system.Now();
   HistoryPut put;
-  if (!HistoryPutRecord(watch.m_folder + "\\history.txt", record, now, put, write.historyFault))
+  if (!HistoryPutRecord(watch.m_folder + kPathSeparator + "history.txt", record, now, put,
+                        write.historyFault))
     return;
   write.historyFault.clear();
   if (!put.movedTo.empty()) {
@@ -385,8 +352,8 @@ void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& rea
     write.historyMovedWhy = put.movedWhy;
   }
   std::string ignored;
-  for (const std::string& old :
-       CopiesToRemove(put.records, put.dropped, watch.m_folder + "\\copies", watch.m_copyPath))
+  for (const std::string& old : CopiesToRemove(
+           put.records, put.dropped, watch.m_folder + kPathSeparator + "copies", watch.m_copyPath))
     RemoveFile(old, ignored);
 }
 
@@ -396,7 +363,7 @@ bool AdapterSession::PlanUndo(UndoPlan& plan, std::vector<HistoryRecord>& record
   if (present.digest.empty()) {
     fault = "the adapter did not hand over what it holds";
     if (*present.refused.text != '\0')
-      fault += ": " + AnsiToUtf8(present.refused.text);
+      fault += ": " + m_system.Utf8Of(present.refused.text);
     return false;
   }
   std::string path;
@@ -414,10 +381,10 @@ bool AdapterSession::PlanUndo(UndoPlan& plan, std::vector<HistoryRecord>& record
   return true;
 }
 
-bool AdapterSession::HistoryPath(std::string& path, std::string& fault) {
+bool AdapterSession::HistoryPath(std::string& path, std::string& fault) const {
   std::string folder;
-  if (!OstrelDataFolder(folder, fault))
+  if (!m_system.DataFolder(folder, fault))
     return false;
-  path = folder + "\\history.txt";
+  path = folder + kPathSeparator + "history.txt";
   return true;
 }

@@ -7,6 +7,7 @@
 
 #include "powersave/PowerSaveSelection.h"
 #include "session/PowerSaveState.h"
+#include "session/SessionSystem.h"
 #include "session/UndoPlan.h"
 #include "session/WriteOutcome.h"
 
@@ -16,66 +17,16 @@
 #include <string_view>
 #include <vector>
 
-class AdapterLock;
-class AdapterLockWaiter;
-
-// The dialog's result line of a switch: "Enable device power save success!"
-// and so on.
-std::string PowerSaveResultLine(PowerSaveState target, bool done);
-
-// Held while the object lives, released on the thread that took it.
-class SessionLock {
-public:
-  // How long the dialog waits before it reports the operation as failed.
-  static constexpr uint32_t kDialogWaitMs = 30000;
-  // With `pumpMessages` the thread's windows keep painting and answering
-  // while it waits.
-  SessionLock(uint32_t waitMs, bool pumpMessages, AdapterLockWaiter* waiter = nullptr);
-  ~SessionLock();
-  SessionLock(const SessionLock&) = delete;
-  SessionLock& operator=(const SessionLock&) = delete;
-  bool Held() const;
-  // The waiter ended the wait: the window that waited was closed.
-  bool Stopped() const;
-  // Why it is not held, for a person.
-  std::string Refusal() const;
-
-private:
-  std::unique_ptr<AdapterLock> m_lock;
-};
-
-enum class SessionAction { On, Off, Restore, Undo };
-
 // What a write is to do besides writing.
 struct SessionWriteOptions {
   bool copy = true;   // save the automatic copy first
   bool verify = true; // read back through a fresh detection
 };
 
-// How a write ended, and what was kept of it.
-struct SessionWrite {
-  WriteOutcome outcome = WriteOutcome::Refused;
-  // The strategy's refusal, in the system's code page: why nothing was
-  // written, or how the adapter refused.
-  PowerSaveError refused;
-  uint32_t bytes = 0; // restore: how many bytes were written
-  // The read-back: the state it found, and what differed or could not be read.
-  PowerSaveState stateAfter = PowerSaveState::Unavailable;
-  std::string verifyFault;
-  // The automatic copy: its path, or why there is none when one was asked for.
-  std::string copyPath;
-  std::string copyFault;
-  // Why the history has no record of a write that was sent; where a file in
-  // the history's place that was not a history went.
-  std::string historyFault;
-  std::string historyMovedTo;
-  std::string historyMovedWhy;
-};
-
 class AdapterSession {
 public:
-  // `program`: "Ostrel.exe" or "ostrelctl", as the history names it.
-  explicit AdapterSession(const char* program);
+  // `program`: the front end, as the history names it.
+  AdapterSession(HistoryProgram program, SessionSystem& system);
   ~AdapterSession();
   AdapterSession(const AdapterSession&) = delete;
   AdapterSession& operator=(const AdapterSession&) = delete;
@@ -90,8 +41,7 @@ public:
   // the history shows a write to it that was cut short. The caller holds the
   // lock.
   bool Detect();
-  // "qualcomm-atheros" or "broadcom".
-  const char* FamilyName() const;
+  AdapterFamily Family() const;
   bool IsQca() const { return m_family == kFamilyQca; }
   // Qualcomm Atheros: whether the device record was read, and its firmware
   // text in the system's code page.
@@ -118,7 +68,7 @@ public:
   SessionWrite Switch(PowerSaveState target, const SessionWriteOptions& options);
   // Writes `copy` back through every check of the strategy's RestoreCopy;
   // `undoes` is the id of the record an undo undoes.
-  SessionWrite Restore(const PowerSaveCopy& copy, SessionAction action, bool force,
+  SessionWrite Restore(const PowerSaveCopy& copy, HistoryAction action, bool force,
                        const SessionWriteOptions& options, const std::string& undoes = {});
 
   // Which change undo puts back, from the history and what the adapter holds
@@ -126,7 +76,7 @@ public:
   bool PlanUndo(UndoPlan& plan, std::vector<HistoryRecord>& records, std::string& fault) const;
 
   // Where the history is kept; false with `fault` when not known.
-  static bool HistoryPath(std::string& path, std::string& fault);
+  bool HistoryPath(std::string& path, std::string& fault) const;
 
 private:
   class Watch;
@@ -146,7 +96,8 @@ private:
   void FinishWrite(const WriteFacts& facts, const ReadBack& readBack, PowerSaveState target,
                    SessionWrite& write);
 
-  const char* m_program;
+  HistoryProgram m_program;
+  SessionSystem& m_system;
   uint8_t m_family = 0;
   PowerSaveDetection m_detected;
   PowerSaveSlot m_op;

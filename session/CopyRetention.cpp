@@ -23,7 +23,7 @@ bool IsDigits(const std::string& text, std::size_t from, std::size_t count) {
 }
 
 bool IsKey(const std::string& key) {
-  if (key == "broadcom")
+  if (key == NameOf(AdapterFamily::Broadcom))
     return true;
   if (key.size() != 2 * kPibAddressSize)
     return false;
@@ -38,7 +38,7 @@ bool IsKey(const std::string& key) {
 
 std::string CopyAdapterKey(const PowerSaveCopy& copy) {
   if (copy.kind != BackupKind::NvmImage)
-    return "broadcom";
+    return NameOf(AdapterFamily::Broadcom);
   char key[2 * kPibAddressSize + 1];
   for (std::size_t i = 0; i < kPibAddressSize; ++i)
     std::snprintf(key + 2 * i, 3, "%02x", copy.address[i]);
@@ -91,7 +91,7 @@ bool SaveAutoCopy(const std::string& folder, const ClockTime& now, const std::st
 std::vector<std::string> CopiesToRemove(const std::vector<HistoryRecord>& records,
                                         const std::vector<HistoryRecord>& dropped,
                                         const std::string& folder, const std::string& keep) {
-  using Adapter = std::pair<std::string, std::string>;
+  using Adapter = std::pair<AdapterFamily, std::string>;
   std::map<Adapter, std::size_t> seen, changes;
   std::set<std::string> kept = {keep}, undone;
   std::vector<std::string> old;
@@ -101,11 +101,11 @@ std::vector<std::string> CopiesToRemove(const std::vector<HistoryRecord>& record
     const HistoryRecord& record = records[i];
     const Adapter adapter = {record.family, record.address};
     const bool recent = ++seen[adapter] <= kCopiesKept;
-    const bool undo = record.action == "undo";
-    if (undo && (record.result == "done" || record.result == "unverified"))
+    const bool undo = record.action == HistoryAction::Undo;
+    if (undo && ResultTookEffect(record.result))
       undone.insert(record.undoes);
     const bool change = !undo &&
-                        (record.result == "started" || record.afterSha256.empty() ||
+                        (record.result == HistoryResult::Started || record.afterSha256.empty() ||
                          record.beforeSha256 != record.afterSha256) &&
                         (record.id.empty() || undone.count(record.id) == 0);
     const bool needed = change && ++changes[adapter] <= kCopiesKept;

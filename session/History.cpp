@@ -15,11 +15,26 @@ constexpr char kTag[] = "ostrel-history-3";
 constexpr char kSecondFormatTag[] = "ostrel-history-2";
 constexpr char kFirstFormatTag[] = "ostrel-history-1";
 
-const char* const kPrograms[] = {"Ostrel.exe", "ostrelctl", nullptr};
-const char* const kActions[] = {"on", "off", "restore", "undo", nullptr};
-const char* const kFamilies[] = {"qualcomm-atheros", "broadcom", nullptr};
-const char* const kStates[] = {"on", "off", "unavailable", nullptr};
-const char* const kResults[] = {"done", "failed", "unverified", "started", nullptr};
+template <std::string HistoryRecord::*Member> std::string Text(const HistoryRecord& record) {
+  return record.*Member;
+}
+template <std::string HistoryRecord::*Member>
+bool SetText(HistoryRecord& record, std::string text) {
+  record.*Member = std::move(text);
+  return true;
+}
+template <typename Enum, Enum HistoryRecord::*Member>
+std::string Name(const HistoryRecord& record) {
+  return NameOf(record.*Member);
+}
+template <typename Enum, Enum HistoryRecord::*Member>
+bool SetName(HistoryRecord& record, std::string text) {
+  return ParseName(text, record.*Member);
+}
+#define OSTREL_TEXT_FIELD(name, member)                                                            \
+  { name, Text<&HistoryRecord::member>, SetText<&HistoryRecord::member>, false }
+#define OSTREL_NAMED_FIELD(name, member, Enum)                                                     \
+  { name, Name<Enum, &HistoryRecord::member>, SetName<Enum, &HistoryRecord::member>, true }
 
 // Tabs separate the fields and a line end ends the record, so control
 // characters and the backslash are written as escapes.
@@ -61,16 +76,6 @@ bool Unescape(std::string_view field, std::string& text) {
     i += 3;
   }
   return true;
-}
-
-bool Allowed(const std::string& value, const char* const* allowed) {
-  if (allowed == nullptr)
-    return true;
-  for (; *allowed != nullptr; ++allowed) {
-    if (value == *allowed)
-      return true;
-  }
-  return false;
 }
 
 unsigned Number(const std::string& text, std::size_t at, std::size_t count) {
@@ -168,23 +173,25 @@ bool MoveAside(const std::string& path, const ClockTime& now, std::string& moved
 } // namespace
 
 const HistoryField kHistoryFields[16] = {
-    {"time", &HistoryRecord::time, nullptr},
-    {"program", &HistoryRecord::program, kPrograms},
-    {"action", &HistoryRecord::action, kActions},
-    {"family", &HistoryRecord::family, kFamilies},
-    {"address", &HistoryRecord::address, nullptr},
-    {"firmware", &HistoryRecord::firmware, nullptr},
-    {"before", &HistoryRecord::before, kStates},
-    {"after", &HistoryRecord::after, kStates},
-    {"result", &HistoryRecord::result, kResults},
-    {"copy", &HistoryRecord::copy, nullptr},
-    {"id", &HistoryRecord::id, nullptr},
-    {"before_sha256", &HistoryRecord::beforeSha256, nullptr},
-    {"after_sha256", &HistoryRecord::afterSha256, nullptr},
-    {"undoes", &HistoryRecord::undoes, nullptr},
-    {"length", &HistoryRecord::length, nullptr},
-    {"sent_sha256", &HistoryRecord::sentSha256, nullptr},
+    OSTREL_TEXT_FIELD("time", time),
+    OSTREL_NAMED_FIELD("program", program, HistoryProgram),
+    OSTREL_NAMED_FIELD("action", action, HistoryAction),
+    OSTREL_NAMED_FIELD("family", family, AdapterFamily),
+    OSTREL_TEXT_FIELD("address", address),
+    OSTREL_TEXT_FIELD("firmware", firmware),
+    OSTREL_NAMED_FIELD("before", before, PowerSaveState),
+    OSTREL_NAMED_FIELD("after", after, PowerSaveState),
+    OSTREL_NAMED_FIELD("result", result, HistoryResult),
+    OSTREL_TEXT_FIELD("copy", copy),
+    OSTREL_TEXT_FIELD("id", id),
+    OSTREL_TEXT_FIELD("before_sha256", beforeSha256),
+    OSTREL_TEXT_FIELD("after_sha256", afterSha256),
+    OSTREL_TEXT_FIELD("undoes", undoes),
+    OSTREL_TEXT_FIELD("length", length),
+    OSTREL_TEXT_FIELD("sent_sha256", sentSha256),
 };
+#undef OSTREL_TEXT_FIELD
+#undef OSTREL_NAMED_FIELD
 
 uint32_t HistoryLength(const HistoryRecord& record) {
   return record.format >= 3 && IsLength(record.length)
@@ -196,7 +203,7 @@ std::string HistoryLine(const HistoryRecord& record) {
   std::string line = kTag;
   for (const HistoryField& field : kHistoryFields) {
     line += '\t';
-    Escape(record.*field.value, line);
+    Escape(field.text(record), line);
   }
   return line;
 }
@@ -218,16 +225,17 @@ bool HistoryParse(std::string_view line, HistoryRecord& record) {
     const std::size_t end = line.find('\t', start + 1);
     const std::string_view text =
         line.substr(start + 1, end == std::string_view::npos ? end : end - start - 1);
-    if (!Unescape(text, read.*field.value) || !Allowed(read.*field.value, field.allowed))
+    std::string value;
+    if (!Unescape(text, value) || !field.set(read, std::move(value)))
       return false;
     start = end;
   }
   if (start != std::string_view::npos || !IsTime(read.time))
     return false;
   if (read.format == 1
-          ? read.result == "started"
+          ? read.result == HistoryResult::Started
           : read.id.empty() || !IsDigest(read.beforeSha256) || !IsDigest(read.afterSha256) ||
-                (read.action != "undo" && !read.undoes.empty()))
+                (read.action != HistoryAction::Undo && !read.undoes.empty()))
     return false;
   if (read.format == 3 && (!IsLength(read.length) || !IsDigest(read.sentSha256)))
     return false;

@@ -6,6 +6,7 @@
 // not records, such as a person's notes, are kept byte for byte.
 
 #include "session/ClockTime.h"
+#include "session/RecordNames.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,17 +16,15 @@
 
 // One write. Empty texts stand for "none" (or "unknown", for a digest).
 struct HistoryRecord {
-  std::string time;     // UTC, ISO 8601: "2026-12-08T07:21:31Z"
-  std::string program;  // "Ostrel.exe" or "ostrelctl"
-  std::string action;   // "on", "off", "restore" or "undo"
-  std::string family;   // "qualcomm-atheros" or "broadcom"
+  std::string time; // UTC, ISO 8601: "2026-12-08T07:21:31Z"
+  HistoryProgram program = HistoryProgram::Dialog;
+  HistoryAction action = HistoryAction::On;
+  AdapterFamily family = AdapterFamily::QualcommAtheros;
   std::string address;  // an image adapter's address, "00:b0:52:00:00:01"
   std::string firmware; // UTF-8
-  std::string before;   // "on", "off" or "unavailable"
-  std::string after;
-  // "done", "failed", "unverified" (written, not read back) or "started"
-  // (the write was under way, and no later line finished it).
-  std::string result;
+  PowerSaveState before = PowerSaveState::Unavailable;
+  PowerSaveState after = PowerSaveState::Unavailable;
+  HistoryResult result = HistoryResult::Started;
   std::string copy; // the automatic copy's full path
   // Records of the first format, written by earlier versions, have none of
   // the fields below.
@@ -41,12 +40,14 @@ struct HistoryRecord {
   int format = 3;
 };
 
-// The fields in the order of a line, with the values each may take (null:
-// any text, which may be empty).
+// The fields in the order of a line: a field's text as the line has it, and
+// how a line's text sets it (false when it may not take that text). A named
+// field holds one of its enum's names, never "none".
 struct HistoryField {
   const char* name;
-  std::string HistoryRecord::*value;
-  const char* const* allowed;
+  std::string (*text)(const HistoryRecord& record);
+  bool (*set)(HistoryRecord& record, std::string text);
+  bool named;
 };
 constexpr std::size_t kHistoryFirstFormatFields = 10;
 constexpr std::size_t kHistorySecondFormatFields = 14;

@@ -1,8 +1,6 @@
 #include "session/PowerSaveState.h"
 
-namespace {
-const char* const kNames[] = {"off", "on", "unavailable"};
-} // namespace
+#include "session/RecordNames.h"
 
 PowerSaveState PowerSaveStateOf(uint16_t value) {
   return value == 0   ? PowerSaveState::Off
@@ -15,5 +13,5 @@ uint16_t PowerSaveValueOf(PowerSaveState state) {
 }
 
 const char* PowerSaveStateName(PowerSaveState state) {
-  return kNames[static_cast<int>(state)];
+  return NameOf(state);
 }

@@ -57,11 +57,6 @@ bool AdapterAddress(const std::vector<HistoryRecord>& records, const UndoPresent
   return false;
 }
 
-// An undo that reached the adapter took its record's change back.
-bool UndoTookEffect(const HistoryRecord& undo) {
-  return undo.result == "done" || undo.result == "unverified";
-}
-
 } // namespace
 
 std::string DigestAsRecorded(const HistoryRecord& record, BackupKind kind, const uint8_t* bytes,
@@ -84,9 +79,10 @@ UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& 
     const HistoryRecord& record = records[i];
     if (!IsAdapters(record, present, address))
       continue;
-    const bool started = record.result == "started";
-    if (record.action == "undo") {
-      if (UndoTookEffect(record)) {
+    const bool started = record.result == HistoryResult::Started;
+    if (record.action == HistoryAction::Undo) {
+      // An undo that reached the adapter took its record's change back.
+      if (ResultTookEffect(record.result)) {
         undone.insert(record.undoes);
       } else if (started && holds(record, record.sentSha256)) {
         undone.insert(record.undoes);
@@ -108,7 +104,7 @@ UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& 
       continue;
     }
     // A repair onto an image that did not open kept no copy to go back to.
-    if (record.before == "unavailable" && record.copy.empty()) {
+    if (record.before == PowerSaveState::Unavailable && record.copy.empty()) {
       plan.passed.push_back({i, UndoPassReason::NoCopy});
       continue;
     }
@@ -116,7 +112,7 @@ UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& 
       plan.verdict = UndoVerdict::Undo;
       return plan;
     }
-    if ((started || record.result == "failed") && holds(record, before)) {
+    if ((started || record.result == HistoryResult::Failed) && holds(record, before)) {
       plan.passed.push_back({i, UndoPassReason::NotWritten});
       continue;
     }
@@ -136,7 +132,7 @@ CutShort CutShortWrite(const std::vector<HistoryRecord>& records, const UndoPres
     const HistoryRecord& record = records[i];
     if (record.family != present.family || (byAddress && record.address != present.address))
       continue;
-    if (record.result != "started")
+    if (record.result != HistoryResult::Started)
       return cut;
     Holds holds(present);
     cut.record = &record;

@@ -15,7 +15,7 @@
 
 // The adapter as it is now.
 struct UndoPresent {
-  std::string family;  // as records name it
+  AdapterFamily family = AdapterFamily::QualcommAtheros;
   std::string address; // as records write it; empty for a parameter adapter
   // False when the image does not open, so its address is unknown: then the
   // record that left or sent what it holds names the adapter.

@@ -25,17 +25,36 @@ void FinishRecord(WriteOutcome outcome, PowerSaveState target, PowerSaveState re
   const bool readBackMade = outcome == WriteOutcome::Verified ||
                             outcome == WriteOutcome::ReadBackDiffers ||
                             outcome == WriteOutcome::ReadBackUnreadable;
-  record.result = outcome == WriteOutcome::Verified  ? "done"
-                  : outcome == WriteOutcome::Written ? "unverified"
-                                                     : "failed";
+  record.result = outcome == WriteOutcome::Verified  ? HistoryResult::Done
+                  : outcome == WriteOutcome::Written ? HistoryResult::Unverified
+                                                     : HistoryResult::Failed;
   if (readBackMade) {
-    record.after = PowerSaveStateName(readBack);
+    record.after = readBack;
     record.afterSha256 = readBackDigest;
   } else if (WriteTaken(outcome)) {
-    record.after = PowerSaveStateName(target);
+    record.after = target;
     record.afterSha256 = sentDigest;
   } else {
     record.after = record.before;
     record.afterSha256.clear();
   }
+}
+
+std::string PowerSaveResultLine(PowerSaveState target, bool done) {
+  return std::string(target == PowerSaveState::On ? "Enable" : "Disable") +
+         (done ? " device power save success!" : " device power save fail!");
+}
+
+std::vector<std::string> UnkeptLines(const SessionWrite& write) {
+  std::vector<std::string> lines;
+  if (write.outcome == WriteOutcome::Refused)
+    return lines;
+  if (write.copyPath.empty() && !write.copyFault.empty())
+    lines.push_back("no automatic copy was saved before the write: " + write.copyFault);
+  if (!write.historyFault.empty())
+    lines.push_back("the write is not in the history: " + write.historyFault);
+  if (!write.historyMovedTo.empty())
+    lines.push_back("the history was moved aside to " + write.historyMovedTo + ": " +
+                    write.historyMovedWhy);
+  return lines;
 }

@@ -2,10 +2,13 @@
 // How a write to an adapter ended, decided once for both front ends, and the
 // history record that says so.
 
+#include "powersave/CPowerSaveOp.h"
 #include "session/History.h"
 #include "session/PowerSaveState.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 enum class WriteOutcome {
   Refused,            // refused before anything was sent: the adapter is as it was
@@ -37,3 +40,32 @@ WriteOutcome DecideWriteOutcome(const WriteFacts& facts);
 void FinishRecord(WriteOutcome outcome, PowerSaveState target, PowerSaveState readBack,
                   const std::string& readBackDigest, const std::string& sentDigest,
                   HistoryRecord& record);
+
+// The dialog's result line of a switch: "Enable device power save success!"
+// and so on.
+std::string PowerSaveResultLine(PowerSaveState target, bool done);
+
+// How a write ended, and what was kept of it.
+struct SessionWrite {
+  WriteOutcome outcome = WriteOutcome::Refused;
+  // The strategy's refusal, in the system's code page: why nothing was
+  // written, or how the adapter refused.
+  PowerSaveError refused;
+  uint32_t bytes = 0; // restore: how many bytes were written
+  // The read-back: the state it found, and what differed or could not be read.
+  PowerSaveState stateAfter = PowerSaveState::Unavailable;
+  std::string verifyFault;
+  // The automatic copy: its path, or why there is none when one was asked for.
+  std::string copyPath;
+  std::string copyFault;
+  // Why the history has no record of a write that was sent; where a file in
+  // the history's place that was not a history went.
+  std::string historyFault;
+  std::string historyMovedTo;
+  std::string historyMovedWhy;
+};
+
+// What a write that went ahead did not keep, or moved, most telling first:
+// its automatic copy, its record, the history file it found. Ostrelctl warns
+// of each; the dialog shows the first.
+std::vector<std::string> UnkeptLines(const SessionWrite& write);

@@ -192,13 +192,3 @@ TEST(ConsoleHold, ItsWindowRefusesTheSessionsEndOnlyDuringAHold) {
 } // namespace
 
 const char kConsoleProgram[] = "console_tests";
-
-int Main(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& arg : args)
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  int argc = static_cast<int>(argv.size());
-  argv.push_back(nullptr);
-  ::testing::InitGoogleTest(&argc, argv.data());
-  return RUN_ALL_TESTS();
-}

@@ -410,7 +410,7 @@ TEST(Lifecycle, TheLogPaneShowsAPathAsWritten) {
   text.resize(copied);
   const std::string shown = Utf8FromWide(text);
   const std::string moved =
-      "\r\nThe old history was moved aside to " + sim.Path(profileFolder) + "\\Ostrel\\history-";
+      "\r\nThe history was moved aside to " + sim.Path(profileFolder) + "\\Ostrel\\history-";
   EXPECT_NE(shown.find(moved), std::string::npos) << shown;
 }
 

@@ -971,7 +971,7 @@ TEST(Ostrelctl, AWriteGoesOnWhenItsCopyCannotBeSaved) {
     ostrel.Click(IDOK);
     EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) +
                                   "\r\nEnable device power save success!"
-                                  "\r\nNo copy was kept before the write: not a directory"));
+                                  "\r\nNo automatic copy was saved before the write: not a directory"));
   }
   ExpectImageState(kSimLayouts[2], sim, "on");
   ::DeleteFileA(sim.Path("appdata").c_str());

@@ -19,7 +19,7 @@ const std::string kSep(1, kPathSeparator);
 
 HistoryRecord Named(const std::string& copy, const char* address = "00:b0:52:00:00:01") {
   HistoryRecord record;
-  record.family = "qualcomm-atheros";
+  record.family = AdapterFamily::QualcommAtheros;
   record.address = address;
   record.copy = copy;
   return record;
@@ -83,13 +83,15 @@ TEST(CopyRetention, TheCopiesUndoNeedsStay) {
       const char step = c.steps[i];
       HistoryRecord record = Named(Copy(static_cast<int>(i)));
       record.id = "r" + std::to_string(i);
-      record.result = step == 'S' ? "started" : step == 'R' || step == 'F' ? "failed" : "done";
+      record.result = step == 'S'                  ? HistoryResult::Started
+                      : step == 'R' || step == 'F' ? HistoryResult::Failed
+                                                   : HistoryResult::Done;
       record.beforeSha256 = std::string(64, 'a');
       record.afterSha256 = step == 'N' ? record.beforeSha256 : std::string(64, 'b');
       if (step == 'R' || step == 'S')
         record.afterSha256.clear();
       if (step == 'U' || step == 'F') {
-        record.action = "undo";
+        record.action = HistoryAction::Undo;
         record.undoes = changes.back();
         if (step == 'U')
           changes.pop_back();

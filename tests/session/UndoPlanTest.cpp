@@ -31,15 +31,15 @@ std::string Digest(char content) {
 
 // A write from content `before` to `after` (' ' unknown), sending `after`.
 HistoryRecord Change(const char* id, char before, char after, const char* address = kA,
-                     const char* result = "done", const char* undoes = "") {
+                     HistoryResult result = HistoryResult::Done, const char* undoes = "") {
   HistoryRecord record;
   record.time = "2026-12-08T07:21:31Z";
-  record.program = "ostrelctl";
-  record.action = *undoes != '\0' ? "undo" : "off";
-  record.family = "qualcomm-atheros";
+  record.program = HistoryProgram::Ctl;
+  record.action = *undoes != '\0' ? HistoryAction::Undo : HistoryAction::Off;
+  record.family = AdapterFamily::QualcommAtheros;
   record.address = address;
-  record.before = "on";
-  record.after = "off";
+  record.before = PowerSaveState::On;
+  record.after = PowerSaveState::Off;
   record.result = result;
   record.copy = std::string("copy-") + id;
   record.id = id;
@@ -52,7 +52,7 @@ HistoryRecord Change(const char* id, char before, char after, const char* addres
 }
 
 HistoryRecord OfBroadcom(HistoryRecord record) {
-  record.family = "broadcom";
+  record.family = AdapterFamily::Broadcom;
   record.address.clear();
   return record;
 }
@@ -74,9 +74,9 @@ std::vector<HistoryRecord> Records(const std::string& words) {
     const char end = word.back();
     const std::string id = std::to_string(records.size() + 1);
     HistoryRecord record = Change(id.c_str(), word[at], word[at + 1], kind == 'B' ? kB : kA,
-                                  end == '!'   ? "failed"
-                                  : end == '?' ? "started"
-                                               : "done",
+                                  end == '!'   ? HistoryResult::Failed
+                                  : end == '?' ? HistoryResult::Started
+                                               : HistoryResult::Done,
                                   undoes.c_str());
     if (end == '!' || end == '?')
       record.afterSha256.clear();
@@ -90,8 +90,8 @@ std::vector<HistoryRecord> Records(const std::string& words) {
     if (kind == '1')
       record.id.clear();
     if (kind == 'R') {
-      record.action = "restore";
-      record.before = "unavailable";
+      record.action = HistoryAction::Restore;
+      record.before = PowerSaveState::Unavailable;
       record.copy.clear();
     }
     records.push_back(record);
@@ -101,13 +101,13 @@ std::vector<HistoryRecord> Records(const std::string& words) {
 
 UndoPresent Present(char content, const char* address = kA, const std::string& beyond = "") {
   std::string bytes = std::string(4, content) + beyond;
-  return {"qualcomm-atheros", address, *address != '\0', BackupKind::NvmImage,
+  return {AdapterFamily::QualcommAtheros, address, *address != '\0', BackupKind::NvmImage,
           std::vector<uint8_t>(bytes.begin(), bytes.end())};
 }
 
 UndoPresent Broadcom(char content) {
   UndoPresent present = Present(content, "");
-  present.family = "broadcom";
+  present.family = AdapterFamily::Broadcom;
   present.addressKnown = true;
   return present;
 }
@@ -192,7 +192,8 @@ TEST(UndoPlan, TwelveChangesAndTwelveUndosEndWhereTheyBegan) {
     const std::vector<std::string> removed = CopiesToRemove(records, {}, "copies", "");
     EXPECT_EQ(std::count(removed.begin(), removed.end(), change.copy), 0) << undo;
     const char back = static_cast<char>(held - 1);
-    records.push_back(Change(("u" + change.id).c_str(), held, back, kA, "done", change.id.c_str()));
+    records.push_back(
+        Change(("u" + change.id).c_str(), held, back, kA, HistoryResult::Done, change.id.c_str()));
     held = back;
   }
   EXPECT_EQ(held, 'a');
@@ -216,7 +217,7 @@ TEST(UndoPlan, AHistoryNearItsLimitLosesNoChange) {
   ASSERT_TRUE(HistoryPutRecord(path, second, now, put, error)) << error;
   EXPECT_NE(put.movedTo, "");
   EXPECT_NE(put.movedWhy.find("grown past 16777216 bytes"), std::string::npos) << put.movedWhy;
-  second.result = "done";
+  second.result = HistoryResult::Done;
   second.afterSha256 = second.sentSha256;
   ASSERT_TRUE(HistoryPutRecord(path, second, now, put, error)) << error;
   EXPECT_EQ(Bytes(path), HistoryLine(first) + "\r\n" + HistoryLine(second) + "\r\n");
@@ -225,7 +226,7 @@ TEST(UndoPlan, AHistoryNearItsLimitLosesNoChange) {
   UndoPlan plan = PlanUndo(file.records, Present('c'));
   ASSERT_EQ(plan.verdict, UndoVerdict::Undo);
   EXPECT_EQ(file.records[plan.record].id, "2");
-  file.records.push_back(Change("3", 'c', 'b', kA, "done", "2"));
+  file.records.push_back(Change("3", 'c', 'b', kA, HistoryResult::Done, "2"));
   plan = PlanUndo(file.records, Present('b'));
   ASSERT_EQ(plan.verdict, UndoVerdict::Undo);
   EXPECT_EQ(file.records[plan.record].id, "1");

@@ -31,14 +31,14 @@ TEST(WriteOutcome, EachWayAWriteEndsAndWhatItsRecordSays) {
     const O outcome = DecideWriteOutcome(c.facts);
     EXPECT_EQ(outcome, c.outcome);
     HistoryRecord record;
-    record.before = "on";
+    record.before = PowerSaveState::On;
     const PowerSaveState readBack = c.outcome == O::ReadBackDiffers ? PowerSaveState::On
                                     : c.outcome == O::ReadBackUnreadable
                                         ? PowerSaveState::Unavailable
                                         : PowerSaveState::Off;
     FinishRecord(outcome, PowerSaveState::Off, readBack, "read", "sent", record);
-    EXPECT_EQ(record.result, c.result) << static_cast<int>(c.outcome);
-    EXPECT_EQ(record.after, c.after) << static_cast<int>(c.outcome);
+    EXPECT_STREQ(NameOf(record.result), c.result) << static_cast<int>(c.outcome);
+    EXPECT_STREQ(NameOf(record.after), c.after) << static_cast<int>(c.outcome);
     EXPECT_EQ(record.afterSha256, c.digest) << static_cast<int>(c.outcome);
   }
 }

@@ -40,8 +40,13 @@ int FakeGetLocalPIB(unsigned char* image) {
 
 int FakeWriteLocalPIB(unsigned char* image, uint32_t length, int mode) {
   Fake().calls.push_back("WriteLocalPIB " + std::to_string(length) + " " + std::to_string(mode));
+  if (Fake().onWrite)
+    Fake().onWrite();
   if (Fake().writePibResult != 0)
     Fake().written.assign(image, image + length);
+  if (Fake().writePibResult != 0 && Fake().storesWrites)
+    std::copy(image, image + std::min<std::size_t>(length, Fake().image.size()),
+              Fake().image.begin());
   return Fake().writePibResult;
 }
 

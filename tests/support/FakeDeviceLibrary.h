@@ -5,6 +5,7 @@
 #include "devicelib/KelvaneEntryPoints.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ public:
   std::vector<uint8_t> image; // copied into the caller's buffer by GetLocalPIB
   int writePibResult = 1;
   std::vector<uint8_t> written; // what WriteLocalPIB was given
+  // Whether a write WriteLocalPIB takes is laid over `image`, as flash keeps
+  // it; `onWrite`, when set, runs as the write is taken.
+  bool storesWrites = false;
+  std::function<void()> onWrite;
   int resetResult = 1;
   int getParamResult = 1;
   std::vector<uint8_t> param; // copied into the 1500-byte reply by BrcmGetParam
