@@ -287,6 +287,7 @@ BOOL COstrelDlg::OnQueryEndSession() {
     return FALSE;
   // A wait for the lock ends, and no write starts.
   m_bSessionEnding = true;
+  m_bWaitCutForSession = true;
   return TRUE;
 }
 
@@ -299,12 +300,23 @@ void COstrelDlg::OnEndSession(UINT_PTR ending) {
   m_bWaitEndedForSession = false;
 }
 
+void COstrelDlg::WaitEndedForSession() {
+  const bool cut = m_bWaitCutForSession || m_bSessionEnding;
+  m_bWaitCutForSession = false;
+  if (!cut)
+    return;
+  if (m_bSessionEnding)
+    m_bWaitEndedForSession = true;
+  else
+    ShowLog(kSessionGoesOnLine, false);
+}
+
 bool COstrelDlg::LockWaiter::TakeMessage(void* message) {
   return ::IsDialogMessageA(m_dlg.m_hWnd, static_cast<MSG*>(message)) != FALSE;
 }
 
 bool COstrelDlg::LockWaiter::StopWaiting() {
-  return m_dlg.m_bCloseRequested || m_dlg.m_bSessionEnding;
+  return m_dlg.m_bCloseRequested || m_dlg.m_bSessionEnding || m_dlg.m_bWaitCutForSession;
 }
 
 // From the first scan's worker the line reaches the pane through messages.
@@ -387,11 +399,12 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
     // dialog's own thread the wait keeps the dialog answering.
     const bool dialogThread =
         ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
+    dlg->m_bWaitCutForSession = false;
     const SessionLock lock(DialogWait(), dialogThread, &dlg->m_waiter);
     // A close ends the dialog; the session's end, the process, or, when
     // cancelled, a line of its own.
     if (lock.Stopped()) {
-      dlg->m_bWaitEndedForSession = dlg->m_bSessionEnding;
+      dlg->WaitEndedForSession();
       return 0;
     }
     found = lock.Held() && DetectDevice(dlg);
@@ -483,9 +496,11 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   stopped = false;
   if (!m_session.HasStrategy())
     return {};
+  m_bWaitCutForSession = false;
   const SessionLock lock(DialogWait(), true, &m_waiter);
-  stopped = lock.Stopped() || m_bCloseRequested || m_bSessionEnding;
-  m_bWaitEndedForSession = stopped && m_bSessionEnding;
+  stopped = lock.Stopped() || m_bCloseRequested || m_bSessionEnding || m_bWaitCutForSession;
+  if (stopped)
+    WaitEndedForSession();
   if (!lock.Held() || stopped)
     return {};
   // From the first write on, Windows never offers to close the window while

@@ -65,6 +65,9 @@ private:
   bool BeginAdapterUse();
   void EndAdapterUse();
   SessionWrite WritePowerSave(PowerSaveState target, bool& stopped);
+  // A wait for the lock that the session's end cut: remembered for its
+  // cancel, or, when that came already, said at once.
+  void WaitEndedForSession();
   // A close that came while the adapter was in use: after a Scan whose call
   // does not return, the process ends within the grace time.
   void CloseWhenDone();
@@ -98,6 +101,9 @@ private:
   bool m_bCloseRequested = false;
   // The session's end was agreed to: no write starts.
   bool m_bSessionEnding = false;
+  // The session's end was agreed to during a wait for the lock: the wait
+  // ends, even when the cancel comes in the same round of messages.
+  bool m_bWaitCutForSession = false;
   // A wait for the lock ended because the session's end was agreed to; when
   // it is then cancelled, the log pane says so.
   bool m_bWaitEndedForSession = false;
