@@ -126,9 +126,15 @@ class OstrelDlgWriteTest : public OstrelDlgTest,
 
 TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
   const auto [slowness, answer] = GetParam();
-  std::ofstream("slow.sim") << slowness << "\n";
-  ::DeleteFileA("open.gate");
-  _putenv("KELVANE_SIM=slow.sim");
+  // The prefix's own temporary folder: the other Wine prefix may run this
+  // program in the same folder at the same time.
+  char temp[MAX_PATH];
+  ::GetTempPathA(sizeof temp, temp);
+  const std::string profile = std::string(temp) + "ostrel-app-slow.sim";
+  const std::string gate = std::string(temp) + "ostrel-app-open.gate";
+  std::ofstream(profile) << slowness << "\n";
+  ::DeleteFileA(gate.c_str());
+  _putenv(("KELVANE_SIM=" + profile).c_str());
   g_shutdownBlockReasonCreate = &CountBlock;
   g_shutdownBlockReasonDestroy = &CountUnblock;
   const HCURSOR wait = ::LoadCursor(nullptr, IDC_WAIT);
@@ -145,7 +151,7 @@ TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
                           &got);
     EXPECT_EQ(static_cast<LRESULT>(got), answer);
     // A pumping write waits at the simulator's gate until the logoff is asked.
-    std::ofstream("open.gate");
+    std::ofstream{gate};
     HWND about = nullptr;
     ASSERT_TRUE(
         WaitUntil([&] { return (about = ::FindWindowA("#32770", "About Ostrel")) != nullptr; }));
@@ -158,13 +164,14 @@ TEST_P(OstrelDlgWriteTest, ALogoffAndAboutWaitForTheWriteAndThePointerShowsIt) {
     EXPECT_EQ(got, static_cast<DWORD_PTR>(TRUE));
   });
   _putenv("KELVANE_SIM=");
-  ::DeleteFileA("slow.sim");
-  ::DeleteFileA("open.gate");
+  ::DeleteFileA(profile.c_str());
+  ::DeleteFileA(gate.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Slowness, OstrelDlgWriteTest,
-    ::testing::Values(std::pair("delay_ms = 500", LRESULT{TRUE}),
-                      std::pair("pump_ms = 1\ngate = WriteLocalPIB\ngate_open = open.gate",
-                                LRESULT{FALSE})));
+    ::testing::Values(
+        std::pair("delay_ms = 500", LRESULT{TRUE}),
+        std::pair("pump_ms = 1\ngate = WriteLocalPIB\ngate_open = ostrel-app-open.gate",
+                  LRESULT{FALSE})));
 } // namespace
