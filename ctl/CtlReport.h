@@ -1,8 +1,8 @@
 #pragma once
 // What one ostrelctl run found, and how it is said: lines for a person, or,
 // with --json, one JSON object on standard output and nothing else there, for
-// fleet tools. The commands decide the facts; the two renderers alone decide
-// the words and the JSON members.
+// fleet tools. The commands decide the facts and word a failure; the two
+// renderers alone decide every other word and every JSON member.
 
 #include "session/History.h"
 #include "session/WriteOutcome.h"
@@ -69,6 +69,7 @@ struct CtlResult {
   bool already = false;
   // restore and undo: the copy's file.
   std::string restored;
+  // The write, once one went ahead.
   std::optional<SessionWrite> write;
   std::optional<std::vector<HistoryRecord>> history;
   // The failure, said as "ostrelctl: error" or, `errorLine`, as it is.
