@@ -1,0 +1,44 @@
+#pragma once
+// ostrelctl's commands: the power-save switch from the command line, with
+// backup, restore, undo, the history and read-back, for people who look after
+// several computers. They reach the adapter only through the adapter session,
+// as Ostrel.exe does, and hold the computer-wide adapter lock for the whole run.
+//
+// Exit status: 0 done; 1 the adapter or the copy refused, or the read-back
+// differs or cannot be read; 2 usage, file or library error; 3 no adapter;
+// 4 the adapter is in use by another program; 5 stopped before anything was
+// written.
+
+#include "ctl/CtlReport.h"
+#include "session/SessionSystem.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int kCtlExitStoppedUnwritten = 5;
+extern const char kCtlStoppedUnwritten[];
+
+// What a run needs of the computer besides the session's system: the device
+// library and the adapter lock.
+class CtlHost {
+public:
+  virtual SessionSystem& System() = 0;
+  // Loads the device library: null when loaded, else the line that says why not.
+  virtual const char* LoadDevice() = 0;
+  // Takes the adapter lock until Unlock, waiting up to `waitMs`; false with
+  // the refusal for a person.
+  virtual bool Lock(uint32_t waitMs, std::string& refusal) = 0;
+  virtual void Unlock() = 0;
+  // The folder the copies and the history were moved from in this run, or empty.
+  virtual std::string MovedFrom() = 0;
+
+protected:
+  ~CtlHost() = default;
+};
+
+// Runs the command `args` name, or says what is wrong with them.
+CtlResult CtlRun(const std::vector<std::string>& args, CtlHost& host);
+// The whole run: --help and --version, the command, what it says, and the
+// exit status.
+int CtlMain(const std::vector<std::string>& args, CtlHost& host);
