@@ -23,25 +23,26 @@ const char kCtlStoppedUnwritten[] = "stopped before anything was written";
 namespace {
 
 constexpr int kExitDone = 0;
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = kConsoleUsageError;
-constexpr int kExitNoAdapter = 3;
-constexpr int kExitInUse = 4;
+
+// A line of ostrelctl's own.
+std::string Said(const std::string& line) {
+  return std::string(kConsoleProgram) + ": " + line;
+}
 
 // A stop asked for between a write and the reset that completes it would
 // leave the adapter with a write it has not taken up; the run finishes the
 // write and reports it. A person may still insist, once the write has run
 // long enough to look stuck.
 std::string FinishingTheWrite() {
-  return "ostrelctl: finishing the write to the adapter before stopping; a second Ctrl+C once "
-         "the write has run " +
-         std::to_string(ConsoleStopGate::kGrace.count()) + " seconds ends ostrelctl at once";
+  return Said("finishing the write to the adapter before stopping; a second Ctrl+C once the "
+              "write has run " +
+              std::to_string(ConsoleStopGate::kGrace.count()) + " seconds ends " + kConsoleProgram +
+              " at once");
 }
-constexpr char kWriteCut[] =
-    "ostrelctl: stopped at once; the adapter may be left in the middle of its write";
+constexpr char kWriteCut[] = "stopped at once; the adapter may be left in the middle of its write";
 // A backup file is finished, never left as a temporary file beside its name.
-constexpr char kFinishingTheBackup[] = "ostrelctl: finishing the backup file before stopping";
-constexpr char kBackupCut[] = "ostrelctl: stopped at once; the backup file may be left unfinished";
+constexpr char kFinishingTheBackup[] = "finishing the backup file before stopping";
+constexpr char kBackupCut[] = "stopped at once; the backup file may be left unfinished";
 
 // A run's context: what was asked, what it found, the session and its
 // system, and the copy that restore read and checked before it went near the
@@ -54,48 +55,50 @@ struct Run {
   const PowerSaveCopy* copy;
 };
 
-int Fail(CtlResult& result, int status, const std::string& what) {
-  result.error = what;
-  return result.status = status;
+int Fail(CtlResult& result, CtlError failure) {
+  result.status = CtlExitStatus(failure.code);
+  result.failure = std::move(failure);
+  return result.status;
+}
+
+int Fail(CtlResult& result, CtlFailure code, CtlLeft left = CtlLeft::Unsaid) {
+  return Fail(result, {code, {}, {}, left});
 }
 
 // A strategy to work with, or the reason there is none.
-int NeedStrategy(const Run& run, const char* nothing) {
+int NeedStrategy(const Run& run, CtlLeft left) {
   if (run.session.IsQca() && !run.session.RecordRead())
-    return Fail(run.result, kExitRefused,
-                std::string("the adapter's device record cannot be read; ") + nothing);
+    return Fail(run.result, CtlFailure::RecordUnread, left);
   if (!run.session.HasStrategy())
-    return Fail(run.result, kExitRefused,
-                std::string("no strategy serves this adapter's firmware; ") + nothing);
+    return Fail(run.result, CtlFailure::NoStrategy, left);
   return kExitDone;
 }
 
 // Takes the adapter's copy, checks it, and saves it as a backup file; an
-// existing file is replaced only when asked. `nothing` ends a refusal: what
-// the run then did not do.
-int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
-  if (const int status = NeedStrategy(run, nothing))
+// existing file is replaced only when asked. `left`: what a refusal leaves
+// undone.
+int SaveBackup(const Run& run, const std::string& path, CtlLeft left) {
+  if (const int status = NeedStrategy(run, left))
     return status;
   const auto copy = std::make_unique<PowerSaveCopy>();
   std::vector<uint8_t> file;
   std::string error;
   if (!run.session.TakeBackup(file, *copy, error))
-    return Fail(run.result, kExitRefused, error + "; " + nothing);
+    return Fail(run.result, {CtlFailure::CopyRefused, error, {}, left});
   WriteFileResult saved;
   {
-    const ConsoleHold hold(kFinishingTheBackup, kBackupCut);
+    const ConsoleHold hold(Said(kFinishingTheBackup), Said(kBackupCut));
     if (hold.Refused())
-      return Fail(run.result, kCtlExitStoppedUnwritten, kCtlStoppedUnwritten);
+      return Fail(run.result, CtlFailure::Stopped);
     saved = WriteFileWhole(path, file, run.options.replace, error);
   }
   switch (saved) {
   case WriteFileResult::Written:
     break;
   case WriteFileResult::Exists:
-    return Fail(run.result, kExitUsage,
-                path + ": already exists; --replace replaces it; " + nothing);
+    return Fail(run.result, {CtlFailure::BackupExists, {}, path, left});
   case WriteFileResult::Failed:
-    return Fail(run.result, kExitUsage, path + ": cannot save the copy: " + error + "; " + nothing);
+    return Fail(run.result, {CtlFailure::BackupUnsaved, error, path, left});
   }
   CtlSaved& facts = run.result.saved.emplace();
   facts.path = path;
@@ -111,55 +114,53 @@ int SaveBackup(const Run& run, const std::string& path, const char* nothing) {
 int RunStatus(const Run& run) {
   AdapterSession& found = run.session;
   CtlFound& facts = run.result.found.emplace();
-  facts.family = NameOf(found.Family());
-  facts.qca = found.IsQca();
+  facts.family = found.Family();
   facts.recordUnread = found.IsQca() && !found.RecordRead();
   if (facts.recordUnread)
-    return Fail(run.result, kExitRefused, "the adapter's device record cannot be read");
+    return Fail(run.result, CtlFailure::RecordUnread);
   if (found.IsQca())
     facts.firmware = run.system.Utf8Of(found.Firmware());
   facts.strategy = found.StrategyName();
-  facts.powerSave = PowerSaveStateName(found.State());
+  facts.powerSave = found.State();
   // Firmware with no known setting is a fact to report; a strategy that
   // cannot read its adapter is a failure.
   if (found.HasStrategy() && found.State() == PowerSaveState::Unavailable)
-    return Fail(run.result, kExitRefused,
-                "the " + facts.strategy + " strategy cannot read the adapter's power-save state");
+    return Fail(run.result, CtlFailure::StateUnreadable);
   return kExitDone;
 }
 
 // Runs `write` under the console hold. A stop that came before it lets no
-// write start: returns false, having said so. A write that went ahead without
-// its automatic copy, or without its record in the history, says so and why.
+// write start: returns false, having said so.
 template <typename Write> bool HeldWrite(const Run& run, Write write) {
-  const ConsoleHold hold(FinishingTheWrite(), kWriteCut);
+  const ConsoleHold hold(FinishingTheWrite(), Said(kWriteCut));
   if (hold.Refused()) {
-    Fail(run.result, kCtlExitStoppedUnwritten, kCtlStoppedUnwritten);
+    Fail(run.result, CtlFailure::Stopped);
     return false;
   }
   run.result.write = write();
-  run.result.unkept = UnkeptLines(*run.result.write);
   return true;
 }
 
 // A write that was sent but not taken up, or not found on reading back.
-int WriteFailed(const Run& run, const std::string& what) {
-  const SessionWrite& write = *run.result.write;
-  if (write.outcome == WriteOutcome::ResetFailed)
-    return Fail(run.result, kExitRefused,
-                what + " was written, but the reset after it failed; the adapter takes it at its "
-                       "next restart");
-  return Fail(run.result, kExitRefused, write.verifyFault);
+int WriteFailed(const Run& run) {
+  switch (run.result.write->outcome) {
+  case WriteOutcome::ResetFailed:
+    return Fail(run.result, CtlFailure::ResetFailed);
+  case WriteOutcome::ReadBackDiffers:
+    return Fail(run.result, CtlFailure::ReadBackDiffers);
+  default:
+    return Fail(run.result, CtlFailure::ReadBackUnreadable);
+  }
 }
 
 // A switch to the state the adapter already has writes nothing and resets
 // nothing, unless forced: a flash write and a reset that drops the network
 // for no change.
 int RunSwitch(const Run& run, PowerSaveState target) {
-  if (const int status = NeedStrategy(run, "nothing written"))
+  if (const int status = NeedStrategy(run, CtlLeft::NothingWritten))
     return status;
   if (!run.options.backup.empty()) {
-    if (const int status = SaveBackup(run, run.options.backup, "nothing written"))
+    if (const int status = SaveBackup(run, run.options.backup, CtlLeft::NothingWritten))
       return status;
   }
   run.result.target = target;
@@ -174,12 +175,11 @@ int RunSwitch(const Run& run, PowerSaveState target) {
   switch (run.result.write->outcome) {
   case WriteOutcome::Refused:
   case WriteOutcome::AdapterRefused:
-    run.result.errorLine = true;
-    return Fail(run.result, kExitRefused, PowerSaveResultLine(target, false));
+    return Fail(run.result, CtlFailure::SwitchRefused);
   case WriteOutcome::ResetFailed:
   case WriteOutcome::ReadBackDiffers:
   case WriteOutcome::ReadBackUnreadable:
-    return WriteFailed(run, std::string("power save ") + PowerSaveStateName(target));
+    return WriteFailed(run);
   case WriteOutcome::Written:
   case WriteOutcome::Verified:
     break;
@@ -196,7 +196,7 @@ int RunOff(const Run& run) {
 }
 
 int RunBackup(const Run& run) {
-  return SaveBackup(run, run.options.file, "nothing saved");
+  return SaveBackup(run, run.options.file, CtlLeft::NothingSaved);
 }
 
 // Reads the backup file and checks it before anything reaches the adapter, so
@@ -207,18 +207,18 @@ int ReadRestoreCopy(const std::string& path, CtlResult& result, PowerSaveCopy& c
   case BackupReadResult::Read:
     return kExitDone;
   case BackupReadResult::Unreadable:
-    return Fail(result, kExitUsage, fault + "; nothing written");
+    return Fail(result, {CtlFailure::File, fault, {}, CtlLeft::NothingWritten});
   case BackupReadResult::Refused:
     break;
   }
-  return Fail(result, kExitRefused, fault + "; nothing written");
+  return Fail(result, {CtlFailure::BackupRefused, fault, {}, CtlLeft::NothingWritten});
 }
 
 // Restore and undo: `path` is the copy's file, `action` what the history
-// calls it, `undoes` the record an undo takes back; `refusedHint` follows a
-// refusal.
+// calls it, `undoes` the record an undo takes back; `refused` is the failure
+// a refusal is.
 int RestoreFrom(const Run& run, const std::string& path, HistoryAction action, bool force,
-                const std::string& undoes, const std::string& refusedHint = {}) {
+                const std::string& undoes, CtlFailure refused = CtlFailure::RestoreRefused) {
   run.result.restored = path;
   if (!HeldWrite(run, [&] {
         return run.session.Restore(*run.copy, action, force, {run.options.copy, run.options.verify},
@@ -229,13 +229,12 @@ int RestoreFrom(const Run& run, const std::string& path, HistoryAction action, b
   switch (write.outcome) {
   case WriteOutcome::Refused:
   case WriteOutcome::AdapterRefused:
-    return Fail(run.result, kExitRefused,
-                path + ": " + run.system.Utf8Of(write.refused.text) + refusedHint +
-                    "; nothing written");
+    return Fail(run.result,
+                {refused, run.system.Utf8Of(write.refused.text), path, CtlLeft::NothingWritten});
   case WriteOutcome::ResetFailed:
   case WriteOutcome::ReadBackDiffers:
   case WriteOutcome::ReadBackUnreadable:
-    return WriteFailed(run, path);
+    return WriteFailed(run);
   case WriteOutcome::Written:
   case WriteOutcome::Verified:
     break;
@@ -244,87 +243,49 @@ int RestoreFrom(const Run& run, const std::string& path, HistoryAction action, b
 }
 
 int RunRestore(const Run& run) {
-  if (const int status = NeedStrategy(run, "nothing written"))
+  if (const int status = NeedStrategy(run, CtlLeft::NothingWritten))
     return status;
   return RestoreFrom(run, run.options.file, HistoryAction::Restore, run.options.force, {});
 }
 
-// A record as a person finds it in the history listing.
-std::string RecordName(const HistoryRecord& record) {
-  return record.time + " " + NameOf(record.program) + " " + NameOf(record.action) +
-         (record.id.empty() ? "" : " (" + record.id + ")");
-}
-
-const char* PassedOverWhy(UndoPassReason why) {
-  switch (why) {
-  case UndoPassReason::ChangedNothing:
-    return "it changed nothing";
-  case UndoPassReason::NotWritten:
-    return "it wrote nothing; the adapter holds what it started from";
-  case UndoPassReason::NoCopy:
-    return "it wrote over an image that did not open, so no copy of it was kept and it cannot "
-           "be put back";
-  case UndoPassReason::UndoTook:
-    return "this undo was cut short after the adapter took it";
-  }
-  return "";
-}
-
-// Why undo --force writes a copy only onto the adapter it was taken from.
-constexpr char kForceOnlyHere[] =
-    "; undo --force writes a change's copy only onto the adapter it was taken from; restore FILE "
-    "--force writes a copy you choose";
-
 // Undoes the adapter's last change that is not undone, as the history and
 // the digests of what the adapter holds decide; never another copy.
 int RunUndo(const Run& run) {
-  if (const int status = NeedStrategy(run, "nothing written"))
+  constexpr CtlLeft kLeft = CtlLeft::NothingWritten;
+  if (const int status = NeedStrategy(run, kLeft))
     return status;
   UndoPlan plan;
   std::vector<HistoryRecord> records;
   std::string fault;
   if (!run.session.PlanUndo(plan, records, fault))
-    return Fail(run.result, kExitRefused, fault + "; nothing written");
+    return Fail(run.result, {CtlFailure::UndoUnread, fault, {}, kLeft});
   auto& passedOver = run.result.passedOver.emplace();
-  for (const UndoPlan::Pass& pass : plan.passed) {
-    const HistoryRecord& passed = records[pass.record];
-    passedOver.push_back({RecordName(passed), PassedOverWhy(pass.why), passed.id});
-  }
+  for (const UndoPlan::Pass& pass : plan.passed)
+    passedOver.push_back({CtlRecordOf(records[pass.record]), pass.why});
   if (plan.verdict == UndoVerdict::NothingLeft)
-    return Fail(run.result, kExitRefused,
-                "no change of this adapter is left to undo; nothing written");
+    return Fail(run.result, CtlFailure::UndoNothingLeft, kLeft);
   if (plan.verdict == UndoVerdict::Unproven)
-    return Fail(run.result, kExitRefused,
-                "the adapter's image does not open, and no recorded write left what it holds; "
-                "restore FILE writes a copy you choose; nothing written");
+    return Fail(run.result, CtlFailure::UndoUnproven, kLeft);
   // The other verdicts name a record.
   const HistoryRecord* record = &records[plan.record];
-  run.result.undoRecord = record->id;
-  const auto refuse = [&run](const std::string& why) {
-    return Fail(run.result, kExitRefused, why + "; nothing written");
-  };
+  run.result.undoRecord = CtlRecordOf(*record);
   const bool refused = plan.verdict != UndoVerdict::Undo;
   if (plan.verdict == UndoVerdict::Changed && !run.options.force)
-    return refuse("the adapter no longer holds what the write of " + RecordName(*record) +
-                  " left: another program, another user or another adapter changed "
-                  "it since, or the write failed part-way; --force restores that "
-                  "write's copy");
+    return Fail(run.result, CtlFailure::UndoChanged, kLeft);
   if (plan.verdict == UndoVerdict::FirstFormat && !run.options.force)
-    return refuse("the last change (" + RecordName(*record) +
-                  ") was recorded without digests, so undo cannot check it; --force restores "
-                  "its copy");
+    return Fail(run.result, CtlFailure::UndoUnchecked, kLeft);
   if (refused && plan.addressUnknown)
-    return refuse("the adapter's image does not open, so nothing shows that it is the adapter of " +
-                  RecordName(*record) + kForceOnlyHere);
+    return Fail(run.result, CtlFailure::UndoNotThisAdapter, kLeft);
   const auto copy = std::make_unique<PowerSaveCopy>();
   if (!ReadRecordCopy(*record, *copy, fault))
-    return refuse("cannot undo " + RecordName(*record) + ": " + fault);
+    return Fail(run.result, {CtlFailure::UndoCopyUnread, fault, {}, kLeft});
   // Proven by the digests, the change is undone without the checks that
   // need the image to open. Forced, the copy goes through restore's checks
   // that it is this adapter's: its address, or a parameter's data.
   run.result.undoTried = true;
   return RestoreFrom({run.options, run.result, run.session, run.system, copy.get()}, record->copy,
-                     HistoryAction::Undo, !refused, record->id, refused ? kForceOnlyHere : "");
+                     HistoryAction::Undo, !refused, record->id,
+                     refused ? CtlFailure::UndoForceRefused : CtlFailure::RestoreRefused);
 }
 
 // The records oldest first; a line that is no record is skipped with a
@@ -333,37 +294,34 @@ int RunHistory(const Run& run) {
   std::string path, error;
   HistoryFile file;
   if (!run.session.HistoryPath(path, error) || !HistoryLoad(path, file, error))
-    return Fail(run.result, kExitUsage, (path.empty() ? "" : path + ": ") + error);
-  if (!file.foreign.empty())
-    run.result.warnings.push_back(path + ": not a history this program can read (" + file.foreign +
-                                  "); the next write moves it aside");
-  for (const std::size_t line : HistorySkipped(file))
-    run.result.warnings.push_back(path + ": line " + std::to_string(line) +
-                                  " is not a history record; skipped");
-  run.result.history = std::move(file.records);
+    return Fail(run.result, {CtlFailure::File, error, path, CtlLeft::Unsaid});
+  run.result.history =
+      CtlHistory{path, std::move(file.records), file.foreign, HistorySkipped(file)};
   return kExitDone;
 }
 
-// Each command once: its word, whether it reaches the adapter, and what runs it.
+// Each command once: its word, whether it reads the copy in its FILE before
+// anything else and whether it reaches the adapter, and what runs it.
 struct Command {
   CommandWord word;
+  bool readsCopy;
   bool adapter;
   int (*run)(const Run& run);
 };
 
 const Command kCommands[] = {
-    {{"status", "", 0}, true, RunStatus},
-    {{"on", "", 0}, true, RunOn},
-    {{"off", "", 0}, true, RunOff},
-    {{"backup", "FILE", 1}, true, RunBackup},
-    {{"restore", "FILE", 1}, true, RunRestore},
-    {{"undo", "", 0}, true, RunUndo},
-    {{"history", "", 0}, false, RunHistory},
+    {{"status", "", 0}, false, true, RunStatus},
+    {{"on", "", 0}, false, true, RunOn},
+    {{"off", "", 0}, false, true, RunOff},
+    {{"backup", "FILE", 1}, false, true, RunBackup},
+    {{"restore", "FILE", 1}, true, true, RunRestore},
+    {{"undo", "", 0}, false, true, RunUndo},
+    {{"history", "", 0}, false, false, RunHistory},
 };
 
 const CommandTable& CommandLineTable() {
   static const CommandTable table = [] {
-    CommandTable made{"ostrelctl", {}, {}};
+    CommandTable made{kConsoleProgram, {}, {}};
     for (const Command& command : kCommands)
       made.commands.push_back(command.word);
     made.options = CtlOptionTable();
@@ -381,9 +339,8 @@ int RunDetected(const Command& command, const CtlOptions& options, SessionSystem
                 CtlResult& result, const PowerSaveCopy* copy) {
   AdapterSession session(HistoryProgram::Ctl, system);
   if (!session.Detect())
-    return Fail(result, kExitNoAdapter, "no adapter found");
-  if (!session.CutShortWrite().empty())
-    result.warnings.push_back(session.CutShortWrite());
+    return Fail(result, CtlFailure::NoAdapter);
+  result.cutShort = session.CutShortWrite();
   return command.run({options, result, session, system, copy});
 }
 
@@ -395,15 +352,15 @@ int RunCommand(const Command& command, const CtlOptions& options, CtlHost& host,
     AdapterSession none(HistoryProgram::Ctl, system);
     return command.run({options, result, none, system, copy.get()});
   }
-  if (command.run == RunRestore) {
+  if (command.readsCopy) {
     if (const int status = ReadRestoreCopy(options.file, result, *copy))
       return status;
   }
   if (const char* unloaded = host.LoadDevice())
-    return Fail(result, kExitUsage, unloaded);
+    return Fail(result, {CtlFailure::LibraryNotLoaded, unloaded, {}, CtlLeft::Unsaid});
   std::string refusal;
   if (!host.Lock(options.waitSeconds * 1000, refusal))
-    return Fail(result, kExitInUse, refusal);
+    return Fail(result, {CtlFailure::InUse, refusal, {}, CtlLeft::Unsaid});
   // The lock is given up before the run says anything: a person or script
   // that acts on what it reads finds the adapter free.
   const int status = RunDetected(command, options, system, result, copy.get());
@@ -412,6 +369,43 @@ int RunCommand(const Command& command, const CtlOptions& options, CtlHost& host,
 }
 
 } // namespace
+
+int CtlExitStatus(CtlFailure failure) {
+  switch (failure) {
+  case CtlFailure::Usage:
+  case CtlFailure::File:
+  case CtlFailure::LibraryNotLoaded:
+  case CtlFailure::BackupExists:
+  case CtlFailure::BackupUnsaved:
+    return kConsoleUsageError;
+  case CtlFailure::NoAdapter:
+    return 3;
+  case CtlFailure::InUse:
+    return 4;
+  case CtlFailure::Stopped:
+    return kCtlExitStoppedUnwritten;
+  case CtlFailure::RecordUnread:
+  case CtlFailure::NoStrategy:
+  case CtlFailure::StateUnreadable:
+  case CtlFailure::CopyRefused:
+  case CtlFailure::BackupRefused:
+  case CtlFailure::SwitchRefused:
+  case CtlFailure::RestoreRefused:
+  case CtlFailure::ResetFailed:
+  case CtlFailure::ReadBackDiffers:
+  case CtlFailure::ReadBackUnreadable:
+  case CtlFailure::UndoUnread:
+  case CtlFailure::UndoNothingLeft:
+  case CtlFailure::UndoUnproven:
+  case CtlFailure::UndoChanged:
+  case CtlFailure::UndoUnchecked:
+  case CtlFailure::UndoNotThisAdapter:
+  case CtlFailure::UndoCopyUnread:
+  case CtlFailure::UndoForceRefused:
+    break;
+  }
+  return 1;
+}
 
 CtlResult CtlRun(const std::vector<std::string>& args, CtlHost& host) {
   CommandLine line;
@@ -424,7 +418,7 @@ CtlResult CtlRun(const std::vector<std::string>& args, CtlHost& host) {
   if (!wrong.empty()) {
     // The word that is wrong, then the usage; with --json the object names
     // the error too.
-    Fail(result, kExitUsage, wrong);
+    Fail(result, {CtlFailure::Usage, wrong, {}, CtlLeft::Unsaid});
     result.usage = UsageText();
   } else {
     for (const Command& each : kCommands) {
@@ -443,7 +437,7 @@ int CtlMain(const std::vector<std::string>& args, CtlHost& host) {
   CtlPrint(result);
   if (ConsoleHold::StopTaken()) {
     std::fflush(stdout);
-    ConsoleWriteLine(stderr, "ostrelctl: warning: stopped; the write was finished first");
+    ConsoleWriteLine(stderr, Said("warning: stopped; the write was finished first"));
     std::fflush(stderr);
   }
   // A closed console waits for this before the process ends.

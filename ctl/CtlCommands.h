@@ -18,6 +18,8 @@
 
 constexpr int kCtlExitStoppedUnwritten = 5;
 extern const char kCtlStoppedUnwritten[];
+// The exit status of each failure.
+int CtlExitStatus(CtlFailure failure);
 
 // What a run needs of the computer besides the session's system: the device
 // library and the adapter lock.

@@ -1,6 +1,8 @@
 #include "ctl/CtlReport.h"
 
+#include "console/ConsoleMain.h"
 #include "console/ConsoleText.h"
+#include "ctl/CtlCommands.h"
 #include "files/Utf8.h"
 
 #include <cstdio>
@@ -50,16 +52,175 @@ JsonValue JsonNull() {
   return {"null"};
 }
 
-namespace {
-
-constexpr char kWarning[] = "ostrelctl: warning: ";
-
-bool ReadBackFailed(WriteOutcome outcome) {
-  return outcome == WriteOutcome::ReadBackDiffers || outcome == WriteOutcome::ReadBackUnreadable;
+CtlRecord CtlRecordOf(const HistoryRecord& record) {
+  return {record.id, record.time, record.program, record.action};
 }
 
-bool Took(WriteOutcome outcome) {
-  return outcome == WriteOutcome::Written || outcome == WriteOutcome::Verified;
+namespace {
+
+std::string Warning(const std::string& line) {
+  return std::string(kConsoleProgram) + ": warning: " + line;
+}
+
+bool ReadBackFailed(WriteOutcome outcome) {
+  return ReadBackMade(outcome) && outcome != WriteOutcome::Verified;
+}
+
+// A record as a person finds it in the history listing.
+std::string RecordName(const CtlRecord& record) {
+  return record.time + " " + NameOf(record.program) + " " + NameOf(record.action) +
+         (record.id.empty() ? "" : " (" + record.id + ")");
+}
+
+const char* PassedOverWhy(UndoPassReason why) {
+  switch (why) {
+  case UndoPassReason::ChangedNothing:
+    return "it changed nothing";
+  case UndoPassReason::NotWritten:
+    return "it wrote nothing; the adapter holds what it started from";
+  case UndoPassReason::NoCopy:
+    return "it wrote over an image that did not open, so no copy of it was kept and it cannot "
+           "be put back";
+  case UndoPassReason::UndoTook:
+    return "this undo was cut short after the adapter took it";
+  }
+  return "";
+}
+
+std::string CutShortLine(const UnfinishedWrite& cut) {
+  std::string line = std::string("a write by ") + NameOf(cut.program) + " at " + cut.time;
+  if (cut.identified)
+    return line + " was cut short";
+  return line + " to " +
+         (cut.address.empty() ? std::string("a Broadcom adapter") : "the adapter " + cut.address) +
+         " was cut short; this adapter could not be identified as that one";
+}
+
+std::string ReadBackLine(const SessionWrite& write) {
+  const ReadBackFault& fault = write.readBackFault;
+  char line[96] = {};
+  switch (fault.kind) {
+  case ReadBackFault::Kind::None:
+    break;
+  case ReadBackFault::Kind::StateUnreadable:
+    return "verify: the power-save state cannot be read back";
+  case ReadBackFault::Kind::StateDiffers:
+    return std::string("verify: the write was sent, and the adapter still reads ") +
+           PowerSaveStateName(write.stateAfter);
+  case ReadBackFault::Kind::CopyUnreadable:
+    return "verify: the adapter's copy cannot be read back" +
+           (fault.refusal.empty() ? "" : ": " + fault.refusal);
+  case ReadBackFault::Kind::CopyDiffers:
+    std::snprintf(line, sizeof line,
+                  "verify: the adapter's copy differs at byte %u: 0x%02x written, 0x%02x read",
+                  static_cast<unsigned>(fault.offset), fault.written, fault.read);
+    break;
+  case ReadBackFault::Kind::CopyShort:
+    std::snprintf(line, sizeof line, "verify: the adapter's copy is %u bytes, %u written",
+                  static_cast<unsigned>(fault.size), static_cast<unsigned>(write.bytes));
+    break;
+  }
+  return line;
+}
+
+// Why undo --force writes a copy only onto the adapter it was taken from.
+constexpr char kForceOnlyHere[] =
+    "; undo --force writes a change's copy only onto the adapter it was taken from; restore FILE "
+    "--force writes a copy you choose";
+
+// Why the run failed, and what it then did not do.
+std::string FailureText(const CtlResult& result) {
+  const CtlError& failure = *result.failure;
+  const std::string& text = failure.text;
+  const std::string record = result.undoRecord ? RecordName(*result.undoRecord) : "";
+  std::string why;
+  switch (failure.code) {
+  case CtlFailure::Usage:
+  case CtlFailure::LibraryNotLoaded:
+  case CtlFailure::InUse:
+  case CtlFailure::CopyRefused:
+  case CtlFailure::BackupRefused:
+  case CtlFailure::UndoUnread:
+    why = text;
+    break;
+  case CtlFailure::File:
+    why = (failure.path.empty() ? "" : failure.path + ": ") + text;
+    break;
+  case CtlFailure::NoAdapter:
+    why = "no adapter found";
+    break;
+  case CtlFailure::Stopped:
+    why = kCtlStoppedUnwritten;
+    break;
+  case CtlFailure::RecordUnread:
+    why = "the adapter's device record cannot be read";
+    break;
+  case CtlFailure::NoStrategy:
+    why = "no strategy serves this adapter's firmware";
+    break;
+  case CtlFailure::StateUnreadable:
+    why = "the " + (result.found ? result.found->strategy : std::string()) +
+          " strategy cannot read the adapter's power-save state";
+    break;
+  case CtlFailure::BackupExists:
+    why = failure.path + ": already exists; --replace replaces it";
+    break;
+  case CtlFailure::BackupUnsaved:
+    why = failure.path + ": cannot save the copy: " + text;
+    break;
+  case CtlFailure::SwitchRefused:
+    why = PowerSaveResultLine(result.target.value_or(PowerSaveState::Off), false);
+    break;
+  case CtlFailure::RestoreRefused:
+    why = failure.path + ": " + text;
+    break;
+  case CtlFailure::UndoForceRefused:
+    why = failure.path + ": " + text + kForceOnlyHere;
+    break;
+  case CtlFailure::ResetFailed:
+    why = (result.target ? std::string("power save ") + PowerSaveStateName(*result.target)
+                         : result.restored) +
+          " was written, but the reset after it failed; the adapter takes it at its next restart";
+    break;
+  case CtlFailure::ReadBackDiffers:
+  case CtlFailure::ReadBackUnreadable:
+    why = result.write ? ReadBackLine(*result.write) : "";
+    break;
+  case CtlFailure::UndoNothingLeft:
+    why = "no change of this adapter is left to undo";
+    break;
+  case CtlFailure::UndoUnproven:
+    why = "the adapter's image does not open, and no recorded write left what it holds; restore "
+          "FILE writes a copy you choose";
+    break;
+  case CtlFailure::UndoChanged:
+    why = "the adapter no longer holds what the write of " + record +
+          " left: another program, another user or another adapter changed it since, or the "
+          "write failed part-way; --force restores that write's copy";
+    break;
+  case CtlFailure::UndoUnchecked:
+    why = "the last change (" + record +
+          ") was recorded without digests, so undo cannot check it; --force restores its copy";
+    break;
+  case CtlFailure::UndoNotThisAdapter:
+    why = "the adapter's image does not open, so nothing shows that it is the adapter of " +
+          record + kForceOnlyHere;
+    break;
+  case CtlFailure::UndoCopyUnread:
+    why = "cannot undo " + record + ": " + text;
+    break;
+  }
+  switch (failure.left) {
+  case CtlLeft::Unsaid:
+    break;
+  case CtlLeft::NothingWritten:
+    why += "; nothing written";
+    break;
+  case CtlLeft::NothingSaved:
+    why += "; nothing saved";
+    break;
+  }
+  return why;
 }
 
 // A digest cut to its first 12 hex digits, so that a record fits a console.
@@ -115,8 +276,8 @@ private:
   std::string m_text;
 };
 
-JsonValue RecordId(const std::string& id) {
-  return id.empty() ? JsonNull() : JsonText(id);
+JsonValue RecordId(const CtlRecord& record) {
+  return record.id.empty() ? JsonNull() : JsonText(record.id);
 }
 
 // A switch's members; a read-back that failed names the state it found first.
@@ -130,8 +291,7 @@ void SwitchJson(const CtlResult& result, Members& json) {
   const SessionWrite& write = *result.write;
   if (ReadBackFailed(write.outcome))
     json.Text("power_save", PowerSaveStateName(write.stateAfter));
-  json.Bool("written", write.outcome != WriteOutcome::Refused &&
-                           write.outcome != WriteOutcome::AdapterRefused);
+  json.Bool("written", WriteAccepted(write.outcome));
   if (write.outcome == WriteOutcome::ResetFailed)
     json.Bool("reset", false);
   if (ReadBackFailed(write.outcome))
@@ -146,9 +306,9 @@ void RestoreJson(const CtlResult& result, Members& json) {
   if (!result.write)
     return;
   const WriteOutcome outcome = result.write->outcome;
-  if (ReadBackFailed(outcome) || Took(outcome))
+  if (ReadBackFailed(outcome) || WriteTook(outcome))
     json.Text("restored", result.restored);
-  if (Took(outcome))
+  if (WriteTook(outcome))
     json.Add("bytes", JsonNumber(result.write->bytes));
   if (outcome == WriteOutcome::ResetFailed || ReadBackFailed(outcome)) {
     json.Bool("written", true);
@@ -163,15 +323,25 @@ void RestoreJson(const CtlResult& result, Members& json) {
 
 std::vector<CtlLine> CtlText(const CtlResult& result) {
   std::vector<CtlLine> out;
-  for (const std::string& warning : result.warnings)
-    out.push_back({CtlSay::Warning, kWarning + warning});
+  if (result.cutShort)
+    out.push_back({CtlSay::Warning, Warning(CutShortLine(*result.cutShort))});
+  if (const auto& history = result.history) {
+    if (!history->foreign.empty())
+      out.push_back(
+          {CtlSay::Warning, Warning(history->path + ": not a history this program can read (" +
+                                    history->foreign + "); the next write moves it aside")});
+    for (const std::size_t line : history->skipped)
+      out.push_back({CtlSay::Warning, Warning(history->path + ": line " + std::to_string(line) +
+                                              " is not a history record; skipped")});
+  }
   if (const auto& found = result.found) {
-    out.push_back({CtlSay::Line, "family: " + found->family});
+    out.push_back({CtlSay::Line, std::string("family: ") + NameOf(found->family)});
     if (!found->recordUnread) {
-      if (found->qca)
+      if (found->family == AdapterFamily::QualcommAtheros)
         out.push_back({CtlSay::Line, "firmware: " + found->firmware});
       out.push_back({CtlSay::Line, "strategy: " + found->strategy});
-      out.push_back({CtlSay::Line, "power-save: " + found->powerSave});
+      out.push_back(
+          {CtlSay::Line, std::string("power-save: ") + PowerSaveStateName(found->powerSave)});
     }
   }
   if (const auto& saved = result.saved) {
@@ -184,15 +354,26 @@ std::vector<CtlLine> CtlText(const CtlResult& result) {
   }
   if (result.passedOver) {
     for (const CtlPassed& passed : *result.passedOver)
-      out.push_back({CtlSay::Line, "passed over: " + passed.name + ": " + passed.why});
+      out.push_back({CtlSay::Line, "passed over: " + RecordName(passed.record) + ": " +
+                                       PassedOverWhy(passed.why)});
   }
-  for (const std::string& line : result.unkept)
-    out.push_back({CtlSay::Warning, kWarning + line});
+  if (result.write) {
+    const WriteUnkept unkept = UnkeptOf(*result.write);
+    if (!unkept.noCopy.empty())
+      out.push_back({CtlSay::Warning,
+                     Warning("no automatic copy was saved before the write: " + unkept.noCopy)});
+    if (!unkept.noRecord.empty())
+      out.push_back(
+          {CtlSay::Warning, Warning("the write is not in the history: " + unkept.noRecord)});
+    if (!unkept.movedTo.empty())
+      out.push_back({CtlSay::Warning, Warning("the history was moved aside to " + unkept.movedTo +
+                                              ": " + unkept.movedWhy)});
+  }
   const char* target = result.target ? PowerSaveStateName(*result.target) : "";
   if (result.already)
     out.push_back(
         {CtlSay::Line, std::string("power-save: already ") + target + "; nothing written"});
-  if (result.write && Took(result.write->outcome)) {
+  if (result.write && WriteTook(result.write->outcome)) {
     const bool verified = result.write->outcome == WriteOutcome::Verified;
     const std::string bytes = std::to_string(result.write->bytes);
     if (result.target) {
@@ -207,31 +388,35 @@ std::vector<CtlLine> CtlText(const CtlResult& result) {
     }
   }
   if (result.history) {
-    for (const HistoryRecord& record : *result.history)
+    for (const HistoryRecord& record : result.history->records)
       HistoryLines(record, out);
   }
-  if (!result.error.empty())
+  // The adapter's refusal of a switch is said as the dialog says it.
+  if (result.failure)
     out.push_back(
-        {CtlSay::Failure, result.errorLine ? result.error : "ostrelctl: " + result.error});
+        {CtlSay::Failure, result.failure->code == CtlFailure::SwitchRefused
+                              ? FailureText(result)
+                              : std::string(kConsoleProgram) + ": " + FailureText(result)});
   if (!result.usage.empty())
     out.push_back({CtlSay::Usage, result.usage});
   if (!result.movedFrom.empty())
-    out.push_back({CtlSay::Warning, kWarning +
-                                        std::string("the copies and the history were moved from ") +
-                                        result.movedFrom +
-                                        ", where this program kept them before, to the folder "
-                                        "LOCALAPPDATA names"});
+    out.push_back(
+        {CtlSay::Warning, Warning("the copies and the history were moved from " + result.movedFrom +
+                                  ", where this program kept them before, to the folder "
+                                  "LOCALAPPDATA names")});
   return out;
 }
 
 std::string CtlJson(const CtlResult& result) {
   Members json;
   if (const auto& found = result.found) {
-    json.Text("family", found->family);
+    json.Text("family", NameOf(found->family));
     if (!found->recordUnread) {
-      json.Add("firmware", found->qca ? JsonText(found->firmware) : JsonNull());
+      json.Add("firmware", found->family == AdapterFamily::QualcommAtheros
+                               ? JsonText(found->firmware)
+                               : JsonNull());
       json.Text("strategy", found->strategy);
-      json.Text("power_save", found->powerSave);
+      json.Text("power_save", PowerSaveStateName(found->powerSave));
     }
   }
   if (const auto& saved = result.saved) {
@@ -245,7 +430,7 @@ std::string CtlJson(const CtlResult& result) {
   if (result.passedOver) {
     std::string ids;
     for (const CtlPassed& passed : *result.passedOver)
-      ids += (ids.empty() ? "" : ", ") + JsonText(passed.id).text;
+      ids += (ids.empty() ? "" : ", ") + JsonText(passed.record.id).text;
     json.Add("passed_over", {"[" + ids + "]"});
   }
   if (result.undoRecord && !result.undoTried)
@@ -255,9 +440,11 @@ std::string CtlJson(const CtlResult& result) {
   else
     RestoreJson(result, json);
   if (result.history)
-    json.Add("history", {HistoryJson(*result.history)});
-  if (!result.error.empty())
-    json.Text("error", result.error);
+    json.Add("history", {HistoryJson(result.history->records)});
+  if (result.failure) {
+    json.Text("error", FailureText(result));
+    json.Text("error_code", NameOf(result.failure->code));
+  }
   if (result.undoRecord && result.undoTried)
     json.Add(result.status == 0 ? "undoes" : "record", RecordId(*result.undoRecord));
   return json.End();

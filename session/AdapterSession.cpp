@@ -6,7 +6,6 @@
 #include "session/ContentDigest.h"
 #include "session/CopyRetention.h"
 
-#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -95,7 +94,7 @@ bool AdapterSession::Detect() {
   if (m_op)
     m_op->Watch(m_watch.get());
   m_state = PowerSaveState::Unavailable;
-  m_cutShort.clear();
+  m_cutShort.reset();
   const bool found = m_family == kFamilyQca || m_family == kFamilyBroadcom;
   if (found && m_op && (!IsQca() || RecordRead()))
     Fetch();
@@ -117,14 +116,8 @@ void AdapterSession::Fetch() {
   const CutShort cut = ::CutShortWrite(history.records, PresentForUndo());
   if (cut.record == nullptr)
     return;
-  m_cutShort = std::string("a write by ") + NameOf(cut.record->program) + " at " + cut.record->time;
-  if (cut.identified)
-    m_cutShort += " was cut short";
-  else
-    m_cutShort += " to " +
-                  (cut.record->address.empty() ? std::string("a Broadcom adapter")
-                                               : "the adapter " + cut.record->address) +
-                  " was cut short; this adapter could not be identified as that one";
+  m_cutShort =
+      UnfinishedWrite{cut.record->program, cut.record->time, cut.record->address, cut.identified};
 }
 
 UndoPresent AdapterSession::PresentForUndo() const {
@@ -230,11 +223,10 @@ AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, Sess
   write.stateAfter = now.state;
   const ReadBack readBack = {now.state != PowerSaveState::Unavailable, now.state == target,
                              now.digest};
-  if (!readBack.readable)
-    write.verifyFault = "verify: the power-save state cannot be read back";
-  else if (!readBack.same)
-    write.verifyFault = std::string("verify: the write was sent, and the adapter still reads ") +
-                        PowerSaveStateName(write.stateAfter);
+  using Kind = ReadBackFault::Kind;
+  write.readBackFault.kind = !readBack.readable ? Kind::StateUnreadable
+                             : !readBack.same   ? Kind::StateDiffers
+                                                : Kind::None;
   return readBack;
 }
 
@@ -251,19 +243,17 @@ AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
     ++same;
   write.stateAfter = fetched.state;
   const ReadBack readBack = {read, read && same == write.bytes, fetched.digest};
-  char differs[96] = {};
-  if (!read)
-    write.verifyFault = std::string("verify: the adapter's copy cannot be read back") +
-                        (*refused.text != '\0' ? ": " + m_system.Utf8Of(refused.text) : "");
-  else if (same < write.bytes && same < now->size)
-    std::snprintf(differs, sizeof differs,
-                  "verify: the adapter's copy differs at byte %u: 0x%02x written, 0x%02x read",
-                  static_cast<unsigned>(same), copy.bytes[same], now->bytes[same]);
-  else if (same < write.bytes)
-    std::snprintf(differs, sizeof differs, "verify: the adapter's copy is %u bytes, %u written",
-                  static_cast<unsigned>(now->size), static_cast<unsigned>(write.bytes));
-  if (*differs != '\0')
-    write.verifyFault = differs;
+  ReadBackFault& fault = write.readBackFault;
+  using Kind = ReadBackFault::Kind;
+  if (!read) {
+    fault.kind = Kind::CopyUnreadable;
+    fault.refusal = m_system.Utf8Of(refused.text);
+  } else if (same < write.bytes && same < now->size) {
+    fault = {Kind::CopyDiffers, same, copy.bytes[same], now->bytes[same], now->size, {}};
+  } else if (same < write.bytes) {
+    fault.kind = Kind::CopyShort;
+    fault.size = now->size;
+  }
   return readBack;
 }
 

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,16 @@
 struct SessionWriteOptions {
   bool copy = true;   // save the automatic copy first
   bool verify = true; // read back through a fresh detection
+};
+
+// A write the history shows begun on this adapter and never finished: who
+// wrote, when, and to which address (empty for an adapter without one);
+// `identified` when this adapter is shown to be the one written.
+struct UnfinishedWrite {
+  HistoryProgram program = HistoryProgram::Dialog;
+  std::string time;
+  std::string address;
+  bool identified = false;
 };
 
 class AdapterSession {
@@ -52,10 +63,8 @@ public:
   const char* StrategyName() const;
   // The state Detect read.
   PowerSaveState State() const { return m_state; }
-  // "a write by PROGRAM at TIME was cut short", when Detect found one; when
-  // this adapter cannot be shown to be the one written, the line names that
-  // one's address and says so.
-  const std::string& CutShortWrite() const { return m_cutShort; }
+  // The write Detect found cut short, if any.
+  const std::optional<UnfinishedWrite>& CutShortWrite() const { return m_cutShort; }
 
   // A backup file of what the adapter holds, taken under this adapter's
   // firmware, with the copy in it. False with `fault` saying why not.
@@ -102,7 +111,7 @@ private:
   PowerSaveDetection m_detected;
   PowerSaveSlot m_op;
   PowerSaveState m_state = PowerSaveState::Unavailable;
-  std::string m_cutShort;
+  std::optional<UnfinishedWrite> m_cutShort;
   std::unique_ptr<Present> m_present;
   std::unique_ptr<Watch> m_watch;
 };

@@ -1,12 +1,5 @@
 #include "session/WriteOutcome.h"
 
-namespace {
-// The adapter holds what was sent, or will from its next restart.
-bool WriteTaken(WriteOutcome outcome) {
-  return outcome != WriteOutcome::Refused && outcome != WriteOutcome::AdapterRefused;
-}
-} // namespace
-
 WriteOutcome DecideWriteOutcome(const WriteFacts& facts) {
   if (!facts.started)
     return WriteOutcome::Refused;
@@ -19,19 +12,29 @@ WriteOutcome DecideWriteOutcome(const WriteFacts& facts) {
   return facts.same ? WriteOutcome::Verified : WriteOutcome::ReadBackDiffers;
 }
 
+bool WriteTook(WriteOutcome outcome) {
+  return outcome == WriteOutcome::Written || outcome == WriteOutcome::Verified;
+}
+
+bool WriteAccepted(WriteOutcome outcome) {
+  return outcome != WriteOutcome::Refused && outcome != WriteOutcome::AdapterRefused;
+}
+
+bool ReadBackMade(WriteOutcome outcome) {
+  return outcome == WriteOutcome::Verified || outcome == WriteOutcome::ReadBackDiffers ||
+         outcome == WriteOutcome::ReadBackUnreadable;
+}
+
 void FinishRecord(WriteOutcome outcome, PowerSaveState target, PowerSaveState readBack,
                   const std::string& readBackDigest, const std::string& sentDigest,
                   HistoryRecord& record) {
-  const bool readBackMade = outcome == WriteOutcome::Verified ||
-                            outcome == WriteOutcome::ReadBackDiffers ||
-                            outcome == WriteOutcome::ReadBackUnreadable;
   record.result = outcome == WriteOutcome::Verified  ? HistoryResult::Done
                   : outcome == WriteOutcome::Written ? HistoryResult::Unverified
                                                      : HistoryResult::Failed;
-  if (readBackMade) {
+  if (ReadBackMade(outcome)) {
     record.after = readBack;
     record.afterSha256 = readBackDigest;
-  } else if (WriteTaken(outcome)) {
+  } else if (WriteAccepted(outcome)) {
     record.after = target;
     record.afterSha256 = sentDigest;
   } else {
@@ -45,16 +48,15 @@ std::string PowerSaveResultLine(PowerSaveState target, bool done) {
          (done ? " device power save success!" : " device power save fail!");
 }
 
-std::vector<std::string> UnkeptLines(const SessionWrite& write) {
-  std::vector<std::string> lines;
+WriteUnkept UnkeptOf(const SessionWrite& write) {
+  WriteUnkept unkept;
   if (write.outcome == WriteOutcome::Refused)
-    return lines;
-  if (write.copyPath.empty() && !write.copyFault.empty())
-    lines.push_back("no automatic copy was saved before the write: " + write.copyFault);
-  if (!write.historyFault.empty())
-    lines.push_back("the write is not in the history: " + write.historyFault);
-  if (!write.historyMovedTo.empty())
-    lines.push_back("the history was moved aside to " + write.historyMovedTo + ": " +
-                    write.historyMovedWhy);
-  return lines;
+    return unkept;
+  if (write.copyPath.empty())
+    unkept.noCopy = write.copyFault;
+  unkept.noRecord = write.historyFault;
+  unkept.movedTo = write.historyMovedTo;
+  if (!unkept.movedTo.empty())
+    unkept.movedWhy = write.historyMovedWhy;
+  return unkept;
 }

@@ -32,6 +32,13 @@ struct WriteFacts {
 };
 
 WriteOutcome DecideWriteOutcome(const WriteFacts& facts);
+// The write did what was asked: the adapter holds it, and no read-back found
+// otherwise.
+bool WriteTook(WriteOutcome outcome);
+// The adapter accepted what was sent: it holds it, or will from its next
+// restart, unless a read-back found otherwise.
+bool WriteAccepted(WriteOutcome outcome);
+bool ReadBackMade(WriteOutcome outcome);
 
 // Finishes a write's record: its result, the state it left and the digest of
 // what the adapter holds after it, from the read-back's own fetch when one
@@ -45,6 +52,20 @@ void FinishRecord(WriteOutcome outcome, PowerSaveState target, PowerSaveState re
 // and so on.
 std::string PowerSaveResultLine(PowerSaveState target, bool done);
 
+// What a read-back found wrong: the state it read, or, for a restore, the
+// first byte that differs, or the size of the adapter's copy when it is
+// shorter than what was written; the strategy's refusal when the copy could
+// not be read.
+struct ReadBackFault {
+  enum class Kind { None, StateUnreadable, StateDiffers, CopyUnreadable, CopyDiffers, CopyShort };
+  Kind kind = Kind::None;
+  uint32_t offset = 0;
+  uint8_t written = 0;
+  uint8_t read = 0;
+  uint32_t size = 0;
+  std::string refusal; // UTF-8
+};
+
 // How a write ended, and what was kept of it.
 struct SessionWrite {
   WriteOutcome outcome = WriteOutcome::Refused;
@@ -54,7 +75,7 @@ struct SessionWrite {
   uint32_t bytes = 0; // restore: how many bytes were written
   // The read-back: the state it found, and what differed or could not be read.
   PowerSaveState stateAfter = PowerSaveState::Unavailable;
-  std::string verifyFault;
+  ReadBackFault readBackFault;
   // The automatic copy: its path, or why there is none when one was asked for.
   std::string copyPath;
   std::string copyFault;
@@ -65,7 +86,14 @@ struct SessionWrite {
   std::string historyMovedWhy;
 };
 
-// What a write that went ahead did not keep, or moved, most telling first:
-// its automatic copy, its record, the history file it found. Ostrelctl warns
-// of each; the dialog shows the first.
-std::vector<std::string> UnkeptLines(const SessionWrite& write);
+// What a write that went ahead did not keep, or moved, each with why: its
+// automatic copy, its record, the history file it found in the history's
+// place. Empty where it was kept. Most telling first: ostrelctl warns of
+// each, the dialog shows the first.
+struct WriteUnkept {
+  std::string noCopy;
+  std::string noRecord;
+  std::string movedTo;
+  std::string movedWhy;
+};
+WriteUnkept UnkeptOf(const SessionWrite& write);

@@ -75,4 +75,5 @@ TEST(CtlOptions, TheUsageNamesTheWaitsBounds) {
 
 } // namespace
 
-const char kConsoleProgram[] = "ctl_tests";
+// The commands and the report speak as the program they are part of.
+const char kConsoleProgram[] = "ostrelctl";
