@@ -1,22 +1,17 @@
 // Console output: UTF-8 bytes unchanged into files and pipes, every character
 // intact in a Windows console whatever its code page. The program's own entry
 // point is the library's, so the command line gtest sees came through it.
-// And the decision behind ConsoleHold, on a clock the test sets: Wine does not
-// deliver console close events reliably, so the console handler is left out.
+// And what a terminal is shown of a text.
 
 #include "console/ConsoleText.h"
-#include "console/ConsoleHold.h"
 #include "console/ConsoleMain.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
-#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -79,115 +74,39 @@ TEST(ConsoleText, AConsoleShowsEveryCharacter) {
 }
 #endif
 
-using Answer = ConsoleStopGate::Answer;
-
-// Ctrl+C and Ctrl+Break on a clock the test sets: before the first hold they
-// end the process with nothing written, once one began they are taken once one began, and
-// an end at once only when repeated while the hold has lasted the grace
-// time. Every stop refuses the holds that follow it.
-TEST(ConsoleStopGate, AnInterruptIsTakenAndARepeatedOneCutsOnlyPastTheGraceTime) {
-  using std::chrono::milliseconds;
-  const milliseconds grace = ConsoleStopGate::kGrace;
+// Text keeps its line ends; a value put into a line escapes them, so that a
+// firmware text cannot add a line such as "power-save: on" of its own.
+TEST(TerminalText, EscapesWhatWouldDriveATerminal) {
   const struct {
-    const char* name;
-    bool held;
-    std::vector<milliseconds> stops; // since the hold began
-    bool releasedBeforeLast;
-    std::vector<Answer> answers;
-    std::vector<std::string> said;
+    std::string text, shown;
+    std::string line = ""; // as TerminalLine shows it, where that differs
   } cases[] = {
-      {"before any hold",
-       false,
-       {milliseconds(0), 2 * grace},
-       false,
-       {Answer::EndUnwritten, Answer::EndUnwritten},
-       {}},
-      {"repeated within the grace time",
-       true,
-       {milliseconds(0), grace - milliseconds(1)},
-       false,
-       {Answer::Taken, Answer::Taken},
-       {"line"}},
-      {"repeated at the grace time",
-       true,
-       {milliseconds(0), grace},
-       false,
-       {Answer::Taken, Answer::EndNow},
-       {"line", "cut"}},
-      {"first past the grace time", true, {2 * grace}, false, {Answer::Taken}, {"line"}},
-      {"repeated after the hold ended",
-       true,
-       {milliseconds(0), 2 * grace},
-       true,
-       {Answer::Taken, Answer::Taken},
-       {"line"}},
+      {"INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\n",
+       "INT7420 Образ 画像 \U0001F4BE\\x0a"},
+      {"7420\r\npower-save: on\n\r", "7420\\x0d\npower-save: on\n\\x0d",
+       "7420\\x0d\\x0apower-save: on\\x0a\\x0d"},
+      {"\x1b]0;owned\x07\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},
+      {"a\tb\rc\x7f", "a\\x09b\\x0dc\\x7f"},
+      // Each edge of the C0 and C1 controls, and the characters beside them.
+      {"\x1f !~\x7f\xc2\x80\xc2\x9f\xc2\xa0", "\\x1f !~\\x7f\\u0080\\u009f\xc2\xa0"},
+      // The last two-byte lead, the first three-byte form, and U+07FF overlong.
+      {"\xdf\xbf\xe0\xa0\x80\xe0\x9f\xbf", "\xdf\xbf\xe0\xa0\x80\\xe0\\x9f\\xbf"},
+      {"\xc2\x9b"
+       "2J",
+       "\\u009b2J"},
+      {"\xff\xe9t\xc3", "\\xff\\xe9t\\xc3"},
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+      // U+D7FF, U+10000 and U+10FFFF; then U+FFFF overlong, U+110000 and a lead past 0xF4.
+      {"\xed\x9f\xbf\xf0\x90\x80\x80\xf4\x8f\xbf\xbf",
+       "\xed\x9f\xbf\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"},
+      {"\xf0\x8f\xbf\xbf\xf4\x90\x80\x80\xf5\x80\x80\x80",
+       "\\xf0\\x8f\\xbf\\xbf\\xf4\\x90\\x80\\x80\\xf5\\x80\\x80\\x80"},
   };
   for (const auto& c : cases) {
-    std::chrono::steady_clock::time_point now{};
-    std::vector<std::string> said;
-    ConsoleStopGate gate([&](const std::string& line) { said.push_back(line); },
-                         [&] { return now; });
-    const auto began = now;
-    if (c.held) {
-      EXPECT_EQ(gate.Hold("line", "cut"), ConsoleStopGate::Begun::First) << c.name;
-    }
-    std::vector<Answer> answers;
-    for (std::size_t i = 0; i < c.stops.size(); ++i) {
-      now = began + c.stops[i];
-      if (c.releasedBeforeLast && i + 1 == c.stops.size()) {
-        EXPECT_TRUE(gate.Release()) << c.name;
-      }
-      answers.push_back(gate.Stop(ConsoleStopGate::Event::Interrupt));
-    }
-    EXPECT_EQ(answers, c.answers) << c.name;
-    EXPECT_EQ(said, c.said) << c.name;
-    EXPECT_EQ(gate.StopTaken(), c.held) << c.name;
-    EXPECT_EQ(gate.Hold("next", "cut"), ConsoleStopGate::Begun::Refused) << c.name;
+    EXPECT_EQ(TerminalText(c.text), c.shown) << c.shown;
+    EXPECT_EQ(TerminalLine(c.text), c.line.empty() ? c.shown : c.line) << c.shown;
   }
 }
-
-// A close, logoff or shutdown cannot be refused: three of them before any
-// hold end the process with nothing written; after one began, through the
-// release of nested holds, they are taken (the caller waits for the run's
-// end) and the outer hold's line is said once, never the cut line.
-TEST(ConsoleStopGate, AnEndIsTakenOnceAHoldBeganAndSaysItsLineOnce) {
-  using std::chrono::seconds;
-  for (const int holds : {0, 1, 2}) {
-    std::chrono::steady_clock::time_point now{};
-    int said = 0;
-    ConsoleStopGate gate([&](const std::string& line) { said += line == "outer" ? 1 : 100; },
-                         [&] { return now; });
-    // Only the first hold and the last release change what Windows is told.
-    for (int i = 0; i < holds; ++i)
-      EXPECT_EQ(gate.Hold(i == 0 ? "outer" : "inner", "cut"),
-                i == 0 ? ConsoleStopGate::Begun::First : ConsoleStopGate::Begun::Inner)
-          << holds;
-    EXPECT_EQ(gate.Holding(), holds > 0) << holds;
-    for (int i = 0; i < 3; ++i) {
-      now += 2 * ConsoleStopGate::kGrace;
-      EXPECT_EQ(gate.Stop(ConsoleStopGate::Event::End),
-                holds == 0 ? Answer::EndUnwritten : Answer::Taken)
-          << holds;
-    }
-    for (int i = 0; i < holds; ++i)
-      EXPECT_EQ(gate.Release(), i == holds - 1) << holds;
-    EXPECT_FALSE(gate.Holding()) << holds;
-    EXPECT_EQ(said, holds == 0 ? 0 : 1) << holds;
-  }
-}
-
-#ifdef _WIN32
-// Once a library has loaded user32, Windows asks windows, not the console
-// handler, about a logoff: the hold's own window says no while it holds.
-TEST(ConsoleHold, ItsWindowRefusesTheSessionsEndOnlyDuringAHold) {
-  auto hold = std::make_unique<ConsoleHold>("finishing", "cut");
-  const HWND window = ::FindWindowW(ConsoleHold::kWindowClass, nullptr);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
-  hold.reset();
-  EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
-}
-#endif
 
 } // namespace
 

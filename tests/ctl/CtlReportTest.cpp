@@ -1,6 +1,8 @@
-// ostrelctl's JSON: ASCII alone, whatever text the adapter or a path holds.
+// ostrelctl's report: JSON in ASCII alone, whatever text the adapter or a
+// path holds; every result and failure as a person and as JSON read it.
 
 #include "ctl/CtlReport.h"
+#include "ctl/CtlCommands.h"
 
 #include <gtest/gtest.h>
 
@@ -33,50 +35,66 @@ TEST(JsonText, EveryTextBecomesAnAsciiString) {
 namespace {
 
 using S = CtlSay;
+using F = CtlFailure;
 
-CtlResult Found(bool qca, bool recordUnread) {
+CtlError Err(F code, const std::string& text = "") {
+  return {code, text, "", CtlLeft::Unsaid};
+}
+
+CtlResult Found(AdapterFamily family, bool recordUnread) {
   CtlResult result;
   result.found =
-      CtlFound{qca ? "qca" : "broadcom", qca, recordUnread, "INT7420-MAC-1.1.3", "pib-field", "on"};
+      CtlFound{family, recordUnread, "INT7420-MAC-1.1.3", "pib-field", PowerSaveState::On};
   if (recordUnread)
-    result.error = "the adapter's device record cannot be read";
+    result.failure = Err(F::RecordUnread);
   return result;
 }
 
-CtlResult Switched(WriteOutcome outcome, const char* error = "") {
+CtlResult Switched(WriteOutcome outcome) {
   CtlResult result;
   result.target = PowerSaveState::Off;
   result.write.emplace().outcome = outcome;
   result.write->stateAfter = PowerSaveState::On;
-  result.error = error;
-  result.errorLine = outcome == WriteOutcome::Refused;
+  if (outcome == WriteOutcome::ReadBackDiffers) {
+    result.write->readBackFault.kind = ReadBackFault::Kind::StateDiffers;
+    result.failure = Err(F::ReadBackDiffers);
+  }
+  if (outcome == WriteOutcome::Refused)
+    result.failure = Err(F::SwitchRefused);
   return result;
 }
 
-CtlResult Restored(WriteOutcome outcome, const char* error = "") {
+CtlResult Restored(WriteOutcome outcome) {
   CtlResult result;
   result.restored = "a.pib";
   result.write.emplace().outcome = outcome;
   result.write->bytes = 16;
-  result.error = error;
+  if (outcome == WriteOutcome::ResetFailed)
+    result.failure = Err(F::ResetFailed);
   return result;
 }
 
 CtlResult Undone(bool tried, int status) {
   CtlResult result = tried ? Restored(WriteOutcome::Written) : CtlResult{};
-  result.passedOver = {{"T ostrelctl on (r1)", "it changed nothing", "r1"}};
-  result.undoRecord = "";
+  result.passedOver = {
+      {{"r1", "T", HistoryProgram::Ctl, HistoryAction::On}, UndoPassReason::ChangedNothing}};
+  result.undoRecord = CtlRecord{"", "T0", HistoryProgram::Dialog, HistoryAction::Off};
   result.undoTried = tried;
   result.status = status;
-  result.error = status == 0 ? "" : "no";
+  if (status != 0)
+    result.failure = tried ? CtlError{F::RestoreRefused, "no", "a.pib", CtlLeft::NothingWritten}
+                           : CtlError{F::UndoCopyUnread, "gone", "", CtlLeft::NothingWritten};
   return result;
 }
 
 CtlResult Warned() {
   CtlResult result = Switched(WriteOutcome::Written);
   result.saved = CtlSaved{"b.pib", 8, true, "7420", "00:b0:52:00:00:01"};
-  result.warnings = {"cut short"};
-  result.unkept = {"no copy"};
+  result.cutShort = UnfinishedWrite{HistoryProgram::Ctl, "T", "", true};
+  result.write->copyFault = "full";
+  result.write->historyFault = "denied";
+  result.write->historyMovedTo = "h-1.txt";
+  result.write->historyMovedWhy = "damaged";
   result.movedFrom = "C:\\old";
   return result;
 }
@@ -86,13 +104,13 @@ CtlResult Listed() {
   record.time = "T";
   record.format = 1;
   CtlResult result;
-  result.history = {record};
+  result.history = CtlHistory{"h.txt", {record}, "", {}};
   return result;
 }
 
 CtlResult Usage() {
   CtlResult result;
-  result.error = "what?";
+  result.failure = Err(F::Usage, "what?");
   result.usage = "usage: ostrelctl\n";
   return result;
 }
@@ -104,22 +122,22 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
     std::vector<CtlLine> text;
     const char* json;
   } cases[] = {
-      {Found(true, false),
-       {{S::Line, "family: qca"},
+      {Found(AdapterFamily::QualcommAtheros, false),
+       {{S::Line, "family: qualcomm-atheros"},
         {S::Line, "firmware: INT7420-MAC-1.1.3"},
         {S::Line, "strategy: pib-field"},
         {S::Line, "power-save: on"}},
-       R"({"family": "qca", "firmware": "INT7420-MAC-1.1.3", "strategy": "pib-field", "power_save": "on"})"},
+       R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.1.3", "strategy": "pib-field", "power_save": "on"})"},
       // Only a Qualcomm Atheros adapter has a firmware text.
-      {Found(false, false),
+      {Found(AdapterFamily::Broadcom, false),
        {{S::Line, "family: broadcom"},
         {S::Line, "strategy: pib-field"},
         {S::Line, "power-save: on"}},
        R"({"family": "broadcom", "firmware": null, "strategy": "pib-field", "power_save": "on"})"},
-      {Found(true, true),
-       {{S::Line, "family: qca"},
+      {Found(AdapterFamily::QualcommAtheros, true),
+       {{S::Line, "family: qualcomm-atheros"},
         {S::Failure, "ostrelctl: the adapter's device record cannot be read"}},
-       R"({"family": "qca", "error": "the adapter's device record cannot be read"})"},
+       R"({"family": "qualcomm-atheros", "error": "the adapter's device record cannot be read", "error_code": "record_unread"})"},
       {[] {
          CtlResult result;
          result.target = PowerSaveState::On;
@@ -132,41 +150,44 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
        {{S::Line, "Disable device power save success!"}, {S::Line, "verified: off"}},
        R"({"written": true, "verified": true, "power_save": "off"})"},
       // A read-back that failed names the state it found first.
-      {Switched(WriteOutcome::ReadBackDiffers, "differs"),
-       {{S::Failure, "ostrelctl: differs"}},
-       R"({"power_save": "on", "written": true, "verified": false, "error": "differs"})"},
+      {Switched(WriteOutcome::ReadBackDiffers),
+       {{S::Failure, "ostrelctl: verify: the write was sent, and the adapter still reads on"}},
+       R"({"power_save": "on", "written": true, "verified": false, "error": "verify: the write was sent, and the adapter still reads on", "error_code": "read_back_differs"})"},
       // The adapter's refusal is said as the line it is.
-      {Switched(WriteOutcome::Refused, "Disable device power save fail!"),
+      {Switched(WriteOutcome::Refused),
        {{S::Failure, "Disable device power save fail!"}},
-       R"({"written": false, "error": "Disable device power save fail!"})"},
+       R"({"written": false, "error": "Disable device power save fail!", "error_code": "switch_refused"})"},
       {Restored(WriteOutcome::Verified),
        {{S::Line, "restored: a.pib (16 bytes written)"}, {S::Line, "verified: 16 bytes"}},
        R"({"restored": "a.pib", "bytes": 16, "verified": true})"},
-      {Restored(WriteOutcome::ResetFailed, "reset"),
-       {{S::Failure, "ostrelctl: reset"}},
-       R"({"written": true, "reset": false, "error": "reset"})"},
+      {Restored(WriteOutcome::ResetFailed),
+       {{S::Failure, "ostrelctl: a.pib was written, but the reset after it failed; the adapter "
+                     "takes it at its next restart"}},
+       R"({"written": true, "reset": false, "error": "a.pib was written, but the reset after it failed; the adapter takes it at its next restart", "error_code": "reset_failed"})"},
       // Undo names its record before a refusal, after a write it tried.
       {Undone(false, 1),
        {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
-        {S::Failure, "ostrelctl: no"}},
-       R"({"passed_over": ["r1"], "record": null, "error": "no"})"},
+        {S::Failure, "ostrelctl: cannot undo T0 Ostrel.exe off: gone; nothing written"}},
+       R"({"passed_over": ["r1"], "record": null, "error": "cannot undo T0 Ostrel.exe off: gone; nothing written", "error_code": "undo_copy_unread"})"},
       {Undone(true, 1),
        {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
         {S::Line, "restored: a.pib (16 bytes written)"},
-        {S::Failure, "ostrelctl: no"}},
-       R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "error": "no", "record": null})"},
+        {S::Failure, "ostrelctl: a.pib: no; nothing written"}},
+       R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "error": "a.pib: no; nothing written", "error_code": "restore_refused", "record": null})"},
       {Undone(true, 0),
        {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
         {S::Line, "restored: a.pib (16 bytes written)"}},
        R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "undoes": null})"},
       // Warnings come where they were found: a write's after the copy saved
-      // before it, a moved folder last.
+      // before it, most telling first, a moved folder last.
       {Warned(),
-       {{S::Warning, "ostrelctl: warning: cut short"},
+       {{S::Warning, "ostrelctl: warning: a write by ostrelctl at T was cut short"},
         {S::Line, "saved: b.pib (8 bytes)"},
         {S::Line, "layout: 7420"},
         {S::Line, "address: 00:b0:52:00:00:01"},
-        {S::Warning, "ostrelctl: warning: no copy"},
+        {S::Warning, "ostrelctl: warning: no automatic copy was saved before the write: full"},
+        {S::Warning, "ostrelctl: warning: the write is not in the history: denied"},
+        {S::Warning, "ostrelctl: warning: the history was moved aside to h-1.txt: damaged"},
         {S::Line, "Disable device power save success!"},
         {S::Warning, "ostrelctl: warning: the copies and the history were moved from C:\\old, "
                      "where this program kept them before, to the folder LOCALAPPDATA names"}},
@@ -178,11 +199,262 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
        R"({"history": [{"time": "T", "program": "Ostrel.exe", "action": "on", "family": "qualcomm-atheros", "address": null, "firmware": null, "before": "unavailable", "after": "unavailable", "result": "started", "copy": null, "id": null, "before_sha256": null, "after_sha256": null, "undoes": null, "length": null, "sent_sha256": null}]})"},
       {Usage(),
        {{S::Failure, "ostrelctl: what?"}, {S::Usage, "usage: ostrelctl\n"}},
-       R"({"error": "what?"})"},
+       R"({"error": "what?", "error_code": "usage"})"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CtlText(c.result), c.text) << c.json;
     EXPECT_EQ(CtlJson(c.result), std::string(c.json) + "\n");
+  }
+}
+
+// Each row: a failure's facts, its exit status, its code in JSON and how it
+// is said, with the undo record "T ostrelctl undo (r2)", the strategy
+// "pib-field", and a write that found power save on where off was asked, or
+// wrote 16 bytes of a.pib.
+TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
+  using K = ReadBackFault::Kind;
+  constexpr CtlLeft W = CtlLeft::NothingWritten;
+  constexpr CtlLeft N = CtlLeft::Unsaid;
+  const std::string forceOnlyHere =
+      "; undo --force writes a change's copy only onto the adapter it was taken from; restore "
+      "FILE --force writes a copy you choose";
+  const struct {
+    CtlError failure;
+    ReadBackFault readBack; // of the write, when the failure is one
+    bool restore;           // else a switch
+    int status;
+    const char* code;
+    std::string said;
+  } cases[] = {
+      {{F::Usage, "'--x': not an option", "", N}, {}, false, 2, "usage", "'--x': not an option"},
+      {{F::File, "cannot open", "h.txt", N}, {}, false, 2, "file", "h.txt: cannot open"},
+      {{F::File, "a.pib: too large", "", W},
+       {},
+       false,
+       2,
+       "file",
+       "a.pib: too large; nothing written"},
+      {{F::LibraryNotLoaded, "Kelvane.dll: not found", "", N},
+       {},
+       false,
+       2,
+       "library_not_loaded",
+       "Kelvane.dll: not found"},
+      {Err(F::NoAdapter), {}, false, 3, "no_adapter", "no adapter found"},
+      {{F::InUse, "held by Ostrel.exe", "", N}, {}, false, 4, "in_use", "held by Ostrel.exe"},
+      {Err(F::Stopped), {}, false, 5, "stopped", "stopped before anything was written"},
+      {{F::RecordUnread, "", "", CtlLeft::NothingSaved},
+       {},
+       false,
+       1,
+       "record_unread",
+       "the adapter's device record cannot be read; nothing saved"},
+      {{F::NoStrategy, "", "", W},
+       {},
+       false,
+       1,
+       "no_strategy",
+       "no strategy serves this adapter's firmware; nothing written"},
+      {Err(F::StateUnreadable),
+       {},
+       false,
+       1,
+       "state_unreadable",
+       "the pib-field strategy cannot read the adapter's power-save state"},
+      {{F::CopyRefused, "cannot take a copy: busy", "", W},
+       {},
+       false,
+       1,
+       "copy_refused",
+       "cannot take a copy: busy; nothing written"},
+      {{F::BackupExists, "", "b.pib", CtlLeft::NothingSaved},
+       {},
+       false,
+       2,
+       "backup_exists",
+       "b.pib: already exists; --replace replaces it; nothing saved"},
+      {{F::BackupUnsaved, "denied", "b.pib", W},
+       {},
+       false,
+       2,
+       "backup_unsaved",
+       "b.pib: cannot save the copy: denied; nothing written"},
+      {{F::BackupRefused, "a.pib: not a backup file", "", W},
+       {},
+       true,
+       1,
+       "backup_refused",
+       "a.pib: not a backup file; nothing written"},
+      {Err(F::SwitchRefused), {}, false, 1, "switch_refused", "Disable device power save fail!"},
+      {{F::RestoreRefused, "another adapter's", "a.pib", W},
+       {},
+       true,
+       1,
+       "restore_refused",
+       "a.pib: another adapter's; nothing written"},
+      {{F::UndoForceRefused, "another adapter's", "a.pib", W},
+       {},
+       true,
+       1,
+       "undo_force_refused",
+       "a.pib: another adapter's" + forceOnlyHere + "; nothing written"},
+      {Err(F::ResetFailed),
+       {},
+       false,
+       1,
+       "reset_failed",
+       "power save off was written, but the reset after it failed; the adapter takes it at its "
+       "next restart"},
+      {Err(F::ReadBackUnreadable),
+       {K::StateUnreadable, 0, 0, 0, 0, ""},
+       false,
+       1,
+       "read_back_unreadable",
+       "verify: the power-save state cannot be read back"},
+      {Err(F::ReadBackDiffers),
+       {K::StateDiffers, 0, 0, 0, 0, ""},
+       false,
+       1,
+       "read_back_differs",
+       "verify: the write was sent, and the adapter still reads on"},
+      {Err(F::ReadBackUnreadable),
+       {K::CopyUnreadable, 0, 0, 0, 0, ""},
+       true,
+       1,
+       "read_back_unreadable",
+       "verify: the adapter's copy cannot be read back"},
+      {Err(F::ReadBackUnreadable),
+       {K::CopyUnreadable, 0, 0, 0, 0, "busy"},
+       true,
+       1,
+       "read_back_unreadable",
+       "verify: the adapter's copy cannot be read back: busy"},
+      {Err(F::ReadBackDiffers),
+       {K::CopyDiffers, 7, 0x0a, 0xf0, 16, ""},
+       true,
+       1,
+       "read_back_differs",
+       "verify: the adapter's copy differs at byte 7: 0x0a written, 0xf0 read"},
+      {Err(F::ReadBackDiffers),
+       {K::CopyShort, 0, 0, 0, 12, ""},
+       true,
+       1,
+       "read_back_differs",
+       "verify: the adapter's copy is 12 bytes, 16 written"},
+      {{F::UndoUnread, "the history cannot be read: h.txt: denied", "", W},
+       {},
+       false,
+       1,
+       "undo_unread",
+       "the history cannot be read: h.txt: denied; nothing written"},
+      {{F::UndoNothingLeft, "", "", W},
+       {},
+       false,
+       1,
+       "undo_nothing_left",
+       "no change of this adapter is left to undo; nothing written"},
+      {{F::UndoUnproven, "", "", W},
+       {},
+       false,
+       1,
+       "undo_unproven",
+       "the adapter's image does not open, and no recorded write left what it holds; restore "
+       "FILE writes a copy you choose; nothing written"},
+      {{F::UndoChanged, "", "", W},
+       {},
+       false,
+       1,
+       "undo_changed",
+       "the adapter no longer holds what the write of T ostrelctl undo (r2) left: another "
+       "program, another user or another adapter changed it since, or the write failed "
+       "part-way; --force restores that write's copy; nothing written"},
+      {{F::UndoUnchecked, "", "", W},
+       {},
+       false,
+       1,
+       "undo_unchecked",
+       "the last change (T ostrelctl undo (r2)) was recorded without digests, so undo cannot "
+       "check it; --force restores its copy; nothing written"},
+      {{F::UndoNotThisAdapter, "", "", W},
+       {},
+       false,
+       1,
+       "undo_not_this_adapter",
+       "the adapter's image does not open, so nothing shows that it is the adapter of T "
+       "ostrelctl undo (r2)" +
+           forceOnlyHere + "; nothing written"},
+      {{F::UndoCopyUnread, "no automatic copy was kept before it", "", W},
+       {},
+       false,
+       1,
+       "undo_copy_unread",
+       "cannot undo T ostrelctl undo (r2): no automatic copy was kept before it; nothing "
+       "written"},
+  };
+  for (const auto& c : cases) {
+    CtlResult result;
+    result.failure = c.failure;
+    result.status = CtlExitStatus(c.failure.code);
+    result.found = CtlFound{AdapterFamily::Broadcom, false, "", "pib-field", PowerSaveState::On};
+    result.undoRecord = CtlRecord{"r2", "T", HistoryProgram::Ctl, HistoryAction::Undo};
+    result.undoTried = true;
+    if (c.restore)
+      result.restored = "a.pib";
+    else
+      result.target = PowerSaveState::Off;
+    SessionWrite& write = result.write.emplace();
+    write.outcome = WriteOutcome::Refused;
+    write.bytes = 16;
+    write.stateAfter = PowerSaveState::On;
+    write.readBackFault = c.readBack;
+    const bool ownLine = c.failure.code == F::SwitchRefused;
+    EXPECT_EQ(CtlText(result).back(),
+              (CtlLine{S::Failure, (ownLine ? "" : "ostrelctl: ") + c.said}))
+        << c.code;
+    const std::string json = CtlJson(result);
+    EXPECT_NE(json.find(JsonText(c.said).text + ", \"error_code\": \"" + c.code + "\""),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(result.status, c.status) << c.code;
+  }
+}
+
+// Each row: what was found before the command said anything else, said as
+// warnings; JSON leaves them out.
+TEST(CtlRender, WhatWasFoundOnTheWayIsAWarning) {
+  const struct {
+    CtlResult result;
+    std::vector<std::string> said;
+  } cases[] = {
+      {[] {
+         CtlResult result;
+         result.cutShort = UnfinishedWrite{HistoryProgram::Dialog, "T", "00:b0:52:00:00:01", false};
+         return result;
+       }(),
+       {"a write by Ostrel.exe at T to the adapter 00:b0:52:00:00:01 was cut short; this adapter "
+        "could not be identified as that one"}},
+      {[] {
+         CtlResult result;
+         result.cutShort = UnfinishedWrite{HistoryProgram::Ctl, "T", "", false};
+         return result;
+       }(),
+       {"a write by ostrelctl at T to a Broadcom adapter was cut short; this adapter could not be "
+        "identified as that one"}},
+      {[] {
+         CtlResult result;
+         result.history = CtlHistory{"h.txt", {}, "Ostrel 9", {2, 5}};
+         return result;
+       }(),
+       {"h.txt: not a history this program can read (Ostrel 9); the next write moves it aside",
+        "h.txt: line 2 is not a history record; skipped",
+        "h.txt: line 5 is not a history record; skipped"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<CtlLine> said;
+    for (const std::string& line : c.said)
+      said.push_back({S::Warning, "ostrelctl: warning: " + line});
+    EXPECT_EQ(CtlText(c.result), said) << c.said[0];
+    EXPECT_EQ(CtlJson(c.result), c.result.history ? "{\"history\": []}\n" : "{}\n");
   }
 }
 

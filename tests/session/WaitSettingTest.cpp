@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(DialogWait, TheSettingCanOnlyShortenTheWait) {
+TEST(WaitSetting, TheDialogsSettingCanOnlyShortenItsWait) {
   const struct {
     const char* setting;
     uint32_t ms;
