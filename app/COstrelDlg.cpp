@@ -1,6 +1,7 @@
 #include "app/COstrelDlg.h"
 
 #include "app/CAboutDlg.h"
+#include "app/DialogText.h"
 #include "app/resource.h"
 #include "files/Utf8.h"
 #include "files/WideText.h"
@@ -13,8 +14,6 @@
 
 #include <commctrl.h>
 
-#include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -36,10 +35,6 @@ constexpr int kRadioNone = -1;
 // The dialog's writes keep a copy to undo them by, and are not read back.
 constexpr SessionWriteOptions kDialogWrite = {true, false};
 constexpr wchar_t kWritingReason[] = L"Writing the power-save setting to the adapter";
-constexpr char kWaitingLine[] = "Waiting for another program that uses the adapter...";
-constexpr char kSessionGoesOnLine[] =
-    "The wait for the adapter ended for a logoff or shutdown that was then cancelled; nothing "
-    "was done.";
 
 // The dialog whose thread a write's wait for a held file pumps.
 HWND g_pumpingDialog = nullptr;
@@ -296,7 +291,7 @@ BOOL COstrelDlg::OnQueryEndSession() {
 void COstrelDlg::OnEndSession(UINT_PTR ending) {
   m_bSessionEnding = ending != FALSE;
   if (!m_bSessionEnding && m_bWaitEndedForSession)
-    ShowLog(kSessionGoesOnLine, false);
+    ShowLog(kDialogSessionGoesOnLine, false);
   m_bWaitEndedForSession = false;
 }
 
@@ -308,7 +303,7 @@ void COstrelDlg::WaitEndedForSession() {
   if (m_bSessionEnding)
     m_bWaitEndedForSession = true;
   else
-    ShowLog(kSessionGoesOnLine, false);
+    ShowLog(kDialogSessionGoesOnLine, false);
 }
 
 bool COstrelDlg::LockWaiter::TakeMessage(void* message) {
@@ -321,7 +316,7 @@ bool COstrelDlg::LockWaiter::StopWaiting() {
 
 // From the first scan's worker the line reaches the pane through messages.
 void COstrelDlg::LockWaiter::StillWaiting() {
-  m_dlg.ShowLog(kWaitingLine, false);
+  m_dlg.ShowLog(kDialogWaitingLine, false);
 }
 
 // A pumping library dispatches mouse messages, which would set the class's
@@ -417,18 +412,13 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
   if (dlg->m_nPowerSave == kRadioNone) {
     dlg->ShowLog("This PLC firmware does not sport Power Save setting!", false);
   } else {
-    char message[64];
-    std::snprintf(message, sizeof message, "The power save mode is %s!",
-                  PowerSaveStateName(dlg->m_nPowerSave == kRadioOn ? PowerSaveState::On
-                                                                   : PowerSaveState::Off));
-    dlg->ShowLog(message, false);
+    dlg->ShowLog(
+        DialogModeLine(dlg->m_nPowerSave == kRadioOn ? PowerSaveState::On : PowerSaveState::Off)
+            .c_str(),
+        false);
   }
-  const std::string& cutShort = dlg->m_session.CutShortWrite();
-  if (!cutShort.empty()) {
-    const std::string line =
-        static_cast<char>(std::toupper(cutShort[0])) + cutShort.substr(1) + "!";
-    dlg->ShowLog(line.c_str(), false);
-  }
+  if (const auto& cutShort = dlg->m_session.CutShortWrite())
+    dlg->ShowLog(DialogCutShortLine(*cutShort).c_str(), false);
   dlg->ShowDataFolderMove();
   return 1;
 }
@@ -524,12 +514,9 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
 // A write without its copy or its record says so, after its result line, so
 // that nobody counts on an undo that cannot reach it.
 void COstrelDlg::ShowUnkept(const SessionWrite& write) {
-  std::vector<std::string> lines = UnkeptLines(write);
-  if (lines.empty())
-    return;
-  std::string& line = lines.front();
-  line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
-  ShowLog(line.c_str(), false);
+  const std::string line = DialogUnkeptLine(UnkeptOf(write));
+  if (!line.empty())
+    ShowLog(line.c_str(), false);
 }
 
 void COstrelDlg::ShowDataFolderMove() {
@@ -537,10 +524,7 @@ void COstrelDlg::ShowDataFolderMove() {
   if (movedFrom.empty() || m_bMoveShown)
     return;
   m_bMoveShown = true;
-  ShowLog(("The copies and the history were moved from " + movedFrom +
-           " to the folder LOCALAPPDATA names.")
-              .c_str(),
-          false);
+  ShowLog(DialogMovedLine(movedFrom).c_str(), false);
 }
 
 // No radio set writes Off, as the dialog always has.
@@ -552,9 +536,7 @@ void COstrelDlg::ApplySetting() {
   const SessionWrite write = WritePowerSave(target, stopped);
   EndAdapterUse();
   if (!stopped) {
-    const bool done =
-        write.outcome == WriteOutcome::Written || write.outcome == WriteOutcome::Verified;
-    ShowLog(PowerSaveResultLine(target, done).c_str(), false);
+    ShowLog(DialogResultLine(target, write.outcome).c_str(), false);
     ShowUnkept(write);
     ShowDataFolderMove();
   }

@@ -16,18 +16,20 @@ TEST(WriteOutcome, EachWayAWriteEndsAndWhatItsRecordSays) {
     const char* result;
     const char* after;  // state
     const char* digest; // "read", "sent" or ""
+    const char* ways;   // 'T' took, 'A' accepted, 'R' read back, else ' '
   } cases[] = {
-      {{false, false, false, false, false, false}, O::Refused, "failed", "on", ""},
-      {{true, false, false, false, false, false}, O::AdapterRefused, "failed", "on", ""},
-      {{true, false, true, false, false, false}, O::ResetFailed, "failed", "off", "sent"},
-      {{true, true, false, false, false, false}, O::Written, "unverified", "off", "sent"},
-      {{true, true, false, true, true, true}, O::Verified, "done", "off", "read"},
-      {{true, true, false, true, true, false}, O::ReadBackDiffers, "failed", "on", "read"},
+      {{false, false, false, false, false, false}, O::Refused, "failed", "on", "", "   "},
+      {{true, false, false, false, false, false}, O::AdapterRefused, "failed", "on", "", "   "},
+      {{true, false, true, false, false, false}, O::ResetFailed, "failed", "off", "sent", " A "},
+      {{true, true, false, false, false, false}, O::Written, "unverified", "off", "sent", "TA "},
+      {{true, true, false, true, true, true}, O::Verified, "done", "off", "read", "TAR"},
+      {{true, true, false, true, true, false}, O::ReadBackDiffers, "failed", "on", "read", " AR"},
       {{true, true, false, true, false, false},
        O::ReadBackUnreadable,
        "failed",
        "unavailable",
-       "read"},
+       "read",
+       " AR"},
   };
   for (const auto& c : cases) {
     const O outcome = DecideWriteOutcome(c.facts);
@@ -42,6 +44,9 @@ TEST(WriteOutcome, EachWayAWriteEndsAndWhatItsRecordSays) {
     EXPECT_STREQ(NameOf(record.result), c.result) << static_cast<int>(c.outcome);
     EXPECT_STREQ(NameOf(record.after), c.after) << static_cast<int>(c.outcome);
     EXPECT_EQ(record.afterSha256, c.digest) << static_cast<int>(c.outcome);
+    const std::string ways = {WriteTook(outcome) ? 'T' : ' ', WriteAccepted(outcome) ? 'A' : ' ',
+                              ReadBackMade(outcome) ? 'R' : ' '};
+    EXPECT_EQ(ways, c.ways) << static_cast<int>(c.outcome);
   }
 }
 
