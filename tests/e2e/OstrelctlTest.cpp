@@ -92,12 +92,17 @@ TEST(Ostrelctl, StatusNamesTheFamilyFirmwareStrategyAndState) {
         "ostrelctl: the 7420-1.1 strategy cannot read the adapter's power-save state"},
        R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.1.3-SIM", )"
        R"("strategy": "7420-1.1", "power_save": "unavailable", )"
-       R"("error": "the 7420-1.1 strategy cannot read the adapter's power-save state"})"},
+       R"("error": "the 7420-1.1 strategy cannot read the adapter's power-save state", )"
+       R"("error_code": "state_unreadable"})"},
       {"family = 1\nfail = GetLocalDevInfo",
        1,
        {"family: qualcomm-atheros", "ostrelctl: the adapter's device record cannot be read"},
-       R"({"family": "qualcomm-atheros", "error": "the adapter's device record cannot be read"})"},
-      {"family = 0", 3, {"ostrelctl: no adapter found"}, R"({"error": "no adapter found"})"},
+       R"({"family": "qualcomm-atheros", "error": "the adapter's device record cannot be read", )"
+       R"("error_code": "record_unread"})"},
+      {"family = 0",
+       3,
+       {"ostrelctl: no adapter found"},
+       R"({"error": "no adapter found", "error_code": "no_adapter"})"},
   };
   for (const auto& c : cases) {
     const std::string profile = sim.WriteProfile(c.profile);
@@ -591,7 +596,7 @@ TEST_P(Ostrelctl, AWriteRefusedOrNotKeptIsStatusOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "{\"written\": true, \"reset\": false, \"error\": \"power save on was "
                      "written, but the reset after it failed; the adapter takes it at its next "
-                     "restart\"}\r\n");
+                     "restart\", \"error_code\": \"reset_failed\"}\r\n");
   ExpectImageState(kSimLayouts[1], sim, "on");
 
   const std::string backup = sim.Path("backup.ostrel");
@@ -732,7 +737,8 @@ TEST(Ostrelctl, JsonSaysWhatEachCommandDid) {
   run = Ctl(profile, "backup --json " + Quoted(backup));
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "{\"error\": \"" + JsonPath(backup) +
-                         ": already exists; --replace replaces it; nothing saved\"}\r\n");
+                         ": already exists; --replace replaces it; nothing saved\", "
+                         "\"error_code\": \"backup_exists\"}\r\n");
   EXPECT_EQ(run.err, "");
 }
 
@@ -1149,7 +1155,8 @@ TEST(Ostrelctl, AStopDuringTheWriteLetsItFinishAndReport) {
        "gate = ResetLocalDev",
        nullptr,
        1,
-       R"({"written": true, "reset": false, "error": ")" + resetFailed + "\"}\r\n",
+       R"({"written": true, "reset": false, "error": ")" + resetFailed +
+           R"(", "error_code": "reset_failed"})" + "\r\n",
        {kFinishing, stopped}},
   };
   for (const auto& c : cases) {
