@@ -30,7 +30,7 @@ JsonValue JsonNull();
 // its name as `error_code`.
 enum class CtlFailure {
   Usage,              // the command line is wrong
-  File,               // a file cannot be read or written
+  File,               // a file cannot be read: the copy to restore, or the history
   LibraryNotLoaded,   // the device library did not load
   NoAdapter,          // no adapter of a known family is attached
   InUse,              // another program held the adapter for the whole wait
@@ -145,7 +145,7 @@ struct CtlHistory {
 struct CtlResult {
   int status = 0;
   bool json = false;
-  // Said on standard error before anything else.
+  // A write found cut short: said on standard error before anything else.
   std::optional<UnfinishedWrite> cutShort;
   std::optional<CtlFound> found;
   std::optional<CtlSaved> saved;
