@@ -28,9 +28,9 @@ bool ReadBackMade(WriteOutcome outcome) {
 void FinishRecord(WriteOutcome outcome, PowerSaveState target, PowerSaveState readBack,
                   const std::string& readBackDigest, const std::string& sentDigest,
                   HistoryRecord& record) {
-  record.result = outcome == WriteOutcome::Verified  ? HistoryResult::Done
-                  : outcome == WriteOutcome::Written ? HistoryResult::Unverified
-                                                     : HistoryResult::Failed;
+  record.result = !WriteTook(outcome)                 ? HistoryResult::Failed
+                  : outcome == WriteOutcome::Verified ? HistoryResult::Done
+                                                      : HistoryResult::Unverified;
   if (ReadBackMade(outcome)) {
     record.after = readBack;
     record.afterSha256 = readBackDigest;

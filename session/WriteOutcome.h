@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 enum class WriteOutcome {
   Refused,            // refused before anything was sent: the adapter is as it was
