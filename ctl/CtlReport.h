@@ -2,7 +2,8 @@
 // What one ostrelctl run found, and how it is said: lines for a person, or,
 // with --json, one JSON object on standard output and nothing else there, for
 // fleet tools. The commands decide the facts; the two renderers alone decide
-// every word and every JSON member.
+// every word of them and every JSON member. (The lines about a stop are the
+// console hold's, said when the stop comes.)
 
 #include "session/AdapterSession.h"
 #include "session/History.h"
