@@ -84,7 +84,7 @@ CtlResult Warned() {
 CtlResult Listed() {
   HistoryRecord record;
   record.time = "T";
-  record.format = 1;
+  record.format = HistoryFormat::First;
   CtlResult result;
   result.history = {record};
   return result;
