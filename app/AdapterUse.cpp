@@ -55,7 +55,7 @@ AdapterUse::Act AdapterUse::Close() {
   if (m_use == Use::None)
     return Act::CloseNow;
   m_closeRequested = true;
-  return m_use == Use::Scan && !m_writing ? Act::WatchScanThenClose : Act::CloseWhenDone;
+  return m_use == Use::Scan ? Act::WatchScanThenClose : Act::CloseWhenDone;
 }
 
 bool AdapterUse::StopsWait() const {

@@ -277,8 +277,8 @@ TEST(AdapterUse, TheSessionEndsUnlessAWriteRunsAndACancelAfterAStoppedWaitIsSaid
       {"after a wait it ended, cancelled", kWaitEndedForSession, true, false,
        Act::SaySessionGoesOn},
       {"after a wait it ended, ending", kWaitEndedForSession, true, true, Act::Nothing},
-      {"after a wait it ended, said once", Then(kWaitEndedForSession, {SessionGoesOn}), true,
-       false, Act::Nothing},
+      {"after a wait it ended, said once", Then(kWaitEndedForSession, {SessionGoesOn}), true, false,
+       Act::Nothing},
       {"after a wait it ended, ended", Then(kWaitEndedForSession, {SessionEnds}), true, false,
        Act::Nothing},
   };
