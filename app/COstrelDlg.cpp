@@ -19,7 +19,7 @@
 #include <iterator>
 
 namespace {
-// Posted by the first scan's worker as its last act.
+// Posted by the first scan's worker as its last act, with its ScanResult.
 constexpr UINT WM_FIRSTSCANDONE = WM_APP + 1;
 // After a Cancel during the first scan: how long the scan may take to end
 // before the process ends without it.
@@ -120,24 +120,24 @@ BOOL COstrelDlg::OnInitDialog() {
   ::EnableWindow(GetDlgItem(IDC_BUTTON_SCAN), FALSE);
   ::EnableWindow(GetDlgItem(IDOK), FALSE);
   SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_editLog.m_hWnd), TRUE);
-  m_bFirstScanRunning = true;
+  m_use.FirstScanStarts();
   if (!AfxBeginThread(&COstrelDlg::FirstScan, this))
-    OnFirstScanDone();
+    OnFirstScanDone(static_cast<UINT_PTR>(ScanResult::NotFound));
   // The focus is set.
   return FALSE;
 }
 
 UINT COstrelDlg::FirstScan(LPVOID pParam) {
   auto* dlg = static_cast<COstrelDlg*>(pParam);
-  const UINT found = ScanDevice(dlg);
+  const ScanResult result = ScanDevice(dlg);
   // The dialog outlives this post: it does not close before it receives it.
-  ::PostMessageA(dlg->m_hWnd, WM_FIRSTSCANDONE, 0, 0);
-  return found;
+  ::PostMessageA(dlg->m_hWnd, WM_FIRSTSCANDONE, static_cast<WPARAM>(result), 0);
+  return result == ScanResult::Found;
 }
 
-void COstrelDlg::OnFirstScanDone() {
-  m_bFirstScanRunning = false;
-  if (m_bCloseAfterFirstScan) {
+void COstrelDlg::OnFirstScanDone(UINT_PTR result) {
+  TakeScanResult(static_cast<ScanResult>(result));
+  if (m_use.FirstScanEnds() == AdapterUse::Act::CloseNow) {
     ::KillTimer(m_hWnd, kStuckFirstScanTimer);
     CDialogEx::OnCancel();
     return;
@@ -150,21 +150,20 @@ void COstrelDlg::OnFirstScanDone() {
 }
 
 void COstrelDlg::OnCancel() {
-  if (m_bFirstScanRunning) {
-    m_bCloseAfterFirstScan = true;
+  switch (m_use.Close()) {
+  case AdapterUse::Act::HideUntilFirstScanEnds:
     ::ShowWindow(m_hWnd, SW_HIDE);
     ::SetTimer(m_hWnd, kStuckFirstScanTimer, kStuckFirstScanMs, nullptr);
-    return;
+    break;
+  case AdapterUse::Act::WatchScanThenClose:
+    WatchStuckScan();
+    break;
+  case AdapterUse::Act::CloseNow:
+    CDialogEx::OnCancel();
+    break;
+  default:
+    break;
   }
-  // Inside a Scan or an OK the close is taken up when it is over: a wait for
-  // the lock ends at once, a write and its reset are finished first.
-  if (m_bAdapterBusy) {
-    m_bCloseRequested = true;
-    if (!m_bWriting)
-      WatchStuckScan();
-    return;
-  }
-  CDialogEx::OnCancel();
 }
 
 // A Scan's call runs on this thread, so only another thread can see that it
@@ -189,17 +188,12 @@ void COstrelDlg::WatchStuckScan() {
     ::CloseHandle(thread);
 }
 
-void COstrelDlg::CloseWhenDone() {
-  if (m_bCloseRequested)
-    CDialogEx::OnCancel();
-}
-
 // The first scan only reads, so a scan stuck in the library loses nothing
 // when the process ends under it. The dialog itself cannot end first: the
 // worker would go on to use it. Not ExitProcess: it runs the library's detach
 // code, which may wait for the stuck call and keep a hidden process alive.
 void COstrelDlg::OnTimer(UINT_PTR nIDEvent) {
-  if (nIDEvent != kStuckFirstScanTimer || !m_bFirstScanRunning)
+  if (nIDEvent != kStuckFirstScanTimer || !m_use.FirstScanRunning())
     return;
   CWinApp* app = AfxGetApp();
   const UINT code = app != nullptr ? static_cast<UINT>(app->ExitInstance()) : 0;
@@ -209,19 +203,15 @@ void COstrelDlg::OnTimer(UINT_PTR nIDEvent) {
 // The modal loop shows the dialog when its queue first runs empty, which may
 // come after a Cancel has hidden it.
 void COstrelDlg::OnWindowPosChanging(WINDOWPOS* pos) {
-  if (m_bCloseAfterFirstScan)
+  if (m_use.Hidden())
     pos->flags &= ~SWP_SHOWWINDOW;
   Default();
 }
 
-// Opened inside a pumping library call, the About box's modal loop would
-// keep the call, and the adapter lock, until the box is closed.
 void COstrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
   if ((nID & 0xFFF0) != IDM_ABOUTBOX) {
     CDialogEx::OnSysCommand(nID, lParam);
-  } else if (m_bAdapterBusy) {
-    m_bAboutRequested = true;
-  } else {
+  } else if (m_use.AboutAsked() == AdapterUse::Act::OpenAbout) {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
   }
@@ -266,43 +256,17 @@ void COstrelDlg::RegisterRestart(bool writing) {
                                               (writing ? RESTART_NO_HANG : 0));
 }
 
-// The message's own time, not the handler's: a click queued behind the write
-// is handled only after it, and a posted BM_CLICK carries its posting time. A
-// message sent from another thread has no time of its own here.
-bool COstrelDlg::PressedDuringWrite() const {
-  return m_bWrote && !::InSendMessage() &&
-         static_cast<LONG>(static_cast<DWORD>(::GetMessageTime()) - m_lastWriteEnd) < 0;
-}
-
-// Asked inside a pumping library call during a write: ended between the
-// write and its reset, the adapter would hold a setting it has not taken. A
-// library that does not pump keeps the question until the write is over.
+// A library that does not pump keeps the question until the write is over.
 BOOL COstrelDlg::OnQueryEndSession() {
-  if (m_bWriting)
-    return FALSE;
-  // A wait for the lock ends, and no write starts.
-  m_bSessionEnding = true;
-  m_bWaitCutForSession = true;
-  return TRUE;
+  return m_use.QueryEndSession() ? TRUE : FALSE;
 }
 
-// The session goes on after all: writes may start again, and a wait that
-// ended for it says so.
 void COstrelDlg::OnEndSession(UINT_PTR ending) {
-  m_bSessionEnding = ending != FALSE;
-  if (!m_bSessionEnding && m_bWaitEndedForSession)
-    ShowLog(kDialogSessionGoesOnLine, false);
-  m_bWaitEndedForSession = false;
+  ShowWaitEnd(m_use.EndSession(ending != FALSE));
 }
 
-void COstrelDlg::WaitEndedForSession() {
-  const bool cut = m_bWaitCutForSession || m_bSessionEnding;
-  m_bWaitCutForSession = false;
-  if (!cut)
-    return;
-  if (m_bSessionEnding)
-    m_bWaitEndedForSession = true;
-  else
+void COstrelDlg::ShowWaitEnd(AdapterUse::Act act) {
+  if (act == AdapterUse::Act::SaySessionGoesOn)
     ShowLog(kDialogSessionGoesOnLine, false);
 }
 
@@ -311,7 +275,7 @@ bool COstrelDlg::LockWaiter::TakeMessage(void* message) {
 }
 
 bool COstrelDlg::LockWaiter::StopWaiting() {
-  return m_dlg.m_bCloseRequested || m_dlg.m_bSessionEnding || m_dlg.m_bWaitCutForSession;
+  return m_dialogThread && m_dlg.m_use.StopsWait();
 }
 
 // From the first scan's worker the line reaches the pane through messages.
@@ -322,7 +286,7 @@ void COstrelDlg::LockWaiter::StillWaiting() {
 // A pumping library dispatches mouse messages, which would set the class's
 // arrow again.
 BOOL COstrelDlg::OnSetCursor() {
-  if (!m_bAdapterBusy) {
+  if (!m_use.Busy()) {
     Default();
     return FALSE;
   }
@@ -350,13 +314,8 @@ HCURSOR COstrelDlg::OnQueryDragIcon() {
   return static_cast<HCURSOR>(m_hIcon);
 }
 
-// While the first scan runs, its worker alone writes m_nPowerSave; a click
-// made meanwhile is taken up when the scan is done. A click while Scan or OK
-// runs is dropped: OK has already chosen what it writes.
 void COstrelDlg::OnRadioClicked() {
-  if (m_bAdapterBusy)
-    m_bRadioClickDropped = true;
-  else if (!m_bFirstScanRunning)
+  if (m_use.RadioClicked() == AdapterUse::Act::TakeChoice)
     UpdateData(TRUE);
 }
 
@@ -385,8 +344,7 @@ void COstrelDlg::ShowLog(const char* text, bool replace) {
   m_editLog.LineScroll(m_editLog.GetLineCount(), 0);
 }
 
-UINT COstrelDlg::ScanDevice(LPVOID pParam) {
-  auto* dlg = static_cast<COstrelDlg*>(pParam);
+COstrelDlg::ScanResult COstrelDlg::ScanDevice(COstrelDlg* dlg) {
   dlg->ShowLog("Scanning device...", true);
   bool found = false;
   {
@@ -394,19 +352,17 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
     // dialog's own thread the wait keeps the dialog answering.
     const bool dialogThread =
         ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
-    dlg->m_bWaitCutForSession = false;
-    const SessionLock lock(DialogWait(), dialogThread, &dlg->m_waiter);
+    LockWaiter waiter(*dlg, dialogThread);
+    const SessionLock lock(DialogWait(), dialogThread, &waiter);
     // A close ends the dialog; the session's end, the process, or, when
     // cancelled, a line of its own.
-    if (lock.Stopped()) {
-      dlg->WaitEndedForSession();
-      return 0;
-    }
+    if (lock.Stopped())
+      return ScanResult::Stopped;
     found = lock.Held() && DetectDevice(dlg);
   }
   if (!found) {
     dlg->ShowLog("Can not find a local device!", true);
-    return 0;
+    return ScanResult::NotFound;
   }
   dlg->ShowLog("Found a device!", true);
   if (dlg->m_nPowerSave == kRadioNone) {
@@ -419,8 +375,14 @@ UINT COstrelDlg::ScanDevice(LPVOID pParam) {
   }
   if (const auto& cutShort = dlg->m_session.CutShortWrite())
     dlg->ShowLog(DialogCutShortLine(*cutShort).c_str(), false);
-  dlg->ShowDataFolderMove();
-  return 1;
+  return ScanResult::Found;
+}
+
+void COstrelDlg::TakeScanResult(ScanResult result) {
+  if (result == ScanResult::Stopped)
+    ShowWaitEnd(m_use.WaitEnds(true));
+  else if (result == ScanResult::Found)
+    ShowDataFolderMove();
 }
 
 BOOL COstrelDlg::DetectDevice(COstrelDlg* dlg) {
@@ -457,26 +419,24 @@ void COstrelDlg::ShowState(int radio) {
   }
 }
 
-bool COstrelDlg::BeginAdapterUse() {
-  if (m_bFirstScanRunning || m_bAdapterBusy)
+// The message's own time, not the handler's: a posted BM_CLICK carries its
+// posting time. A message sent from another thread has no time of its own.
+bool COstrelDlg::BeginAdapterUse(AdapterUse::Button button) {
+  if (m_use.Pressed(button, static_cast<DWORD>(::GetMessageTime()), ::InSendMessage() != FALSE) !=
+      AdapterUse::Act::BeginUse)
     return false;
-  m_bAdapterBusy = true;
   m_hCursorBeforeWait = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
   return true;
 }
 
-void COstrelDlg::EndAdapterUse() {
-  m_bAdapterBusy = false;
+bool COstrelDlg::EndAdapterUse() {
+  const AdapterUse::UseEnd end = m_use.UseEnds();
   ::SetCursor(m_hCursorBeforeWait);
-  if (m_bRadioClickDropped) {
-    m_bRadioClickDropped = false;
+  if (end.setBackRadios)
     UpdateData(FALSE);
-  }
-  // Posted, so that the operation's own log line comes first.
-  if (m_bAboutRequested) {
-    m_bAboutRequested = false;
+  if (end.openAbout)
     ::PostMessageA(m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-  }
+  return end.close;
 }
 
 // With no strategy there is nothing to write: a failed write. `stopped`:
@@ -486,11 +446,11 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   stopped = false;
   if (!m_session.HasStrategy())
     return {};
-  m_bWaitCutForSession = false;
-  const SessionLock lock(DialogWait(), true, &m_waiter);
-  stopped = lock.Stopped() || m_bCloseRequested || m_bSessionEnding || m_bWaitCutForSession;
-  if (stopped)
-    WaitEndedForSession();
+  LockWaiter waiter(*this, true);
+  const SessionLock lock(DialogWait(), true, &waiter);
+  const AdapterUse::Act waited = m_use.WaitEnds(lock.Stopped());
+  stopped = waited != AdapterUse::Act::Go;
+  ShowWaitEnd(waited);
   if (!lock.Held() || stopped)
     return {};
   // From the first write on, Windows never offers to close the window while
@@ -500,14 +460,12 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   RegisterRestart(true);
   // Windows shows the reason while a logoff or shutdown waits for the write;
   // registered here, on the dialog's thread, before the first library call.
-  m_bWriting = true;
+  m_use.WriteStarts();
   g_shutdownBlockReasonCreate(m_hWnd, kWritingReason);
   SessionWrite write = m_session.Switch(target, kDialogWrite);
   g_shutdownBlockReasonDestroy(m_hWnd);
-  m_bWriting = false;
   RegisterRestart(false);
-  m_lastWriteEnd = ::GetTickCount();
-  m_bWrote = true;
+  m_use.WriteEnds(::GetTickCount());
   return write;
 }
 
@@ -521,41 +479,42 @@ void COstrelDlg::ShowUnkept(const SessionWrite& write) {
 
 void COstrelDlg::ShowDataFolderMove() {
   const std::string movedFrom = OstrelDataFolderMovedFrom();
-  if (movedFrom.empty() || m_bMoveShown)
+  if (movedFrom.empty() || !m_use.MoveLineDue())
     return;
-  m_bMoveShown = true;
   ShowLog(DialogMovedLine(movedFrom).c_str(), false);
 }
 
 // No radio set writes Off, as the dialog always has.
 void COstrelDlg::ApplySetting() {
-  if (PressedDuringWrite() || !BeginAdapterUse())
+  if (!BeginAdapterUse(AdapterUse::Button::Ok))
     return;
   const PowerSaveState target = m_nPowerSave == kRadioOn ? PowerSaveState::On : PowerSaveState::Off;
   bool stopped = false;
   const SessionWrite write = WritePowerSave(target, stopped);
-  EndAdapterUse();
+  const bool close = EndAdapterUse();
   if (!stopped) {
     ShowLog(DialogResultLine(target, write.outcome).c_str(), false);
     ShowUnkept(write);
     ShowDataFolderMove();
   }
-  CloseWhenDone();
+  if (close)
+    CDialogEx::OnCancel();
 }
 
 void COstrelDlg::OnScan() {
-  if (PressedDuringWrite() || !BeginAdapterUse())
+  if (!BeginAdapterUse(AdapterUse::Button::Scan))
     return;
   m_hScanOver = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  ScanDevice(this);
+  TakeScanResult(ScanDevice(this));
+  const bool close = EndAdapterUse();
   if (m_hScanOver != nullptr) {
     ::SetEvent(m_hScanOver);
     // The watchdog, if one runs, holds the event; it is closed here only
     // once no watchdog can wait on it any more.
-    if (!m_bCloseRequested)
+    if (!close)
       ::CloseHandle(m_hScanOver);
     m_hScanOver = nullptr;
   }
-  EndAdapterUse();
-  CloseWhenDone();
+  if (close)
+    CDialogEx::OnCancel();
 }

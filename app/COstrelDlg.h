@@ -1,4 +1,5 @@
 #pragma once
+#include "app/AdapterUse.h"
 #include "framework/CDialogEx.h"
 #include "framework/CEdit.h"
 #include "session/AdapterSession.h"
@@ -10,10 +11,11 @@ class COstrelDlg : public CDialogEx {
 public:
   explicit COstrelDlg(CWnd* pParent = nullptr);
 
-  // Finds the adapter and reports in the log pane; 1 when an adapter of a
-  // known family was found. The first scan's thread procedure, FirstScan,
-  // runs it too.
-  static UINT ScanDevice(LPVOID pParam);
+  enum class ScanResult : UINT { NotFound, Found, Stopped };
+  // Finds the adapter and reports in the log pane; Found when an adapter of
+  // a known family was found, Stopped when the wait for the lock was ended.
+  // The first scan's thread procedure, FirstScan, runs it too.
+  static ScanResult ScanDevice(COstrelDlg* dlg);
   // Chooses the strategy and reads the state into the radio buttons; FALSE
   // only when no adapter of a known family is attached.
   static BOOL DetectDevice(COstrelDlg* dlg);
@@ -21,7 +23,7 @@ public:
   // buffer) and scrolls to it; a null text deletes the whole text.
   void ShowLog(const char* text, bool replace);
   // The first scan's worker has not reported back.
-  bool FirstScanRunning() const { return m_bFirstScanRunning; }
+  bool FirstScanRunning() const { return m_use.FirstScanRunning(); }
 
 protected:
   const MessageMap* GetMessageMap() const override { return &messageMap; }
@@ -45,32 +47,28 @@ private:
   void OnRadioClicked();
   void ApplySetting();
   void OnScan();
-  void OnFirstScanDone();
+  // The worker's ScanResult comes as the message's parameter.
+  void OnFirstScanDone(UINT_PTR result);
   void OnTimer(UINT_PTR nIDEvent);
   void OnWindowPosChanging(WINDOWPOS* pos);
   // Escape that reached no dialog key handling: a library's call that reads
   // the thread's messages dispatches keys as they are.
   void OnKeyDown(UINT_PTR key);
-  // A press of OK or Scan that was queued while a write ran.
-  bool PressedDuringWrite() const;
   // The restart registration: `writing` keeps a hang from offering a restart
   // of a process that is mid-write.
   static void RegisterRestart(bool writing);
   // A write's wait for a held file on this thread reads its messages.
   static void PumpingWait(unsigned ms);
   static UINT FirstScan(LPVOID pParam);
-  // Scan and OK on the dialog's thread: false when the adapter is in use
-  // already (a click that came while the library pumps messages, or while
-  // the lock is awaited). Meanwhile the pointer is the wait cursor.
-  bool BeginAdapterUse();
-  void EndAdapterUse();
+  // Scan and OK on the dialog's thread: false when the press is dropped.
+  // Meanwhile the pointer is the wait cursor.
+  bool BeginAdapterUse(AdapterUse::Button button);
+  // True when a close came meanwhile.
+  bool EndAdapterUse();
+  // What a scan found, on the dialog's thread.
+  void TakeScanResult(ScanResult result);
+  void ShowWaitEnd(AdapterUse::Act act);
   SessionWrite WritePowerSave(PowerSaveState target, bool& stopped);
-  // A wait for the lock that the session's end cut: remembered for its
-  // cancel, or, when that came already, said at once.
-  void WaitEndedForSession();
-  // A close that came while the adapter was in use: after a Scan whose call
-  // does not return, the process ends within the grace time.
-  void CloseWhenDone();
   void WatchStuckScan();
   void ShowUnkept(const SessionWrite& write);
   // Once: the copies and history this run moved from the SysWOW64 profile.
@@ -83,50 +81,26 @@ private:
   int m_nPowerSave = -1;
   // The adapter, its strategy replaced by each detection.
   AdapterSession m_session{HistoryProgram::Dialog, HostSessionSystem()};
-  // Set on the dialog's thread only: from the start of the first scan until
-  // the worker's done message arrives.
-  bool m_bFirstScanRunning = false;
-  bool m_bCloseAfterFirstScan = false;
-  // Set while a Scan or an OK runs on the dialog's thread.
-  bool m_bAdapterBusy = false;
+  // Who has the adapter, and what came meanwhile.
+  AdapterUse m_use;
   HCURSOR m_hCursorBeforeWait = nullptr;
-  // Set while OK's write, and the reset after it, run.
-  bool m_bWriting = false;
-  // The About box was asked for meanwhile; it opens when the adapter is free.
-  bool m_bAboutRequested = false;
-  // A radio button toggled itself meanwhile; it is set back when done.
-  bool m_bRadioClickDropped = false;
-  // A close came while the adapter was in use: a wait for the lock ends, a
-  // write is finished first, then the dialog closes.
-  bool m_bCloseRequested = false;
-  // The session's end was agreed to: no write starts.
-  bool m_bSessionEnding = false;
-  // The session's end was agreed to during a wait for the lock: the wait
-  // ends, even when the cancel comes in the same round of messages.
-  bool m_bWaitCutForSession = false;
-  // A wait for the lock ended because the session's end was agreed to; when
-  // it is then cancelled, the log pane says so.
-  bool m_bWaitEndedForSession = false;
-  // GetTickCount's value when OK's last write ended: a press made before it
-  // came while the write ran.
-  DWORD m_lastWriteEnd = 0;
-  bool m_bWrote = false;
-  bool m_bMoveShown = false;
   // Set when the Scan on the dialog's thread is over, for its watchdog.
   HANDLE m_hScanOver = nullptr;
 
   // The dialog's part in a wait for the adapter lock.
   class LockWaiter final : public SessionLockWaiter {
   public:
-    explicit LockWaiter(COstrelDlg& dlg) : m_dlg(dlg) {}
+    // Only the dialog's thread asks m_use; the first scan's worker waits
+    // without reading messages, so nothing ends its wait.
+    LockWaiter(COstrelDlg& dlg, bool dialogThread) : m_dlg(dlg), m_dialogThread(dialogThread) {}
     bool TakeMessage(void* message) override;
     bool StopWaiting() override;
     void StillWaiting() override;
 
   private:
     COstrelDlg& m_dlg;
+    bool m_dialogThread;
   };
-  LockWaiter m_waiter{*this};
 };
 
 // The calls that register and remove the reason a logoff or shutdown waits,

@@ -239,7 +239,7 @@ void HistoryLines(const HistoryRecord& record, std::vector<CtlLine>& out) {
   out.push_back({CtlSay::Line, adapter});
   out.push_back(
       {CtlSay::Line, "  copy: " + (record.copy.empty() ? std::string("none") : record.copy)});
-  if (record.format >= 2)
+  if (HistoryHasIds(record.format))
     out.push_back({CtlSay::Line, "  id: " + record.id +
                                      "  sha256: " + ShortDigest(record.beforeSha256) + " -> " +
                                      ShortDigest(record.afterSha256)});

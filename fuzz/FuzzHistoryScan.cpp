@@ -31,25 +31,19 @@ bool SameFields(const HistoryRecord& a, const HistoryRecord& b, std::size_t fiel
   return a.format == b.format;
 }
 
-std::size_t FieldsOf(const HistoryRecord& record) {
-  return record.format == 1   ? kHistoryFirstFormatFields
-         : record.format == 2 ? kHistorySecondFormatFields
-                              : std::size(kHistoryFields);
-}
-
 // The record's line in its own format: an older line has the older tag and
 // only the first fields, which HistoryLine writes first.
 std::string WrittenLine(const HistoryRecord& record) {
   std::string line = HistoryLine(record);
-  if (record.format == 3) {
+  if (record.format == HistoryFormat::Third) {
     return line;
   }
   std::size_t cut = 0;
-  for (std::size_t i = 0; i <= FieldsOf(record); ++i) {
+  for (std::size_t i = 0; i <= HistoryFieldCount(record.format); ++i) {
     cut = line.find('\t', cut + 1);
     Require(cut != std::string::npos);
   }
-  return "ostrel-history-" + std::to_string(record.format) +
+  return HistoryTag(record.format) +
          line.substr(line.find('\t'), cut - line.find('\t'));
 }
 
@@ -93,12 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(at == all.size() && records == file.records.size());
 
   for (const HistoryRecord& record : file.records) {
-    Require(record.format >= 1 && record.format <= 3);
+    Require(record.format >= HistoryFormat::First && record.format <= HistoryFormat::Third);
     const std::string line = WrittenLine(record);
     Require(line.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
     HistoryRecord again;
     Require(HistoryParse(line, again));
-    Require(SameFields(again, record, FieldsOf(record)));
+    Require(SameFields(again, record, HistoryFieldCount(record.format)));
   }
   return 0;
 }

@@ -79,9 +79,9 @@ std::string Held(uint8_t value) {
 }
 
 // A record in the line of an earlier format: its tag and its first fields.
-std::string OlderLine(const HistoryRecord& record, int format, std::size_t fields) {
-  std::string line = "ostrel-history-" + std::to_string(format);
-  for (std::size_t i = 0; i < fields; ++i)
+std::string OlderLine(const HistoryRecord& record, HistoryFormat format) {
+  std::string line = HistoryTag(format);
+  for (std::size_t i = 0; i < HistoryFieldCount(format); ++i)
     line += "\t" + kHistoryFields[i].text(record);
   return line;
 }
@@ -89,7 +89,7 @@ std::string OlderLine(const HistoryRecord& record, int format, std::size_t field
 // A write of the third format: its eight bytes' digests before, sent and
 // after ('\0' for none).
 void Covers(HistoryRecord& record, uint8_t before, uint8_t sent, uint8_t after) {
-  record.length = "8";
+  record.length = 8;
   record.beforeSha256 = Held(before);
   record.sentSha256 = Held(sent);
   record.afterSha256 = after != 0 ? Held(after) : "";
@@ -138,8 +138,8 @@ std::vector<std::string> HistoryLines() {
   started.id = "20261209-120000-000";
   Covers(started, 'F', 'N', 0);
 
-  return {OlderLine(firstFormat, 1, kHistoryFirstFormatFields),
-          OlderLine(turnedOff, 2, kHistorySecondFormatFields),
+  return {OlderLine(firstFormat, HistoryFormat::First),
+          OlderLine(turnedOff, HistoryFormat::Second),
           HistoryLine(param),
           HistoryLine(turnedOn),
           HistoryLine(undo),

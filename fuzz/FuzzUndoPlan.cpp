@@ -66,7 +66,7 @@ bool UndoneLater(const std::vector<HistoryRecord>& records, std::size_t index) {
   const HistoryRecord& record = records[index];
   for (std::size_t i = index + 1; i < records.size(); ++i) {
     const HistoryRecord& undo = records[i];
-    if (UndoTookEffect(undo) && record.format >= 2 && undo.undoes == record.id &&
+    if (UndoTookEffect(undo) && HistoryHasIds(record.format) && undo.undoes == record.id &&
         undo.family == record.family && undo.address == record.address) {
       return true;
     }
@@ -88,7 +88,7 @@ void CheckPlan(const std::vector<HistoryRecord>& records, const UndoPresent& pre
     Require(plan.record < records.size());
     const HistoryRecord& named = records[plan.record];
     Require(named.action != HistoryAction::Undo && IsPresentAdapters(named, present));
-    Require((named.format == 1) == (plan.verdict == UndoVerdict::FirstFormat));
+    Require(!HistoryHasIds(named.format) == (plan.verdict == UndoVerdict::FirstFormat));
     if (plan.verdict == UndoVerdict::Undo) {
       // Only on proof: the adapter holds what the write left or sent.
       Require(!UndoneLater(records, plan.record));

@@ -293,7 +293,7 @@ void AdapterSession::BeginRecord() {
   record.copy = watch.m_copyPath;
   record.beforeSha256 = CoveredDigest(before.bytes, before.size, watch.m_length);
   record.undoes = watch.m_undoes;
-  record.length = std::to_string(watch.m_length);
+  record.length = watch.m_length;
   record.sentSha256 = watch.m_sentDigest;
   if (!haveFolder)
     return;

@@ -10,10 +10,18 @@
 
 namespace {
 
-// The first field of every line: a line without one of these is not ours.
-constexpr char kTag[] = "ostrel-history-3";
-constexpr char kSecondFormatTag[] = "ostrel-history-2";
-constexpr char kFirstFormatTag[] = "ostrel-history-1";
+// Each format's tag, the first field of its lines, and its fields: a line
+// without one of these tags is not ours.
+struct FormatLine {
+  HistoryFormat format;
+  const char* tag;
+  std::size_t fields;
+};
+constexpr FormatLine kFormats[] = {
+    {HistoryFormat::First, "ostrel-history-1", 10},
+    {HistoryFormat::Second, "ostrel-history-2", 14},
+    {HistoryFormat::Third, "ostrel-history-3", 16},
+};
 
 template <std::string HistoryRecord::*Member> std::string Text(const HistoryRecord& record) {
   return record.*Member;
@@ -111,6 +119,16 @@ bool IsLength(const std::string& length) {
   return true;
 }
 
+std::string LengthText(const HistoryRecord& record) {
+  return record.length == 0 ? std::string() : std::to_string(record.length);
+}
+bool SetLength(HistoryRecord& record, std::string text) {
+  if (!IsLength(text))
+    return false;
+  record.length = Number(text, 0, text.size());
+  return true;
+}
+
 // A SHA-256 digest in lower-case hex, or none.
 bool IsDigest(const std::string& digest) {
   if (digest.empty())
@@ -187,20 +205,24 @@ const HistoryField kHistoryFields[16] = {
     OSTREL_TEXT_FIELD("before_sha256", beforeSha256),
     OSTREL_TEXT_FIELD("after_sha256", afterSha256),
     OSTREL_TEXT_FIELD("undoes", undoes),
-    OSTREL_TEXT_FIELD("length", length),
+    {"length", LengthText, SetLength, false},
     OSTREL_TEXT_FIELD("sent_sha256", sentSha256),
 };
 #undef OSTREL_TEXT_FIELD
 #undef OSTREL_NAMED_FIELD
 
-uint32_t HistoryLength(const HistoryRecord& record) {
-  return record.format >= 3 && IsLength(record.length)
-             ? Number(record.length, 0, record.length.size())
-             : 0;
+static_assert(std::size(kFormats) == 3 && kFormats[2].fields == std::size(kHistoryFields));
+
+const char* HistoryTag(HistoryFormat format) {
+  return kFormats[static_cast<std::size_t>(format) - 1].tag;
+}
+
+std::size_t HistoryFieldCount(HistoryFormat format) {
+  return kFormats[static_cast<std::size_t>(format) - 1].fields;
 }
 
 std::string HistoryLine(const HistoryRecord& record) {
-  std::string line = kTag;
+  std::string line = HistoryTag(HistoryFormat::Third);
   for (const HistoryField& field : kHistoryFields) {
     line += '\t';
     Escape(field.text(record), line);
@@ -212,12 +234,13 @@ bool HistoryParse(std::string_view line, HistoryRecord& record) {
   HistoryRecord read;
   std::size_t start = line.find('\t');
   const std::string_view tag = line.substr(0, start);
-  read.format = tag == kTag ? 3 : tag == kSecondFormatTag ? 2 : tag == kFirstFormatTag ? 1 : 0;
-  if (read.format == 0)
+  const FormatLine* format = nullptr;
+  for (const FormatLine& each : kFormats)
+    format = tag == each.tag ? &each : format;
+  if (format == nullptr)
     return false;
-  const std::size_t fields = read.format == 1   ? kHistoryFirstFormatFields
-                             : read.format == 2 ? kHistorySecondFormatFields
-                                                : std::size(kHistoryFields);
+  read.format = format->format;
+  const std::size_t fields = format->fields;
   for (std::size_t i = 0; i < fields; ++i) {
     const HistoryField& field = kHistoryFields[i];
     if (start == std::string_view::npos)
@@ -232,12 +255,12 @@ bool HistoryParse(std::string_view line, HistoryRecord& record) {
   }
   if (start != std::string_view::npos || !IsTime(read.time))
     return false;
-  if (read.format == 1
+  if (!HistoryHasIds(read.format)
           ? read.result == HistoryResult::Started
           : read.id.empty() || !IsDigest(read.beforeSha256) || !IsDigest(read.afterSha256) ||
                 (read.action != HistoryAction::Undo && !read.undoes.empty()))
     return false;
-  if (read.format == 3 && (!IsLength(read.length) || !IsDigest(read.sentSha256)))
+  if (HistoryHasLength(read.format) && !IsDigest(read.sentSha256))
     return false;
   record = std::move(read);
   return true;
@@ -344,11 +367,11 @@ bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const Cloc
       record.id = stamp + "-" + std::to_string(n);
     }
   }
-  record.format = 3;
+  record.format = HistoryFormat::Third;
   const std::string text = HistoryLine(record);
   int replaced = -1;
   for (std::size_t i = 0; i < file.records.size(); ++i) {
-    if (file.records[i].format >= 2 && file.records[i].id == record.id)
+    if (HistoryHasIds(file.records[i].format) && file.records[i].id == record.id)
       replaced = static_cast<int>(i);
   }
   const std::size_t count = file.records.size() + (replaced < 0 ? 1 : 0);

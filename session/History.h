@@ -14,6 +14,21 @@
 #include <string_view>
 #include <vector>
 
+// The formats of the history's lines, oldest first: a line's tag names its
+// format, and each format adds fields to the one before.
+enum class HistoryFormat { First = 1, Second, Third }; // as the tags number them
+// Whether a format's records have an id, the digests of what the adapter held
+// before and after the write, and, for an undo, the id of the record it undid.
+constexpr bool HistoryHasIds(HistoryFormat format) {
+  return format >= HistoryFormat::Second;
+}
+// Whether a format's digests cover the first `length` bytes alone, the bytes
+// the write put on the adapter, beside the digest of what it sent; those of
+// the second format cover the whole content as fetched.
+constexpr bool HistoryHasLength(HistoryFormat format) {
+  return format >= HistoryFormat::Third;
+}
+
 // One write. Empty texts stand for "none" (or "unknown", for a digest).
 struct HistoryRecord {
   std::string time; // UTC, ISO 8601: "2026-12-08T07:21:31Z"
@@ -26,18 +41,15 @@ struct HistoryRecord {
   PowerSaveState after = PowerSaveState::Unavailable;
   HistoryResult result = HistoryResult::Started;
   std::string copy; // the automatic copy's full path
-  // Records of the first format, written by earlier versions, have none of
-  // the fields below.
+  // Fields that earlier formats lack, written by earlier versions: see
+  // HistoryHasIds and HistoryHasLength.
   std::string id;           // unique in the history
   std::string beforeSha256; // what the adapter held before the write
   std::string afterSha256;  // and after it, as read back or else as sent
   std::string undoes;       // an undo's: the id of the record it undid
-  // Records of the second format have neither of these, and their digests
-  // cover the whole content as fetched. Those of the third cover the first
-  // `length` bytes alone (decimal), the bytes the write put on the adapter.
-  std::string length;
-  std::string sentSha256; // what the write sent, recorded before it was sent
-  int format = 3;
+  uint32_t length = 0;      // 0 in records of earlier formats
+  std::string sentSha256;   // what the write sent, recorded before it was sent
+  HistoryFormat format = HistoryFormat::Third;
 };
 
 // The fields in the order of a line: a field's text as the line has it, and
@@ -49,12 +61,10 @@ struct HistoryField {
   bool (*set)(HistoryRecord& record, std::string text);
   bool named;
 };
-constexpr std::size_t kHistoryFirstFormatFields = 10;
-constexpr std::size_t kHistorySecondFormatFields = 14;
 extern const HistoryField kHistoryFields[16];
-
-// A record's `length` as a number; 0 for a record of an earlier format.
-uint32_t HistoryLength(const HistoryRecord& record);
+// A line's first field, and how many of kHistoryFields follow it.
+const char* HistoryTag(HistoryFormat format);
+std::size_t HistoryFieldCount(HistoryFormat format);
 
 // The newest records the file keeps; lines that are not records do not count.
 constexpr std::size_t kHistoryKept = 1000;

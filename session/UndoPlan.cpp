@@ -23,7 +23,7 @@ public:
   bool operator()(const HistoryRecord& record, const std::string& digest) {
     if (digest.empty())
       return false;
-    const std::pair<bool, uint32_t> key = {record.format >= 3, HistoryLength(record)};
+    const std::pair<bool, uint32_t> key = {HistoryHasLength(record.format), record.length};
     auto found = m_digests.find(key);
     if (found == m_digests.end())
       found = m_digests
@@ -61,8 +61,8 @@ bool AdapterAddress(const std::vector<HistoryRecord>& records, const UndoPresent
 
 std::string DigestAsRecorded(const HistoryRecord& record, BackupKind kind, const uint8_t* bytes,
                              uint32_t size) {
-  return record.format >= 3 ? CoveredDigest(bytes, size, HistoryLength(record))
-                            : ContentDigest(kind, bytes, size);
+  return HistoryHasLength(record.format) ? CoveredDigest(bytes, size, record.length)
+                                         : ContentDigest(kind, bytes, size);
 }
 
 UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& present) {
@@ -90,10 +90,10 @@ UndoPlan PlanUndo(const std::vector<HistoryRecord>& records, const UndoPresent& 
       }
       continue;
     }
-    if (record.format >= 2 && undone.count(record.id) != 0)
+    if (HistoryHasIds(record.format) && undone.count(record.id) != 0)
       continue;
     plan.record = i;
-    if (record.format == 1) {
+    if (!HistoryHasIds(record.format)) {
       plan.verdict = UndoVerdict::FirstFormat;
       return plan;
     }
@@ -151,7 +151,7 @@ bool ReadRecordCopy(const HistoryRecord& record, PowerSaveCopy& copy, std::strin
   if (BackupReadFile(record.copy, copy, fault) != BackupReadResult::Read)
     return false;
   // A record of the first format has no digest to check the copy by.
-  if (record.format >= 2 &&
+  if (HistoryHasIds(record.format) &&
       DigestAsRecorded(record, copy.kind, copy.bytes, copy.size) != record.beforeSha256) {
     fault = record.copy + ": its content is not what the write started from";
     return false;

@@ -102,7 +102,7 @@ CtlResult Warned() {
 CtlResult Listed() {
   HistoryRecord record;
   record.time = "T";
-  record.format = 1;
+  record.format = HistoryFormat::First;
   CtlResult result;
   result.history = CtlHistory{"h.txt", {record}, "", {}};
   return result;

@@ -91,12 +91,6 @@ void OstrelSession::PostClick(int id) const {
   ::PostMessageA(Item(id), BM_CLICK, 0, 0);
 }
 
-void OstrelSession::Command(int id) const {
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutA(m_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                        reinterpret_cast<LPARAM>(Item(id)), SMTO_BLOCK, kReplyTimeoutMs, &ignored);
-}
-
 void OstrelSession::PostKey(WPARAM key) const {
   ::PostMessageA(m_dialog, WM_KEYDOWN, key, 1);
   ::PostMessageA(m_dialog, WM_KEYUP, key, 0xC0000001);

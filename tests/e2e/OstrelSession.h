@@ -39,9 +39,6 @@ public:
   // Queues a click on the button and returns at once; it is handled whenever
   // the dialog's thread next takes its messages.
   void PostClick(int id) const;
-  // Sends the button's command straight to the dialog, as a keyboard
-  // accelerator would, bypassing the button's own enable state.
-  void Command(int id) const;
   void PostKey(WPARAM key) const;
   void PostSysCommand(WPARAM command) const;
   // Finds a dialog of this process with `caption`, waiting for it to appear.

@@ -27,7 +27,7 @@ HistoryRecord Record(const std::string& copy, const std::string& id = "20261208-
                           std::string(64, 'a'),
                           std::string(64, 'b'),
                           "",
-                          "20536",
+                          20536,
                           std::string(64, 'c')};
   return record;
 }
@@ -115,7 +115,7 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
     HistoryRecord record;
     EXPECT_EQ(HistoryParse(c.line, record), c.format != 0) << c.line;
     if (c.format != 0) {
-      EXPECT_EQ(record.format, c.format) << c.line;
+      EXPECT_EQ(record.format, static_cast<HistoryFormat>(c.format)) << c.line;
     }
   }
 }
@@ -203,7 +203,7 @@ TEST(History, KeepsTheNewestThousandRecordsAndEveryByteItDidNotWrite) {
   // of the first format is written in the present one: the records handed
   // back are those the file now holds.
   HistoryRecord again = Record("c5", "");
-  again.format = 1;
+  again.format = HistoryFormat::First;
   ASSERT_TRUE(HistoryPutRecord(path, again, ClockTime{}, put, error)) << error;
   EXPECT_EQ(again.id, "19700101-000000-000-2");
   HistoryFile file;

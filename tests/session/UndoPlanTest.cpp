@@ -43,7 +43,7 @@ HistoryRecord Change(const char* id, char before, char after, const char* addres
   record.result = result;
   record.copy = std::string("copy-") + id;
   record.id = id;
-  record.length = "4";
+  record.length = 4;
   record.beforeSha256 = Digest(before);
   record.sentSha256 = after != ' ' ? Digest(after) : "";
   record.afterSha256 = record.sentSha256;
@@ -83,8 +83,8 @@ std::vector<HistoryRecord> Records(const std::string& words) {
     if (kind == 'P')
       record = OfBroadcom(record);
     if (kind == '1' || kind == '2') {
-      record.format = kind - '0';
-      record.length.clear();
+      record.format = static_cast<HistoryFormat>(kind - '0');
+      record.length = 0;
       record.sentSha256.clear();
     }
     if (kind == '1')
@@ -317,7 +317,7 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
     HistoryRecord record = Change("1", 'a', 'b');
     record.copy = c.path;
     record.beforeSha256 = c.digest;
-    record.format = c.format;
+    record.format = static_cast<HistoryFormat>(c.format);
     const auto read = std::make_unique<PowerSaveCopy>();
     std::string fault;
     const bool expected = *c.fault == '\0';
