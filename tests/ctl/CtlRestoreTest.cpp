@@ -141,4 +141,14 @@ TEST_F(Restore, AForcedRepairIsRecordedUnderTheCopysAddress) {
   EXPECT_EQ(records[0].address, AddressText(copy.address).text);
 }
 
+// The file is read before the library is looked for: a file error never
+// waits for the adapter or depends on it.
+TEST_F(Restore, TheFileIsReadBeforeTheLibrary) {
+  HostRefuses(false, true);
+  const CtlOutput run = Run({"restore", folder});
+  EXPECT_EQ(run.status, 2);
+  ASSERT_EQ(run.err.size(), 1u);
+  EXPECT_EQ(run.err[0].rfind("ostrelctl: " + folder + ": ", 0), 0u) << run.err[0];
+}
+
 } // namespace

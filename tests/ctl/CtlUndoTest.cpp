@@ -3,6 +3,8 @@
 
 #include "CtlFixture.h"
 
+#include "tests/session/SessionTestFiles.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -96,6 +98,7 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
        "the adapter's image does not open, and no recorded write left what it holds; restore "
        "FILE writes a copy you choose; nothing written",
        "(none)", -1, ""},
+      {"parameter undone", Spoil::None, true, "", "(none)", -1, ""},
       {"another adapter's parameter", Spoil::OtherParameter, true,
        "--force restores that write's copy; nothing written", "id", 1,
        "; undo --force writes a change's copy only onto the adapter it was taken from; restore "
@@ -147,7 +150,7 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
     CtlOutput run = Run({"undo"});
     if (c.ends[0] == '\0') {
       ExpectRun(run, {0, {run.out.at(0), run.out.at(1)}, {}, {{"undoes", id}}}, c.row);
-      EXPECT_EQ(fake.image, before);
+      EXPECT_EQ(c.broadcom ? fake.param : fake.image, before);
       continue;
     }
     EXPECT_EQ(run.status, 1);
@@ -173,6 +176,38 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
               c.forcedEnds);
     EXPECT_EQ(fake.param, spoilt);
   }
+}
+
+} // namespace
+
+namespace {
+
+// A run stopped during its write leaves its record `started`, which the next
+// run names. Undo passes it over while the adapter holds what the write
+// started from, and undoes it once the adapter shows it took what was sent.
+TEST_F(Undo, AWriteCutShortIsUndoneOnlyOnceTheAdapterTookIt) {
+  std::string started;
+  fake.onWrite = [&] { started = Bytes(HistoryPath()); };
+  ASSERT_EQ(Run({"on"}).status, 0);
+  fake.onWrite = nullptr;
+  const HistoryRecord on = Records().at(0);
+  Write(HistoryPath(), started);
+  const std::vector<uint8_t> sent = fake.image;
+  fake.image = builder.image;
+  const std::string cut = "ostrelctl: warning: a write by ostrelctl at " + on.time + " was cut short";
+  ExpectRun(Run({"undo"}),
+            {1,
+             {"passed over: " + RecordName(on) +
+              ": it wrote nothing; the adapter holds what it started from"},
+             {cut, "ostrelctl: no change of this adapter is left to undo; nothing written"},
+             {{"passed_over", "[" + JsonString(on.id) + "]"}}},
+            "not taken");
+  EXPECT_EQ(fake.image, builder.image);
+  fake.image = sent;
+  const CtlOutput run = Run({"undo"});
+  ExpectRun(run, {0, run.out, {cut}, {{"passed_over", "[]"}, {"undoes", JsonString(on.id)}}},
+            "taken");
+  EXPECT_EQ(fake.image, builder.image);
 }
 
 } // namespace
