@@ -24,7 +24,8 @@ TEST_F(Backup, ACopyIsCheckedFirstAndReplacesNothingUnlessAsked) {
   const std::string file = Path("notes");
   const std::string missing = Path("no such folder/backup.ostrel");
   const std::string exists = file + ": already exists; --replace replaces it; ";
-  const std::string address = AddressText(builder.image.data() + builder.PibOffset() + kPibDeviceBlock).text;
+  const std::string address =
+      AddressText(builder.image.data() + builder.PibOffset() + kPibDeviceBlock).text;
   const struct {
     const char* row;
     std::vector<std::string> args;
@@ -34,35 +35,85 @@ TEST_F(Backup, ACopyIsCheckedFirstAndReplacesNothingUnlessAsked) {
     bool keptNew;
     std::size_t writes;
   } cases[] = {
-      {"saved", {"backup", file}, Before::Nothing, true,
-       {0, {"(saved)", "layout: 7420-1.4", "address: " + address}, {},
-        {{"saved", JsonString(file)}, {"layout", "\"7420-1.4\""}, {"address", JsonString(address)}}},
-       true, 0},
-      {"exists", {"backup", file}, Before::File, true,
-       {2, {}, {"ostrelctl: " + exists + "nothing saved"},
+      {"saved",
+       {"backup", file},
+       Before::Nothing,
+       true,
+       {0,
+        {"(saved)", "layout: 7420-1.4", "address: " + address},
+        {},
+        {{"saved", JsonString(file)},
+         {"layout", "\"7420-1.4\""},
+         {"address", JsonString(address)}}},
+       true,
+       0},
+      {"exists",
+       {"backup", file},
+       Before::File,
+       true,
+       {2,
+        {},
+        {"ostrelctl: " + exists + "nothing saved"},
         {{"saved", "(none)"}, {"error", JsonString(exists + "nothing saved")}}},
-       false, 0},
-      {"replaced", {"backup", file, "--replace"}, Before::File, true,
-       {0, {"(saved)", "layout: 7420-1.4", "address: " + address}, {}, {{"saved", JsonString(file)}}},
-       true, 0},
+       false,
+       0},
+      {"replaced",
+       {"backup", file, "--replace"},
+       Before::File,
+       true,
+       {0,
+        {"(saved)", "layout: 7420-1.4", "address: " + address},
+        {},
+        {{"saved", JsonString(file)}}},
+       true,
+       0},
       // An image that does not open is no copy, and the file stays as it was.
-      {"refused", {"backup", file, "--replace"}, Before::File, false,
-       {1, {}, {"ostrelctl: cannot take a copy: the adapter's image does not open as a "}, {{"saved", "(none)"}}},
-       false, 0},
-      {"no folder", {"backup", missing}, Before::Nothing, true,
-       {2, {}, {"ostrelctl: " + missing + ": cannot save the copy: "}, {}}, false, 0},
+      {"refused",
+       {"backup", file, "--replace"},
+       Before::File,
+       false,
+       {1,
+        {},
+        {"ostrelctl: cannot take a copy: the adapter's image does not open as a "},
+        {{"saved", "(none)"}}},
+       false,
+       0},
+      {"no folder",
+       {"backup", missing},
+       Before::Nothing,
+       true,
+       {2, {}, {"ostrelctl: " + missing + ": cannot save the copy: "}, {}},
+       false,
+       0},
       // --force is for the adapter's checks; only --replace replaces a file.
-      {"switch over a file", {"on", "--backup", file, "--force"}, Before::File, true,
-       {2, {}, {"ostrelctl: " + exists + "nothing written"},
+      {"switch over a file",
+       {"on", "--backup", file, "--force"},
+       Before::File,
+       true,
+       {2,
+        {},
+        {"ostrelctl: " + exists + "nothing written"},
         {{"error", JsonString(exists + "nothing written")}, {"written", "(none)"}}},
-       false, 0},
-      {"switch, no folder", {"on", "--backup", missing}, Before::Nothing, true,
-       {2, {}, {"ostrelctl: " + missing + ": cannot save the copy: "}, {}}, false, 0},
-      {"switch", {"on", "--backup", file, "--replace"}, Before::File, true,
-       {0, {"(saved)", "layout: 7420-1.4", "address: " + address,
-            "Enable device power save success!", "verified: on"},
-        {}, {{"saved", JsonString(file)}, {"written", "true"}}},
-       true, 1},
+       false,
+       0},
+      {"switch, no folder",
+       {"on", "--backup", missing},
+       Before::Nothing,
+       true,
+       {2, {}, {"ostrelctl: " + missing + ": cannot save the copy: "}, {}},
+       false,
+       0},
+      {"switch",
+       {"on", "--backup", file, "--replace"},
+       Before::File,
+       true,
+       {0,
+        {"(saved)", "layout: 7420-1.4", "address: " + address, "Enable device power save success!",
+         "verified: on"},
+        {},
+        {{"saved", JsonString(file)}, {"written", "true"}}},
+       true,
+       1},
   };
   const std::vector<uint8_t> notes{'k', 'e', 'e', 'p'};
   WriteWhole(Path("notes.tmp"), notes);
@@ -110,7 +161,9 @@ TEST_F(Backup, AnEmptyParameterIsNoCopy) {
   const CtlOutput run = Run({"backup", Path("empty.ostrel")});
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.err.size(), 1u);
-  EXPECT_EQ(run.err[0], "ostrelctl: cannot take a copy: the adapter's parameter 41 holds no data; nothing saved");
+  EXPECT_EQ(
+      run.err[0],
+      "ostrelctl: cannot take a copy: the adapter's parameter 41 holds no data; nothing saved");
   EXPECT_FALSE(std::filesystem::exists(Path("empty.ostrel")));
 }
 

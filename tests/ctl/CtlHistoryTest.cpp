@@ -18,7 +18,8 @@ enum class File { None, Records, Note, Foreign, Folder };
 
 // Each row: what the history file holds, and what history says of it.
 TEST_F(History, ListsTheRecordsAndSaysWhatItSkipped) {
-  const std::string address = AddressText(builder.image.data() + builder.PibOffset() + kPibDeviceBlock).text;
+  const std::string address =
+      AddressText(builder.image.data() + builder.PibOffset() + kPibDeviceBlock).text;
   ASSERT_EQ(Run({"on"}).status, 0);
   const HistoryRecord on = Records().at(0);
   const std::vector<std::string> lines{
@@ -37,11 +38,17 @@ TEST_F(History, ListsTheRecordsAndSaysWhatItSkipped) {
   } cases[] = {
       {"no file", File::None, {0, {}, {}, {{"history", "[]"}}}},
       {"records", File::Records, {0, lines, {}, {{"action", "\"on\""}, {"id", JsonString(on.id)}}}},
-      {"a note", File::Note,
-       {0, lines, {"ostrelctl: warning: " + path + ": line 2 is not a history record; skipped"},
+      {"a note",
+       File::Note,
+       {0,
+        lines,
+        {"ostrelctl: warning: " + path + ": line 2 is not a history record; skipped"},
         {{"action", "\"on\""}}}},
-      {"foreign", File::Foreign,
-       {0, {}, {"ostrelctl: warning: " + path + ": not a history this program can read ("},
+      {"foreign",
+       File::Foreign,
+       {0,
+        {},
+        {"ostrelctl: warning: " + path + ": not a history this program can read ("},
         {{"history", "[]"}}}},
       {"a folder", File::Folder, {2, {}, {"ostrelctl: " + path + ": "}, {{"history", "(none)"}}}},
   };

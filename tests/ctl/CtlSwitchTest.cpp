@@ -10,78 +10,107 @@ namespace {
 using Switch = CtlFixture;
 
 // Each row: how the adapter and the data folder answer a switch of a 7420
-// with power save off, then what the run says, how many writes and resets
-// reached the adapter, and how many automatic copies were kept.
+// with power save off ('W' the write is refused, 'R' the reset fails, 'K'
+// flash keeps no write, 'U' the read-back cannot fetch the image, 'F' the
+// data folder is a file), then what the run says, and how many writes and
+// resets reached the adapter and automatic copies were kept.
 TEST_F(Switch, EachWayASwitchEndsSaysWhatItDid) {
   const std::string resetFailed = "power save on was written, but the reset after it failed; "
                                   "the adapter takes it at its next restart";
   const std::string stillOff = "verify: the write was sent, and the adapter still reads off";
-  const std::string success[] = {"Enable device power save success!", "verified: on"};
+  const std::string enabled = "Enable device power save success!";
   const struct {
-    const char* row;
     std::vector<std::string> args;
-    int writeResult, resetResult;
-    bool stores, readableAfter, folderIsFile;
+    std::string adapter;
     CtlExpect expect;
-    std::size_t writes, resets, copies;
+    const char* calls; // writes, resets, copies
   } cases[] = {
-      {"on", {"on"}, 1, 1, true, true, false,
-       {0, {success[0], success[1]}, {},
+      {{"on"},
+       "",
+       {0,
+        {enabled, "verified: on"},
+        {},
         {{"written", "true"}, {"verified", "true"}, {"power_save", "\"on\""}, {"error", "(none)"}}},
-       1, 1, 1},
+       "111"},
       // The state the adapter has is written only when forced.
-      {"already off", {"off"}, 1, 1, true, true, false,
-       {0, {"power-save: already off; nothing written"}, {},
+      {{"off"},
+       "",
+       {0,
+        {"power-save: already off; nothing written"},
+        {},
         {{"written", "false"}, {"power_save", "\"off\""}}},
-       0, 0, 0},
-      {"off forced", {"off", "--force"}, 1, 1, true, true, false,
-       {0, {"Disable device power save success!", "verified: off"}, {},
+       "000"},
+      {{"off", "--force"},
+       "",
+       {0,
+        {"Disable device power save success!", "verified: off"},
+        {},
         {{"written", "true"}, {"verified", "true"}, {"power_save", "\"off\""}}},
-       1, 1, 1},
-      {"no read-back", {"on", "--no-verify"}, 1, 1, true, true, false,
-       {0, {success[0]}, {}, {{"written", "true"}, {"verified", "(none)"}}}, 1, 1, 1},
-      {"no copy", {"on", "--no-copy"}, 1, 1, true, true, false,
-       {0, {success[0], success[1]}, {}, {{"written", "true"}}}, 1, 1, 0},
+       "111"},
+      {{"on", "--no-verify"},
+       "",
+       {0, {enabled}, {}, {{"written", "true"}, {"verified", "(none)"}}},
+       "111"},
+      {{"on", "--no-copy"}, "", {0, {enabled, "verified: on"}, {}, {{"written", "true"}}}, "110"},
       // A copy that cannot be saved stops no write; the run says so.
-      {"copy not saved", {"on"}, 1, 1, true, true, true,
-       {0, {success[0], success[1]},
+      {{"on"},
+       "F",
+       {0,
+        {enabled, "verified: on"},
         {"ostrelctl: warning: no automatic copy was saved before the write: ",
          "ostrelctl: warning: the write is not in the history: "},
         {{"written", "true"}, {"verified", "true"}}},
-       1, 1, 0},
-      {"adapter refused", {"on"}, 0, 1, true, true, false,
-       {1, {}, {"Enable device power save fail!"},
+       "110"},
+      {{"on"},
+       "W",
+       {1,
+        {},
+        {"Enable device power save fail!"},
         {{"written", "false"}, {"error", "\"Enable device power save fail!\""}}},
-       1, 0, 1},
+       "101"},
       // The adapter took the write and only the reset failed: the setting
       // waits for its next restart.
-      {"reset failed", {"on"}, 1, 0, true, true, false,
-       {1, {}, {"ostrelctl: " + resetFailed},
+      {{"on"},
+       "R",
+       {1,
+        {},
+        {"ostrelctl: " + resetFailed},
         {{"written", "true"}, {"reset", "false"}, {"error", JsonString(resetFailed)}}},
-       1, 1, 1},
-      {"read back differs", {"on"}, 1, 1, false, true, false,
-       {1, {}, {"ostrelctl: " + stillOff},
-        {{"power_save", "\"off\""}, {"written", "true"}, {"verified", "false"},
+       "111"},
+      {{"on"},
+       "K",
+       {1,
+        {},
+        {"ostrelctl: " + stillOff},
+        {{"power_save", "\"off\""},
+         {"written", "true"},
+         {"verified", "false"},
          {"error", JsonString(stillOff)}}},
-       1, 1, 1},
-      {"read back unreadable", {"on"}, 1, 1, true, false, false,
-       {1, {}, {"ostrelctl: verify: "}, {{"written", "true"}, {"verified", "false"}}}, 1, 1, 1},
+       "111"},
+      {{"on"},
+       "U",
+       {1, {}, {"ostrelctl: verify: "}, {{"written", "true"}, {"verified", "false"}}},
+       "111"},
   };
   for (const auto& c : cases) {
+    const std::string row =
+        c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") + " " + c.adapter;
+    const auto has = [&](char knob) { return c.adapter.find(knob) != std::string::npos; };
     fake.calls.clear();
     fake.image = builder.image;
     fake.getPibResult = 1;
-    fake.writePibResult = c.writeResult;
-    fake.resetResult = c.resetResult;
-    fake.storesWrites = c.stores;
-    fake.onWrite = [&] { fake.getPibResult = c.readableAfter; };
-    if (c.folderIsFile)
+    fake.writePibResult = !has('W');
+    fake.resetResult = !has('R');
+    fake.storesWrites = !has('K');
+    fake.onWrite = [&] { fake.getPibResult = !has('U'); };
+    if (has('F'))
       WriteWhole(Path("file"), {'x'});
-    DataFolderAt(c.folderIsFile ? "file" : c.row);
-    ExpectRun(Run(c.args), c.expect, c.row);
-    EXPECT_EQ(Calls("WriteLocalPIB"), c.writes) << c.row;
-    EXPECT_EQ(Calls("ResetLocalDev"), c.resets) << c.row;
-    EXPECT_EQ(Copies().size(), c.copies) << c.row;
+    DataFolderAt(has('F') ? "file" : "folder " + row);
+    ExpectRun(Run(c.args), c.expect, row);
+    EXPECT_EQ(std::to_string(Calls("WriteLocalPIB")) + std::to_string(Calls("ResetLocalDev")) +
+                  std::to_string(Copies().size()),
+              c.calls)
+        << row;
   }
 }
 
@@ -90,8 +119,8 @@ TEST_F(Switch, ABroadcomAdapterSwitchesOnlyWhenItsStateDiffers) {
   UseBroadcom(true);
   ExpectRun(Run({"on"}), {0, {"power-save: already on; nothing written"}, {}, {}}, "already on");
   EXPECT_EQ(Calls("BrcmSetParam"), 0u);
-  ExpectRun(Run({"off"}),
-            {0, {"Disable device power save success!", "verified: off"}, {}, {}}, "off");
+  ExpectRun(Run({"off"}), {0, {"Disable device power save success!", "verified: off"}, {}, {}},
+            "off");
   EXPECT_EQ(Calls("BrcmSetParam"), 1u);
   EXPECT_EQ(fake.param[5], 0x00);
 }

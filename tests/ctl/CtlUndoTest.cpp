@@ -32,8 +32,7 @@ TEST_F(Undo, WalksBackThroughEveryChange) {
   const std::string bytes = std::to_string(builder.WriteLength());
   const std::vector<std::string> copies = Copies();
   ASSERT_EQ(copies.size(), 3u);
-  const std::string passed =
-      "passed over: " + RecordName(records[2]) + ": it changed nothing";
+  const std::string passed = "passed over: " + RecordName(records[2]) + ": it changed nothing";
 
   ExpectRun(Run({"undo"}),
             {0,
@@ -55,7 +54,9 @@ TEST_F(Undo, WalksBackThroughEveryChange) {
   EXPECT_EQ(fake.image, off);
   const std::string nothing = "no change of this adapter is left to undo; nothing written";
   ExpectRun(Run({"undo"}),
-            {1, {passed}, {"ostrelctl: " + nothing},
+            {1,
+             {passed},
+             {"ostrelctl: " + nothing},
              {{"passed_over", "[" + JsonString(records[2].id) + "]"},
               {"error", JsonString(nothing)},
               {"undoes", "(none)"}}},
@@ -81,9 +82,9 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
     const char* row;
     Spoil spoil;
     bool broadcom;
-    const char* ends; // the end of the failure; empty when undo undoes
+    const char* ends;   // the end of the failure; empty when undo undoes
     const char* record; // the "record" member of the refusal
-    int forced; // the forced undo's status; -1 for none
+    int forced;         // the forced undo's status; -1 for none
     const char* forcedEnds;
   } cases[] = {
       {"undone", Spoil::None, false, "", "(none)", -1, ""},
@@ -194,7 +195,8 @@ TEST_F(Undo, AWriteCutShortIsUndoneOnlyOnceTheAdapterTookIt) {
   Write(HistoryPath(), started);
   const std::vector<uint8_t> sent = fake.image;
   fake.image = builder.image;
-  const std::string cut = "ostrelctl: warning: a write by ostrelctl at " + on.time + " was cut short";
+  const std::string cut =
+      "ostrelctl: warning: a write by ostrelctl at " + on.time + " was cut short";
   ExpectRun(Run({"undo"}),
             {1,
              {"passed over: " + RecordName(on) +

@@ -85,9 +85,13 @@ TEST_P(Ostrelctl, WaitsForTheDialogsWriteToEnd) {
   // The dialog's write keeps its copy, and is recorded as not read back.
   const std::string copy = AutoCopies(sim).at(0);
   const std::string history = HistoryJson(profile);
-  const std::size_t dialog = history.find(HistoryRecordJson(
-      "Ostrel.exe", "on", "qualcomm-atheros", AddressText(Decoded(copy).address).text,
-      kSimLayouts[1].firmware, "off", "on", "unverified", copy));
+  const std::size_t dialog = history.find(
+      std::string(
+          "\"program\": \"Ostrel.exe\", \"action\": \"on\", \"family\": \"qualcomm-atheros\", ") +
+      "\"address\": \"" + AddressText(Decoded(copy).address).text + "\", \"firmware\": \"" +
+      kSimLayouts[1].firmware +
+      "\", \"before\": \"off\", \"after\": \"on\", \"result\": \"unverified\", \"copy\": \"" +
+      JsonPath(copy) + "\"");
   EXPECT_LT(dialog, history.find("\"program\": \"ostrelctl\", \"action\": \"off\"")) << history;
 }
 
@@ -161,9 +165,10 @@ TEST(Ostrelctl, AWriteGoesOnWhenItsCopyCannotBeSaved) {
     ASSERT_TRUE(ostrel.WaitForFirstScan());
     ostrel.Click(IDC_RADIO_ON);
     ostrel.Click(IDOK);
-    EXPECT_TRUE(ostrel.WaitForLog(std::string(kScannedOff) +
-                                  "\r\nEnable device power save success!"
-                                  "\r\nNo automatic copy was saved before the write: not a directory"));
+    EXPECT_TRUE(
+        ostrel.WaitForLog(std::string(kScannedOff) +
+                          "\r\nEnable device power save success!"
+                          "\r\nNo automatic copy was saved before the write: not a directory"));
   }
   ExpectImageState(kSimLayouts[2], sim, "on");
 }

@@ -119,7 +119,12 @@ TEST(Ostrelctl, AStopDuringTheWriteLetsItFinishAndReport) {
   } cases[] = {
       {"off", "gate = GetLocalDevInfo", nullptr, 5, "", {unwritten}},
       {"off", "hang = GetLocalPIB", "HANG GetLocalPIB", 5, "", {unwritten}},
-      {"off", "gate = ResetLocalDev", nullptr, 1, "", {kFinishing, "ostrelctl: " + resetFailed, stopped}},
+      {"off",
+       "gate = ResetLocalDev",
+       nullptr,
+       1,
+       "",
+       {kFinishing, "ostrelctl: " + resetFailed, stopped}},
       {"off --json",
        "gate = ResetLocalDev",
        nullptr,

@@ -102,18 +102,3 @@ inline std::string HistoryJson(const std::string& profile) {
   }
   return json;
 }
-
-// The first ten keys of a record as `history --json` gives it, its time as
-// "T"; the id, the digests and what it undoes follow.
-inline std::string HistoryRecordJson(const char* program, const char* action, const char* family,
-                                     const std::string& address, const std::string& firmware,
-                                     const char* before, const char* after, const char* result,
-                                     const std::string& copy) {
-  const auto text = [](const std::string& value) {
-    return value.empty() ? std::string("null") : "\"" + JsonPath(value) + "\"";
-  };
-  return std::string("{\"time\": \"T\", \"program\": \"") + program + "\", \"action\": \"" +
-         action + "\", \"family\": \"" + family + "\", \"address\": " + text(address) +
-         ", \"firmware\": " + text(firmware) + ", \"before\": \"" + before + "\", \"after\": \"" +
-         after + "\", \"result\": \"" + result + "\", \"copy\": " + text(copy) + ", \"id\": ";
-}
