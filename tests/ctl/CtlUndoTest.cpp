@@ -127,10 +127,10 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
       // fields alone.
       const std::string line = HistoryLine(records[0]);
       std::size_t end = line.find('\t');
-      for (std::size_t field = 0; field < kHistoryFirstFormatFields; ++field)
+      for (std::size_t field = 0; field < HistoryFieldCount(HistoryFormat::First); ++field)
         end = line.find('\t', end + 1);
       std::remove(HistoryPath().c_str());
-      AppendHistory("ostrel-history-1" + line.substr(line.find('\t'), end - line.find('\t')));
+      AppendHistory(HistoryTag(HistoryFormat::First) + line.substr(line.find('\t'), end - line.find('\t')));
       break;
     }
     case Spoil::CopyDamaged: {
