@@ -1,105 +1,153 @@
-// ostrelctl's commands driven through the fake library: what a run finds
-// and its exit status, before any rendering.
+// What every command meets before it runs, and what status finds.
 
-#include "ctl/CtlCommands.h"
-
-#include "FakeDeviceLibrary.h"
-#include "nvm/NvmImageBuilder.h"
-#include "tests/session/SessionTestFiles.h"
-
-#include <gtest/gtest.h>
+#include "CtlFixture.h"
 
 #include <string>
 #include <vector>
 
 namespace {
 
-// A host whose library loads or not, whose lock is free or not, and whose
-// data folder is the test's own.
-class TestHost final : public CtlHost, public SessionSystem {
-public:
-  SessionSystem& System() override { return *this; }
-  const char* LoadDevice() override { return loads ? nullptr : "Kelvane.dll: not found"; }
-  bool Lock(uint32_t, std::string& refusal) override {
-    refusal = free ? "" : "in use";
-    held = free;
-    return free;
-  }
-  void Unlock() override { held = false; }
-  std::string MovedFrom() override { return ""; }
-  ClockTime Now() override { return {2026, 12, 8, 7, 21, 31, ticks++}; }
-  bool DataFolder(std::string& path, std::string& fault) override {
-    path = folder;
-    fault.clear();
-    return true;
-  }
-  std::string Utf8Of(std::string_view text) override { return std::string(text); }
+using Fixture = CtlFixture;
 
-  bool loads = true;
-  bool free = true;
-  bool held = false;
-  unsigned ticks = 0;
-  std::string folder = SessionTestFolder();
-};
-
-// Each row: a command line against an adapter with power save off, its exit
-// status, and the facts or failure that decide what it says.
-TEST(CtlCommands, EachRunEndsWithItsStatusAndFacts) {
+// Each row: what the host and the adapter answer, and what `status` says.
+TEST_F(Fixture, StatusNamesTheFamilyFirmwareStrategyAndState) {
+  const std::string record = "the adapter's device record cannot be read";
+  const std::string unread = "the 7420-1.1 strategy cannot read the adapter's power-save state";
   const struct {
-    std::vector<std::string> args;
-    bool loads, free;
-    int plcType;
-    int status;
-    const char* error;
-    const char* powerSave; // what status reads, or what a write left
+    const char* row;
+    bool loads, free, broadcom;
+    int plcType, devInfo, getPib;
+    const char* firmware;
+    CtlExpect expect;
   } cases[] = {
-      {{"status"}, true, true, 1, 0, "", "off"},
-      {{"on", "--json"}, true, true, 1, 0, "", "on"},
-      {{"off"}, true, true, 1, 0, "", "off"},
-      {{"status"}, false, true, 1, 2, "Kelvane.dll: not found", ""},
-      {{"status"}, true, false, 1, 4, "in use", ""},
-      {{"status"}, true, true, 0, 3, "no adapter found", ""},
-      {{"status", "--wait", "x"},
+      {"qca",
        true,
        true,
+       false,
        1,
+       1,
+       1,
+       "INT7420-MAC-1.1.3",
+       {0,
+        {"family: qualcomm-atheros", "firmware: INT7420-MAC-1.1.3", "strategy: 7420-1.1",
+         "power-save: off"},
+        {},
+        {{"firmware", "\"INT7420-MAC-1.1.3\""}, {"power_save", "\"off\""}}}},
+      {"broadcom",
+       true,
+       true,
+       true,
        2,
-       "'--wait x': give whole seconds, at most 86400",
-       ""},
+       1,
+       1,
+       "",
+       {0,
+        {"family: broadcom", "strategy: broadcom", "power-save: on"},
+        {},
+        {{"family", "\"broadcom\""}, {"firmware", "null"}, {"strategy", "\"broadcom\""}}}},
+      {"no strategy",
+       true,
+       true,
+       false,
+       1,
+       1,
+       1,
+       "INT7420-MAC-2.0.1",
+       {0,
+        {"family: qualcomm-atheros", "firmware: INT7420-MAC-2.0.1", "strategy: none",
+         "power-save: unavailable"},
+        {},
+        {{"power_save", "\"unavailable\""}, {"error", "(none)"}}}},
+      {"image unread",
+       true,
+       true,
+       false,
+       1,
+       1,
+       0,
+       "INT7420-MAC-1.1.3",
+       {1,
+        {"family: qualcomm-atheros", "firmware: INT7420-MAC-1.1.3", "strategy: 7420-1.1",
+         "power-save: unavailable"},
+        {"ostrelctl: " + unread},
+        {{"power_save", "\"unavailable\""},
+         {"error", JsonString(unread)},
+         {"error_code", "\"state_unreadable\""}}}},
+      {"record unread",
+       true,
+       true,
+       false,
+       1,
+       0,
+       1,
+       "",
+       {1,
+        {"family: qualcomm-atheros"},
+        {"ostrelctl: " + record},
+        {{"family", "\"qualcomm-atheros\""},
+         {"strategy", "(none)"},
+         {"error", JsonString(record)},
+         {"error_code", "\"record_unread\""}}}},
+      {"no adapter",
+       true,
+       true,
+       false,
+       0,
+       1,
+       1,
+       "",
+       {3,
+        {},
+        {"ostrelctl: no adapter found"},
+        {{"error", "\"no adapter found\""}, {"error_code", "\"no_adapter\""}}}},
+      {"no library",
+       false,
+       true,
+       false,
+       1,
+       1,
+       1,
+       "",
+       {2,
+        {},
+        {"ostrelctl: Kelvane.dll: not found"},
+        {{"family", "(none)"}, {"error_code", "\"library_not_loaded\""}}}},
+      {"lock taken",
+       true,
+       false,
+       false,
+       1,
+       1,
+       1,
+       "",
+       {4, {}, {"ostrelctl: in use"}, {{"error", "\"in use\""}, {"error_code", "\"in_use\""}}}},
   };
   for (const auto& c : cases) {
-    FakeDeviceLibrary fake;
-    const NvmImageBuilder builder(kPibLayout74201D4, false);
+    fake.calls.clear();
     fake.plcType = c.plcType;
-    fake.firmware = "INT7420-MAC-1.1.3";
-    fake.image = builder.image;
-    fake.storesWrites = true;
-    TestHost host;
-    host.loads = c.loads;
-    host.free = c.free;
-    std::vector<std::string> args{"ostrelctl"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    const CtlResult result = CtlRun(args, host);
-    const std::string line = c.args[0] + (c.loads ? "" : " unloaded") + (c.free ? "" : " locked");
-    EXPECT_EQ(result.status, c.status) << line;
-    EXPECT_FALSE(host.held) << line;
-    std::string failure;
-    for (const CtlLine& said : CtlText(result)) {
-      if (said.say == CtlSay::Failure)
-        failure = said.text.substr(std::string("ostrelctl: ").size());
-    }
-    EXPECT_EQ(failure, c.error) << line;
-    // Only a command line that is wrong brings the usage.
-    EXPECT_EQ(result.usage.empty(), c.error[0] != '\'') << line;
-    if (result.found) {
-      EXPECT_EQ(PowerSaveStateName(result.found->powerSave), std::string(c.powerSave)) << line;
-    }
-    if (result.write) {
-      EXPECT_EQ(PowerSaveStateName(result.write->stateAfter), std::string(c.powerSave)) << line;
-    }
-    EXPECT_EQ(result.already, c.args[0] == "off") << line;
-    EXPECT_EQ(result.json, c.args.size() > 1 && c.args[1] == "--json") << line;
+    fake.devInfoResult = c.devInfo;
+    fake.getPibResult = c.getPib;
+    fake.firmware = c.firmware;
+    if (c.broadcom)
+      UseBroadcom(true);
+    HostRefuses(c.loads, c.free);
+    ExpectRun(Run({"status"}), c.expect, c.row);
+    // Only a run that took the lock reaches the adapter.
+    EXPECT_EQ(fake.calls.empty(), !c.loads || !c.free) << c.row;
   }
+}
+
+// A command line that is wrong reaches nothing, and says so with the usage.
+TEST_F(Fixture, AWrongCommandLineIsAUsageError) {
+  const CtlOutput run = Run({"status", "--wait", "x", "--json"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, std::vector<std::string>{});
+  ASSERT_EQ(run.err.size(), 2u);
+  EXPECT_EQ(run.err[0], "ostrelctl: '--wait x': give whole seconds, at most 86400");
+  EXPECT_EQ(run.err[1].rfind("usage: ostrelctl status", 0), 0u) << run.err[1];
+  EXPECT_EQ(JsonMember(run.json, "error"), "\"'--wait x': give whole seconds, at most 86400\"");
+  EXPECT_EQ(JsonMember(run.json, "error_code"), "\"usage\"");
+  EXPECT_EQ(fake.CallsText(), "");
 }
 
 } // namespace

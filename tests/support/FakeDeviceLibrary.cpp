@@ -1,5 +1,6 @@
 #include "FakeDeviceLibrary.h"
 
+#include "devicelib/BrcmParam.h"
 #include "devicelib/DeviceRecord.h"
 
 #include <algorithm>
@@ -67,6 +68,13 @@ int FakeBrcmGetParam(unsigned char* reply, int param) {
 int FakeBrcmSetParam(unsigned char* request) {
   Fake().calls.push_back("BrcmSetParam");
   Fake().request.assign(request, request + 1498);
+  if (Fake().setParamResult != 0 && Fake().storesWrites) {
+    BrcmParamRequest sent;
+    BrcmParamReply kept = {};
+    std::copy(request, request + BrcmParamRequest::kSize, sent.bytes);
+    if (BrcmCopyParam(sent, kept))
+      Fake().param.assign(kept.bytes, kept.bytes + BrcmParamReply::kSize);
+  }
   return Fake().setParamResult;
 }
 

@@ -31,8 +31,9 @@ public:
   std::vector<uint8_t> image; // copied into the caller's buffer by GetLocalPIB
   int writePibResult = 1;
   std::vector<uint8_t> written; // what WriteLocalPIB was given
-  // Whether a write WriteLocalPIB takes is laid over `image`, as flash keeps
-  // it; `onWrite`, when set, runs as the write is taken.
+  // Whether a write WriteLocalPIB takes is laid over `image`, and one
+  // BrcmSetParam takes becomes `param`, as flash keeps it; `onWrite`, when
+  // set, runs as WriteLocalPIB takes its write.
   bool storesWrites = false;
   std::function<void()> onWrite;
   int resetResult = 1;
