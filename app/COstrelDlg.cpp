@@ -5,11 +5,9 @@
 #include "app/resource.h"
 #include "files/Utf8.h"
 #include "files/WideText.h"
-#include "files/WriteFile.h"
 #include "framework/AfxBeginThread.h"
 #include "framework/CPaintDC.h"
 #include "framework/CWinApp.h"
-#include "session/SessionClock.h"
 #include "session/WaitSetting.h"
 
 #include <commctrl.h>
@@ -35,9 +33,6 @@ constexpr int kRadioNone = -1;
 // The dialog's writes keep a copy to undo them by, and are not read back.
 constexpr SessionWriteOptions kDialogWrite = {true, false};
 constexpr wchar_t kWritingReason[] = L"Writing the power-save setting to the adapter";
-
-// The dialog whose thread a write's wait for a held file pumps.
-HWND g_pumpingDialog = nullptr;
 
 // Escape on a control, when no dialog key handling saw it first, does what it
 // does through that handling: Cancel.
@@ -109,10 +104,8 @@ BOOL COstrelDlg::OnInitDialog() {
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
 
-  AdapterSession::Load();
+  m_host.LoadDevice();
   ::EnumChildWindows(m_hWnd, &SubclassForEscape, 0);
-  g_pumpingDialog = m_hWnd;
-  SetWriteFileWait(&COstrelDlg::PumpingWait);
 
   // The first scan owns the strategy and the device library until it is
   // done, so Scan and OK wait for it. Meanwhile the focus rests on the log
@@ -225,8 +218,8 @@ void COstrelDlg::OnKeyDown(UINT_PTR key) {
 // Unlike the lock's wait, a close or the session's end never ends this one:
 // the copy and the record of a write under way are always finished. Clicks
 // that come meanwhile are dropped as during the write.
-void COstrelDlg::PumpingWait(unsigned ms) {
-  const HWND dialog = g_pumpingDialog;
+void COstrelDlg::FileWaiter::WaitForHeldFile(unsigned ms) {
+  const HWND dialog = m_dlg.m_hWnd;
   if (dialog == nullptr || ::GetWindowThreadProcessId(dialog, nullptr) != ::GetCurrentThreadId()) {
     ::Sleep(ms);
     return;
@@ -353,12 +346,12 @@ COstrelDlg::ScanResult COstrelDlg::ScanDevice(COstrelDlg* dlg) {
     const bool dialogThread =
         ::GetWindowThreadProcessId(dlg->m_hWnd, nullptr) == ::GetCurrentThreadId();
     LockWaiter waiter(*dlg, dialogThread);
-    const SessionLock lock(DialogWait(), dialogThread, &waiter);
+    const auto lock = dlg->m_host.Lock(DialogWait(), dialogThread, &waiter);
     // A close ends the dialog; the session's end, the process, or, when
     // cancelled, a line of its own.
-    if (lock.Stopped())
+    if (lock->Stopped())
       return ScanResult::Stopped;
-    found = lock.Held() && DetectDevice(dlg);
+    found = lock->Held() && DetectDevice(dlg);
   }
   if (!found) {
     dlg->ShowLog("Can not find a local device!", true);
@@ -447,11 +440,11 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   if (!m_session.HasStrategy())
     return {};
   LockWaiter waiter(*this, true);
-  const SessionLock lock(DialogWait(), true, &waiter);
-  const AdapterUse::Act waited = m_use.WaitEnds(lock.Stopped());
+  const auto lock = m_host.Lock(DialogWait(), true, &waiter);
+  const AdapterUse::Act waited = m_use.WaitEnds(lock->Stopped());
   stopped = waited != AdapterUse::Act::Go;
   ShowWaitEnd(waited);
-  if (!lock.Held() || stopped)
+  if (!lock->Held() || stopped)
     return {};
   // From the first write on, Windows never offers to close the window while
   // a call keeps its thread from the queue: ghosting stays off for the
@@ -478,7 +471,7 @@ void COstrelDlg::ShowUnkept(const SessionWrite& write) {
 }
 
 void COstrelDlg::ShowDataFolderMove() {
-  const std::string movedFrom = OstrelDataFolderMovedFrom();
+  const std::string movedFrom = m_host.DataFolderMovedFrom();
   if (movedFrom.empty() || !m_use.MoveLineDue())
     return;
   ShowLog(DialogMovedLine(movedFrom).c_str(), false);

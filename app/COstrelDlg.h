@@ -3,6 +3,7 @@
 #include "framework/CDialogEx.h"
 #include "framework/CEdit.h"
 #include "session/AdapterSession.h"
+#include "session/SessionHostWin32.h"
 #include "session/SessionLock.h"
 
 // The main dialog: shows the adapter's power-save state in two radio buttons
@@ -57,8 +58,6 @@ private:
   // The restart registration: `writing` keeps a hang from offering a restart
   // of a process that is mid-write.
   static void RegisterRestart(bool writing);
-  // A write's wait for a held file on this thread reads its messages.
-  static void PumpingWait(unsigned ms);
   static UINT FirstScan(LPVOID pParam);
   // Scan and OK on the dialog's thread: false when the press is dropped.
   // Meanwhile the pointer is the wait cursor.
@@ -79,8 +78,19 @@ private:
   HICON m_hIcon;
   CEdit m_editLog;
   int m_nPowerSave = -1;
+  // A write's wait for a held file on the dialog's thread reads its messages.
+  class FileWaiter final : public HeldFileWait {
+  public:
+    explicit FileWaiter(COstrelDlg& dlg) : m_dlg(dlg) {}
+    void WaitForHeldFile(unsigned ms) override;
+
+  private:
+    COstrelDlg& m_dlg;
+  };
+  FileWaiter m_fileWaiter{*this};
+  WindowsSessionHost m_host{&m_fileWaiter};
   // The adapter, its strategy replaced by each detection.
-  AdapterSession m_session{HistoryProgram::Dialog, HostSessionSystem()};
+  AdapterSession m_session{HistoryProgram::Dialog, m_host};
   // Who has the adapter, and what came meanwhile.
   AdapterUse m_use;
   HCURSOR m_hCursorBeforeWait = nullptr;

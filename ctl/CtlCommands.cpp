@@ -51,7 +51,7 @@ struct Run {
   const CtlOptions& options;
   CtlResult& result;
   AdapterSession& session;
-  SessionSystem& system;
+  SessionHost& system;
   const PowerSaveCopy* copy;
 };
 
@@ -335,7 +335,7 @@ std::string UsageText() {
 }
 
 // Detects the adapter and runs `command` on it; the caller holds the lock.
-int RunDetected(const Command& command, const CtlOptions& options, SessionSystem& system,
+int RunDetected(const Command& command, const CtlOptions& options, SessionHost& system,
                 CtlResult& result, const PowerSaveCopy* copy) {
   AdapterSession session(HistoryProgram::Ctl, system);
   if (!session.Detect())
@@ -344,9 +344,9 @@ int RunDetected(const Command& command, const CtlOptions& options, SessionSystem
   return command.run({options, result, session, system, copy});
 }
 
-int RunCommand(const Command& command, const CtlOptions& options, CtlHost& host,
+int RunCommand(const Command& command, const CtlOptions& options, SessionHost& host,
                CtlResult& result) {
-  SessionSystem& system = host.System();
+  SessionHost& system = host;
   const auto copy = std::make_unique<PowerSaveCopy>();
   if (!command.adapter) {
     AdapterSession none(HistoryProgram::Ctl, system);
@@ -358,13 +358,13 @@ int RunCommand(const Command& command, const CtlOptions& options, CtlHost& host,
   }
   if (const char* unloaded = host.LoadDevice())
     return Fail(result, {CtlFailure::LibraryNotLoaded, unloaded, {}, CtlLeft::Unsaid});
-  std::string refusal;
-  if (!host.Lock(options.waitSeconds * 1000, refusal))
-    return Fail(result, {CtlFailure::InUse, refusal, {}, CtlLeft::Unsaid});
+  std::unique_ptr<SessionLock> lock = host.Lock(options.waitSeconds * 1000, false);
+  if (!lock->Held())
+    return Fail(result, {CtlFailure::InUse, lock->Refusal(), {}, CtlLeft::Unsaid});
   // The lock is given up before the run says anything: a person or script
   // that acts on what it reads finds the adapter free.
   const int status = RunDetected(command, options, system, result, copy.get());
-  host.Unlock();
+  lock.reset();
   return status;
 }
 
@@ -407,7 +407,7 @@ int CtlExitStatus(CtlFailure failure) {
   return 1;
 }
 
-CtlResult CtlRun(const std::vector<std::string>& args, CtlHost& host) {
+CtlResult CtlRun(const std::vector<std::string>& args, SessionHost& host) {
   CommandLine line;
   CtlOptions options;
   std::string wrong = ParseCommandLine(CommandLineTable(), args, line);
@@ -426,11 +426,11 @@ CtlResult CtlRun(const std::vector<std::string>& args, CtlHost& host) {
         RunCommand(each, options, host, result);
     }
   }
-  result.movedFrom = host.MovedFrom();
+  result.movedFrom = host.DataFolderMovedFrom();
   return result;
 }
 
-int CtlMain(const std::vector<std::string>& args, CtlHost& host) {
+int CtlMain(const std::vector<std::string>& args, SessionHost& host) {
   if (AnswerHelpOrVersion(args, UsageText()))
     return kExitDone;
   const CtlResult result = CtlRun(args, host);

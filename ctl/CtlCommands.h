@@ -10,7 +10,7 @@
 // written.
 
 #include "ctl/CtlReport.h"
-#include "session/SessionSystem.h"
+#include "session/SessionHost.h"
 
 #include <cstdint>
 #include <string>
@@ -21,26 +21,8 @@ extern const char kCtlStoppedUnwritten[];
 // The exit status of each failure.
 int CtlExitStatus(CtlFailure failure);
 
-// What a run needs of the computer besides the session's system: the device
-// library and the adapter lock.
-class CtlHost {
-public:
-  virtual SessionSystem& System() = 0;
-  // Loads the device library: null when loaded, else the line that says why not.
-  virtual const char* LoadDevice() = 0;
-  // Takes the adapter lock until Unlock, waiting up to `waitMs`; false with
-  // the refusal for a person.
-  virtual bool Lock(uint32_t waitMs, std::string& refusal) = 0;
-  virtual void Unlock() = 0;
-  // The folder the copies and the history were moved from in this run, or empty.
-  virtual std::string MovedFrom() = 0;
-
-protected:
-  ~CtlHost() = default;
-};
-
 // Runs the command `args` name, or says what is wrong with them.
-CtlResult CtlRun(const std::vector<std::string>& args, CtlHost& host);
+CtlResult CtlRun(const std::vector<std::string>& args, SessionHost& host);
 // The whole run: --help and --version, the command, what it says, and the
 // exit status.
-int CtlMain(const std::vector<std::string>& args, CtlHost& host);
+int CtlMain(const std::vector<std::string>& args, SessionHost& host);

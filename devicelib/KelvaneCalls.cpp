@@ -36,30 +36,34 @@ template <typename... Params, typename... Args> int Call(int (*entry)(Params...)
 
 } // namespace
 
-int KelvaneGetPLCType() {
-  return Call(g_kelvane.GetPLCType);
+int KelvaneCalls::GetPLCType() {
+  return Call(m_entryPoints.GetPLCType);
 }
 
-int KelvaneGetLocalDevInfo(DeviceRecord& record) {
-  return Call(g_kelvane.GetLocalDevInfo, record.bytes);
+int KelvaneCalls::GetLocalDevInfo(DeviceRecord& record) {
+  return Call(m_entryPoints.GetLocalDevInfo, record.bytes);
 }
 
-int KelvaneGetLocalPIB(uint8_t* image) {
-  return Call(g_kelvane.GetLocalPIB, image);
+int KelvaneCalls::GetLocalPIB(uint8_t* image) {
+  return Call(m_entryPoints.GetLocalPIB, image);
 }
 
-int KelvaneWriteLocalPIB(uint8_t* image, uint32_t length) {
-  return Call(g_kelvane.WriteLocalPIB, image, length, 1);
+int KelvaneCalls::WriteLocalPIB(uint8_t* image, uint32_t length) {
+  return Call(m_entryPoints.WriteLocalPIB, image, length, 1);
 }
 
-int KelvaneResetLocalDev() {
-  return Call(g_kelvane.ResetLocalDev, 0);
+int KelvaneCalls::ResetLocalDev() {
+  return Call(m_entryPoints.ResetLocalDev, 0);
 }
 
-int KelvaneBrcmGetParam(BrcmParamReply& reply, int param) {
-  return Call(g_kelvane.BrcmGetParam, reply.bytes, param);
+int KelvaneCalls::BrcmGetParam(BrcmParamReply& reply, int param) {
+  return Call(m_entryPoints.BrcmGetParam, reply.bytes, param);
 }
 
-int KelvaneBrcmSetParam(BrcmParamRequest& request) {
-  return Call(g_kelvane.BrcmSetParam, request.bytes);
+int KelvaneCalls::BrcmSetParam(BrcmParamRequest& request) {
+  return Call(m_entryPoints.BrcmSetParam, request.bytes);
+}
+
+bool KelvaneCalls::CanWriteImage() const {
+  return m_entryPoints.WriteLocalPIB != nullptr && m_entryPoints.ResetLocalDev != nullptr;
 }

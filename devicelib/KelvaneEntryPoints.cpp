@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-KelvaneEntryPoints g_kelvane = {};
-
 namespace {
 
 // Stores a resolved address in its typed field; the copy keeps the field free

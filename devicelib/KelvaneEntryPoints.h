@@ -1,12 +1,12 @@
 #pragma once
 // The entry points of the powerline device library, Kelvane.dll, as the program
-// binds them: one process-wide table, filled once when the library is loaded.
+// binds them: one table, owned by the loaded library, filled when it loads.
 //
 // Each entry point is a C function exported under its undecorated name. The
 // types below give its arguments and result only: whether a build of the
 // library removes its own arguments (__stdcall) or leaves them to the caller
 // (cdecl) cannot be told from outside, so nothing calls through these pointers
-// but the call functions of KelvaneCalls.h. An entry point that did not
+// but KelvaneCalls. An entry point that did not
 // resolve stays null.
 
 #include <cstddef>
@@ -73,9 +73,6 @@ inline constexpr const char* kKelvaneEntryPointNames[] = {KELVANE_ENTRY_POINTS(K
 #undef KELVANE_NAME
 constexpr std::size_t kKelvaneEntryPointCount = std::size(kKelvaneEntryPointNames);
 static_assert(kKelvaneEntryPointCount == 26, "the library's contract has 26 entry points");
-
-// The process-wide table, filled by KelvaneLoad. Tests may fill it with fakes.
-extern KelvaneEntryPoints g_kelvane;
 
 // Looks one exported name up; returns null when it does not resolve.
 typedef void* (*KelvaneResolver)(void* context, const char* name);

@@ -5,23 +5,18 @@
 
 #include "bytes/ByteReader.h"
 
-namespace {
-void* g_module = nullptr;
-KelvaneLoadResult g_loaded = KelvaneLoadResult::NotFound;
-} // namespace
-
-KelvaneLoadResult KelvaneLoad(const char* path) {
-  if (g_module != nullptr)
-    return g_loaded;
+KelvaneLoadResult KelvaneLibrary::Load(const char* path) {
+  if (m_module != nullptr)
+    return m_loaded;
   void* module = nullptr;
   const KelvaneLoadResult opened = KelvaneOpenLibrary(path, module);
   if (opened != KelvaneLoadResult::Loaded)
     return opened;
-  g_module = module;
-  KelvaneBindEntryPoints(g_kelvane, KelvaneResolveExport, module);
-  g_loaded =
-      g_kelvane.GetPLCType != nullptr ? KelvaneLoadResult::Loaded : KelvaneLoadResult::NoGetPLCType;
-  return g_loaded;
+  m_module = module;
+  KelvaneBindEntryPoints(m_entryPoints, KelvaneResolveExport, module);
+  m_loaded = m_entryPoints.GetPLCType != nullptr ? KelvaneLoadResult::Loaded
+                                                 : KelvaneLoadResult::NoGetPLCType;
+  return m_loaded;
 }
 
 bool KelvaneIsWholeX86Library(const uint8_t* head, std::size_t size, uint64_t fileSize) {

@@ -1,6 +1,6 @@
 #pragma once
-// The platform's half of KelvaneLoad: how a library file is opened and its
-// exports looked up. KelvaneLoad itself (binding, loading once) is shared.
+// The platform's half of KelvaneLibrary::Load: how a library file is opened
+// and its exports looked up. Binding and loading once are shared.
 
 #include "devicelib/KelvaneLibrary.h"
 

@@ -3,6 +3,8 @@
 #include "files/Folder.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #ifdef _WIN32
 #include "files/WideText.h"
@@ -88,11 +90,6 @@ bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes) {
 constexpr ULONGLONG kRetryForMs = 5000;
 constexpr DWORD kRetryWaitMs = 10;
 
-void Sleeps(unsigned ms) {
-  ::Sleep(ms);
-}
-std::atomic<WriteFileWait> g_wait{&Sleeps};
-
 bool Exists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -108,7 +105,7 @@ DWORD Move(const std::wstring& from, const std::wstring& to, bool replace) {
 // the old file is under that name or its own, or, when it cannot go back for
 // as long as a held file is waited for, under `restore` (then `keptAside`).
 DWORD Replace(const std::wstring& from, const std::wstring& to, const std::wstring& backup,
-              const std::wstring& restore, bool& keptAside) {
+              const std::wstring& restore, HeldFileWait& wait, bool& keptAside) {
   if (::ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
                      nullptr, nullptr))
     return ERROR_SUCCESS;
@@ -128,7 +125,7 @@ DWORD Replace(const std::wstring& from, const std::wstring& to, const std::wstri
       ::DeleteFileW(backup.c_str());
       return code;
     case PutBack::TryAgain:
-      g_wait.load()(kRetryWaitMs);
+      wait.WaitForHeldFile(kRetryWaitMs);
       break;
     case PutBack::KeepAsRestore:
       keptAside = ::MoveFileExW(backup.c_str(), restore.c_str(),
@@ -158,12 +155,13 @@ bool IsMomentary(DWORD code, bool replacing) {
 // An existing target is replaced in place; a new one, or one that another
 // writer's replace has just moved aside, is moved to.
 DWORD PutInPlace(const std::wstring& from, const std::wstring& to, bool replace,
-                 const std::wstring& backup, const std::wstring& restore, bool& keptAside) {
+                 const std::wstring& backup, const std::wstring& restore, HeldFileWait& wait,
+                 bool& keptAside) {
   const ULONGLONG start = ::GetTickCount64();
   for (;;) {
     const bool replacing = replace && Exists(to);
     const DWORD code =
-        replacing ? Replace(from, to, backup, restore, keptAside) : Move(from, to, replace);
+        replacing ? Replace(from, to, backup, restore, wait, keptAside) : Move(from, to, replace);
     if (code == ERROR_SUCCESS) {
       // The old file, when a replace or a failed one left it there.
       if (replace)
@@ -172,7 +170,7 @@ DWORD PutInPlace(const std::wstring& from, const std::wstring& to, bool replace,
     }
     if (keptAside || !IsMomentary(code, replacing) || ::GetTickCount64() - start >= kRetryForMs)
       return code;
-    g_wait.load()(kRetryWaitMs);
+    wait.WaitForHeldFile(kRetryWaitMs);
   }
 }
 
@@ -190,12 +188,8 @@ bool FreeName(const std::string& path, std::wstring& name, std::string& error) {
 
 } // namespace
 
-void SetWriteFileWait(WriteFileWait wait) {
-  g_wait = wait;
-}
-
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
-                               bool replace, std::string& error) {
+                               bool replace, std::string& error, HeldFileWait& wait) {
   std::wstring target;
   if (!WidePath(path, target, error))
     return WriteFileResult::Failed;
@@ -234,7 +228,7 @@ WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_
     code = ::GetLastError();
   bool keptAside = false;
   if (code == ERROR_SUCCESS)
-    code = PutInPlace(temporary, target, replace, backup, restore, keptAside);
+    code = PutInPlace(temporary, target, replace, backup, restore, wait, keptAside);
   if (code == ERROR_SUCCESS)
     return WriteFileResult::Written;
   ::DeleteFileW(temporary.c_str());
@@ -280,7 +274,7 @@ void FlushFolderOf(const std::string& path) {
 } // namespace
 
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
-                               bool replace, std::string& error) {
+                               bool replace, std::string& error, HeldFileWait&) {
   // A folder would refuse the move only after the whole file is written, and
   // link would call it an existing file.
   struct stat status;
@@ -323,3 +317,13 @@ WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_
 }
 
 #endif
+
+HeldFileWait& SleepingWait() {
+  struct Sleeping final : HeldFileWait {
+    void WaitForHeldFile(unsigned ms) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+  };
+  static Sleeping sleeping;
+  return sleeping;
+}

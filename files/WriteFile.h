@@ -5,20 +5,35 @@
 
 enum class WriteFileResult { Written, Exists, Failed };
 
+// How a write waits before it tries a target that another program holds
+// again. A program that writes on its window's thread reads the thread's
+// messages meanwhile.
+class HeldFileWait {
+public:
+  virtual void WaitForHeldFile(unsigned ms) = 0;
+
+protected:
+  ~HeldFileWait() = default;
+};
+
+// A wait that sleeps.
+HeldFileWait& SleepingWait();
+
 // Writes `bytes` to a temporary file with a unique name in the same folder,
 // flushes it to disk, then moves it into place: over an existing file only
 // when `replace` is true, otherwise Exists and nothing changes. Nothing is left
 // behind on failure, and no other file is touched. On Windows a replaced file
 // keeps its security, streams and creation time, and a target that another
 // program holds open is tried again for about five seconds, while one with the
-// read-only attribute is refused at once. When the old file cannot be put
+// read-only attribute is refused at once; `wait` waits between the tries. When the old file cannot be put
 // back under its name after a failed replace, it is left under
 // RestoreName(path) and `error` names that file. `error` says why on Failed:
 // the system's reason, or "is a directory" when `path` names a folder. On
 // Windows `path` is UTF-8 and may be of any length; elsewhere it is passed on as
 // it is.
 WriteFileResult WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes,
-                               bool replace, std::string& error);
+                               bool replace, std::string& error,
+                               HeldFileWait& wait = SleepingWait());
 
 // Where a replace that failed leaves the old content when it cannot put it
 // back under its own name; readers of a file that is missing look there.
@@ -32,11 +47,3 @@ enum class PutBack {
   KeepAsRestore // out of time: the old content goes to RestoreName
 };
 PutBack DecidePutBack(bool aside, bool movedBack, bool targetTaken, bool timeLeft);
-
-#ifdef _WIN32
-// How a write waits `ms` milliseconds before it tries a held target again; by
-// default it sleeps. A program that writes on its window's thread sets one
-// that reads the thread's messages meanwhile.
-using WriteFileWait = void (*)(unsigned ms);
-void SetWriteFileWait(WriteFileWait wait);
-#endif

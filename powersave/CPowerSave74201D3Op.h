@@ -4,5 +4,5 @@
 // QCA7420 with firmware 1.0.x: PIB version 1.3, 8112 bytes.
 class CPowerSave74201D3Op : public CPowerSaveQcaOp {
 public:
-  CPowerSave74201D3Op() : CPowerSaveQcaOp(kPowerSave74201D3) {}
+  explicit CPowerSave74201D3Op(DeviceCalls& device) : CPowerSaveQcaOp(device, kPowerSave74201D3) {}
 };

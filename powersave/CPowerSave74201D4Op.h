@@ -4,5 +4,5 @@
 // QCA7420 with firmware 1.1.x: PIB version 1.4, 8628 bytes.
 class CPowerSave74201D4Op : public CPowerSaveQcaOp {
 public:
-  CPowerSave74201D4Op() : CPowerSaveQcaOp(kPowerSave74201D4) {}
+  explicit CPowerSave74201D4Op(DeviceCalls& device) : CPowerSaveQcaOp(device, kPowerSave74201D4) {}
 };

@@ -4,5 +4,5 @@
 // QCA7500: PIB version 1.4, 19928 bytes.
 class CPowerSave7500Op : public CPowerSaveQcaOp {
 public:
-  CPowerSave7500Op() : CPowerSaveQcaOp(kPowerSave7500) {}
+  explicit CPowerSave7500Op(DeviceCalls& device) : CPowerSaveQcaOp(device, kPowerSave7500) {}
 };

@@ -1,7 +1,6 @@
 #include "powersave/CPowerSaveBCMCMMOp.h"
 
 #include "bytes/ByteReader.h"
-#include "devicelib/KelvaneCalls.h"
 
 #include <cstring>
 
@@ -13,10 +12,6 @@ constexpr std::size_t kSwitchByte = 1;
 constexpr uint8_t kSwitchByteBit = kSwitchBit >> 8;
 // The switch bit's new value, indexed by the argument of SetPowerSave.
 constexpr uint16_t kSwitchBitForValue[2] = {0, 1};
-
-bool ReadParam(BrcmParamReply& reply) {
-  return KelvaneBrcmGetParam(reply, kBrcmPowerSaveParam) != 0;
-}
 
 // The switch bit lies in the first data word, so data of fewer than 2 bytes
 // has none; data past the record cannot be a reply of this parameter.
@@ -121,12 +116,16 @@ void CPowerSaveBCMCMMOp::KeepBefore(const BrcmParamReply& reply) {
   FillCopy(reply, m_watch->Before());
 }
 
+bool CPowerSaveBCMCMMOp::ReadParam(BrcmParamReply& reply) {
+  return m_device.BrcmGetParam(reply, kBrcmPowerSaveParam) != 0;
+}
+
 bool CPowerSaveBCMCMMOp::SendParam(const BrcmParamReply& reply) {
   // A parameter whose data does not fit the request would be sent cut short
   // and corrupt the device's copy, so it is not written at all.
   BrcmParamRequest request = {};
   return BrcmRequestFromReply(reply, kBrcmPowerSaveParam, request) &&
-         KelvaneBrcmSetParam(request) != 0;
+         m_device.BrcmSetParam(request) != 0;
 }
 
 bool CPowerSaveBCMCMMOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {

@@ -8,6 +8,7 @@
 // unavailable and is never written by SetPowerSave.
 class CPowerSaveBCMCMMOp : public CPowerSaveOp {
 public:
+  explicit CPowerSaveBCMCMMOp(DeviceCalls& device) : CPowerSaveOp(device) {}
   uint16_t GetPowerSave() override;
   bool SetPowerSave(uint16_t value) override;
   const PowerSaveVariant& Variant() const override { return kPowerSaveBroadcom; }
@@ -19,7 +20,8 @@ public:
 private:
   // Writes parameter 41 back whole with the reply's data; false without a
   // call when the data does not fit the request.
-  static bool SendParam(const BrcmParamReply& reply);
+  bool SendParam(const BrcmParamReply& reply);
+  bool ReadParam(BrcmParamReply& reply);
   // Shows the watch the parameter as the adapter handed it over.
   void KeepBefore(const BrcmParamReply& reply);
 };

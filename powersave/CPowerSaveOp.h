@@ -1,4 +1,5 @@
 #pragma once
+#include "devicelib/DeviceCalls.h"
 #include "powersave/PowerSaveCopy.h"
 #include "powersave/PowerSaveVariant.h"
 
@@ -67,7 +68,7 @@ public:
   void Watch(PowerSaveWriteWatch* watch) { m_watch = watch; }
 
 protected:
-  CPowerSaveOp() = default;
+  explicit CPowerSaveOp(DeviceCalls& device) : m_device(device) {}
   CPowerSaveOp(const CPowerSaveOp&) = delete;
   CPowerSaveOp& operator=(const CPowerSaveOp&) = delete;
 
@@ -80,5 +81,7 @@ protected:
   bool CheckCopyIdentity(const PowerSaveCopy& copy, std::string_view firmware,
                          PowerSaveError& error) const;
 
+  // The adapter's library, as the selection was handed it.
+  DeviceCalls& m_device;
   PowerSaveWriteWatch* m_watch = nullptr;
 };

@@ -32,14 +32,14 @@ CPowerSaveQcaOp::~CPowerSaveQcaOp() {
 }
 
 uint16_t CPowerSaveQcaOp::GetPowerSave() {
-  if (KelvaneGetLocalPIB(m_image) == 0)
+  if (m_device.GetLocalPIB(m_image) == 0)
     return 2;
   return PowerSaveRead(*m_variant.view, m_pibHandle, m_image, Capacity());
 }
 
 bool CPowerSaveQcaOp::SetPowerSave(uint16_t value) {
   m_resetFailed = false;
-  if (value > 1 || !WriteSideBound() || KelvaneGetLocalPIB(m_image) == 0)
+  if (value > 1 || !WriteSideBound() || m_device.GetLocalPIB(m_image) == 0)
     return false;
   KeepBefore();
   if (!m_variant.edit(m_pibHandle, m_image, Capacity(), value))
@@ -78,19 +78,18 @@ void CPowerSaveQcaOp::FillCopy(PowerSaveCopy& copy, bool opened) const {
 
 bool CPowerSaveQcaOp::WriteSideBound() const {
   return m_variant.writeBack != PowerSaveWriteBack::BothBoundNoReset ||
-         (KelvaneIsBound(&KelvaneEntryPoints::ResetLocalDev) &&
-          KelvaneIsBound(&KelvaneEntryPoints::WriteLocalPIB));
+         m_device.CanWriteImage();
 }
 
 bool CPowerSaveQcaOp::WriteBack(uint16_t writeLength) {
-  if (!WriteSideBound() || KelvaneWriteLocalPIB(m_image, writeLength) == 0)
+  if (!WriteSideBound() || m_device.WriteLocalPIB(m_image, writeLength) == 0)
     return false;
   switch (m_variant.writeBack) {
   case PowerSaveWriteBack::ResetOptional:
-    KelvaneResetLocalDev();
+    m_device.ResetLocalDev();
     return true;
   case PowerSaveWriteBack::ResetRequired:
-    m_resetFailed = KelvaneResetLocalDev() == 0;
+    m_resetFailed = m_device.ResetLocalDev() == 0;
     return !m_resetFailed;
   case PowerSaveWriteBack::BothBoundNoReset:
     return true;
@@ -100,7 +99,7 @@ bool CPowerSaveQcaOp::WriteBack(uint16_t writeLength) {
 
 bool CPowerSaveQcaOp::SaveCopy(PowerSaveCopy& copy, PowerSaveError& error) {
   copy.size = 0;
-  if (KelvaneGetLocalPIB(m_image) == 0)
+  if (m_device.GetLocalPIB(m_image) == 0)
     return Refuse(error, "the adapter did not hand over its image");
   Fault fault;
   const int code = m_variant.view->PibOpen(m_pibHandle, m_image, Capacity(), &fault);
@@ -134,7 +133,7 @@ bool CPowerSaveQcaOp::RestoreCopy(const PowerSaveCopy& copy, std::string_view fi
   const AddressText theirs(m_pibHandle.pib + kPibDeviceBlock);
   if (!WriteSideBound())
     return Refuse(error, "the device library cannot write this adapter's image");
-  if (KelvaneGetLocalPIB(m_image) == 0)
+  if (m_device.GetLocalPIB(m_image) == 0)
     return Refuse(error, "the adapter did not hand over its present image");
   KeepBefore();
   code = view.PibOpen(m_pibHandle, m_image, capacity, &fault);

@@ -1,5 +1,5 @@
 #pragma once
-#include "devicelib/KelvaneCalls.h"
+#include "devicelib/DeviceCalls.h"
 #include "nvm/NvmHeader.h"
 #include "nvm/PibHandle.h"
 #include "powersave/CPowerSaveOp.h"
@@ -25,7 +25,8 @@ public:
   uint16_t CopyState(const PowerSaveCopy& copy) const override;
 
 protected:
-  explicit CPowerSaveQcaOp(const PowerSaveVariant& variant) : m_variant(variant) {}
+  CPowerSaveQcaOp(DeviceCalls& device, const PowerSaveVariant& variant)
+      : CPowerSaveOp(device), m_variant(variant) {}
 
 private:
   uint32_t Capacity() const { return m_variant.view->Layout().imageCapacity; }

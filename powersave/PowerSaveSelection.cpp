@@ -1,14 +1,13 @@
 #include "powersave/PowerSaveSelection.h"
 
-#include "devicelib/KelvaneCalls.h"
 
 namespace {
 
 // Destroys the held object first, then holds the new one; a failed creation
 // leaves the slot empty.
-void Replace(PowerSaveSlot& slot, const PowerSaveVariant& variant) {
+void Replace(PowerSaveSlot& slot, const PowerSaveVariant& variant, DeviceCalls& device) {
   slot.reset();
-  slot.reset(variant.make());
+  slot.reset(variant.make(device));
 }
 
 bool FirmwareContains(const DeviceRecord& record, const char* part) {
@@ -17,18 +16,20 @@ bool FirmwareContains(const DeviceRecord& record, const char* part) {
 
 } // namespace
 
-uint8_t SelectPowerSaveOp(PowerSaveSlot& slot, PowerSaveDetection* detection) {
-  const auto family = static_cast<uint8_t>(KelvaneGetPLCType());
-  if (family == kFamilyQca)
-    SelectQcaPowerSaveOp(slot, detection);
-  else if (family == kFamilyBroadcom)
-    Replace(slot, kPowerSaveBroadcom);
+std::optional<AdapterFamily> SelectPowerSaveOp(DeviceCalls& device, PowerSaveSlot& slot,
+                                               PowerSaveDetection* detection) {
+  const std::optional<AdapterFamily> family = AdapterFamilyOf(device.GetPLCType());
+  if (family == AdapterFamily::QualcommAtheros)
+    SelectQcaPowerSaveOp(device, slot, detection);
+  else if (family == AdapterFamily::Broadcom)
+    Replace(slot, kPowerSaveBroadcom, device);
   return family;
 }
 
-void SelectQcaPowerSaveOp(PowerSaveSlot& slot, PowerSaveDetection* detection) {
+void SelectQcaPowerSaveOp(DeviceCalls& device, PowerSaveSlot& slot,
+                          PowerSaveDetection* detection) {
   DeviceRecord record = {};
-  if (KelvaneGetLocalDevInfo(record) == 0)
+  if (device.GetLocalDevInfo(record) == 0)
     return;
   if (detection != nullptr) {
     detection->recordRead = true;
@@ -36,11 +37,12 @@ void SelectQcaPowerSaveOp(PowerSaveSlot& slot, PowerSaveDetection* detection) {
   }
   bool chipNamed = false;
   for (const PowerSaveVariant* variant : kPowerSaveVariants) {
-    if (variant->family != kFamilyQca || !FirmwareContains(record, variant->chip))
+    if (variant->family != AdapterFamily::QualcommAtheros ||
+        !FirmwareContains(record, variant->chip))
       continue;
     chipNamed = true;
     if (variant->firmware == nullptr || FirmwareContains(record, variant->firmware)) {
-      Replace(slot, *variant);
+      Replace(slot, *variant, device);
       return;
     }
   }

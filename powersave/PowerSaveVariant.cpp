@@ -11,13 +11,13 @@
 #include <new>
 
 namespace {
-template <typename Op> CPowerSaveOp* Make() {
-  return new (std::nothrow) Op();
+template <typename Op> CPowerSaveOp* Make(DeviceCalls& device) {
+  return new (std::nothrow) Op(device);
 }
 } // namespace
 
 const PowerSaveVariant kPowerSave7500 = {"7500",
-                                         kFamilyQca,
+                                         AdapterFamily::QualcommAtheros,
                                          "7500",
                                          nullptr,
                                          BackupKind::NvmImage,
@@ -28,7 +28,7 @@ const PowerSaveVariant kPowerSave7500 = {"7500",
                                          Make<CPowerSave7500Op>};
 
 const PowerSaveVariant kPowerSave74201D3 = {"7420-1.0",
-                                            kFamilyQca,
+                                            AdapterFamily::QualcommAtheros,
                                             "7420",
                                             "1.0.",
                                             BackupKind::NvmImage,
@@ -39,7 +39,7 @@ const PowerSaveVariant kPowerSave74201D3 = {"7420-1.0",
                                             Make<CPowerSave74201D3Op>};
 
 const PowerSaveVariant kPowerSave74201D4 = {"7420-1.1",
-                                            kFamilyQca,
+                                            AdapterFamily::QualcommAtheros,
                                             "7420",
                                             "1.1.",
                                             BackupKind::NvmImage,
@@ -50,7 +50,7 @@ const PowerSaveVariant kPowerSave74201D4 = {"7420-1.1",
                                             Make<CPowerSave74201D4Op>};
 
 const PowerSaveVariant kPowerSaveBroadcom = {"broadcom",
-                                             kFamilyBroadcom,
+                                             AdapterFamily::Broadcom,
                                              nullptr,
                                              nullptr,
                                              BackupKind::Param41,

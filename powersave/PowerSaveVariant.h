@@ -4,6 +4,7 @@
 // image goes back, and what a saved copy of it holds. Adding a variant takes
 // one row here plus its layout.
 
+#include "devicelib/AdapterFamily.h"
 #include "nvm/PibHandle.h"
 #include "nvm/PibView.h"
 
@@ -11,10 +12,7 @@
 #include <cstdint>
 
 class CPowerSaveOp;
-
-// Chip families, the low byte of GetPLCType.
-constexpr uint8_t kFamilyQca = 1;
-constexpr uint8_t kFamilyBroadcom = 2;
+class DeviceCalls;
 
 // What a variant's saved copy holds: its NVM image, or Broadcom parameter 41.
 enum class BackupKind : uint8_t { NvmImage = 1, Param41 = 2 };
@@ -39,7 +37,7 @@ enum class PowerSaveWriteBack : uint8_t {
 
 struct PowerSaveVariant {
   const char* name; // "7420-1.0", "7420-1.1", "7500" or "broadcom"
-  uint8_t family;
+  AdapterFamily family;
   // Parts of the firmware text: `chip` names the chip, `firmware` picks this
   // variant among the chip's (null: any). Null for Broadcom.
   const char* chip;
@@ -52,8 +50,9 @@ struct PowerSaveVariant {
   PowerSaveWriteBack writeBack;
   // Bytes of a saved copy: the layout's image buffer, or the parameter reply.
   std::size_t copySize;
-  // A new strategy object of this variant; null when memory runs out.
-  CPowerSaveOp* (*make)();
+  // A new strategy object of this variant, calling the adapter through
+  // `device`; null when memory runs out.
+  CPowerSaveOp* (*make)(DeviceCalls& device);
 
   // The PIB layout's name; empty for Broadcom.
   const char* Layout() const { return view != nullptr ? view->Layout().name : ""; }

@@ -6,16 +6,11 @@
 #include "session/ContentDigest.h"
 #include "session/CopyRetention.h"
 
-#include <ctime>
-
 namespace {
 
-// The family a strategy writes to: after a failed detection the strategy
-// kept from before may serve another family than the one detected.
-AdapterFamily FamilyOf(const CPowerSaveOp& op) {
-  return op.Variant().kind == BackupKind::NvmImage ? AdapterFamily::QualcommAtheros
-                                                   : AdapterFamily::Broadcom;
-}
+// The names of the files and folders in the data folder.
+constexpr char kHistoryFile[] = "history.txt";
+constexpr char kCopiesFolder[] = "copies";
 
 std::string AddressOf(const PowerSaveCopy& copy) {
   return copy.kind == BackupKind::NvmImage ? AddressText(copy.address).text : "";
@@ -83,19 +78,19 @@ private:
   AdapterSession& m_session;
 };
 
-AdapterSession::AdapterSession(HistoryProgram program, SessionSystem& system)
-    : m_program(program), m_system(system), m_present(std::make_unique<Present>()),
+AdapterSession::AdapterSession(HistoryProgram program, SessionHost& host)
+    : m_program(program), m_system(host), m_present(std::make_unique<Present>()),
       m_watch(std::make_unique<Watch>(*this)) {}
 
 AdapterSession::~AdapterSession() = default;
 
 bool AdapterSession::Detect() {
-  m_family = SelectPowerSaveOp(m_op, &m_detected);
+  m_family = SelectPowerSaveOp(m_system.Device(), m_op, &m_detected);
   if (m_op)
     m_op->Watch(m_watch.get());
   m_state = PowerSaveState::Unavailable;
   m_cutShort.reset();
-  const bool found = m_family == kFamilyQca || m_family == kFamilyBroadcom;
+  const bool found = m_family.has_value();
   if (found && m_op && (!IsQca() || RecordRead()))
     Fetch();
   return found;
@@ -128,7 +123,7 @@ UndoPresent AdapterSession::PresentForUndo() const {
 }
 
 AdapterFamily AdapterSession::Family() const {
-  return m_family == kFamilyQca ? AdapterFamily::QualcommAtheros : AdapterFamily::Broadcom;
+  return m_family.value_or(AdapterFamily::Broadcom);
 }
 
 const char* AdapterSession::StrategyName() const {
@@ -139,7 +134,7 @@ std::vector<uint8_t> AdapterSession::BackupFileOf(const PowerSaveCopy& copy) con
   BackupCopy backup;
   BackupFromCopy(copy, backup);
   backup.firmware = std::string(Firmware());
-  backup.taken = static_cast<int64_t>(std::time(nullptr));
+  backup.taken = UnixSeconds(m_system.Now());
   return BackupEncode(backup);
 }
 
@@ -203,10 +198,10 @@ struct FreshFetch {
   std::string digest;
 };
 
-FreshFetch FetchAfresh(uint32_t length) {
+FreshFetch FetchAfresh(DeviceCalls& device, uint32_t length) {
   FreshFetch fetched;
   PowerSaveSlot fresh;
-  SelectPowerSaveOp(fresh);
+  SelectPowerSaveOp(device, fresh);
   if (!fresh)
     return fetched;
   fetched.read = fresh->SaveCopy(*fetched.copy, fetched.refused);
@@ -219,7 +214,7 @@ FreshFetch FetchAfresh(uint32_t length) {
 
 // The state is read back as a later scan would read it.
 AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, SessionWrite& write) {
-  const FreshFetch now = FetchAfresh(m_watch->m_length);
+  const FreshFetch now = FetchAfresh(m_system.Device(), m_watch->m_length);
   write.stateAfter = now.state;
   const ReadBack readBack = {now.state != PowerSaveState::Unavailable, now.state == target,
                              now.digest};
@@ -234,7 +229,7 @@ AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, Sess
 // for byte.
 AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
                                                     SessionWrite& write) {
-  const FreshFetch fetched = FetchAfresh(m_watch->m_length);
+  const FreshFetch fetched = FetchAfresh(m_system.Device(), m_watch->m_length);
   const bool read = fetched.read;
   const PowerSaveCopy* const now = fetched.copy.get();
   const PowerSaveError& refused = fetched.refused;
@@ -276,14 +271,16 @@ void AdapterSession::BeginRecord() {
     else if (!BackupDecode(file.data(), file.size(), decoded, &fault))
       watch.m_copyFault = std::string("what the adapter holds makes no backup file: ") + fault.text;
     else
-      SaveAutoCopy(folder + kPathSeparator + "copies", now, CopyAdapterKey(before), file,
-                   watch.m_copyPath, watch.m_copyFault);
+      SaveAutoCopy(folder + kPathSeparator + kCopiesFolder, now, CopyAdapterKey(before), file,
+                   watch.m_copyPath, watch.m_copyFault, m_system);
   }
   HistoryRecord& record = watch.m_record;
   record.time = IsoTime(now);
   record.program = m_program;
   record.action = watch.m_action;
-  record.family = FamilyOf(*m_op);
+  // After a failed detection the strategy kept from before may serve another
+  // family than the one detected: the record names the one written to.
+  record.family = m_op->Variant().family;
   // A restore writes the copy's address, also over an image that did not open.
   record.address = AddressOf(watch.m_written != nullptr ? *watch.m_written : before);
   record.firmware = m_system.Utf8Of(Firmware());
@@ -299,8 +296,8 @@ void AdapterSession::BeginRecord() {
     return;
   watch.m_folder = folder;
   HistoryPut put;
-  if (HistoryPutRecord(folder + kPathSeparator + "history.txt", record, now, put,
-                       watch.m_historyFault)) {
+  if (HistoryPutRecord(folder + kPathSeparator + kHistoryFile, record, now, put,
+                       watch.m_historyFault, m_system)) {
     watch.m_historyFault.clear();
     watch.m_movedTo = put.movedTo;
     watch.m_movedWhy = put.movedWhy;
@@ -333,8 +330,8 @@ void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& rea
                watch.m_sentDigest, record);
   const ClockTime now = m_system.Now();
   HistoryPut put;
-  if (!HistoryPutRecord(watch.m_folder + kPathSeparator + "history.txt", record, now, put,
-                        write.historyFault))
+  if (!HistoryPutRecord(watch.m_folder + kPathSeparator + kHistoryFile, record, now, put,
+                        write.historyFault, m_system))
     return;
   write.historyFault.clear();
   if (!put.movedTo.empty()) {
@@ -343,7 +340,8 @@ void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& rea
   }
   std::string ignored;
   for (const std::string& old : CopiesToRemove(
-           put.records, put.dropped, watch.m_folder + kPathSeparator + "copies", watch.m_copyPath))
+           put.records, put.dropped, watch.m_folder + kPathSeparator + kCopiesFolder,
+           watch.m_copyPath))
     RemoveFile(old, ignored);
 }
 
@@ -375,6 +373,6 @@ bool AdapterSession::HistoryPath(std::string& path, std::string& fault) const {
   std::string folder;
   if (!m_system.DataFolder(folder, fault))
     return false;
-  path = folder + kPathSeparator + "history.txt";
+  path = folder + kPathSeparator + kHistoryFile;
   return true;
 }

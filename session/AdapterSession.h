@@ -7,7 +7,7 @@
 
 #include "powersave/PowerSaveSelection.h"
 #include "session/PowerSaveState.h"
-#include "session/SessionSystem.h"
+#include "session/SessionHost.h"
 #include "session/UndoPlan.h"
 #include "session/WriteOutcome.h"
 
@@ -36,15 +36,12 @@ struct UnfinishedWrite {
 
 class AdapterSession {
 public:
-  // `program`: the front end, as the history names it.
-  AdapterSession(HistoryProgram program, SessionSystem& system);
+  // `program`: the front end, as the history names it; `host` reaches the
+  // adapter and the computer.
+  AdapterSession(HistoryProgram program, SessionHost& host);
   ~AdapterSession();
   AdapterSession(const AdapterSession&) = delete;
   AdapterSession& operator=(const AdapterSession&) = delete;
-
-  // Loads the device library, once per process: null when loaded, else the
-  // line for a person that says what went wrong.
-  static const char* Load();
 
   // Asks the library which adapter is attached and selects its strategy, as
   // SelectPowerSaveOp does; false when no adapter of a known family is.
@@ -53,7 +50,7 @@ public:
   // lock.
   bool Detect();
   AdapterFamily Family() const;
-  bool IsQca() const { return m_family == kFamilyQca; }
+  bool IsQca() const { return m_family == AdapterFamily::QualcommAtheros; }
   // Qualcomm Atheros: whether the device record was read, and its firmware
   // text in the system's code page.
   bool RecordRead() const { return m_detected.recordRead; }
@@ -106,8 +103,8 @@ private:
                    SessionWrite& write);
 
   HistoryProgram m_program;
-  SessionSystem& m_system;
-  uint8_t m_family = 0;
+  SessionHost& m_system;
+  std::optional<AdapterFamily> m_family;
   PowerSaveDetection m_detected;
   PowerSaveSlot m_op;
   PowerSaveState m_state = PowerSaveState::Unavailable;

@@ -29,3 +29,16 @@ std::string FileStamp(const ClockTime& time) {
                 time.second % 100, time.millisecond % 1000);
   return text;
 }
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar, by
+// whole 400-year eras counted from March, so that the leap day ends a year.
+int64_t UnixSeconds(const ClockTime& time) {
+  const int64_t year = static_cast<int64_t>(time.year) - (time.month <= 2 ? 1 : 0);
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t month = time.month > 2 ? time.month - 3 : time.month + 9;
+  const int64_t dayOfYear = (153 * month + 2) / 5 + time.day - 1;
+  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  const int64_t days = era * 146097 + dayOfEra - 719468;
+  return days * 86400 + time.hour * 3600 + time.minute * 60 + time.second;
+}

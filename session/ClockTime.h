@@ -3,6 +3,7 @@
 // and stamp things by it; nothing orders records or copies by it, since a
 // clock can be set back.
 
+#include <cstdint>
 #include <string>
 
 struct ClockTime {
@@ -17,3 +18,5 @@ unsigned DaysInMonth(unsigned year, unsigned month);
 std::string IsoTime(const ClockTime& time);
 // "20261208-072131-123", for names that people read in a folder listing.
 std::string FileStamp(const ClockTime& time);
+// Seconds since 1970-01-01 UTC, as a backup file stamps when it was taken.
+int64_t UnixSeconds(const ClockTime& time);

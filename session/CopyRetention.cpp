@@ -65,14 +65,15 @@ bool IsCopyName(const std::string& name) {
 }
 
 bool SaveAutoCopy(const std::string& folder, const ClockTime& now, const std::string& key,
-                  const std::vector<uint8_t>& file, std::string& path, std::string& error) {
+                  const std::vector<uint8_t>& file, std::string& path, std::string& error,
+                  HeldFileWait& wait) {
   if (!MakeFolders(folder, error))
     return false;
   const std::string stamp = FileStamp(now);
   for (int n = 1; n <= 1000; ++n) {
     path = folder + kPathSeparator + stamp + (n == 1 ? "" : "-" + std::to_string(n)) + "_" + key +
            kSuffix;
-    switch (WriteFileWhole(path, file, false, error)) {
+    switch (WriteFileWhole(path, file, false, error, wait)) {
     case WriteFileResult::Written:
       error.clear();
       return true;

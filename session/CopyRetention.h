@@ -28,7 +28,8 @@ bool IsCopyName(const std::string& name);
 // Saves `file` as a new copy of `key` in `folder`, made if missing, under a
 // name no other file has. `path` gets its full path. False with `error`.
 bool SaveAutoCopy(const std::string& folder, const ClockTime& now, const std::string& key,
-                  const std::vector<uint8_t>& file, std::string& path, std::string& error);
+                  const std::vector<uint8_t>& file, std::string& path, std::string& error,
+                  HeldFileWait& wait = SleepingWait());
 
 // The copies in `folder` that may go, given the history's records oldest
 // first and those that just left it: those named by a record that left, or

@@ -341,7 +341,7 @@ std::vector<uint8_t> NewestRecords(std::vector<HistoryRecord>& records) {
 } // namespace
 
 bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const ClockTime& now,
-                      HistoryPut& put, std::string& error) {
+                      HistoryPut& put, std::string& error, HeldFileWait& wait) {
   put = HistoryPut();
   HistoryFile file;
   if (!HistoryLoad(path, file, error))
@@ -416,7 +416,7 @@ bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const Cloc
   }
   const std::string folder = Folder(path);
   if ((!folder.empty() && !MakeFolders(folder, error)) ||
-      WriteFileWhole(path, bytes, true, error) != WriteFileResult::Written) {
+      WriteFileWhole(path, bytes, true, error, wait) != WriteFileResult::Written) {
     put.records.clear();
     return false;
   }

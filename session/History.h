@@ -5,6 +5,7 @@
 // file of the user's, rewritten whole under the adapter lock. Lines that are
 // not records, such as a person's notes, are kept byte for byte.
 
+#include "files/WriteFile.h"
 #include "session/ClockTime.h"
 #include "session/RecordNames.h"
 
@@ -118,4 +119,4 @@ struct HistoryPut {
   std::vector<HistoryRecord> dropped;
 };
 bool HistoryPutRecord(const std::string& path, HistoryRecord& record, const ClockTime& now,
-                      HistoryPut& put, std::string& error);
+                      HistoryPut& put, std::string& error, HeldFileWait& wait = SleepingWait());

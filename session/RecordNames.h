@@ -2,6 +2,7 @@
 // The words a history record is made of, each an enum with one table of
 // names: the history, both front ends and JSON spell them from here alone.
 
+#include "devicelib/AdapterFamily.h"
 #include "session/PowerSaveState.h"
 
 #include <cstddef>
@@ -10,7 +11,6 @@
 
 enum class HistoryProgram { Dialog, Ctl };
 enum class HistoryAction { On, Off, Restore, Undo };
-enum class AdapterFamily { QualcommAtheros, Broadcom };
 enum class HistoryResult {
   Done,
   Failed,

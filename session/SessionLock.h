@@ -1,9 +1,8 @@
 #pragma once
 // One program at the adapter at a time: the computer-wide adapter lock, as
-// the front ends take it.
+// the front ends take it from their host.
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 // How long a program waits for the adapter lock before it gives up: the
@@ -26,22 +25,14 @@ protected:
   ~SessionLockWaiter() = default;
 };
 
-// Held while the object lives, released on the thread that took it.
+// The lock as a wait for it left it: held while the object lives, released
+// on the thread that took it.
 class SessionLock {
 public:
-  // With `pumpMessages` the thread's windows keep painting and answering
-  // while it waits.
-  SessionLock(uint32_t waitMs, bool pumpMessages, SessionLockWaiter* waiter = nullptr);
-  ~SessionLock();
-  SessionLock(const SessionLock&) = delete;
-  SessionLock& operator=(const SessionLock&) = delete;
-  bool Held() const;
+  virtual ~SessionLock() = default;
+  virtual bool Held() const = 0;
   // The waiter ended the wait: the window that waited was closed.
-  bool Stopped() const;
+  virtual bool Stopped() const = 0;
   // Why it is not held, for a person.
-  std::string Refusal() const;
-
-private:
-  struct Mutex;
-  std::unique_ptr<Mutex> m_mutex;
+  virtual std::string Refusal() const = 0;
 };

@@ -8,33 +8,6 @@
 #include <fstream>
 #include <iterator>
 
-// A host whose library loads, whose lock is free, whose clock moves a
-// millisecond a call from a fixed time, and whose data folder is the test's.
-class CtlTestHost final : public CtlHost, public SessionSystem {
-public:
-  SessionSystem& System() override { return *this; }
-  const char* LoadDevice() override { return loads ? nullptr : "Kelvane.dll: not found"; }
-  bool Lock(uint32_t, std::string& refusal) override {
-    refusal = free ? "" : "in use";
-    return held = free;
-  }
-  void Unlock() override { held = false; }
-  std::string MovedFrom() override { return ""; }
-  ClockTime Now() override { return {2026, 12, 8, 7, 21, 31, ticks++}; }
-  bool DataFolder(std::string& path, std::string& fault) override {
-    path = folder;
-    fault.clear();
-    return true;
-  }
-  std::string Utf8Of(std::string_view text) override { return std::string(text); }
-
-  bool loads = true;
-  bool free = true;
-  bool held = false;
-  unsigned ticks = 0;
-  std::string folder;
-};
-
 std::string JsonMember(const std::string& json, const std::string& key) {
   const std::string name = "\"" + key + "\": ";
   std::size_t at = json.find(name);
@@ -77,8 +50,7 @@ std::string JsonString(const std::string& text) {
 }
 
 CtlFixture::CtlFixture()
-    : builder(kPibLayout74201D4, false), folder(SessionTestFolder()),
-      m_host(std::make_unique<CtlTestHost>()) {
+    : builder(kPibLayout74201D4, false), folder(SessionTestFolder()) {
   fake.plcType = 1;
   fake.firmware = "INT7420-MAC-1.1.3";
   fake.image = builder.image;
@@ -91,8 +63,8 @@ CtlFixture::~CtlFixture() = default;
 CtlOutput CtlFixture::Run(const std::vector<std::string>& args) {
   std::vector<std::string> line{"ostrelctl"};
   line.insert(line.end(), args.begin(), args.end());
-  const CtlResult result = CtlRun(line, *m_host);
-  EXPECT_FALSE(m_host->held) << line[1];
+  const CtlResult result = CtlRun(line, m_host);
+  EXPECT_FALSE(m_host.held) << line[1];
   CtlOutput output;
   output.status = result.status;
   for (const CtlLine& each : CtlText(result))
@@ -102,8 +74,8 @@ CtlOutput CtlFixture::Run(const std::vector<std::string>& args) {
 }
 
 void CtlFixture::HostRefuses(bool loads, bool lockFree) {
-  m_host->loads = loads;
-  m_host->free = lockFree;
+  m_host.loads = loads;
+  m_host.free = lockFree;
 }
 
 std::size_t CtlFixture::Calls(const std::string& name) const {
@@ -116,11 +88,11 @@ std::string CtlFixture::Path(const std::string& name) const {
 }
 
 void CtlFixture::DataFolderAt(const std::string& name) {
-  m_host->folder = Path(name);
+  m_host.folder = Path(name);
 }
 
 std::string CtlFixture::HistoryPath() const {
-  return (std::filesystem::path(m_host->folder) / "history.txt").string();
+  return (std::filesystem::path(m_host.folder) / "history.txt").string();
 }
 
 std::vector<HistoryRecord> CtlFixture::Records() const {
@@ -131,7 +103,7 @@ std::vector<HistoryRecord> CtlFixture::Records() const {
 }
 
 void CtlFixture::AppendHistory(const std::string& line) const {
-  std::filesystem::create_directories(m_host->folder);
+  std::filesystem::create_directories(m_host.folder);
   std::ofstream(HistoryPath(), std::ios::app | std::ios::binary) << line << "\r\n";
 }
 
@@ -139,7 +111,7 @@ std::vector<std::string> CtlFixture::Copies() const {
   std::vector<std::string> paths;
   std::error_code error;
   for (const auto& entry :
-       std::filesystem::directory_iterator(std::filesystem::path(m_host->folder) / "copies", error))
+       std::filesystem::directory_iterator(std::filesystem::path(m_host.folder) / "copies", error))
     paths.push_back(entry.path().string());
   std::sort(paths.begin(), paths.end());
   return paths;

@@ -1,22 +1,19 @@
 #pragma once
-// ostrelctl run natively: the fake library stands in for the adapter, and a
-// host whose clock stands still and whose data folder is the test's own for
-// the computer. A run is read as a person and a script read it: its exit
+// ostrelctl run natively: the fake library stands in for the adapter, and the
+// fake host, whose data folder is the test's own, for the computer. A run is read as a person and a script read it: its exit
 // status, its lines on standard output and standard error, and its JSON.
 
 #include "FakeDeviceLibrary.h"
+#include "FakeSessionHost.h"
 #include "nvm/NvmImageBuilder.h"
 #include "session/History.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-
-class CtlTestHost;
 
 struct CtlOutput {
   int status = -1;
@@ -77,7 +74,7 @@ protected:
   std::string folder;
 
 private:
-  std::unique_ptr<CtlTestHost> m_host;
+  FakeSessionHost m_host{fake};
 };
 
 std::vector<uint8_t> ReadWhole(const std::string& path);

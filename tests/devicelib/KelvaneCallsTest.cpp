@@ -16,19 +16,20 @@ TEST(KelvaneCalls, RecordsKeepTheLibrarysSizes) {
 }
 
 TEST(KelvaneCalls, AnUnboundEntryPointReadsAsACallThatReturnedZero) {
-  g_kelvane = {};
+  const KelvaneEntryPoints table = {};
+  KelvaneCalls calls(table);
   uint8_t image[kNvmImageBufferSize] = {};
   DeviceRecord record = {};
   BrcmParamReply reply = {};
   BrcmParamRequest request = {};
-  EXPECT_EQ(KelvaneGetPLCType(), 0);
-  EXPECT_EQ(KelvaneGetLocalDevInfo(record), 0);
-  EXPECT_EQ(KelvaneGetLocalPIB(image), 0);
-  EXPECT_EQ(KelvaneWriteLocalPIB(image, 100), 0);
-  EXPECT_EQ(KelvaneResetLocalDev(), 0);
-  EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 0);
-  EXPECT_EQ(KelvaneBrcmSetParam(request), 0);
-  EXPECT_FALSE(KelvaneIsBound(&KelvaneEntryPoints::WriteLocalPIB));
+  EXPECT_EQ(calls.GetPLCType(), 0);
+  EXPECT_EQ(calls.GetLocalDevInfo(record), 0);
+  EXPECT_EQ(calls.GetLocalPIB(image), 0);
+  EXPECT_EQ(calls.WriteLocalPIB(image, 100), 0);
+  EXPECT_EQ(calls.ResetLocalDev(), 0);
+  EXPECT_EQ(calls.BrcmGetParam(reply, 41), 0);
+  EXPECT_EQ(calls.BrcmSetParam(request), 0);
+  EXPECT_FALSE(calls.CanWriteImage());
 }
 
 #if defined(_WIN32) && defined(__i386__)
@@ -47,19 +48,19 @@ template <typename Slot, typename Function> void Bind(Slot& slot, Function funct
 }
 
 TEST(KelvaneCalls, StdcallEntryPointsReturnToASoundStack) {
-  g_kelvane = {};
-  Bind(g_kelvane.WriteLocalPIB, StdcallWrite);
-  Bind(g_kelvane.BrcmGetParam, StdcallGetParam);
+  KelvaneEntryPoints table = {};
+  Bind(table.WriteLocalPIB, StdcallWrite);
+  Bind(table.BrcmGetParam, StdcallGetParam);
+  KelvaneCalls calls(table);
   uint8_t image[kNvmImageBufferSize] = {7};
   BrcmParamReply reply = {};
   volatile uint32_t below = 0xA5A5A5A5;
   for (uint32_t i = 0; i < 100000; ++i) {
-    ASSERT_EQ(KelvaneWriteLocalPIB(image, i), static_cast<int>(7 + i)) << i;
-    ASSERT_EQ(KelvaneBrcmGetParam(reply, static_cast<int>(i & 0x7F)), 1) << i;
+    ASSERT_EQ(calls.WriteLocalPIB(image, i), static_cast<int>(7 + i)) << i;
+    ASSERT_EQ(calls.BrcmGetParam(reply, static_cast<int>(i & 0x7F)), 1) << i;
     ASSERT_EQ(reply.bytes[0], i & 0x7F) << i;
   }
   EXPECT_EQ(below, 0xA5A5A5A5u);
-  g_kelvane = {};
 }
 #endif
 

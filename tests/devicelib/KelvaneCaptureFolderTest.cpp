@@ -51,11 +51,12 @@ DWORD RunChild() {
 }
 
 TEST(KelvaneCaptureFolder, ALibraryFindsItsImportThere) {
+  KelvaneLibrary kelvane;
   if (std::getenv(kChild) != nullptr) {
     const fs::path library = Program().parent_path() / "needs-helper" / "Kelvane.dll";
-    const KelvaneLoadResult result = KelvaneLoad(library.u8string().c_str());
+    const KelvaneLoadResult result = kelvane.Load(library.u8string().c_str());
     ASSERT_EQ(result, KelvaneLoadResult::NoGetPLCType) << KelvaneLoadResultText(result);
-    EXPECT_EQ(KelvaneResetLocalDev(), 42) << "the import answers";
+    EXPECT_EQ(kelvane.Calls().ResetLocalDev(), 42) << "the import answers";
     return;
   }
   const fs::path folder = CaptureFolder();

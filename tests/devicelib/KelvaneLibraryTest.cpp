@@ -107,14 +107,14 @@ const FallbackCase kFallbackCases[] = {
 };
 
 TEST(KelvaneLibrary, FallsBackToTheProgramsFolderOnlyWhenTheSearchFlagsAreRefused) {
-  g_kelvane = {};
+  KelvaneLibrary kelvane;
   for (const FallbackCase& c : kFallbackCases) {
     SCOPED_TRACE(std::string(c.path != nullptr ? c.path : "(default)") + " refused with " +
                  std::to_string(c.flaggedError));
     const ScriptedLoader loader(c.flaggedError, c.fallbackError);
-    const KelvaneLoadResult result = KelvaneLoad(c.path);
+    const KelvaneLoadResult result = kelvane.Load(c.path);
     EXPECT_EQ(result, c.result) << KelvaneLoadResultText(result);
-    EXPECT_EQ(g_kelvane.GetPLCType, nullptr);
+    EXPECT_EQ(kelvane.EntryPoints().GetPLCType, nullptr);
 
     const auto& calls = ScriptedLoader::calls;
     ASSERT_EQ(calls.size(), c.flaggedError == ERROR_INVALID_PARAMETER ? 2u : 1u);
@@ -129,8 +129,9 @@ TEST(KelvaneLibrary, FallsBackToTheProgramsFolderOnlyWhenTheSearchFlagsAreRefuse
 }
 
 TEST(KelvaneLibrary, AFallbackLoadsTheLibraryBesideTheProgramOnce) {
+  KelvaneLibrary kelvane;
   const ScriptedLoader loader(ERROR_INVALID_PARAMETER, kPassOn);
-  const KelvaneLoadResult result = KelvaneLoad();
+  const KelvaneLoadResult result = kelvane.Load();
   ASSERT_EQ(result, KelvaneLoadResult::Loaded) << KelvaneLoadResultText(result);
   ASSERT_EQ(ScriptedLoader::calls.size(), 2u);
 
@@ -138,37 +139,35 @@ TEST(KelvaneLibrary, AFallbackLoadsTheLibraryBesideTheProgramOnce) {
   HMODULE module = GetModuleHandleW(beside.c_str());
   ASSERT_NE(module, nullptr);
   const void* bound = nullptr;
-  std::memcpy(&bound, &g_kelvane.GetPLCType, sizeof bound);
+  std::memcpy(&bound, &kelvane.EntryPoints().GetPLCType, sizeof bound);
   EXPECT_EQ(bound, reinterpret_cast<const void*>(GetProcAddress(module, "GetPLCType")));
 
-  EXPECT_EQ(KelvaneLoad(), KelvaneLoadResult::Loaded);
+  EXPECT_EQ(kelvane.Load(), KelvaneLoadResult::Loaded);
   EXPECT_EQ(ScriptedLoader::calls.size(), 2u) << "loaded again";
-  g_kelvane = {};
 }
 #else
 TEST(KelvaneLibrary, AnythingDlopenRefusesIsNotFound) {
-  g_kelvane = {};
+  KelvaneLibrary kelvane;
   const std::filesystem::path garbage =
       std::filesystem::temp_directory_path() / "ostrel-garbage-Kelvane.so";
   std::ofstream(garbage) << "not a library\n";
   for (const char* path : {"/nonexistent/Kelvane.so", garbage.c_str()}) {
-    const KelvaneLoadResult result = KelvaneLoad(path);
+    const KelvaneLoadResult result = kelvane.Load(path);
     EXPECT_EQ(result, KelvaneLoadResult::NotFound) << path << ": " << KelvaneLoadResultText(result);
   }
   std::filesystem::remove(garbage);
-  EXPECT_EQ(KelvaneLoad(), KelvaneLoadResult::NotFound) << "no default name";
-  EXPECT_EQ(g_kelvane.GetPLCType, nullptr);
+  EXPECT_EQ(kelvane.Load(), KelvaneLoadResult::NotFound) << "no default name";
+  EXPECT_EQ(kelvane.EntryPoints().GetPLCType, nullptr);
 }
 
 TEST(KelvaneLibrary, ALibraryWithoutGetPLCTypeStaysLoadedAndBound) {
-  g_kelvane = {};
-  const KelvaneLoadResult result = KelvaneLoad(KELVANE_NO_PLCTYPE_LIBRARY);
+  KelvaneLibrary kelvane;
+  const KelvaneLoadResult result = kelvane.Load(KELVANE_NO_PLCTYPE_LIBRARY);
   ASSERT_EQ(result, KelvaneLoadResult::NoGetPLCType) << KelvaneLoadResultText(result);
-  EXPECT_EQ(KelvaneResetLocalDev(), 7);
-  EXPECT_EQ(KelvaneGetPLCType(), 0);
-  EXPECT_EQ(KelvaneLoad("/nonexistent/Kelvane.so"), KelvaneLoadResult::NoGetPLCType)
+  EXPECT_EQ(kelvane.Calls().ResetLocalDev(), 7);
+  EXPECT_EQ(kelvane.Calls().GetPLCType(), 0);
+  EXPECT_EQ(kelvane.Load("/nonexistent/Kelvane.so"), KelvaneLoadResult::NoGetPLCType)
       << "a later call loads nothing";
-  g_kelvane = {};
 }
 #endif
 

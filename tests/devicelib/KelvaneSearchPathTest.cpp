@@ -55,14 +55,16 @@ std::vector<char> ForOtherMachine(std::vector<char> bytes) {
 }
 
 TEST(KelvaneSearchPath, ALibraryInTheCurrentDirectoryIsNotLoaded) {
+  KelvaneLibrary kelvane;
   ASSERT_NE(GetFileAttributesA("Kelvane.dll"), INVALID_FILE_ATTRIBUTES)
       << "the current directory must hold a Kelvane.dll for this test to mean anything";
-  EXPECT_EQ(KelvaneLoad(), KelvaneLoadResult::NotFound);
-  EXPECT_EQ(g_kelvane.GetPLCType, nullptr);
+  EXPECT_EQ(kelvane.Load(), KelvaneLoadResult::NotFound);
+  EXPECT_EQ(kelvane.EntryPoints().GetPLCType, nullptr);
   EXPECT_EQ(GetModuleHandleA("Kelvane.dll"), nullptr);
 }
 
 TEST(KelvaneSearchPath, AFileThatIsNoWin32LibraryIsToldApartFromAMissingOne) {
+  KelvaneLibrary kelvane;
   const std::vector<char> library = ReadBytes(NoGetPLCTypeLibrary());
   const std::vector<char> otherMachine = ForOtherMachine(library);
   ASSERT_FALSE(otherMachine.empty()) << NoGetPLCTypeLibrary();
@@ -81,36 +83,38 @@ TEST(KelvaneSearchPath, AFileThatIsNoWin32LibraryIsToldApartFromAMissingOne) {
   const fs::path file = folder / "Kelvane.dll";
   for (const auto& f : files) {
     std::ofstream(file, std::ios::binary | std::ios::trunc).write(f.bytes.data(), f.bytes.size());
-    const KelvaneLoadResult result = KelvaneLoad(file.u8string().c_str());
+    const KelvaneLoadResult result = kelvane.Load(file.u8string().c_str());
     EXPECT_EQ(result, KelvaneLoadResult::NotWin32Library)
         << f.what << ": " << KelvaneLoadResultText(result);
   }
   fs::remove(file);
-  EXPECT_EQ(KelvaneLoad(file.u8string().c_str()), KelvaneLoadResult::NotFound);
-  EXPECT_EQ(g_kelvane.GetPLCType, nullptr);
+  EXPECT_EQ(kelvane.Load(file.u8string().c_str()), KelvaneLoadResult::NotFound);
+  EXPECT_EQ(kelvane.EntryPoints().GetPLCType, nullptr);
   fs::remove_all(folder);
 }
 
 // Its import, KelvaneHelper.dll, lies nowhere the loader looks: not beside it,
 // not in this program's folder, not in the current directory.
 TEST(KelvaneSearchPath, ALibraryWhoseImportIsMissingIsToldApartFromAMissingOne) {
+  KelvaneLibrary kelvane;
   const fs::path library = ProgramFolder() / "needs-helper" / "Kelvane.dll";
   ASSERT_TRUE(fs::exists(library));
-  const KelvaneLoadResult result = KelvaneLoad(library.u8string().c_str());
+  const KelvaneLoadResult result = kelvane.Load(library.u8string().c_str());
   EXPECT_EQ(result, KelvaneLoadResult::NeedsMissingLibrary) << KelvaneLoadResultText(result);
   EXPECT_STREQ(KelvaneLoadResultText(result),
                "Kelvane.dll was found, but a library it needs could not be loaded");
-  EXPECT_EQ(g_kelvane.ResetLocalDev, nullptr);
+  EXPECT_EQ(kelvane.EntryPoints().ResetLocalDev, nullptr);
 }
 
 TEST(KelvaneSearchPath, ALibraryWithoutGetPLCTypeStaysLoadedAndBound) {
+  KelvaneLibrary kelvane;
   const fs::path library = NoGetPLCTypeLibrary();
-  const KelvaneLoadResult result = KelvaneLoad(library.u8string().c_str());
+  const KelvaneLoadResult result = kelvane.Load(library.u8string().c_str());
   ASSERT_EQ(result, KelvaneLoadResult::NoGetPLCType) << KelvaneLoadResultText(result);
   EXPECT_NE(GetModuleHandleW(library.wstring().c_str()), nullptr);
-  EXPECT_EQ(KelvaneResetLocalDev(), 7);
-  EXPECT_EQ(KelvaneGetPLCType(), 0) << "no adapter";
-  EXPECT_EQ(KelvaneLoad(), KelvaneLoadResult::NoGetPLCType) << "a later call loads nothing";
+  EXPECT_EQ(kelvane.Calls().ResetLocalDev(), 7);
+  EXPECT_EQ(kelvane.Calls().GetPLCType(), 0) << "no adapter";
+  EXPECT_EQ(kelvane.Load(), KelvaneLoadResult::NoGetPLCType) << "a later call loads nothing";
 }
 
 } // namespace

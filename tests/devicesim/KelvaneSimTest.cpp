@@ -34,13 +34,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The simulated library, loaded once for every test here.
+KelvaneLibrary& Library() {
+  static KelvaneLibrary library;
+  return library;
+}
+
+DeviceCalls& Kelvane() {
+  return Library().Calls();
+}
+
 class KelvaneSim : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
 #ifdef _WIN32
-    const KelvaneLoadResult loaded = KelvaneLoad(); // Kelvane.dll beside this program
+    const KelvaneLoadResult loaded = Library().Load(); // Kelvane.dll beside this program
 #else
-    const KelvaneLoadResult loaded = KelvaneLoad(KELVANE_SIM_LIBRARY);
+    const KelvaneLoadResult loaded = Library().Load(KELVANE_SIM_LIBRARY);
 #endif
     ASSERT_EQ(loaded, KelvaneLoadResult::Loaded) << KelvaneLoadResultText(loaded);
   }
@@ -118,45 +128,45 @@ protected:
 };
 
 TEST_F(KelvaneSim, ExportsTheSevenCalledEntryPoints) {
-  EXPECT_NE(g_kelvane.GetPLCType, nullptr);
-  EXPECT_NE(g_kelvane.GetLocalDevInfo, nullptr);
-  EXPECT_NE(g_kelvane.GetLocalPIB, nullptr);
-  EXPECT_NE(g_kelvane.WriteLocalPIB, nullptr);
-  EXPECT_NE(g_kelvane.ResetLocalDev, nullptr);
-  EXPECT_NE(g_kelvane.BrcmGetParam, nullptr);
-  EXPECT_NE(g_kelvane.BrcmSetParam, nullptr);
-  EXPECT_EQ(g_kelvane.SetQosData, nullptr);
-  EXPECT_EQ(KelvaneLoad(), KelvaneLoadResult::Loaded); // a second load finds the library loaded
+  EXPECT_NE(Library().EntryPoints().GetPLCType, nullptr);
+  EXPECT_NE(Library().EntryPoints().GetLocalDevInfo, nullptr);
+  EXPECT_NE(Library().EntryPoints().GetLocalPIB, nullptr);
+  EXPECT_NE(Library().EntryPoints().WriteLocalPIB, nullptr);
+  EXPECT_NE(Library().EntryPoints().ResetLocalDev, nullptr);
+  EXPECT_NE(Library().EntryPoints().BrcmGetParam, nullptr);
+  EXPECT_NE(Library().EntryPoints().BrcmSetParam, nullptr);
+  EXPECT_EQ(Library().EntryPoints().SetQosData, nullptr);
+  EXPECT_EQ(Library().Load(), KelvaneLoadResult::Loaded); // a second load finds the library loaded
 }
 
 TEST_F(KelvaneSim, BuiltInAdapterIsA7420WithFirmware11) {
   UsePath("");
-  EXPECT_EQ(KelvaneGetPLCType() & 0xFF, 1);
+  EXPECT_EQ(Kelvane().GetPLCType() & 0xFF, 1);
   DeviceRecord record;
-  ASSERT_NE(KelvaneGetLocalDevInfo(record), 0);
+  ASSERT_NE(Kelvane().GetLocalDevInfo(record), 0);
   EXPECT_EQ(std::string(record.Firmware()), "7420-1.1.0-SIM"); // NUL-ended, not 162 characters
 }
 
 TEST_F(KelvaneSim, ProfileIsReadAfreshAtEveryDetection) {
   UseProfile("family = 2\n");
-  EXPECT_EQ(KelvaneGetPLCType(), 2);
+  EXPECT_EQ(Kelvane().GetPLCType(), 2);
   UseProfile("family = 0\n");
-  EXPECT_EQ(KelvaneGetPLCType(), 0);
+  EXPECT_EQ(Kelvane().GetPLCType(), 0);
 }
 
 TEST_F(KelvaneSim, UnusableProfileMeansNoAdapter) {
   UseProfile("family = 2\nthis is not a setting\n");
-  EXPECT_EQ(KelvaneGetPLCType(), 0);
+  EXPECT_EQ(Kelvane().GetPLCType(), 0);
   BrcmParamReply reply;
-  EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 0);
+  EXPECT_EQ(Kelvane().BrcmGetParam(reply, 41), 0);
   UsePath((m_dir / "missing.profile").string());
-  EXPECT_EQ(KelvaneGetPLCType(), 0);
+  EXPECT_EQ(Kelvane().GetPLCType(), 0);
 }
 
 TEST_F(KelvaneSim, BroadcomParameterIsSwitchedInItsFileAndTraced) {
   UseProfile("family = 2\nparam41 = p41.bin\npowersave = on\ntrace = trace.log\n");
-  ASSERT_EQ(KelvaneGetPLCType(), 2);
-  CPowerSaveBCMCMMOp op;
+  ASSERT_EQ(Kelvane().GetPLCType(), 2);
+  CPowerSaveBCMCMMOp op(Kelvane());
   EXPECT_EQ(op.GetPowerSave(), 1);
   ASSERT_TRUE(op.SetPowerSave(0));
   EXPECT_EQ(op.GetPowerSave(), 0);
@@ -170,27 +180,27 @@ TEST_F(KelvaneSim, BroadcomParameterIsSwitchedInItsFileAndTraced) {
 
 TEST_F(KelvaneSim, FailingEntryPointsChangeNothing) {
   UseProfile("family = 2\nparam41 = p41.bin\nfail = BrcmSetParam\n");
-  ASSERT_EQ(KelvaneGetPLCType(), 2);
-  CPowerSaveBCMCMMOp op;
+  ASSERT_EQ(Kelvane().GetPLCType(), 2);
+  CPowerSaveBCMCMMOp op(Kelvane());
   ASSERT_EQ(op.GetPowerSave(), 0);
   const std::string before = Read("p41.bin");
   EXPECT_FALSE(op.SetPowerSave(1));
   EXPECT_EQ(Read("p41.bin"), before);
 
   UseProfile("family = 2\nfail = GetPLCType\n");
-  EXPECT_EQ(KelvaneGetPLCType(), 0);
+  EXPECT_EQ(Kelvane().GetPLCType(), 0);
 }
 
 TEST_F(KelvaneSim, RecordsCallsThatOverlap) {
   UseProfile("family = 2\ngate = GetLocalDevInfo\ngate_open = open\ntrace = trace.log\n");
-  ASSERT_EQ(KelvaneGetPLCType(), 2);
+  ASSERT_EQ(Kelvane().GetPLCType(), 2);
   std::thread slow([] {
     DeviceRecord record;
-    KelvaneGetLocalDevInfo(record);
+    Kelvane().GetLocalDevInfo(record);
   });
   ASSERT_TRUE(WaitForTrace("trace.log", "GATE GetLocalDevInfo"));
   BrcmParamReply reply;
-  KelvaneBrcmGetParam(reply, 41);
+  Kelvane().BrcmGetParam(reply, 41);
   std::ofstream(m_dir / "open");
   slow.join();
   const std::string trace = Trace("trace.log");
@@ -198,28 +208,28 @@ TEST_F(KelvaneSim, RecordsCallsThatOverlap) {
 
   // Calls one after another are not overlaps.
   UseProfile("family = 2\ntrace = serial.log\n");
-  KelvaneGetPLCType();
-  KelvaneBrcmGetParam(reply, 41);
+  Kelvane().GetPLCType();
+  Kelvane().BrcmGetParam(reply, 41);
   EXPECT_EQ(Trace("serial.log"), "GetPLCType\nBrcmGetParam 41\n");
 }
 
 TEST_F(KelvaneSim, AGatedCallWaitsUntilItsFileIsMade) {
   UseProfile("family = 2\ngate = BrcmGetParam\ngate_open = open\ntrace = trace.log\n");
-  ASSERT_EQ(KelvaneGetPLCType(), 2);
+  ASSERT_EQ(Kelvane().GetPLCType(), 2);
   std::atomic<bool> returned{false};
   std::thread gated([&] {
     BrcmParamReply reply;
-    KelvaneBrcmGetParam(reply, 41);
+    Kelvane().BrcmGetParam(reply, 41);
     returned = true;
   });
   ASSERT_TRUE(WaitForTrace("trace.log", "GATE BrcmGetParam"));
-  EXPECT_EQ(KelvaneGetPLCType(), 2) << "other entry points go on";
+  EXPECT_EQ(Kelvane().GetPLCType(), 2) << "other entry points go on";
   EXPECT_FALSE(returned);
   std::ofstream(m_dir / "open");
   gated.join();
   // Once the file is there, calls pass the gate without waiting.
   BrcmParamReply reply;
-  EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 1);
+  EXPECT_EQ(Kelvane().BrcmGetParam(reply, 41), 1);
   EXPECT_EQ(Trace("trace.log"),
             "GetPLCType\nGATE BrcmGetParam\nOVERLAP GetPLCType\nGetPLCType\n"
             "BrcmGetParam 41\nBrcmGetParam 41\n");
@@ -241,14 +251,14 @@ const bool g_endsWithoutDetach =
 
 TEST_F(KelvaneSim, AHangingEntryPointIsTracedAndLeavesOtherCallsWorking) {
   UseProfile("family = 2\nhang = BrcmGetParam\ntrace = trace.log\n");
-  ASSERT_EQ(KelvaneGetPLCType(), 2);
+  ASSERT_EQ(Kelvane().GetPLCType(), 2);
   // Never joined: the call does not return.
   static BrcmParamReply hungReply;
-  std::thread([] { KelvaneBrcmGetParam(hungReply, 41); }).detach();
+  std::thread([] { Kelvane().BrcmGetParam(hungReply, 41); }).detach();
   WaitForTrace("trace.log", "HANG");
-  EXPECT_EQ(KelvaneGetPLCType(), 2);
+  EXPECT_EQ(Kelvane().GetPLCType(), 2);
   std::vector<unsigned char> image(kNvmImageBufferSize);
-  EXPECT_EQ(KelvaneGetLocalPIB(image.data()), 1);
+  EXPECT_EQ(Kelvane().GetLocalPIB(image.data()), 1);
   EXPECT_EQ(Trace("trace.log"), "GetPLCType\nHANG BrcmGetParam\nGetPLCType\nGetLocalPIB\n");
 }
 
@@ -262,16 +272,16 @@ TEST_F(KelvaneSim, ReadingEntryPointsPumpTheCallersMessages) {
   UseProfile("family = 1\npump_ms = 200\n");
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, &CountTick);
   ASSERT_NE(timer, 0u);
-  KelvaneGetPLCType();
+  Kelvane().GetPLCType();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  KelvaneGetPLCType();
+  Kelvane().GetPLCType();
   EXPECT_EQ(g_ticks, 0) << "only GetLocalPIB and BrcmGetParam pump";
   std::vector<unsigned char> image(kNvmImageBufferSize);
-  EXPECT_EQ(KelvaneGetLocalPIB(image.data()), 1);
+  EXPECT_EQ(Kelvane().GetLocalPIB(image.data()), 1);
   const int afterImage = g_ticks;
   EXPECT_GT(afterImage, 0);
   BrcmParamReply reply;
-  EXPECT_EQ(KelvaneBrcmGetParam(reply, 41), 1);
+  EXPECT_EQ(Kelvane().BrcmGetParam(reply, 41), 1);
   EXPECT_GT(g_ticks, afterImage);
   ::KillTimer(nullptr, timer);
 }
@@ -323,7 +333,7 @@ protected:
 TEST_P(KelvaneSimQca, SwitchesAFreshImageBothWays) {
   UseAdapter();
   PowerSaveSlot slot;
-  ASSERT_EQ(SelectPowerSaveOp(slot), 1);
+  ASSERT_EQ(SelectPowerSaveOp(Kelvane(), slot), AdapterFamily::QualcommAtheros);
   ASSERT_TRUE(slot);
   EXPECT_EQ(slot->GetPowerSave(), 0);
   const std::vector<uint8_t> created = Image();
@@ -347,12 +357,12 @@ TEST_P(KelvaneSimQca, AFailingEntryPointLeavesTheImageAsItWas) {
   for (const char* failing : {"GetLocalPIB", "WriteLocalPIB"}) {
     UseAdapter();
     PowerSaveSlot slot;
-    ASSERT_EQ(SelectPowerSaveOp(slot), 1);
+    ASSERT_EQ(SelectPowerSaveOp(Kelvane(), slot), AdapterFamily::QualcommAtheros);
     ASSERT_EQ(slot->GetPowerSave(), 0);
     const std::vector<uint8_t> before = Image();
     ASSERT_FALSE(before.empty());
     UseAdapter(std::string("fail = ") + failing + "\n");
-    ASSERT_EQ(SelectPowerSaveOp(slot), 1);
+    ASSERT_EQ(SelectPowerSaveOp(Kelvane(), slot), AdapterFamily::QualcommAtheros);
     EXPECT_FALSE(slot->SetPowerSave(1)) << failing;
     EXPECT_EQ(Image(), before) << failing;
   }
@@ -374,20 +384,20 @@ INSTANTIATE_TEST_SUITE_P(Layouts, KelvaneSimQca,
 TEST_F(KelvaneSim, ImagesThatDoNotFitTheBufferAreRefused) {
   UseProfile("family = 1\nimage = big.nvm\n");
   std::ofstream(m_dir / "big.nvm", std::ios::binary) << std::string(16385, 'x');
-  ASSERT_EQ(KelvaneGetPLCType(), 1);
+  ASSERT_EQ(Kelvane().GetPLCType(), 1);
   std::vector<unsigned char> buffer(16384);
-  EXPECT_EQ(KelvaneGetLocalPIB(buffer.data()), 0);
-  EXPECT_EQ(KelvaneWriteLocalPIB(buffer.data(), 0), 0);
-  EXPECT_EQ(KelvaneWriteLocalPIB(buffer.data(), 16385), 0);
+  EXPECT_EQ(Kelvane().GetLocalPIB(buffer.data()), 0);
+  EXPECT_EQ(Kelvane().WriteLocalPIB(buffer.data(), 0), 0);
+  EXPECT_EQ(Kelvane().WriteLocalPIB(buffer.data(), 16385), 0);
   EXPECT_EQ(Read("big.nvm").size(), 16385u);
   UseProfile("family = 1\nimage = missing.nvm\n");
-  EXPECT_EQ(KelvaneGetLocalPIB(buffer.data()), 0) << "no image and nothing to create";
+  EXPECT_EQ(Kelvane().GetLocalPIB(buffer.data()), 0) << "no image and nothing to create";
 }
 
 TEST_F(KelvaneSim, BuiltInAdapterKeepsItsImageInMemory) {
   UsePath("");
   PowerSaveSlot slot;
-  ASSERT_EQ(SelectPowerSaveOp(slot), 1);
+  ASSERT_EQ(SelectPowerSaveOp(Kelvane(), slot), AdapterFamily::QualcommAtheros);
   ASSERT_TRUE(slot);
   EXPECT_EQ(slot->GetPowerSave(), 0);
   ASSERT_TRUE(slot->SetPowerSave(1));
@@ -414,7 +424,7 @@ uint32_t ArgumentBytesRemoved(const void* entry) {
 
 TEST_F(KelvaneSim, TheStdcallBuildRemovesItsOwnArgumentsUnderPlainNames) {
   const void* cdeclEntry = nullptr;
-  std::memcpy(&cdeclEntry, &g_kelvane.ResetLocalDev, sizeof cdeclEntry);
+  std::memcpy(&cdeclEntry, &Library().EntryPoints().ResetLocalDev, sizeof cdeclEntry);
   EXPECT_EQ(ArgumentBytesRemoved(cdeclEntry), 0u);
 
   char exe[MAX_PATH];

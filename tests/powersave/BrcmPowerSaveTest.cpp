@@ -41,7 +41,7 @@ std::vector<uint8_t> AsRequest(const std::vector<uint8_t>& sent) {
 
 TEST(BrcmPowerSave, ReadsBit15OfTheFirstDataWord) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   fake.param = Reply(0x07, 2, 1, {0x01, 0x80});
   EXPECT_EQ(op.GetPowerSave(), 1);
   fake.param = Reply(0x07, 2, 1, {0xFF, 0x7F});
@@ -51,7 +51,7 @@ TEST(BrcmPowerSave, ReadsBit15OfTheFirstDataWord) {
 
 TEST(BrcmPowerSave, UnreadableOrEmptyParameterIsUnavailable) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   fake.param = Reply(0, 2, 0, {0xFF, 0xFF});
   EXPECT_EQ(op.GetPowerSave(), 2);
   fake.param = Reply(0, 2, 1, {0x00, 0x80});
@@ -64,7 +64,7 @@ TEST(BrcmPowerSave, UnreadableOrEmptyParameterIsUnavailable) {
 
 TEST(BrcmPowerSave, DataLongerThanTheReplyIsUnavailable) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   fake.param = Reply(0, 8, 188, {0x00, 0x80}); // 1504 bytes
   EXPECT_EQ(op.GetPowerSave(), 2);
   fake.param = Reply(0, 8, 187, {0x00, 0x80}); // 1496 bytes: fills the record exactly
@@ -73,7 +73,7 @@ TEST(BrcmPowerSave, DataLongerThanTheReplyIsUnavailable) {
 
 TEST(BrcmPowerSave, DisableClearsBit15AloneAndSendsTheParameterBack) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   fake.param = Reply(0xA5, 2, 3, {0x01, 0x80, 0x22, 0x33, 0x44, 0x55});
   ASSERT_TRUE(op.SetPowerSave(0));
   EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41, BrcmSetParam");
@@ -88,7 +88,7 @@ TEST(BrcmPowerSave, DisableClearsBit15AloneAndSendsTheParameterBack) {
 
 TEST(BrcmPowerSave, EnableSetsBit15AndKeepsTheOtherBits) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   fake.param = Reply(0, 2, 1, {0x5A, 0x3C});
   ASSERT_TRUE(op.SetPowerSave(1));
   EXPECT_EQ(fake.request[6], 0x5A);
@@ -99,7 +99,7 @@ TEST(BrcmPowerSave, EnableSetsBit15AndKeepsTheOtherBits) {
 // and told just before it is sent back; a copy's state reads as the adapter's.
 TEST(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   static RecordingWatch watch;
   op.Watch(&watch);
   fake.param = Reply(0x07, 2, 1, {0x01, 0x80});
@@ -128,7 +128,7 @@ TEST(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
 
 TEST(BrcmPowerSave, ParameterNumberIsAlways41) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   // A reply whose bytes could be mistaken for a parameter number.
   fake.param = Reply(0xFF, 0xFF, 1, std::vector<uint8_t>(255, 0xFF));
   ASSERT_TRUE(op.SetPowerSave(0));
@@ -148,7 +148,7 @@ TEST(BrcmPowerSave, ParameterWithoutAFirstDataWordHasNoSwitch) {
   } cases[] = {{2, 0, false}, {1, 1, false}, {0, 3, false}, {1, 2, true}};
   for (const auto& c : cases) {
     FakeDeviceLibrary fake;
-    CPowerSaveBCMCMMOp op;
+    CPowerSaveBCMCMMOp op(fake.Device());
     SCOPED_TRACE(std::to_string(c.size) + " x " + std::to_string(c.count));
     fake.param = Reply(0x11, c.size, c.count, {0xFF, 0xFF});
     EXPECT_EQ(op.GetPowerSave(), c.hasSwitch ? 1 : 2);
@@ -159,7 +159,7 @@ TEST(BrcmPowerSave, ParameterWithoutAFirstDataWordHasNoSwitch) {
 
 TEST(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   std::vector<uint8_t> data(1492, 0x42);
   fake.param = Reply(0, 4, 373, data);
   ASSERT_TRUE(op.SetPowerSave(1));
@@ -170,7 +170,7 @@ TEST(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
 
 TEST(BrcmPowerSave, DataThatDoesNotFitTheRequestIsNotWritten) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   fake.param = Reply(0, 1, 1493, std::vector<uint8_t>(1493, 0x42));
   EXPECT_FALSE(op.SetPowerSave(1));
   EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41");
@@ -178,7 +178,7 @@ TEST(BrcmPowerSave, DataThatDoesNotFitTheRequestIsNotWritten) {
 
 TEST(BrcmPowerSave, FailuresStopBeforeTheWrite) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   fake.param = Reply(0, 2, 1, {0, 0});
 
   EXPECT_FALSE(op.SetPowerSave(2));
@@ -199,7 +199,7 @@ TEST(BrcmPowerSave, FailuresStopBeforeTheWrite) {
 
 TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op;
+  CPowerSaveBCMCMMOp op(fake.Device());
   PowerSaveCopy copy;
   PowerSaveError error;
   // A refused copy still holds the reply as fetched, unless none was.
@@ -309,7 +309,7 @@ TEST(BrcmPowerSave, RestoreRefusesDataThatDiffersBeyondTheSwitchUnlessForced) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says != nullptr ? c.says : c.force ? "forced" : "the switch alone");
     FakeDeviceLibrary fake;
-    CPowerSaveBCMCMMOp op;
+    CPowerSaveBCMCMMOp op(fake.Device());
     const auto watch = std::make_unique<RecordingWatch>();
     op.Watch(watch.get());
     const auto copy = std::make_unique<PowerSaveCopy>();

@@ -17,23 +17,23 @@ template <typename Op> bool Holds(const PowerSaveSlot& slot) {
 
 int g_liveCounted = 0;
 struct Counted : CPowerSaveBCMCMMOp {
-  Counted() { ++g_liveCounted; }
+  explicit Counted(DeviceCalls& device) : CPowerSaveBCMCMMOp(device) { ++g_liveCounted; }
   ~Counted() override { --g_liveCounted; }
 };
 
 struct Selection : ::testing::Test {
   // Runs a Qualcomm Atheros detection with `text` as the firmware.
-  uint8_t Detect(const std::string& text) {
+  std::optional<AdapterFamily> Detect(const std::string& text) {
     fake.plcType = 1;
     fake.firmware = text;
-    return SelectPowerSaveOp(slot);
+    return SelectPowerSaveOp(fake.Device(), slot);
   }
   FakeDeviceLibrary fake;
   PowerSaveSlot slot;
 };
 
 TEST_F(Selection, FirmwareTextPicksTheStrategyInOrder) {
-  EXPECT_EQ(Detect("MAC-7500-1.1.0"), 1);
+  EXPECT_EQ(Detect("MAC-7500-1.1.0"), AdapterFamily::QualcommAtheros);
   EXPECT_TRUE(Holds<CPowerSave7500Op>(slot));
   Detect("7420-1.0.0 and 7500");
   EXPECT_TRUE(Holds<CPowerSave7500Op>(slot)) << "7500 is tested first";
@@ -52,17 +52,17 @@ TEST_F(Selection, A7420TextWithNeitherVersionEmptiesTheSlot) {
   ASSERT_TRUE(slot);
   PowerSaveDetection detected;
   fake.firmware = "7420-2.0.0";
-  SelectPowerSaveOp(slot, &detected);
+  SelectPowerSaveOp(fake.Device(), slot, &detected);
   EXPECT_TRUE(detected.recordRead);
   EXPECT_EQ(detected.record.Firmware(), "7420-2.0.0");
   Detect("7420-1.1.0");
-  EXPECT_EQ(Detect("7420-2.0.0"), 1);
+  EXPECT_EQ(Detect("7420-2.0.0"), AdapterFamily::QualcommAtheros);
   EXPECT_FALSE(slot);
 }
 
 TEST_F(Selection, UnknownChipOrFailedDeviceInfoKeepsTheHeldObject) {
   fake.plcType = 2;
-  SelectPowerSaveOp(slot);
+  SelectPowerSaveOp(fake.Device(), slot);
   CPowerSaveOp* broadcom = slot.get();
   ASSERT_TRUE(Holds<CPowerSaveBCMCMMOp>(slot));
   Detect("7400-1.1.0");
@@ -72,7 +72,7 @@ TEST_F(Selection, UnknownChipOrFailedDeviceInfoKeepsTheHeldObject) {
   EXPECT_EQ(slot.get(), broadcom);
   // A caller can tell an unread record from a text that names no strategy.
   PowerSaveDetection detected;
-  EXPECT_EQ(SelectPowerSaveOp(slot, &detected), 1);
+  EXPECT_EQ(SelectPowerSaveOp(fake.Device(), slot, &detected), AdapterFamily::QualcommAtheros);
   EXPECT_FALSE(detected.recordRead);
   fake.Unbind("GetLocalDevInfo");
   Detect("7500");
@@ -84,11 +84,11 @@ TEST_F(Selection, OtherFamiliesLeaveTheSlotUntouched) {
   CPowerSaveOp* held = slot.get();
   for (int family : {0, 3, 255, 0x100 /* low byte 0 */}) {
     fake.plcType = family;
-    EXPECT_EQ(SelectPowerSaveOp(slot), static_cast<uint8_t>(family));
+    EXPECT_EQ(SelectPowerSaveOp(fake.Device(), slot), std::nullopt) << family;
     EXPECT_EQ(slot.get(), held);
   }
   fake.Unbind("GetPLCType");
-  EXPECT_EQ(SelectPowerSaveOp(slot), 0);
+  EXPECT_EQ(SelectPowerSaveOp(fake.Device(), slot), std::nullopt);
   EXPECT_EQ(slot.get(), held);
   EXPECT_EQ(fake.CallsText(), "GetPLCType, GetLocalDevInfo, GetPLCType, GetPLCType, GetPLCType, "
                               "GetPLCType");
@@ -96,24 +96,24 @@ TEST_F(Selection, OtherFamiliesLeaveTheSlotUntouched) {
 
 TEST_F(Selection, FamilyIsTheLowByte) {
   fake.plcType = 0x0102;
-  EXPECT_EQ(SelectPowerSaveOp(slot), 2);
+  EXPECT_EQ(SelectPowerSaveOp(fake.Device(), slot), AdapterFamily::Broadcom);
   EXPECT_TRUE(Holds<CPowerSaveBCMCMMOp>(slot));
 }
 
 TEST_F(Selection, EveryDetectionBuildsANewObject) {
   // Counting live objects tells a replacement from a reuse without comparing
   // addresses, which the allocator may hand out again.
-  slot.reset(new Counted);
+  slot.reset(new Counted(fake.Device()));
   ASSERT_EQ(g_liveCounted, 1);
   fake.plcType = 2;
-  SelectPowerSaveOp(slot);
+  SelectPowerSaveOp(fake.Device(), slot);
   EXPECT_EQ(g_liveCounted, 0) << "the held object is destroyed";
   EXPECT_TRUE(Holds<CPowerSaveBCMCMMOp>(slot));
 }
 
 TEST_F(Selection, FirmwareTextIsAtMost162Characters) {
   // 162 characters and the NUL fill bytes 105 to 267; "7500" sits at the end.
-  EXPECT_EQ(Detect(std::string(158, 'x') + "7500"), 1);
+  EXPECT_EQ(Detect(std::string(158, 'x') + "7500"), AdapterFamily::QualcommAtheros);
   EXPECT_TRUE(Holds<CPowerSave7500Op>(slot));
   slot.reset();
   // A record with no NUL: its last byte is not part of the text.

@@ -23,7 +23,7 @@ struct Variant {
   const char* name;
   const PibLayout& layout;
   const CPibView& view;
-  std::unique_ptr<CPowerSaveOp> (*make)();
+  std::unique_ptr<CPowerSaveOp> (*make)(DeviceCalls& device);
   bool resets; // a reset follows the write
 };
 
@@ -33,8 +33,8 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
-template <typename Op> std::unique_ptr<CPowerSaveOp> Make() {
-  return std::make_unique<Op>();
+template <typename Op> std::unique_ptr<CPowerSaveOp> Make(DeviceCalls& device) {
+  return std::make_unique<Op>(device);
 }
 
 const Variant kVariants[] = {
@@ -45,7 +45,7 @@ const Variant kVariants[] = {
 
 class QcaPowerSave : public ::testing::TestWithParam<Variant> {
 protected:
-  QcaPowerSave() : builder(GetParam().layout, false), op(GetParam().make()) {
+  QcaPowerSave() : builder(GetParam().layout, false), op(GetParam().make(fake.Device())) {
     fake.image = builder.image;
   }
 
@@ -406,8 +406,8 @@ INSTANTIATE_TEST_SUITE_P(Variants, QcaPowerSave, ::testing::ValuesIn(kVariants),
 TEST(QcaPowerSaveReset, D4NeedsTheResetD3DoesNot) {
   NvmImageBuilder v13(kPibLayout74201D3, false), v14(kPibLayout74201D4, false);
   FakeDeviceLibrary fake;
-  CPowerSave74201D3Op d3;
-  CPowerSave74201D4Op d4;
+  CPowerSave74201D3Op d3(fake.Device());
+  CPowerSave74201D4Op d4(fake.Device());
 
   fake.resetResult = 0;
   fake.image = v13.image;
@@ -454,7 +454,7 @@ TEST(QcaPowerSave7500, RefusesBeforeFetchingWithoutBothWriteSideEntryPoints) {
     FakeDeviceLibrary fake;
     fake.image = image.image;
     fake.Unbind(missing);
-    CPowerSave7500Op op;
+    CPowerSave7500Op op(fake.Device());
     EXPECT_FALSE(op.SetPowerSave(1)) << missing;
     EXPECT_TRUE(fake.calls.empty()) << missing;
     EXPECT_EQ(op.GetPowerSave(), 0) << "reading needs neither";
@@ -465,7 +465,7 @@ TEST(QcaPowerSave7500, DisableChangesOnlyTheModeWord) {
   NvmImageBuilder builder(kPibLayout7500, true);
   FakeDeviceLibrary fake;
   fake.image = builder.image;
-  CPowerSave7500Op op;
+  CPowerSave7500Op op(fake.Device());
   ASSERT_TRUE(op.SetPowerSave(0));
   const uint8_t* before = builder.Pib();
   const uint8_t* after = fake.written.data() + builder.PibOffset();
@@ -486,7 +486,7 @@ TEST(QcaPowerSave7420, DisableKeepsTheControlBits) {
   builder.Seal();
   FakeDeviceLibrary fake;
   fake.image = builder.image;
-  CPowerSave74201D4Op op;
+  CPowerSave74201D4Op op(fake.Device());
   ASSERT_TRUE(op.SetPowerSave(0));
   const uint8_t* pib = fake.written.data() + builder.PibOffset();
   EXPECT_EQ(ReadLe32(pib + word), 0xA5A5A5A7u);

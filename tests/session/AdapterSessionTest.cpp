@@ -5,6 +5,7 @@
 #include "session/AdapterSession.h"
 
 #include "FakeDeviceLibrary.h"
+#include "FakeSessionHost.h"
 #include "backup/BackupFile.h"
 #include "nvm/NvmImageBuilder.h"
 #include "tests/session/SessionTestFiles.h"
@@ -21,55 +22,39 @@ namespace {
 
 const std::string kSep(1, kPathSeparator);
 
-// A clock that moves a millisecond a call, and a data folder a test may take
-// away; system text is UTF-8 already.
-class TestSystem final : public SessionSystem {
-public:
-  ClockTime Now() override { return {2026, 12, 8, 7, 21, 31, ticks++}; }
-  bool DataFolder(std::string& path, std::string& fault) override {
-    path = folder;
-    fault = folder.empty() ? "no folder here" : "";
-    return !folder.empty();
-  }
-  std::string Utf8Of(std::string_view systemText) override { return std::string(systemText); }
-
-  std::string folder;
-  unsigned ticks = 0;
-};
-
 struct Session : ::testing::Test {
   Session() : builder(kPibLayout74201D4, false) {
     fake.plcType = 1;
     fake.firmware = "INT7420-MAC-1.1.3";
     fake.image = builder.image;
     fake.storesWrites = true;
-    system.folder = root + kSep + "Ostrel";
+    host.folder = root + kSep + "Ostrel";
   }
   ~Session() override { std::filesystem::remove_all(root); }
 
   // A session that has detected the adapter afresh, as each run does.
   std::unique_ptr<AdapterSession> Detected() {
-    auto session = std::make_unique<AdapterSession>(HistoryProgram::Ctl, system);
+    auto session = std::make_unique<AdapterSession>(HistoryProgram::Ctl, host);
     EXPECT_TRUE(session->Detect());
     return session;
   }
   std::vector<HistoryRecord> History() {
     HistoryFile file;
     std::string error;
-    EXPECT_TRUE(HistoryLoad(system.folder + kSep + "history.txt", file, error)) << error;
+    EXPECT_TRUE(HistoryLoad(host.folder + kSep + "history.txt", file, error)) << error;
     return file.records;
   }
   std::ptrdiff_t Copies() {
     std::error_code error;
     return std::distance(
-        std::filesystem::directory_iterator(system.folder + kSep + "copies", error),
+        std::filesystem::directory_iterator(host.folder + kSep + "copies", error),
         std::filesystem::directory_iterator());
   }
 
   const std::string root = SessionTestFolder();
   FakeDeviceLibrary fake;
   NvmImageBuilder builder;
-  TestSystem system;
+  FakeSessionHost host{fake};
 };
 
 // A record as "action before->after result".
@@ -102,7 +87,7 @@ TEST_F(Session, ASwitchIsCopiedRecordedWrittenReadBackAndRecordedAgain) {
     fake.writePibResult = c.writeResult;
     fake.resetResult = c.resetResult;
     fake.storesWrites = c.stores;
-    system.folder = c.folder ? root + kSep + "Ostrel" : "";
+    host.folder = c.folder ? root + kSep + "Ostrel" : "";
     std::string atWrite;
     fake.onWrite = [&] {
       if (c.folder)
@@ -162,7 +147,7 @@ TEST_F(Session, RestoreAndUndoPutACopyBackAndRecordIt) {
 // A run stopped during its write leaves its `started` record as the
 // adapter's newest; the next detection says so until a write finishes.
 TEST_F(Session, AWriteCutShortIsFoundByTheNextDetection) {
-  const std::string path = system.folder + kSep + "history.txt";
+  const std::string path = host.folder + kSep + "history.txt";
   std::string started;
   fake.onWrite = [&] { started = Bytes(path); };
   ASSERT_EQ(Detected()->Switch(PowerSaveState::On, {}).outcome, WriteOutcome::Verified);

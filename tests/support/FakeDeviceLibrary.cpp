@@ -101,17 +101,16 @@ FakeDeviceLibrary::FakeDeviceLibrary()
                 {"BrcmGetParam", Export(FakeBrcmGetParam)},
                 {"BrcmSetParam", Export(FakeBrcmSetParam)}} {
   current = this;
-  KelvaneBindEntryPoints(g_kelvane, Resolve, &m_exports);
+  KelvaneBindEntryPoints(m_entryPoints, Resolve, &m_exports);
 }
 
 FakeDeviceLibrary::~FakeDeviceLibrary() {
-  g_kelvane = {};
   current = nullptr;
 }
 
 void FakeDeviceLibrary::Unbind(const std::string& name) {
   m_exports.erase(name);
-  KelvaneBindEntryPoints(g_kelvane, Resolve, &m_exports);
+  KelvaneBindEntryPoints(m_entryPoints, Resolve, &m_exports);
 }
 
 std::string FakeDeviceLibrary::CallsText() const {

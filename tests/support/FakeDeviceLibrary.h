@@ -1,7 +1,10 @@
 #pragma once
-// A fake device library for unit tests: installs itself into g_kelvane, records
-// every call in order, and answers from fields the test sets.
+// A fake device library for unit tests: exports its entry points by name and
+// is bound into a table of its own as the real library is, so that its calls
+// go through KelvaneCalls; it records every call in order, and answers from
+// fields the test sets.
 
+#include "devicelib/KelvaneCalls.h"
 #include "devicelib/KelvaneEntryPoints.h"
 
 #include <cstdint>
@@ -12,13 +15,15 @@
 
 class FakeDeviceLibrary {
 public:
-  FakeDeviceLibrary();  // binds all seven called entry points
-  ~FakeDeviceLibrary(); // empties g_kelvane again
+  FakeDeviceLibrary(); // binds all seven called entry points
+  ~FakeDeviceLibrary();
   FakeDeviceLibrary(const FakeDeviceLibrary&) = delete;
   FakeDeviceLibrary& operator=(const FakeDeviceLibrary&) = delete;
 
   // Leaves one entry point unbound, as a library without that export would.
   void Unbind(const std::string& name);
+  // The calls through the bound table, for the code under test.
+  DeviceCalls& Device() { return m_device; }
 
   // Each call appends "Name" or "Name arg arg".
   std::vector<std::string> calls;
@@ -42,9 +47,13 @@ public:
   int setParamResult = 1;
   std::vector<uint8_t> request; // the 1498-byte request BrcmSetParam was given
 
+  // The fake's entry points are plain functions, as a library's exports
+  // are: they answer from the one fake that lives.
   static FakeDeviceLibrary* current;
 
 private:
   // What the fake exports by name, bound the way the real library is.
   std::map<std::string, void*> m_exports;
+  KelvaneEntryPoints m_entryPoints = {};
+  KelvaneCalls m_device{m_entryPoints};
 };
