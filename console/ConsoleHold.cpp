@@ -74,24 +74,37 @@ ConsoleStopGate::Answer ConsoleStopGate::Stop(Event event) {
 }
 
 namespace {
-// Never destroyed: a handler thread may still be inside it while the
-// process exits.
-ConsoleStopGate& Gate() {
-  static ConsoleStopGate* const gate = new ConsoleStopGate([](const std::string& line) {
+// The process's stop handling: the gate and what the handlers need beside it.
+struct ConsoleStops {
+  ConsoleStopGate gate{[](const std::string& line) {
     ConsoleWrite(stderr, line + "\n");
     // At once, also to a file or a pipe: the process may end right after.
     std::fflush(stderr);
-  });
-  return *gate;
+  }};
+#ifdef _WIN32
+  // What a stop before the first hold says, and the exit status it ends with.
+  std::string unwrittenLine;
+  int unwrittenStatus = 1;
+  // Set once the run has said all it will; a taken close or session end
+  // waits for it.
+  HANDLE runEnded = nullptr;
+#endif
+};
+
+// The one pointer to it: Windows calls the console's control handler with
+// no context of ours, and a stop is the process's, whichever hold is on.
+// Never destroyed: a handler thread may still be inside it while the
+// process exits.
+ConsoleStops& Stops() {
+  static ConsoleStops* const stops = new ConsoleStops;
+  return *stops;
+}
+
+ConsoleStopGate& Gate() {
+  return Stops().gate;
 }
 
 #ifdef _WIN32
-// What a stop before the first hold says, and the exit status it ends with.
-std::string g_unwrittenLine;
-int g_unwrittenStatus = 1;
-// Set once the run has said all it will; a taken close or session end waits
-// for it.
-HANDLE g_runEnded = nullptr;
 
 // Not ExitProcess: the device library's detach may wait for the very call
 // that is being cut, or that is stuck. The cut line was said already.
@@ -99,11 +112,11 @@ HANDLE g_runEnded = nullptr;
 void EndAtOnce(ConsoleStopGate::Answer answer) {
   const bool unwritten = answer == ConsoleStopGate::Answer::EndUnwritten;
   if (unwritten) {
-    ConsoleWrite(stderr, g_unwrittenLine + "\n");
+    ConsoleWrite(stderr, Stops().unwrittenLine + "\n");
     std::fflush(stderr);
   }
-  ::TerminateProcess(::GetCurrentProcess(),
-                     unwritten ? static_cast<UINT>(g_unwrittenStatus) : STATUS_CONTROL_C_EXIT);
+  ::TerminateProcess(::GetCurrentProcess(), unwritten ? static_cast<UINT>(Stops().unwrittenStatus)
+                                                      : STATUS_CONTROL_C_EXIT);
 }
 
 // Runs on a thread of its own. After a close, logoff or shutdown the process
@@ -114,8 +127,8 @@ BOOL WINAPI OnConsoleStop(DWORD event) {
       Gate().Stop(interrupt ? ConsoleStopGate::Event::Interrupt : ConsoleStopGate::Event::End);
   if (answer != ConsoleStopGate::Answer::Taken)
     EndAtOnce(answer);
-  if (!interrupt && g_runEnded != nullptr)
-    ::WaitForSingleObject(g_runEnded, INFINITE);
+  if (!interrupt && Stops().runEnded != nullptr)
+    ::WaitForSingleObject(Stops().runEnded, INFINITE);
   return TRUE;
 }
 
@@ -129,7 +142,7 @@ constexpr UINT WM_HOLDCHANGED = WM_APP + 1;
 // sends WM_HOLDCHANGED to this very thread.
 void PumpUntilRunEnded() {
   MSG message;
-  while (::MsgWaitForMultipleObjects(1, &g_runEnded, FALSE, INFINITE, QS_ALLINPUT) ==
+  while (::MsgWaitForMultipleObjects(1, &Stops().runEnded, FALSE, INFINITE, QS_ALLINPUT) ==
          WAIT_OBJECT_0 + 1) {
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
       ::DispatchMessageW(&message);
@@ -189,7 +202,7 @@ DWORD WINAPI SessionWindowThread(LPVOID parameter) {
 // life.
 HWND SessionWindow() {
   static const HWND window = [] {
-    g_runEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Stops().runEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ::SetConsoleCtrlHandler(&OnConsoleStop, TRUE);
     SessionWindowStart start;
     start.made = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -211,8 +224,8 @@ HWND SessionWindow() {
 
 void ConsoleStopsFromStart(const std::string& line, int status) {
 #ifdef _WIN32
-  g_unwrittenLine = line;
-  g_unwrittenStatus = status;
+  Stops().unwrittenLine = line;
+  Stops().unwrittenStatus = status;
   SessionWindow();
 #else
   (void)line;
@@ -248,7 +261,7 @@ bool ConsoleHold::StopTaken() {
 void ConsoleRunEnded() {
   std::fflush(nullptr);
 #ifdef _WIN32
-  if (g_runEnded != nullptr)
-    ::SetEvent(g_runEnded);
+  if (Stops().runEnded != nullptr)
+    ::SetEvent(Stops().runEnded);
 #endif
 }

@@ -6,8 +6,7 @@
 // types below give its arguments and result only: whether a build of the
 // library removes its own arguments (__stdcall) or leaves them to the caller
 // (cdecl) cannot be told from outside, so nothing calls through these pointers
-// but KelvaneCalls. An entry point that did not
-// resolve stays null.
+// but KelvaneCalls. An entry point that did not resolve stays null.
 
 #include <cstddef>
 #include <cstdint>

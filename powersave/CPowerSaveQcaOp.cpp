@@ -77,8 +77,7 @@ void CPowerSaveQcaOp::FillCopy(PowerSaveCopy& copy, bool opened) const {
 }
 
 bool CPowerSaveQcaOp::WriteSideBound() const {
-  return m_variant.writeBack != PowerSaveWriteBack::BothBoundNoReset ||
-         m_device.CanWriteImage();
+  return m_variant.writeBack != PowerSaveWriteBack::BothBoundNoReset || m_device.CanWriteImage();
 }
 
 bool CPowerSaveQcaOp::WriteBack(uint16_t writeLength) {

@@ -1,6 +1,5 @@
 #include "powersave/PowerSaveSelection.h"
 
-
 namespace {
 
 // Destroys the held object first, then holds the new one; a failed creation
@@ -26,8 +25,7 @@ std::optional<AdapterFamily> SelectPowerSaveOp(DeviceCalls& device, PowerSaveSlo
   return family;
 }
 
-void SelectQcaPowerSaveOp(DeviceCalls& device, PowerSaveSlot& slot,
-                          PowerSaveDetection* detection) {
+void SelectQcaPowerSaveOp(DeviceCalls& device, PowerSaveSlot& slot, PowerSaveDetection* detection) {
   DeviceRecord record = {};
   if (device.GetLocalDevInfo(record) == 0)
     return;

@@ -339,9 +339,9 @@ void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& rea
     write.historyMovedWhy = put.movedWhy;
   }
   std::string ignored;
-  for (const std::string& old : CopiesToRemove(
-           put.records, put.dropped, watch.m_folder + kPathSeparator + kCopiesFolder,
-           watch.m_copyPath))
+  for (const std::string& old :
+       CopiesToRemove(put.records, put.dropped, watch.m_folder + kPathSeparator + kCopiesFolder,
+                      watch.m_copyPath))
     RemoveFile(old, ignored);
 }
 

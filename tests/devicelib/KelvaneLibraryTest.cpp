@@ -1,6 +1,6 @@
 // Loading the device library: what each failure reports, and on Windows where
-// the loader looks when the restricted search is refused. A process loads the
-// library once, so each platform's one successful load is the last test here.
+// the loader looks when the restricted search is refused. A loaded library is
+// never unloaded, so each platform's one successful load is the last test here.
 
 #include "devicelib/KelvaneLibrary.h"
 #include "devicelib/KelvaneCalls.h"
@@ -71,7 +71,7 @@ std::wstring ProgramFolder() {
 }
 
 struct FallbackCase {
-  const char* path;    // as KelvaneLoad takes it, UTF-8
+  const char* path;    // as KelvaneLibrary::Load takes it, UTF-8
   const wchar_t* name; // as the loader is asked for it, but for the folder
   DWORD flaggedError;
   DWORD fallbackError;

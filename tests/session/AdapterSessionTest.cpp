@@ -46,9 +46,8 @@ struct Session : ::testing::Test {
   }
   std::ptrdiff_t Copies() {
     std::error_code error;
-    return std::distance(
-        std::filesystem::directory_iterator(host.folder + kSep + "copies", error),
-        std::filesystem::directory_iterator());
+    return std::distance(std::filesystem::directory_iterator(host.folder + kSep + "copies", error),
+                         std::filesystem::directory_iterator());
   }
 
   const std::string root = SessionTestFolder();
@@ -142,6 +141,17 @@ TEST_F(Session, RestoreAndUndoPutACopyBackAndRecordIt) {
   ASSERT_TRUE(Detected()->PlanUndo(plan, records, fault)) << fault;
   EXPECT_EQ(plan.verdict, UndoVerdict::Undo);
   EXPECT_EQ(plan.record, 0u);
+}
+
+// A backup file says when it was taken by the host's clock, not the process's.
+TEST_F(Session, ABackupIsStampedByTheHostsClock) {
+  std::vector<uint8_t> file;
+  auto copy = std::make_unique<PowerSaveCopy>();
+  std::string fault;
+  ASSERT_TRUE(Detected()->TakeBackup(file, *copy, fault)) << fault;
+  BackupCopy decoded;
+  ASSERT_TRUE(BackupDecode(file.data(), file.size(), decoded, nullptr));
+  EXPECT_EQ(decoded.taken, 1796714491); // 2026-12-08T07:21:31Z
 }
 
 // A run stopped during its write leaves its `started` record as the
