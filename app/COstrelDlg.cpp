@@ -458,7 +458,7 @@ SessionWrite COstrelDlg::WritePowerSave(PowerSaveState target, bool& stopped) {
   SessionWrite write = m_session.Switch(target, kDialogWrite);
   g_shutdownBlockReasonDestroy(m_hWnd);
   RegisterRestart(false);
-  m_use.WriteEnds(::GetTickCount());
+  m_use.WriteEnds(m_host.TickCount());
   return write;
 }
 
