@@ -79,13 +79,13 @@ private:
 };
 
 AdapterSession::AdapterSession(HistoryProgram program, SessionHost& host)
-    : m_program(program), m_system(host), m_present(std::make_unique<Present>()),
+    : m_program(program), m_host(host), m_present(std::make_unique<Present>()),
       m_watch(std::make_unique<Watch>(*this)) {}
 
 AdapterSession::~AdapterSession() = default;
 
 bool AdapterSession::Detect() {
-  m_family = SelectPowerSaveOp(m_system.Device(), m_op, &m_detected);
+  m_family = SelectPowerSaveOp(m_host.Device(), m_op, &m_detected);
   if (m_op)
     m_op->Watch(m_watch.get());
   m_state = PowerSaveState::Unavailable;
@@ -134,7 +134,7 @@ std::vector<uint8_t> AdapterSession::BackupFileOf(const PowerSaveCopy& copy) con
   BackupCopy backup;
   BackupFromCopy(copy, backup);
   backup.firmware = std::string(Firmware());
-  backup.taken = UnixSeconds(m_system.Now());
+  backup.taken = UnixSeconds(m_host.Now());
   return BackupEncode(backup);
 }
 
@@ -142,7 +142,7 @@ bool AdapterSession::TakeBackup(std::vector<uint8_t>& file, PowerSaveCopy& copy,
                                 std::string& fault) {
   PowerSaveError refused;
   if (!m_op || !m_op->SaveCopy(copy, refused)) {
-    fault = "cannot take a copy: " + m_system.Utf8Of(m_op ? refused.text : "no strategy");
+    fault = "cannot take a copy: " + m_host.Utf8Of(m_op ? refused.text : "no strategy");
     return false;
   }
   file = BackupFileOf(copy);
@@ -214,7 +214,7 @@ FreshFetch FetchAfresh(DeviceCalls& device, uint32_t length) {
 
 // The state is read back as a later scan would read it.
 AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, SessionWrite& write) {
-  const FreshFetch now = FetchAfresh(m_system.Device(), m_watch->m_length);
+  const FreshFetch now = FetchAfresh(m_host.Device(), m_watch->m_length);
   write.stateAfter = now.state;
   const ReadBack readBack = {now.state != PowerSaveState::Unavailable, now.state == target,
                              now.digest};
@@ -229,7 +229,7 @@ AdapterSession::ReadBack AdapterSession::VerifyState(PowerSaveState target, Sess
 // for byte.
 AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
                                                     SessionWrite& write) {
-  const FreshFetch fetched = FetchAfresh(m_system.Device(), m_watch->m_length);
+  const FreshFetch fetched = FetchAfresh(m_host.Device(), m_watch->m_length);
   const bool read = fetched.read;
   const PowerSaveCopy* const now = fetched.copy.get();
   const PowerSaveError& refused = fetched.refused;
@@ -242,7 +242,7 @@ AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
   using Kind = ReadBackFault::Kind;
   if (!read) {
     fault.kind = Kind::CopyUnreadable;
-    fault.refusal = m_system.Utf8Of(refused.text);
+    fault.refusal = m_host.Utf8Of(refused.text);
   } else if (same < write.bytes && same < now->size) {
     fault = {Kind::CopyDiffers, same, copy.bytes[same], now->bytes[same], now->size, {}};
   } else if (same < write.bytes) {
@@ -256,10 +256,10 @@ AdapterSession::ReadBack AdapterSession::VerifyCopy(const PowerSaveCopy& copy,
 // write under way, so that a program stopped during the write leaves one.
 void AdapterSession::BeginRecord() {
   Watch& watch = *m_watch;
-  const ClockTime now = m_system.Now();
+  const ClockTime now = m_host.Now();
   const PowerSaveCopy& before = watch.m_before;
   std::string folder;
-  const bool haveFolder = m_system.DataFolder(folder, watch.m_copyFault);
+  const bool haveFolder = m_host.DataFolder(folder, watch.m_copyFault);
   watch.m_historyFault = watch.m_copyFault;
   if (haveFolder && watch.m_options.copy) {
     const std::vector<uint8_t> file = BackupFileOf(before);
@@ -272,7 +272,7 @@ void AdapterSession::BeginRecord() {
       watch.m_copyFault = std::string("what the adapter holds makes no backup file: ") + fault.text;
     else
       SaveAutoCopy(folder + kPathSeparator + kCopiesFolder, now, CopyAdapterKey(before), file,
-                   watch.m_copyPath, watch.m_copyFault, m_system);
+                   watch.m_copyPath, watch.m_copyFault, m_host);
   }
   HistoryRecord& record = watch.m_record;
   record.time = IsoTime(now);
@@ -283,7 +283,7 @@ void AdapterSession::BeginRecord() {
   record.family = m_op->Variant().family;
   // A restore writes the copy's address, also over an image that did not open.
   record.address = AddressOf(watch.m_written != nullptr ? *watch.m_written : before);
-  record.firmware = m_system.Utf8Of(Firmware());
+  record.firmware = m_host.Utf8Of(Firmware());
   record.before = PowerSaveStateOf(m_op->CopyState(before));
   record.after = watch.m_target;
   record.result = HistoryResult::Started;
@@ -297,7 +297,7 @@ void AdapterSession::BeginRecord() {
   watch.m_folder = folder;
   HistoryPut put;
   if (HistoryPutRecord(folder + kPathSeparator + kHistoryFile, record, now, put,
-                       watch.m_historyFault, m_system)) {
+                       watch.m_historyFault, m_host)) {
     watch.m_historyFault.clear();
     watch.m_movedTo = put.movedTo;
     watch.m_movedWhy = put.movedWhy;
@@ -328,10 +328,10 @@ void AdapterSession::FinishWrite(const WriteFacts& reported, const ReadBack& rea
   HistoryRecord& record = watch.m_record;
   FinishRecord(write.outcome, target, write.stateAfter, facts.readBack ? readBack.digest : "",
                watch.m_sentDigest, record);
-  const ClockTime now = m_system.Now();
+  const ClockTime now = m_host.Now();
   HistoryPut put;
   if (!HistoryPutRecord(watch.m_folder + kPathSeparator + kHistoryFile, record, now, put,
-                        write.historyFault, m_system))
+                        write.historyFault, m_host))
     return;
   write.historyFault.clear();
   if (!put.movedTo.empty()) {
@@ -351,7 +351,7 @@ bool AdapterSession::PlanUndo(UndoPlan& plan, std::vector<HistoryRecord>& record
   if (present.digest.empty()) {
     fault = "the adapter did not hand over what it holds";
     if (*present.refused.text != '\0')
-      fault += ": " + m_system.Utf8Of(present.refused.text);
+      fault += ": " + m_host.Utf8Of(present.refused.text);
     return false;
   }
   std::string path;
@@ -371,7 +371,7 @@ bool AdapterSession::PlanUndo(UndoPlan& plan, std::vector<HistoryRecord>& record
 
 bool AdapterSession::HistoryPath(std::string& path, std::string& fault) const {
   std::string folder;
-  if (!m_system.DataFolder(folder, fault))
+  if (!m_host.DataFolder(folder, fault))
     return false;
   path = folder + kPathSeparator + kHistoryFile;
   return true;

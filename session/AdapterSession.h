@@ -1,9 +1,10 @@
 #pragma once
-// The one way the dialog and ostrelctl reach an adapter: the library, loaded
-// once; the computer-wide lock; detection and the strategy; the state; and
-// every write, with the automatic copy before it, the read-back after it and
-// the history record that says who wrote what. The front ends say what they
-// want and show the outcome in their own words; they never see a strategy.
+// The one way the dialog and ostrelctl reach an adapter, through the host's
+// device library, under the lock the caller holds: detection and the
+// strategy; the state; and every write, with the automatic copy before it,
+// the read-back after it and the history record that says who wrote what.
+// The front ends say what they want and show the outcome in their own
+// words; they never see a strategy.
 
 #include "powersave/PowerSaveSelection.h"
 #include "session/PowerSaveState.h"
@@ -103,7 +104,7 @@ private:
                    SessionWrite& write);
 
   HistoryProgram m_program;
-  SessionHost& m_system;
+  SessionHost& m_host;
   std::optional<AdapterFamily> m_family;
   PowerSaveDetection m_detected;
   PowerSaveSlot m_op;
