@@ -49,8 +49,7 @@ std::string JsonString(const std::string& text) {
   return JsonText(text).text;
 }
 
-CtlFixture::CtlFixture()
-    : builder(kPibLayout74201D4, false), folder(SessionTestFolder()) {
+CtlFixture::CtlFixture() : builder(kPibLayout74201D4, false), folder(SessionTestFolder()) {
   fake.plcType = 1;
   fake.firmware = "INT7420-MAC-1.1.3";
   fake.image = builder.image;

@@ -1,7 +1,8 @@
 #pragma once
 // ostrelctl run natively: the fake library stands in for the adapter, and the
-// fake host, whose data folder is the test's own, for the computer. A run is read as a person and a script read it: its exit
-// status, its lines on standard output and standard error, and its JSON.
+// fake host, whose data folder is the test's own, for the computer. A run is
+// read as a person and a script read it: its exit status, its lines on
+// standard output and standard error, and its JSON.
 
 #include "FakeDeviceLibrary.h"
 #include "FakeSessionHost.h"
