@@ -12,7 +12,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "tests/support/WindowHelpers.h"
 #endif
 
 namespace {
@@ -119,7 +119,7 @@ TEST(ConsoleStopGate, AnEndIsTakenOnceAHoldBeganAndSaysItsLineOnce) {
 // handler, about a logoff: the hold's own window says no while it holds.
 TEST(ConsoleHold, ItsWindowRefusesTheSessionsEndOnlyDuringAHold) {
   auto hold = std::make_unique<ConsoleHold>("finishing", "cut");
-  const HWND window = ::FindWindowW(ConsoleHold::kWindowClass, nullptr);
+  const HWND window = ProcessWindow(ConsoleHold::kWindowClass, ::GetCurrentProcessId());
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
   hold.reset();

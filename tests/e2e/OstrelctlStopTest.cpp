@@ -53,9 +53,12 @@ CtlRun CtlStopped(const SimCase& sim, const std::string& profile, const std::str
     else
       EXPECT_TRUE(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
     // Calls held at the simulator's gate go on once the run has ended, or
-    // after two seconds in which its handler has taken the stop. Nothing shows
-    // outside the process that it has: its lines wait in the file's buffer.
-    ::WaitForSingleObject(process.hProcess, 2000);
+    // once its handler has taken the stop: the stop's line reaches standard
+    // error at once.
+    EXPECT_TRUE(WaitUntil([&] {
+      return ::WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 ||
+             !ReadBytes(paths[1]).empty();
+    }));
     sim.OpenGate();
     DWORD code = static_cast<DWORD>(-2);
     if (::WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0)
@@ -192,13 +195,7 @@ TEST(Ostrelctl, TheSessionsEndDuringTheWriteKeepsItsResult) {
   const CtlRun run = CtlStopped(
       sim, profile, "off --json", [&] { return sim.TraceCount("WriteLocalPIB") > 0; },
       [&](const PROCESS_INFORMATION& process) {
-        HWND window = nullptr;
-        while ((window = ::FindWindowExW(nullptr, window, L"Ostrel.ConsoleHold", nullptr))) {
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(window, &owner);
-          if (owner == process.dwProcessId)
-            break;
-        }
+        const HWND window = ProcessWindow(L"Ostrel.ConsoleHold", process.dwProcessId);
         ASSERT_NE(window, nullptr);
         DWORD_PTR answer = TRUE;
         EXPECT_NE(::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,

@@ -18,6 +18,19 @@ template <class Condition> bool WaitUntil(Condition condition, DWORD timeoutMs =
   return true;
 }
 
+// The top-level window of class `windowClass` that process `process` made:
+// other programs of the same class may run beside the test.
+inline HWND ProcessWindow(const wchar_t* windowClass, DWORD process) {
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(nullptr, window, windowClass, nullptr)) != nullptr) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == process)
+      return window;
+  }
+  return nullptr;
+}
+
 inline std::string WindowText(HWND window) {
   constexpr DWORD timeoutMs = 30000;
   DWORD_PTR length = 0;
