@@ -65,25 +65,21 @@ TEST(CommandLine, UsageJoinsAlikeCommandsListsOnlyListedOptionsAndFitsEightyColu
   EXPECT_EQ(usage.find("--verify"), std::string::npos) << usage;
   // Only neighbours join, and only when both operands and options agree; the
   // last two commands join as well as any.
+  // clang-format off
   const CommandTable alike = {"tool",
-                              {{"read", "FILE", 1},
-                               {"write", "FILE", 1},
-                               {"erase", "FILE", 1},
-                               {"probe", "", 0},
-                               {"list", "", 0},
-                               {"show", "FILE", 1},
-                               {"dump", "FILE", 1}},
-                              {{"force", nullptr, "write erase", true}}};
+      {{"read", "FILE", 1}, {"write", "FILE", 1}, {"erase", "FILE", 1}, {"probe", "", 0}, {"list", "", 0},
+       {"show", "FILE", 1}, {"dump", "FILE", 1}},
+      {{"force", nullptr, "write erase", true}}};
+  // clang-format on
   EXPECT_EQ(CommandUsage(alike), "usage: tool read FILE\n"
                                  "       tool write|erase FILE [--force]\n"
                                  "       tool probe|list\n"
                                  "       tool show|dump FILE\n"
                                  "       tool help | --help | -h | /?\n"
                                  "       tool --version\n");
+  const CommandOption longOption = {"a-long-option", "VALUE", nullptr, true};
   const CommandTable wide = {
-      "tool",
-      {{"go", "FILE", 1}},
-      std::vector<CommandOption>(12, {"a-long-option", "VALUE", nullptr, true})};
+      "tool", {{"go", "FILE", 1}}, std::vector<CommandOption>(12, longOption)};
   std::istringstream lines(CommandUsage(wide));
   std::size_t count = 0;
   for (std::string line; std::getline(lines, line); ++count)

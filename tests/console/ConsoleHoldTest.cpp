@@ -20,45 +20,28 @@ namespace {
 using Answer = ConsoleStopGate::Answer;
 
 // Ctrl+C and Ctrl+Break on a clock the test sets: before the first hold they
-// end the process with nothing written, once one began they are taken once one began, and
-// an end at once only when repeated while the hold has lasted the grace
+// end the process with nothing written; once one began they are taken, and
+// end it at once only when repeated while the hold has lasted the grace
 // time. Every stop refuses the holds that follow it.
 TEST(ConsoleStopGate, AnInterruptIsTakenAndARepeatedOneCutsOnlyPastTheGraceTime) {
-  using std::chrono::milliseconds;
-  const milliseconds grace = ConsoleStopGate::kGrace;
+  using ms = std::chrono::milliseconds;
+  using A = Answer;
+  const ms grace = ConsoleStopGate::kGrace;
   const struct {
     const char* name;
     bool held;
-    std::vector<milliseconds> stops; // since the hold began
+    std::vector<ms> stops; // since the hold began
     bool releasedBeforeLast;
     std::vector<Answer> answers;
     std::vector<std::string> said;
   } cases[] = {
-      {"before any hold",
-       false,
-       {milliseconds(0), 2 * grace},
-       false,
-       {Answer::EndUnwritten, Answer::EndUnwritten},
-       {}},
-      {"repeated within the grace time",
-       true,
-       {milliseconds(0), grace - milliseconds(1)},
-       false,
-       {Answer::Taken, Answer::Taken},
-       {"line"}},
-      {"repeated at the grace time",
-       true,
-       {milliseconds(0), grace},
-       false,
-       {Answer::Taken, Answer::EndNow},
-       {"line", "cut"}},
-      {"first past the grace time", true, {2 * grace}, false, {Answer::Taken}, {"line"}},
-      {"repeated after the hold ended",
-       true,
-       {milliseconds(0), 2 * grace},
-       true,
-       {Answer::Taken, Answer::Taken},
-       {"line"}},
+      // clang-format off
+      {"before any hold", false, {ms(0), 2 * grace}, false, {A::EndUnwritten, A::EndUnwritten}, {}},
+      {"repeated within the grace time", true, {ms(0), grace - ms(1)}, false, {A::Taken, A::Taken}, {"line"}},
+      {"repeated at the grace time", true, {ms(0), grace}, false, {A::Taken, A::EndNow}, {"line", "cut"}},
+      {"first past the grace time", true, {2 * grace}, false, {A::Taken}, {"line"}},
+      {"repeated after the hold ended", true, {ms(0), 2 * grace}, true, {A::Taken, A::Taken}, {"line"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     std::chrono::steady_clock::time_point now{};

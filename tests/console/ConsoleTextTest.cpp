@@ -81,8 +81,8 @@ TEST(TerminalText, EscapesWhatWouldDriveATerminal) {
     std::string text, shown;
     std::string line = ""; // as TerminalLine shows it, where that differs
   } cases[] = {
-      {"INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\n",
-       "INT7420 Образ 画像 \U0001F4BE\\x0a"},
+      // clang-format off
+      {"INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\n", "INT7420 Образ 画像 \U0001F4BE\\x0a"},
       {"7420\r\npower-save: on\n\r", "7420\\x0d\npower-save: on\n\\x0d",
        "7420\\x0d\\x0apower-save: on\\x0a\\x0d"},
       {"\x1b]0;owned\x07\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},
@@ -91,16 +91,14 @@ TEST(TerminalText, EscapesWhatWouldDriveATerminal) {
       {"\x1f !~\x7f\xc2\x80\xc2\x9f\xc2\xa0", "\\x1f !~\\x7f\\u0080\\u009f\xc2\xa0"},
       // The last two-byte lead, the first three-byte form, and U+07FF overlong.
       {"\xdf\xbf\xe0\xa0\x80\xe0\x9f\xbf", "\xdf\xbf\xe0\xa0\x80\\xe0\\x9f\\xbf"},
-      {"\xc2\x9b"
-       "2J",
-       "\\u009b2J"},
+      {"\xc2\x9b" "2J", "\\u009b2J"},
       {"\xff\xe9t\xc3", "\\xff\\xe9t\\xc3"},
       {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
       // U+D7FF, U+10000 and U+10FFFF; then U+FFFF overlong, U+110000 and a lead past 0xF4.
-      {"\xed\x9f\xbf\xf0\x90\x80\x80\xf4\x8f\xbf\xbf",
-       "\xed\x9f\xbf\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"},
+      {"\xed\x9f\xbf\xf0\x90\x80\x80\xf4\x8f\xbf\xbf", "\xed\x9f\xbf\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"},
       {"\xf0\x8f\xbf\xbf\xf4\x90\x80\x80\xf5\x80\x80\x80",
        "\\xf0\\x8f\\xbf\\xbf\\xf4\\x90\\x80\\x80\\xf5\\x80\\x80\\x80"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TerminalText(c.text), c.shown) << c.shown;

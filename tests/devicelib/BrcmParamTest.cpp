@@ -59,8 +59,7 @@ TEST_P(BrcmParamMapping, ReplyToRequestAndBack) {
   ASSERT_TRUE(BrcmReplyFromRequest(request, back));
   const std::size_t end = BrcmParamReply::kDataOffset + length;
   EXPECT_TRUE(std::equal(reply.bytes, reply.bytes + end, back.bytes));
-  EXPECT_TRUE(
-      std::all_of(back.bytes + end, std::end(back.bytes), [](unsigned char b) { return b == 0; }));
+  EXPECT_TRUE(AllZero(back.bytes + end, std::end(back.bytes)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, BrcmParamMapping,

@@ -79,31 +79,30 @@ struct FallbackCase {
   KelvaneLoadResult result;
 };
 
+using R = KelvaneLoadResult;
+
 // Only a refusal of the search flags falls back; both calls name a full path
 // and never search for a bare name. A Kelvane.dll lies beside this program, so
 // a missing module or entry point there is one of its imports; and, since it
 // is a whole 32-bit x86 library, so is a file that is no valid application.
 const FallbackCase kFallbackCases[] = {
-    {nullptr, L"Kelvane.dll", ERROR_MOD_NOT_FOUND, 0, true, KelvaneLoadResult::NeedsMissingLibrary},
-    {nullptr, L"Kelvane.dll", ERROR_PROC_NOT_FOUND, 0, true,
-     KelvaneLoadResult::NeedsMissingLibrary},
-    {nullptr, L"Kelvane.dll", ERROR_ACCESS_DENIED, 0, true, KelvaneLoadResult::NotFound},
-    {nullptr, L"Kelvane.dll", ERROR_BAD_EXE_FORMAT, 0, true, KelvaneLoadResult::NeedsNonX86Library},
-    {nullptr, L"Kelvane.dll", ERROR_FILE_INVALID, 0, true, KelvaneLoadResult::NotWin32Library},
-    {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND, true,
-     KelvaneLoadResult::NeedsMissingLibrary},
-    {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_BAD_EXE_FORMAT, true,
-     KelvaneLoadResult::NeedsNonX86Library},
-    {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER, true,
-     KelvaneLoadResult::NotFound},
-    {"Ostrel-absent.dll", L"Ostrel-absent.dll", ERROR_MOD_NOT_FOUND, 0, true,
-     KelvaneLoadResult::NotFound},
-    {u8"C:\\Gerät\\Kelvane.dll", L"C:\\Ger\u00e4t\\Kelvane.dll", ERROR_INVALID_PARAMETER,
-     ERROR_MOD_NOT_FOUND, false, KelvaneLoadResult::NotFound},
-    {u8"\\\\server\\共有\\Kelvane.dll", L"\\\\server\\\u5171\u6709\\Kelvane.dll",
-     ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND, false, KelvaneLoadResult::NotFound},
+    // clang-format off
+    {nullptr, L"Kelvane.dll", ERROR_MOD_NOT_FOUND, 0, true, R::NeedsMissingLibrary},
+    {nullptr, L"Kelvane.dll", ERROR_PROC_NOT_FOUND, 0, true, R::NeedsMissingLibrary},
+    {nullptr, L"Kelvane.dll", ERROR_ACCESS_DENIED, 0, true, R::NotFound},
+    {nullptr, L"Kelvane.dll", ERROR_BAD_EXE_FORMAT, 0, true, R::NeedsNonX86Library},
+    {nullptr, L"Kelvane.dll", ERROR_FILE_INVALID, 0, true, R::NotWin32Library},
+    {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND, true, R::NeedsMissingLibrary},
+    {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_BAD_EXE_FORMAT, true, R::NeedsNonX86Library},
+    {nullptr, L"Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER, true, R::NotFound},
+    {"Ostrel-absent.dll", L"Ostrel-absent.dll", ERROR_MOD_NOT_FOUND, 0, true, R::NotFound},
+    {u8"C:\\Gerät\\Kelvane.dll", L"C:\\Ger\u00e4t\\Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND,
+     false, R::NotFound},
+    {u8"\\\\server\\共有\\Kelvane.dll", L"\\\\server\\\u5171\u6709\\Kelvane.dll", ERROR_INVALID_PARAMETER,
+     ERROR_MOD_NOT_FOUND, false, R::NotFound},
     {"vendor\\Kelvane.dll", L"vendor\\Kelvane.dll", ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND,
-     true, KelvaneLoadResult::NotFound},
+     true, R::NotFound},
+    // clang-format on
 };
 
 TEST(KelvaneLibrary, FallsBackToTheProgramsFolderOnlyWhenTheSearchFlagsAreRefused) {

@@ -2,8 +2,7 @@
 // directory set to a folder that has one: that copy must not be loaded. Files
 // that are no library, one whose import is missing, and a library without
 // GetPLCType, are loaded by their paths, some in folders whose names are not
-// ASCII. A process loads the library
-// once, so the one successful load is the last test here.
+// ASCII. A process loads the library once, so the one successful load is the last test here.
 
 #include "devicelib/KelvaneCalls.h"
 #include "devicelib/KelvaneEntryPoints.h"

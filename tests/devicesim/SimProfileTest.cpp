@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(SimProfile, ReadsEveryKeyAndTakesRelativePathsFromTheProfilesFolder) {
+TEST(SimProfile, ReadsEveryKeyTakesRelativePathsFromTheProfilesFolderAndDefaultsTheRest) {
   const std::string text = "# a 7500 adapter\n"
                            "family = 1\n"
                            "firmware = MAC-7500-2.0.1 # trailing comment\n"
@@ -41,23 +41,17 @@ TEST(SimProfile, ReadsEveryKeyAndTakesRelativePathsFromTheProfilesFolder) {
   EXPECT_EQ(profile.hang, "BrcmGetParam");
   EXPECT_EQ(profile.gate, (std::vector<std::string>{"WriteLocalPIB", "ResetLocalDev"}));
   EXPECT_EQ(profile.gateOpen, "/profiles/go");
-}
-
-TEST(SimProfile, WindowsAbsolutePathsStayAsGiven) {
-  SimProfile profile;
-  std::string error;
-  ASSERT_TRUE(ParseSimProfile("image = C:\\sim\\a.nvm\n", "/profiles", profile, error));
-  EXPECT_EQ(profile.image, "C:\\sim\\a.nvm");
-}
-
-TEST(SimProfile, AnEmptyProfileIsTheDefaultAdapter) {
-  SimProfile profile;
-  std::string error;
-  ASSERT_TRUE(ParseSimProfile("# nothing\n", "", profile, error));
-  EXPECT_EQ(profile.family, 1);
-  EXPECT_TRUE(profile.firmware.empty());
-  EXPECT_FALSE(profile.powerSaveOn);
-  EXPECT_TRUE(profile.fail.empty());
+  // A Windows absolute path stays as given.
+  SimProfile windows;
+  ASSERT_TRUE(ParseSimProfile("image = C:\\sim\\a.nvm\n", "/profiles", windows, error));
+  EXPECT_EQ(windows.image, "C:\\sim\\a.nvm");
+  // An empty profile is the default adapter.
+  SimProfile empty;
+  ASSERT_TRUE(ParseSimProfile("# nothing\n", "", empty, error));
+  EXPECT_EQ(empty.family, 1);
+  EXPECT_TRUE(empty.firmware.empty());
+  EXPECT_FALSE(empty.powerSaveOn);
+  EXPECT_TRUE(empty.fail.empty());
 }
 
 TEST(SimProfile, ErrorsNameTheLineAndLeaveTheProfileAlone) {

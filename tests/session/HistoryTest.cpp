@@ -3,6 +3,7 @@
 
 #include "session/History.h"
 
+#include "session/ClockTime.h"
 #include "tests/session/SessionTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -13,28 +14,20 @@
 namespace {
 
 HistoryRecord Record(const std::string& copy, const std::string& id = "20261208-072131-123") {
-  HistoryRecord record = {"2026-12-08T07:21:31Z",
-                          HistoryProgram::Ctl,
-                          HistoryAction::Off,
-                          AdapterFamily::QualcommAtheros,
-                          "00:b0:52:00:00:01",
-                          "INT7420-MAC-1.1",
-                          PowerSaveState::On,
-                          PowerSaveState::Off,
-                          HistoryResult::Done,
-                          copy,
-                          id,
-                          std::string(64, 'a'),
-                          std::string(64, 'b'),
-                          "",
-                          20536,
-                          std::string(64, 'c')};
+  // clang-format off
+  HistoryRecord record = {"2026-12-08T07:21:31Z", HistoryProgram::Ctl, HistoryAction::Off,
+                          AdapterFamily::QualcommAtheros, "00:b0:52:00:00:01", "INT7420-MAC-1.1",
+                          PowerSaveState::On, PowerSaveState::Off, HistoryResult::Done, copy, id,
+                          std::string(64, 'a'), std::string(64, 'b'), "", 20536, std::string(64, 'c')};
+  // clang-format on
   return record;
 }
 
 std::string Line(const std::string& copy) {
   return HistoryLine(Record(copy, "id-" + copy));
 }
+
+const char kEveryHexDigit[] = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
 
 // A line is a record only when every field is there and each holds a value
 // it may hold; anything else is damaged or foreign. Lines of the earlier
@@ -51,27 +44,22 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
   const auto atTime = [&good](const std::string& time) {
     return std::string(good).replace(good.find("2026-12-08T"), 20, time);
   };
-  HistoryRecord badSent = Record("");
-  badSent.sentSha256 = "c";
-  HistoryRecord undoes = Record("");
-  undoes.undoes = "20261208-000000-000";
-  HistoryRecord noId = Record("");
-  noId.id.clear();
-  HistoryRecord badDigest = Record("");
-  badDigest.afterSha256 = std::string(64, 'G');
-  HistoryRecord undoOf = undoes;
-  undoOf.action = HistoryAction::Undo;
-  HistoryRecord everyHexDigit = Record("");
-  everyHexDigit.beforeSha256 = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+  // The line of a record that `change` made from the plain one.
+  const auto with = [](auto change) {
+    HistoryRecord record = Record("");
+    change(record);
+    return HistoryLine(record);
+  };
   const struct {
     std::string line;
     int format; // 0: no record
   } cases[] = {
+      // clang-format off
       {good, 3},
       {firstFormat, 1},
       {"ostrel-history-2" + secondFields, 2},
-      {HistoryLine(undoOf), 3},
-      {HistoryLine(everyHexDigit), 3},
+      {with([](HistoryRecord& r) { r.undoes = "20261208-000000-000"; r.action = HistoryAction::Undo; }), 3},
+      {with([](HistoryRecord& r) { r.beforeSha256 = kEveryHexDigit; }), 3},
       {"", 0},
       {"some other program's line", 0},
       {"ostrel-history-4" + fields, 0},
@@ -85,7 +73,7 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
       {withLength("020536"), 0},
       {withLength("12345678"), 0},
       {withLength("2053x"), 0},
-      {HistoryLine(badSent), 0},
+      {with([](HistoryRecord& r) { r.sentSha256 = "c"; }), 0},
       {atTime("2024-02-29T23:59:59Z"), 3},
       {atTime("2026-12-31T00:00:00Z"), 3},
       {atTime("9999-99-99T99:99:99Z"), 0},
@@ -100,9 +88,9 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
       {atTime("2026-12-08T07:21:60Z"), 0},
       {good.substr(0, good.rfind('\t')), 0},
       {good + "\textra", 0},
-      {HistoryLine(noId), 0},
-      {HistoryLine(badDigest), 0},
-      {HistoryLine(undoes), 0},
+      {with([](HistoryRecord& r) { r.id.clear(); }), 0},
+      {with([](HistoryRecord& r) { r.afterSha256 = std::string(64, 'G'); }), 0},
+      {with([](HistoryRecord& r) { r.undoes = "20261208-000000-000"; }), 0},
       {std::string(good).replace(good.find("\tostrelctl\t"), 10, "\tostrel"), 0},
       {std::string(good).replace(good.find("\tqualcomm-atheros\t"), 17, "\tQualcomm-Atheros"), 0},
       {firstFormat.substr(0, firstFormat.find("\tdone")) + "\tstarted\t", 0},
@@ -110,6 +98,7 @@ TEST(History, ALineIsARecordOnlyWhenWhole) {
       {std::string(good).replace(good.find("2026-12-08T"), 1, "x"), 0},
       {Line("x") + "\\x4", 0},
       {Line("x") + "\\q00", 0},
+      // clang-format on
   };
   for (const auto& c : cases) {
     HistoryRecord record;
@@ -144,6 +133,7 @@ TEST(History, ReadsWhatEditorsLeaveAndKnowsWhatIsNotAHistory) {
     std::vector<std::size_t> skipped;
     const char* foreign;
   } cases[] = {
+      // clang-format off
       {"CR LF", a + "\r\n" + b + "\r\n", 2, {}, ""},
       {"LF, no last line end", a + "\n" + b, 2, {}, ""},
       {"CR", a + "\r" + b + "\r", 2, {}, ""},
@@ -152,11 +142,8 @@ TEST(History, ReadsWhatEditorsLeaveAndKnowsWhatIsNotAHistory) {
       {"UTF-16", std::string("\xFF\xFEo\0s\0", 6), 0, {}, "it holds NUL bytes"},
       {"not UTF-8", a + "\r\n\xC0\xAF\r\n", 0, {}, "it is not UTF-8 text"},
       // The edges of each lead's range: U+07FF, U+0800, U+D7FF, U+10000, U+10FFFF.
-      {"UTF-8 edges",
-       a + "\r\n\xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF\r\n" + b,
-       2,
-       {2},
-       ""},
+      {"UTF-8 edges", a + "\r\n\xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF\r\n" + b,
+       2, {2}, ""},
       {"a stray continuation byte", a + "\r\n\x80\r\n", 0, {}, "it is not UTF-8 text"},
       {"U+07FF overlong", a + "\r\n\xE0\x9F\xBF\r\n", 0, {}, "it is not UTF-8 text"},
       {"a surrogate", a + "\r\n\xED\xA0\x80\r\n", 0, {}, "it is not UTF-8 text"},
@@ -164,6 +151,7 @@ TEST(History, ReadsWhatEditorsLeaveAndKnowsWhatIsNotAHistory) {
       {"past U+10FFFF", a + "\r\n\xF4\x90\x80\x80\r\n", 0, {}, "it is not UTF-8 text"},
       {"16 MiB", std::string(kSixteenMiB, 'x'), 0, {1}, ""},
       {"over 16 MiB", std::string(kSixteenMiB + 1, 'x'), 0, {}, "it is over 16777216 bytes"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     HistoryFile file;
@@ -245,10 +233,6 @@ TEST(History, TimesKeepTheirShapeForAnyClock) {
   EXPECT_EQ(IsoTime({2026, 2, 31, 24, 0, 60, 0}), "2026-02-28T23:00:59Z");
   EXPECT_EQ(IsoTime({2028, 0, 0, 0, 0, 0, 0}), "2028-01-01T00:00:00Z");
   EXPECT_EQ(IsoTime({2024, 2, 30, 0, 0, 0, 0}), "2024-02-29T00:00:00Z");
-  HistoryRecord record = Record("");
-  record.time = IsoTime(odd);
-  HistoryRecord read;
-  EXPECT_TRUE(HistoryParse(HistoryLine(record), read));
 }
 
 // A file the writer cannot read as a history is moved aside whole, and the
@@ -285,6 +269,22 @@ TEST(History, AMissingHistoryIsReadFromWhereAFailedReplaceLeftIt) {
   ASSERT_TRUE(HistoryPutRecord(path, record, {2026, 12, 8, 7, 21, 31, 123}, put, error)) << error;
   EXPECT_EQ(Bytes(path), Line("a") + "\r\n" + Line("b") + "\r\n");
   EXPECT_FALSE(std::filesystem::exists(RestoreName(path)));
+}
+
+TEST(ClockTime, UnixSecondsCountFrom1970) {
+  const struct {
+    ClockTime time;
+    int64_t seconds;
+  } cases[] = {
+      {{1970, 1, 1, 0, 0, 0, 0}, 0},
+      {{1969, 12, 31, 23, 59, 59, 0}, -1},
+      {{2000, 2, 29, 12, 0, 0, 0}, 951825600}, // a leap day of a 400th year
+      {{2000, 3, 1, 0, 0, 0, 0}, 951868800},
+      {{2100, 3, 1, 0, 0, 0, 0}, 4107542400},      // 2100 has no leap day
+      {{2026, 12, 8, 7, 21, 31, 999}, 1796714491}, // milliseconds do not count
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(UnixSeconds(c.time), c.seconds) << IsoTime(c.time);
 }
 
 } // namespace

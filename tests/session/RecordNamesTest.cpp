@@ -2,6 +2,8 @@
 
 #include "session/RecordNames.h"
 
+#include "session/PowerSaveState.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,6 +29,28 @@ TEST(RecordNames, EachNameParsesBackAndNothingElseDoes) {
   ExpectNames<AdapterFamily>("broadcom ");
   ExpectNames<PowerSaveState>("");
   ExpectNames<HistoryResult>("ok");
+}
+
+// The strategies' numbers and the names the history and the programs use.
+TEST(PowerSaveState, AStateIsReadFromItsNumber) {
+  using S = PowerSaveState;
+  const struct {
+    uint16_t value;
+    S state;
+    const char* name;
+  } cases[] = {
+      {0, S::Off, "off"},
+      {1, S::On, "on"},
+      {2, S::Unavailable, "unavailable"},
+      {0xFFFF, S::Unavailable, "unavailable"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PowerSaveStateOf(c.value), c.state) << c.value;
+    EXPECT_STREQ(PowerSaveStateName(c.state), c.name) << c.value;
+    if (c.state != S::Unavailable) {
+      EXPECT_EQ(PowerSaveValueOf(c.state), c.value) << c.name;
+    }
+  }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -38,10 +39,7 @@ inline std::string SessionTestFolder() {
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
   const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
   std::string name = std::string("ostrel-session-") + test->name() + "-" + std::to_string(tick);
-  for (char& c : name) {
-    if (c == '/')
-      c = '-';
-  }
+  std::replace(name.begin(), name.end(), '/', '-');
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / name;
   std::filesystem::create_directories(folder);
   SessionTestFolders::Made().push_back(folder);

@@ -32,23 +32,13 @@ std::string Digest(char content) {
 // A write from content `before` to `after` (' ' unknown), sending `after`.
 HistoryRecord Change(const char* id, char before, char after, const char* address = kA,
                      HistoryResult result = HistoryResult::Done, const char* undoes = "") {
-  HistoryRecord record;
-  record.time = "2026-12-08T07:21:31Z";
-  record.program = HistoryProgram::Ctl;
-  record.action = *undoes != '\0' ? HistoryAction::Undo : HistoryAction::Off;
-  record.family = AdapterFamily::QualcommAtheros;
-  record.address = address;
-  record.before = PowerSaveState::On;
-  record.after = PowerSaveState::Off;
-  record.result = result;
-  record.copy = std::string("copy-") + id;
-  record.id = id;
-  record.length = 4;
-  record.beforeSha256 = Digest(before);
-  record.sentSha256 = after != ' ' ? Digest(after) : "";
-  record.afterSha256 = record.sentSha256;
-  record.undoes = undoes;
-  return record;
+  const std::string sent = after != ' ' ? Digest(after) : "";
+  const HistoryAction action = *undoes != '\0' ? HistoryAction::Undo : HistoryAction::Off;
+  // clang-format off
+  return {"2026-12-08T07:21:31Z", HistoryProgram::Ctl, action, AdapterFamily::QualcommAtheros, address,
+          "", PowerSaveState::On, PowerSaveState::Off, result, std::string("copy-") + id, id,
+          Digest(before), sent, undoes, 4, sent};
+  // clang-format on
 }
 
 HistoryRecord OfBroadcom(HistoryRecord record) {
@@ -123,6 +113,7 @@ TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
     std::size_t record;
     std::vector<std::pair<std::size_t, R>> passed;
   } cases[] = {
+      // clang-format off
       {"the last change", "ab bc", Present('c'), V::Undo, 1, {}},
       {"undo then undo: the change before", "ab bc cb<2", Present('b'), V::Undo, 0, {}},
       {"everything undone", "ab ba<1", Present('a'), V::NothingLeft, 0, {}},
@@ -133,12 +124,7 @@ TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
       {"a write killed after it stored", "ab bc?", Present('c'), V::Undo, 1, {}},
       {"a write killed before it stored", "ab bc?", Present('b'), V::Undo, 0, {{1, R::NotWritten}}},
       {"a write killed, then a change outside", "ab bc?", Present('z'), V::Changed, 1, {}},
-      {"an undo killed after it stored",
-       "ab bc cb<2?",
-       Present('b'),
-       V::Undo,
-       0,
-       {{2, R::UndoTook}}},
+      {"an undo killed after it stored", "ab bc cb<2?", Present('b'), V::Undo, 0, {{2, R::UndoTook}}},
       {"an undo killed before it stored", "ab bc cb<2?", Present('c'), V::Undo, 1, {}},
       {"a byte past the writes changed", "ab bc", Present('c', kA, "Z"), V::Undo, 1, {}},
       {"the second format covers it all", "2ab", Present('b', kA, "Z"), V::Changed, 0, {}},
@@ -155,6 +141,7 @@ TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
       {"does not open, left by no record", "ab", Present('q', ""), V::Unproven, 0, {}},
       {"Broadcom: another adapter, a refused write", "Pab Pbc!", Broadcom('z'), V::Changed, 1, {}},
       {"Broadcom: every Broadcom record", "Pab Pbc", Broadcom('c'), V::Undo, 1, {}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     const std::vector<HistoryRecord> records = Records(c.records);
@@ -259,10 +246,6 @@ TEST(UndoPlan, AWriteCutShortIsTheAdaptersNewestRecordStillStarted) {
   }
 }
 
-} // namespace
-
-namespace {
-
 // The change's copy must be there, decode, and hold what the write started
 // from; a record of the first format has no digest to hold it to.
 TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
@@ -325,6 +308,18 @@ TEST(UndoPlan, TheChangesCopyIsCheckedBeforeItIsWritten) {
     EXPECT_EQ(fault.empty(), expected) << c.path;
     EXPECT_NE(fault.find(c.fault), std::string::npos) << c.path << " " << fault;
   }
+}
+
+// What the history keeps of an adapter's content is its SHA-256.
+TEST(ContentDigest, IsTheSha256OfTheContent) {
+  const uint8_t abc[] = {'a', 'b', 'c'};
+  EXPECT_EQ(ContentDigest(BackupKind::NvmImage, abc, sizeof abc),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(ContentDigest(BackupKind::NvmImage, abc, 0), "");
+  // Over the first bytes alone; none when there are fewer.
+  const uint8_t abcd[] = {'a', 'b', 'c', 'd'};
+  EXPECT_EQ(CoveredDigest(abcd, 4, 3), ContentDigest(BackupKind::NvmImage, abc, 3));
+  EXPECT_EQ(CoveredDigest(abcd, 4, 5), "");
 }
 
 } // namespace

@@ -18,18 +18,15 @@ TEST(WriteOutcome, EachWayAWriteEndsAndWhatItsRecordSays) {
     const char* digest; // "read", "sent" or ""
     const char* ways;   // 'T' took, 'A' accepted, 'R' read back, else ' '
   } cases[] = {
+      // clang-format off
       {{false, false, false, false, false, false}, O::Refused, "failed", "on", "", "   "},
       {{true, false, false, false, false, false}, O::AdapterRefused, "failed", "on", "", "   "},
       {{true, false, true, false, false, false}, O::ResetFailed, "failed", "off", "sent", " A "},
       {{true, true, false, false, false, false}, O::Written, "unverified", "off", "sent", "TA "},
       {{true, true, false, true, true, true}, O::Verified, "done", "off", "read", "TAR"},
       {{true, true, false, true, true, false}, O::ReadBackDiffers, "failed", "on", "read", " AR"},
-      {{true, true, false, true, false, false},
-       O::ReadBackUnreadable,
-       "failed",
-       "unavailable",
-       "read",
-       " AR"},
+      {{true, true, false, true, false, false}, O::ReadBackUnreadable, "failed", "unavailable", "read", " AR"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     const O outcome = DecideWriteOutcome(c.facts);

@@ -31,5 +31,5 @@ bool FakeSessionHost::DataFolder(std::string& path, std::string& fault) {
 }
 
 bool FakeSessionHost::SharedFolder(std::string& path, std::string& fault) {
-  return Folder(sharedFolder, path, fault);
+  return Folder("", path, fault);
 }

@@ -19,8 +19,9 @@ public:
                                     SessionLockWaiter* waiter) override;
   bool DataFolder(std::string& path, std::string& fault) override;
   std::string DataFolderMovedFrom() override { return movedFrom; }
+  // No test asks for a shared folder or the user: the system names neither.
   bool SharedFolder(std::string& path, std::string& fault) override;
-  RunUser User() override { return user; }
+  RunUser User() override { return {}; }
   ClockTime Now() override { return {2026, 12, 8, 7, 21, 31, ticks++}; }
   uint32_t TickCount() override { return ticks; }
   std::string Utf8Of(std::string_view systemText) override { return std::string(systemText); }
@@ -33,9 +34,7 @@ public:
   bool held = false;
   unsigned ticks = 0;
   std::string folder; // empty: the system names no folder
-  std::string sharedFolder;
   std::string movedFrom;
-  RunUser user = {"S-1-5-21-1-2-3-1001", "TEST\\user"};
 
 private:
   FakeDeviceLibrary& m_library;
