@@ -2,8 +2,6 @@
 
 #include "session/RecordNames.h"
 
-#include "session/PowerSaveState.h"
-
 #include <gtest/gtest.h>
 
 namespace {
