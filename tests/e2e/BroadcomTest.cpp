@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace {
 
 std::string Profile(const std::string& extra) {
@@ -25,27 +23,7 @@ TEST_P(BroadcomBuilds, ReadsOnThenSwitchesOffAndOnAgain) {
   SimCase sim;
   OstrelSession ostrel(SimCase::OstrelExe(GetParam()), sim.WriteProfile(Profile("powersave = on")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
-  EXPECT_EQ(ostrel.Log(), kScannedOn);
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
-  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
-  EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_ON));
-  EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_OFF));
-  ASSERT_TRUE(SwitchBit(sim));
-
-  ostrel.Click(IDC_RADIO_OFF);
-  ostrel.Click(IDOK);
-  EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save success!");
-  EXPECT_FALSE(SwitchBit(sim));
-  ostrel.Click(IDC_BUTTON_SCAN);
-  EXPECT_EQ(ostrel.Log(), kScannedOff);
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
-
-  ostrel.Click(IDC_RADIO_ON);
-  ostrel.Click(IDOK);
-  EXPECT_EQ(ostrel.Log(), std::string(kScannedOff) + "\r\nEnable device power save success!");
-  EXPECT_TRUE(SwitchBit(sim));
-  ostrel.Click(IDC_BUTTON_SCAN);
-  EXPECT_EQ(ostrel.Log(), kScannedOn);
+  ExpectSwitchOverAndBack(ostrel, true, [&](bool on) { EXPECT_EQ(SwitchBit(sim), on); });
   EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
 }
 
@@ -77,27 +55,11 @@ TEST(Broadcom, FailedStateReadClearsBothRadiosButLeavesThemUsable) {
   }
   // The word of the fail line shows what each click made of the choice.
   ostrel.Click(IDOK);
-  ostrel.Click(IDC_RADIO_ON);
-  ostrel.Click(IDOK);
-  ostrel.Click(IDC_RADIO_OFF);
-  ostrel.Click(IDOK);
+  ostrel.Apply(IDC_RADIO_ON);
+  ostrel.Apply(IDC_RADIO_OFF);
   EXPECT_EQ(ostrel.Log(), std::string(kNoSetting) + "\r\nDisable device power save fail!"
                                                     "\r\nEnable device power save fail!"
                                                     "\r\nDisable device power save fail!");
-  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
-}
-
-TEST(Broadcom, NeitherRadioSetWithAStrategyWritesOff) {
-  SimCase sim;
-  // Element count 0: no first data word, so no switch bit. The state reads as
-  // unavailable and the off that OK asks for is refused without a write.
-  const char empty[] = {0x00, 0x02, 0x00, 0x00};
-  std::ofstream(sim.Path("param41.bin"), std::ios::binary).write(empty, sizeof empty);
-  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("")));
-  ASSERT_TRUE(ostrel.WaitForFirstScan());
-  ASSERT_EQ(ostrel.Log(), kNoSetting);
-  ostrel.Click(IDOK);
-  EXPECT_EQ(ostrel.Log(), std::string(kNoSetting) + "\r\nDisable device power save fail!");
   EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
 }
 
@@ -107,8 +69,7 @@ TEST(Broadcom, FailedWriteReportsAndLeavesTheParameterAndTheChoice) {
                        sim.WriteProfile(Profile("powersave = on\nfail = BrcmSetParam")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
   const std::vector<uint8_t> before = ReadBytes(sim.Path("param41.bin"));
-  ostrel.Click(IDC_RADIO_OFF);
-  ostrel.Click(IDOK);
+  ostrel.Apply(IDC_RADIO_OFF);
   EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save fail!");
   EXPECT_EQ(ReadBytes(sim.Path("param41.bin")), before);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));

@@ -9,6 +9,16 @@
 
 namespace {
 
+// How many runs of calls the trace holds, each run from one process.
+std::size_t ProcessRuns(const SimCase& sim) {
+  std::vector<unsigned long> runs;
+  for (const auto& [pid, line] : sim.TraceByProcess()) {
+    if (runs.empty() || runs.back() != pid)
+      runs.push_back(pid);
+  }
+  return runs.size();
+}
+
 TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
   SimCase sim;
   const std::string profile = sim.WriteProfile(
@@ -29,12 +39,7 @@ TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
   EXPECT_EQ(busy.status, 4);
   EXPECT_EQ(busy.lines, Lines{"ostrelctl: the adapter is in use by another program"});
   // Each run's calls stand together: no read-modify-write interleaves.
-  std::vector<unsigned long> runs;
-  for (const auto& [pid, line] : sim.TraceByProcess()) {
-    if (runs.empty() || runs.back() != pid)
-      runs.push_back(pid);
-  }
-  EXPECT_EQ(runs.size(), 3u);
+  EXPECT_EQ(ProcessRuns(sim), 3u);
   ExpectImageState(kSimLayouts[1], sim, "off");
   // Both writes are in the history, each record whole.
   const std::string history = HistoryJson(profile);
@@ -53,34 +58,24 @@ TEST(OstrelctlLock, TwoRunsTakeTurnsAndAThirdGivesUpAfterItsWait) {
       << taken.lines.at(0);
 }
 
-class Ostrelctl : public ::testing::TestWithParam<LibraryBuild> {
-protected:
-  const std::string exe = SimCase::ProgramExe("ostrelctl.exe", GetParam());
-};
-
 // The dialog's OK and an ostrelctl run at once: the run waits until the
 // dialog's read-modify-write is over, so neither change is lost.
-TEST_P(Ostrelctl, WaitsForTheDialogsWriteToEnd) {
+TEST(Ostrelctl, WaitsForTheDialogsWriteToEnd) {
   SimCase sim;
   const std::string profile =
       sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off\ndelay_ms = 300"));
-  OstrelSession ostrel(SimCase::OstrelExe(GetParam()), profile);
+  OstrelSession ostrel(SimCase::OstrelExe(), profile);
   ASSERT_TRUE(ostrel.WaitForFirstScan());
   ostrel.Click(IDC_RADIO_ON);
   const std::size_t reads = sim.TraceCount("GetLocalPIB");
   ostrel.PostClick(IDOK);
   ASSERT_TRUE(WaitUntil([&] { return sim.TraceCount("GetLocalPIB") > reads; }));
-  const CtlRun off = Ctl(profile, "off", exe);
+  const CtlRun off = Ctl(profile, "off");
   EXPECT_EQ(off.status, 0);
   EXPECT_TRUE(ostrel.WaitForLog("Found a device!\r\nThe power save mode is off!\r\n"
                                 "Enable device power save success!"));
   // The dialog's calls, then ostrelctl's: two runs, the write in between.
-  std::vector<unsigned long> runs;
-  for (const auto& [pid, line] : sim.TraceByProcess()) {
-    if (runs.empty() || runs.back() != pid)
-      runs.push_back(pid);
-  }
-  EXPECT_EQ(runs.size(), 2u) << ::testing::PrintToString(sim.Trace());
+  EXPECT_EQ(ProcessRuns(sim), 2u) << ::testing::PrintToString(sim.Trace());
   ExpectImageState(kSimLayouts[1], sim, "off");
   // The dialog's write keeps its copy, and is recorded as not read back.
   const std::string copy = AutoCopies(sim).at(0);
@@ -94,8 +89,6 @@ TEST_P(Ostrelctl, WaitsForTheDialogsWriteToEnd) {
       JsonPath(copy) + "\"");
   EXPECT_LT(dialog, history.find("\"program\": \"ostrelctl\", \"action\": \"off\"")) << history;
 }
-
-INSTANTIATE_TEST_SUITE_P(Builds, Ostrelctl, OneLibraryBuild(), LibraryBuildTestName);
 
 // While ostrelctl holds the adapter, OK waits for it with the dialog still
 // answering; a radio click made meanwhile is dropped, and the write follows.
@@ -159,12 +152,11 @@ TEST(Ostrelctl, AWriteCutShortIsRecordedAndNamedByTheNextRun) {
 TEST(Ostrelctl, AWriteGoesOnWhenItsCopyCannotBeSaved) {
   SimCase sim;
   const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[2], "powersave = off"));
-  WriteBytes(sim.Path("appdata"), {'x'});
+  std::ofstream(sim.Path("appdata")) << 'x';
   {
     OstrelSession ostrel(SimCase::OstrelExe(), profile);
     ASSERT_TRUE(ostrel.WaitForFirstScan());
-    ostrel.Click(IDC_RADIO_ON);
-    ostrel.Click(IDOK);
+    ostrel.Apply(IDC_RADIO_ON);
     EXPECT_TRUE(
         ostrel.WaitForLog(std::string(kScannedOff) +
                           "\r\nEnable device power save success!"

@@ -40,12 +40,6 @@ inline std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
 
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
 // What a backup file holds, decoded; fails the test when it does not decode.
 inline BackupCopy Decoded(const std::string& path) {
   const std::vector<uint8_t> file = ReadBytes(path);
