@@ -3,7 +3,6 @@
 #include "tests/e2e/OstrelctlTest.h"
 
 namespace {
-
 // The device's firmware text never drives the terminal: control characters
 // escaped, the code page's characters as themselves, JSON in ASCII.
 TEST(Ostrelctl, TextFromTheDeviceOrAFileCannotDriveTheTerminal) {
@@ -25,32 +24,8 @@ TEST(Ostrelctl, TextFromTheDeviceOrAFileCannotDriveTheTerminal) {
       << run.out;
 }
 
-// An argument with an unpaired surrogate has no exact UTF-8 form; any stand-in
-// could name another file, so it is a usage error and nothing is saved.
-TEST(Ostrelctl, AnArgumentThatIsNotUnicodeTextIsAUsageError) {
-  SimCase sim;
-  const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[1], ""));
-  ::SetEnvironmentVariableA("KELVANE_SIM", profile.c_str());
-  std::wstring exe, folder;
-  ASSERT_TRUE(WideFromUtf8(SimCase::ProgramExe("ostrelctl.exe"), exe));
-  ASSERT_TRUE(WideFromUtf8(sim.Path(""), folder));
-  std::wstring line = L"\"" + exe + L"\" backup \"" + folder + L"a" + wchar_t(0xD800) + L"b\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-  ::WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.hProcess, &code);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  EXPECT_EQ(code, 2u);
-  EXPECT_EQ(sim.Trace(), Lines{});
-}
-
 // help and --version answer on standard output; a wrong word is named on
-// standard error with the usage after it, and nothing reaches the adapter.
+// standard error with the usage after it; nothing reaches the adapter.
 TEST(Ostrelctl, HelpVersionAndUsageErrors) {
   SimCase sim;
   const std::string profile = sim.WriteProfile(QcaProfile(kSimLayouts[1], "powersave = off"));
@@ -64,9 +39,7 @@ TEST(Ostrelctl, HelpVersionAndUsageErrors) {
   run = Ctl(profile, "--version");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "ostrelctl 1.0.0.1\r\n");
-
   // clang-format off
-
   const struct { const char* arguments, *says; } wrong[] = {
       // Which word is wrong is decided natively; these show that the words
       // arrive as they were quoted.
@@ -85,6 +58,23 @@ TEST(Ostrelctl, HelpVersionAndUsageErrors) {
     EXPECT_EQ(errors[0], std::string("ostrelctl: ") + w.says);
     EXPECT_EQ(errors[1].rfind("usage: ostrelctl status", 0), 0u) << w.arguments;
   }
+  // An argument with an unpaired surrogate has no exact UTF-8 form; any
+  // stand-in could name another file, so it is a usage error.
+  std::wstring exe, folder;
+  ASSERT_TRUE(WideFromUtf8(SimCase::ProgramExe("ostrelctl.exe"), exe));
+  ASSERT_TRUE(WideFromUtf8(sim.Path(""), folder));
+  std::wstring line = L"\"" + exe + L"\" backup \"" + folder + L"a" + wchar_t(0xD800) + L"b\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  ::GetExitCodeProcess(process.hProcess, &code);
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 2u);
   EXPECT_EQ(sim.Trace(), Lines{});
 }
 
@@ -165,10 +155,8 @@ TEST(Ostrelctl, DataUnderSystem32LandsInTheRealSystem32) {
   for (const std::string& folder : {real, old}) {
     std::wstring wide;
     std::string error;
-    if (WidePath(folder, wide, error)) {
+    if (WidePath(folder, wide, error))
       RemoveTree(wide);
-    }
   }
 }
-
 } // namespace

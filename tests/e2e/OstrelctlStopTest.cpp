@@ -6,7 +6,6 @@
 #include <functional>
 
 namespace {
-
 BOOL WINAPI IgnoreStop(DWORD) {
   return TRUE;
 }
@@ -83,18 +82,6 @@ CtlRun CtlStopped(const SimCase& sim, const std::string& profile, const std::str
   return run;
 }
 
-// Files a write leaves behind while it is under way, `pattern` "FOLDER\\*.tmp".
-std::size_t TemporaryFiles(const std::string& pattern) {
-  WIN32_FIND_DATAA found;
-  const HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
-  std::size_t count = 0;
-  for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found))
-    ++count;
-  if (search != INVALID_HANDLE_VALUE)
-    ::FindClose(search);
-  return count;
-}
-
 const std::string kFinishing =
     "ostrelctl: finishing the write to the adapter before stopping; a second Ctrl+C once the "
     "write has run 10 seconds ends ostrelctl at once";
@@ -147,9 +134,9 @@ TEST(Ostrelctl, AStopDuringTheWriteLetsItFinishAndReport) {
     EXPECT_EQ(run.out, c.out) << row;
     EXPECT_EQ(SplitLines(run.err), c.err) << row;
     EXPECT_EQ(sim.TraceCount("WriteLocalPIB"), written ? 1u : 0u) << row;
-    EXPECT_EQ(
-        TemporaryFiles(sim.Path("*.tmp")) + TemporaryFiles(sim.Path("appdata\\Ostrel\\*.tmp")), 0u)
-        << row;
+    // Files a write leaves behind while it is under way.
+    EXPECT_EQ(FilesMatching(sim.Path("*.tmp")), Lines{}) << row;
+    EXPECT_EQ(FilesMatching(sim.Path("appdata\\Ostrel\\*.tmp")), Lines{}) << row;
     const std::string history = HistoryJson(profile);
     EXPECT_EQ(history.find("\"result\": \"failed\"") != std::string::npos, written) << row << "\n"
                                                                                     << history;
@@ -183,5 +170,4 @@ TEST(Ostrelctl, TheSessionsEndDuringTheWriteKeepsItsResult) {
   EXPECT_NE(run.out.find("\"verified\": true"), std::string::npos) << run.out;
   ExpectImageState(kSimLayouts[1], sim, "off");
 }
-
 } // namespace

@@ -5,7 +5,6 @@
 #include <tuple>
 
 namespace {
-
 class OstrelctlQca : public ::testing::TestWithParam<LayoutAndBuild> {
 protected:
   const SimLayout& layout = std::get<0>(GetParam());
@@ -85,5 +84,4 @@ TEST_P(OstrelctlBroadcom, SwitchesBothWaysAndRestoresTheParameter) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, OstrelctlBroadcom, EveryLibraryBuild(), LibraryBuildTestName);
-
 } // namespace

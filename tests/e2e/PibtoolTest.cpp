@@ -12,7 +12,6 @@
 #include <windows.h>
 
 namespace {
-
 class PibtoolPaths : public ::testing::TestWithParam<UnusualPath> {};
 
 TEST_P(PibtoolPaths, OpenAndSetTheImageAndNameItInMessages) {
@@ -73,5 +72,4 @@ TEST(Pibtool, RefusesAReadOnlyFileAtOnce) {
   ASSERT_TRUE(ReadFileUpTo(image, built.image.size(), bytes, error)) << error;
   EXPECT_EQ(bytes, built.image);
 }
-
 } // namespace
