@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace {
-
 std::string Profile(const std::string& extra) {
   return "family = 2\nparam41 = param41.bin\n" + extra;
 }
@@ -25,45 +22,11 @@ TEST_P(BroadcomBuilds, ReadsOnThenSwitchesOffAndOnAgain) {
   SimCase sim;
   OstrelSession ostrel(SimCase::OstrelExe(GetParam()), sim.WriteProfile(Profile("powersave = on")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
-  EXPECT_EQ(ostrel.Log(), kScannedOn);
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
-  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
-  EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_ON));
-  EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_OFF));
-  ASSERT_TRUE(SwitchBit(sim));
-
-  ostrel.Click(IDC_RADIO_OFF);
-  ostrel.Click(IDOK);
-  EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save success!");
-  EXPECT_FALSE(SwitchBit(sim));
-  ostrel.Click(IDC_BUTTON_SCAN);
-  EXPECT_EQ(ostrel.Log(), kScannedOff);
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
-
-  ostrel.Click(IDC_RADIO_ON);
-  ostrel.Click(IDOK);
-  EXPECT_EQ(ostrel.Log(), std::string(kScannedOff) + "\r\nEnable device power save success!");
-  EXPECT_TRUE(SwitchBit(sim));
-  ostrel.Click(IDC_BUTTON_SCAN);
-  EXPECT_EQ(ostrel.Log(), kScannedOn);
+  ExpectSwitchOverAndBack(ostrel, true, [&](bool on) { EXPECT_EQ(SwitchBit(sim), on); });
   EXPECT_EQ(sim.TraceCount("OVERLAP"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Broadcom, BroadcomBuilds, EveryLibraryBuild(), LibraryBuildTestName);
-
-TEST(Broadcom, ReadsOffAndAScanResetsAClickedRadio) {
-  SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("powersave = off")));
-  ASSERT_TRUE(ostrel.WaitForFirstScan());
-  EXPECT_EQ(ostrel.Log(), kScannedOff);
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
-  ostrel.Click(IDC_RADIO_ON);
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
-  ostrel.Click(IDC_BUTTON_SCAN);
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
-  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_ON));
-  EXPECT_FALSE(SwitchBit(sim));
-}
 
 TEST(Broadcom, FailedStateReadClearsBothRadiosButLeavesThemUsable) {
   SimCase sim;
@@ -77,57 +40,43 @@ TEST(Broadcom, FailedStateReadClearsBothRadiosButLeavesThemUsable) {
   }
   // The word of the fail line shows what each click made of the choice.
   ostrel.Click(IDOK);
-  ostrel.Click(IDC_RADIO_ON);
-  ostrel.Click(IDOK);
-  ostrel.Click(IDC_RADIO_OFF);
-  ostrel.Click(IDOK);
+  ostrel.Apply(IDC_RADIO_ON);
+  ostrel.Apply(IDC_RADIO_OFF);
   EXPECT_EQ(ostrel.Log(), std::string(kNoSetting) + "\r\nDisable device power save fail!"
                                                     "\r\nEnable device power save fail!"
                                                     "\r\nDisable device power save fail!");
   EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
 }
 
-TEST(Broadcom, NeitherRadioSetWithAStrategyWritesOff) {
-  SimCase sim;
-  // Element count 0: no first data word, so no switch bit. The state reads as
-  // unavailable and the off that OK asks for is refused without a write.
-  const char empty[] = {0x00, 0x02, 0x00, 0x00};
-  std::ofstream(sim.Path("param41.bin"), std::ios::binary).write(empty, sizeof empty);
-  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("")));
-  ASSERT_TRUE(ostrel.WaitForFirstScan());
-  ASSERT_EQ(ostrel.Log(), kNoSetting);
-  ostrel.Click(IDOK);
-  EXPECT_EQ(ostrel.Log(), std::string(kNoSetting) + "\r\nDisable device power save fail!");
-  EXPECT_EQ(sim.TraceCount("BrcmSetParam"), 0u);
-}
-
-TEST(Broadcom, FailedWriteReportsAndLeavesTheParameterAndTheChoice) {
+// A Scan sets a clicked radio back to what it reads, and writes nothing; a
+// failed write leaves the parameter and the choice; a Scan that finds no
+// adapter leaves the radios and the strategy.
+TEST(Broadcom, AScanResetsAClickedRadioAndAFailedWriteLeavesTheParameterAndTheChoice) {
   SimCase sim;
   OstrelSession ostrel(SimCase::OstrelExe(),
                        sim.WriteProfile(Profile("powersave = on\nfail = BrcmSetParam")));
   ASSERT_TRUE(ostrel.WaitForFirstScan());
-  const std::vector<uint8_t> before = ReadBytes(sim.Path("param41.bin"));
   ostrel.Click(IDC_RADIO_OFF);
-  ostrel.Click(IDOK);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
+  ostrel.Click(IDC_BUTTON_SCAN);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
+  EXPECT_TRUE(SwitchBit(sim));
+  const std::vector<uint8_t> before = ReadBytes(sim.Path("param41.bin"));
+  ostrel.Apply(IDC_RADIO_OFF);
   EXPECT_EQ(ostrel.Log(), std::string(kScannedOn) + "\r\nDisable device power save fail!");
   EXPECT_EQ(ReadBytes(sim.Path("param41.bin")), before);
   EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
   EXPECT_FALSE(ostrel.Checked(IDC_RADIO_ON));
-}
-
-TEST(Broadcom, ScanAfterTheAdapterIsGoneKeepsTheEarlierState) {
-  SimCase sim;
-  OstrelSession ostrel(SimCase::OstrelExe(), sim.WriteProfile(Profile("powersave = on")));
-  ASSERT_TRUE(ostrel.WaitForFirstScan());
-  ASSERT_EQ(ostrel.Log(), kScannedOn);
+  // The adapter gone (a detection reads the profile again), a Scan leaves the
+  // radios; OK still goes through the strategy the earlier scan chose.
   sim.WriteProfile("family = 0\nparam41 = param41.bin\npowersave = on");
   ostrel.Click(IDC_BUTTON_SCAN);
-  EXPECT_EQ(ostrel.Log(), "Can not find a local device!");
-  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_ON));
-  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_OFF));
+  EXPECT_EQ(ostrel.Log(), kNoDevice);
+  EXPECT_TRUE(ostrel.Checked(IDC_RADIO_OFF));
+  EXPECT_FALSE(ostrel.Checked(IDC_RADIO_ON));
   EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_ON));
-  // OK still goes through the strategy the earlier scan chose.
   ostrel.Click(IDOK);
-  EXPECT_EQ(ostrel.Log().rfind("Can not find a local device!\r\nEnable device power save ", 0), 0u);
+  EXPECT_EQ(ostrel.Log().rfind(std::string(kNoDevice) + "\r\nDisable device power save ", 0), 0u);
 }
 } // namespace

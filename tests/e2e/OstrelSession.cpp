@@ -1,5 +1,9 @@
 #include "tests/e2e/OstrelSession.h"
 
+#include "app/resource.h"
+
+#include <gtest/gtest.h>
+
 namespace {
 constexpr DWORD kReplyTimeoutMs = 30000;
 
@@ -60,10 +64,6 @@ bool OstrelSession::WaitForFirstScan() const {
   return Started() && WaitUntil([&] { return Enabled(IDOK) && ::IsWindowEnabled(Item(1005)); });
 }
 
-std::string OstrelSession::Log() const {
-  return WindowText(Item(1003));
-}
-
 bool OstrelSession::WaitForLog(const std::string& text, DWORD timeoutMs) const {
   return Started() && WaitUntil([&] { return Log() == text; }, timeoutMs);
 }
@@ -74,30 +74,14 @@ bool OstrelSession::Checked(int id) const {
   return state == BST_CHECKED;
 }
 
-bool OstrelSession::Enabled(int id) const {
-  return ::IsWindowEnabled(Item(id)) != FALSE;
-}
-
-bool OstrelSession::Visible() const {
-  return ::IsWindowVisible(m_dialog) != FALSE;
-}
-
 void OstrelSession::Click(int id) const {
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutA(Item(id), BM_CLICK, 0, 0, SMTO_BLOCK, kReplyTimeoutMs, &ignored);
 }
 
-void OstrelSession::PostClick(int id) const {
-  ::PostMessageA(Item(id), BM_CLICK, 0, 0);
-}
-
 void OstrelSession::PostKey(WPARAM key) const {
   ::PostMessageA(m_dialog, WM_KEYDOWN, key, 1);
   ::PostMessageA(m_dialog, WM_KEYUP, key, 0xC0000001);
-}
-
-void OstrelSession::PostSysCommand(WPARAM command) const {
-  ::PostMessageA(m_dialog, WM_SYSCOMMAND, command, 0);
 }
 
 int OstrelSession::WaitForExit(DWORD timeoutMs) {
@@ -106,4 +90,24 @@ int OstrelSession::WaitForExit(DWORD timeoutMs) {
   DWORD code = 0;
   ::GetExitCodeProcess(m_process.hProcess, &code);
   return static_cast<int>(code);
+}
+
+void ExpectSwitchOverAndBack(const OstrelSession& ostrel, bool startsOn,
+                             const std::function<void(bool on)>& stored) {
+  const auto scanned = [](bool on) { return std::string(on ? kScannedOn : kScannedOff); };
+  const auto radio = [](bool on) { return on ? IDC_RADIO_ON : IDC_RADIO_OFF; };
+  EXPECT_EQ(ostrel.Log(), scanned(startsOn));
+  EXPECT_TRUE(ostrel.Checked(radio(startsOn)));
+  EXPECT_FALSE(ostrel.Checked(radio(!startsOn)));
+  EXPECT_TRUE(ostrel.Enabled(IDC_RADIO_ON) && ostrel.Enabled(IDC_RADIO_OFF));
+  stored(startsOn);
+  for (const bool on : {!startsOn, startsOn}) {
+    ostrel.Apply(radio(on));
+    EXPECT_EQ(ostrel.Log(),
+              scanned(!on) + "\r\n" + (on ? "Enable" : "Disable") + " device power save success!");
+    stored(on);
+    ostrel.Click(IDC_BUTTON_SCAN);
+    EXPECT_EQ(ostrel.Log(), scanned(on));
+    EXPECT_TRUE(ostrel.Checked(radio(on)));
+  }
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // What the log pane shows after a scan.
@@ -28,19 +29,24 @@ public:
   bool Started() const { return m_dialog != nullptr; }
   // Waits until the first scan is over (Scan enabled again).
   bool WaitForFirstScan() const;
-  std::string Log() const;
+  std::string Log() const { return WindowText(Item(1003)); }
   // Waits until the log pane shows `text`.
   bool WaitForLog(const std::string& text, DWORD timeoutMs = 30000) const;
   bool Checked(int id) const;
-  bool Enabled(int id) const;
-  bool Visible() const;
+  bool Enabled(int id) const { return ::IsWindowEnabled(Item(id)) != FALSE; }
+  bool Visible() const { return ::IsWindowVisible(m_dialog) != FALSE; }
   // Presses a button as a click would; returns when its handler is done.
   void Click(int id) const;
+  // Chooses the radio button `radio` and presses OK.
+  void Apply(int radio) const {
+    Click(radio);
+    Click(IDOK);
+  }
   // Queues a click on the button and returns at once; it is handled whenever
   // the dialog's thread next takes its messages.
-  void PostClick(int id) const;
+  void PostClick(int id) const { ::PostMessageA(Item(id), BM_CLICK, 0, 0); }
   void PostKey(WPARAM key) const;
-  void PostSysCommand(WPARAM command) const;
+  void PostSysCommand(WPARAM command) const { ::PostMessageA(m_dialog, WM_SYSCOMMAND, command, 0); }
   // Finds a dialog of this process with `caption`, waiting for it to appear.
   HWND WaitForWindow(const char* caption) const;
   // Waits for the process to end; returns its exit code, or -1 on timeout.
@@ -54,3 +60,8 @@ private:
   PROCESS_INFORMATION m_process{};
   HWND m_dialog = nullptr;
 };
+
+// From a first scan that read `startsOn`, OK switches the other way and back,
+// a Scan after each; `stored(on)` checks what the adapter then holds.
+void ExpectSwitchOverAndBack(const OstrelSession& ostrel, bool startsOn,
+                             const std::function<void(bool on)>& stored);

@@ -40,12 +40,6 @@ inline std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
 
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
 // What a backup file holds, decoded; fails the test when it does not decode.
 inline BackupCopy Decoded(const std::string& path) {
   const std::vector<uint8_t> file = ReadBytes(path);
@@ -75,12 +69,13 @@ inline std::string JsonPath(const std::string& path) {
   return escaped;
 }
 
-// The case's automatic copies, oldest first, as full paths.
-inline Lines AutoCopies(const SimCase& sim) {
-  const std::string folder = sim.Path("appdata\\Ostrel\\copies");
+// The files `pattern` ("FOLDER\\*.tmp") matches, as full paths, sorted: the
+// automatic copies oldest first.
+inline Lines FilesMatching(const std::string& pattern) {
+  const std::string folder = pattern.substr(0, pattern.rfind('\\'));
   Lines paths;
   WIN32_FIND_DATAA found;
-  const HANDLE search = ::FindFirstFileA((folder + "\\*.ostrel").c_str(), &found);
+  const HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
   for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found))
     paths.push_back(folder + "\\" + found.cFileName);
   if (search != INVALID_HANDLE_VALUE)

@@ -86,9 +86,9 @@ TEST(Executable, Is32BitGuiWithAslrAndDepImportingOnlySystemLibraries) {
   std::sort(names.begin(), names.end());
   // advapi32: the adapter lock's security descriptor; bcrypt: the digest of
   // the automatic copies.
-  EXPECT_EQ(names, (std::vector<std::string>{"advapi32.dll", "bcrypt.dll", "comctl32.dll",
-                                             "gdiplus.dll", "kernel32.dll", "msvcrt.dll",
-                                             "user32.dll"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"advapi32.dll", "bcrypt.dll", "comctl32.dll", "gdiplus.dll",
+                                      "kernel32.dll", "msvcrt.dll", "user32.dll"}));
 }
 
 TEST_F(Resources, MainDialogTemplate) {
@@ -126,26 +126,25 @@ TEST_F(Resources, AboutBoxTemplateStringAndIcon) {
   EXPECT_EQ(Le16(bytes + 12), 32);
 }
 
-TEST_F(Resources, ManifestAsksForCommonControls6WithoutElevation) {
-  const std::string manifest = Resource(m_module, MAKEINTRESOURCEA(24), 1);
-  for (const char* part : {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                           "processorArchitecture=\"x86\"", "level=\"asInvoker\"",
-                           "uiAccess=\"false\"", ">true</dpiAware>"})
-    EXPECT_NE(manifest.find(part), std::string::npos) << part;
-}
-
 // Without a requested execution level, Windows would redirect the console
 // programs' writes under protected folders into the user's VirtualStore.
-TEST(ConsoleProgramManifest, RunsAsInvokerWithoutElevation) {
-  for (const char* program : {"ostrelctl.exe", "pibtool.exe"}) {
-    HMODULE module = ::LoadLibraryExA(SimCase::ProgramExe(program).c_str(), nullptr,
-                                      LOAD_LIBRARY_AS_DATAFILE);
+TEST(Manifest, EveryProgramRunsAsInvokerAndTheDialogAsksForCommonControls6) {
+  const std::vector<const char*> dialog = {"name=\"Microsoft.Windows.Common-Controls\"",
+                                           "version=\"6.0.0.0\"", "processorArchitecture=\"x86\"",
+                                           ">true</dpiAware>"};
+  const std::pair<const char*, std::vector<const char*>> programs[] = {
+      {"Ostrel.exe", dialog}, {"ostrelctl.exe", {}}, {"pibtool.exe", {}}};
+  for (const auto& [program, parts] : programs) {
+    HMODULE module =
+        ::LoadLibraryExA(SimCase::ProgramExe(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr) << program;
     const std::string manifest = Resource(module, MAKEINTRESOURCEA(24), 1);
     ::FreeLibrary(module);
     EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\""),
               std::string::npos)
         << program << ": " << manifest;
+    for (const char* part : parts)
+      EXPECT_NE(manifest.find(part), std::string::npos) << program << ": " << part;
   }
 }
 

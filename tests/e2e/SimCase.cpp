@@ -24,14 +24,13 @@ void RemoveTree(const std::wstring& folder) {
     if (name == L"." || name == L"..")
       continue;
     const std::wstring path = folder + L"\\" + name;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
       RemoveTree(path);
-      ::RemoveDirectoryW(path.c_str());
-    } else {
+    else
       ::DeleteFileW(path.c_str());
-    }
   } while (::FindNextFileW(find, &entry));
   ::FindClose(find);
+  ::RemoveDirectoryW(folder.c_str());
 }
 
 SimCase::SimCase() {
@@ -59,26 +58,12 @@ SimCase::~SimCase() {
     return;
   std::wstring folder;
   std::string error;
-  if (WidePath(m_folder, folder, error)) {
+  if (WidePath(m_folder, folder, error))
     RemoveTree(folder);
-    ::RemoveDirectoryW(folder.c_str());
-  }
-}
-
-std::string SimCase::Gate(const std::string& entryPoints) {
-  return "gate = " + entryPoints + "\ngate_open = open.gate\n";
 }
 
 bool SimCase::WaitAtGate(std::size_t count) const {
   return WaitUntil([&] { return TraceCount("GATE ") >= count; });
-}
-
-void SimCase::OpenGate() const {
-  std::ofstream(Path("open.gate"), std::ios::binary);
-}
-
-void SimCase::CloseGate() const {
-  ::DeleteFileA(Path("open.gate").c_str());
 }
 
 void SimCase::ShortenDialogWait(unsigned ms) const {
@@ -117,19 +102,12 @@ std::size_t SimCase::TraceCount(const std::string& prefix) const {
                        [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
 }
 
-std::string SimCase::BinFolder() {
-  char path[MAX_PATH];
-  const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of("\\/"));
-}
-
+// Beside this test program.
 std::string SimCase::ProgramExe(const char* name, LibraryBuild build) {
-  return BinFolder() + (build == LibraryBuild::Stdcall ? "\\stdcall\\" : "\\") + name;
-}
-
-const char* LibraryBuildName(LibraryBuild build) {
-  return build == LibraryBuild::Stdcall ? "stdcall" : "cdecl";
+  char path[MAX_PATH];
+  const std::string self(path, ::GetModuleFileNameA(nullptr, path, sizeof path));
+  return self.substr(0, self.find_last_of("\\/")) +
+         (build == LibraryBuild::Stdcall ? "\\stdcall\\" : "\\") + name;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
@@ -142,10 +120,6 @@ const SimLayout kSimLayouts[3] = {
     {"7420-1.4", "INT7420-MAC-1.1.3-SIM", true},
     {"7500", "QCA7500-MAC-2.3.1-SIM", false},
 };
-
-std::string LibraryBuildTestName(const ::testing::TestParamInfo<LibraryBuild>& info) {
-  return LibraryBuildName(info.param);
-}
 
 std::string LayoutAndBuildName(const ::testing::TestParamInfo<LayoutAndBuild>& info) {
   std::string name = std::get<0>(info.param).name;
@@ -252,20 +226,12 @@ std::string RunProgram(const std::string& exe, const std::string& arguments, int
   return output;
 }
 
-void PrintTo(const UnusualPath& path, std::ostream* os) {
-  *os << path.name;
-}
-
 ::testing::internal::ParamGenerator<UnusualPath> EveryUnusualPath() {
   std::string nested = "папка";
   while (nested.size() < 300)
     nested += "\\フォルダ-" + std::string(30, 'x');
   return ::testing::Values(UnusualPath{"CyrillicAndJapanese", "Образы\\画像", "образ-イメージ"},
                            UnusualPath{"LongerThanMaxPath", nested, "образ-イメージ"});
-}
-
-std::string UnusualPathName(const ::testing::TestParamInfo<UnusualPath>& info) {
-  return info.param.name;
 }
 
 ::testing::AssertionResult MakeFolders(const SimCase& sim, const std::string& folders) {

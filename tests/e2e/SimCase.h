@@ -1,28 +1,30 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-// Removes everything in `folder`, leaving the folder itself.
+// Removes `folder` and everything in it.
 void RemoveTree(const std::wstring& folder);
 
 // The two builds of the simulated library: entry points that leave their
 // arguments to the caller, and entry points that remove them themselves.
 enum class LibraryBuild { Cdecl, Stdcall };
-const char* LibraryBuildName(LibraryBuild build);
+inline const char* LibraryBuildName(LibraryBuild build) {
+  return build == LibraryBuild::Stdcall ? "stdcall" : "cdecl";
+}
 inline auto EveryLibraryBuild() {
   return ::testing::Values(LibraryBuild::Cdecl, LibraryBuild::Stdcall);
 }
-// The cdecl build alone, for what the build does not change: how each entry
-// point is called is checked by the tests that run over every build.
-inline auto OneLibraryBuild() {
-  return ::testing::Values(LibraryBuild::Cdecl);
+inline std::string LibraryBuildTestName(const ::testing::TestParamInfo<LibraryBuild>& info) {
+  return LibraryBuildName(info.param);
 }
-std::string LibraryBuildTestName(const ::testing::TestParamInfo<LibraryBuild>& info);
 
 // A folder of its own for one test: the simulated adapter's profile and the
 // files it names, and the programs under test beside it.
@@ -49,17 +51,17 @@ public:
 
   // Profile lines that hold every call to `entryPoints` (comma-separated) at
   // the simulator's gate until OpenGate(); CloseGate() holds later calls again.
-  static std::string Gate(const std::string& entryPoints);
+  static std::string Gate(const std::string& entryPoints) {
+    return "gate = " + entryPoints + "\ngate_open = open.gate\n";
+  }
   // Waits until `count` calls in all have reached the gate.
   bool WaitAtGate(std::size_t count = 1) const;
-  void OpenGate() const;
-  void CloseGate() const;
+  void OpenGate() const { std::ofstream(Path("open.gate"), std::ios::binary); }
+  void CloseGate() const { ::DeleteFileA(Path("open.gate").c_str()); }
   // Dialogs started from now on in this test give up waiting for the adapter
   // after `ms` instead of 30 s.
   void ShortenDialogWait(unsigned ms) const;
 
-  // The folder that holds Ostrel.exe, Kelvane.dll and pibtool.exe.
-  static std::string BinFolder();
   // A program of the build, in the folder of the library build it is to load.
   static std::string ProgramExe(const char* name, LibraryBuild build = LibraryBuild::Cdecl);
   static std::string OstrelExe(LibraryBuild build = LibraryBuild::Cdecl) {
@@ -89,11 +91,6 @@ inline auto EveryLayoutAndBuild() {
                            LayoutAndBuild{kSimLayouts[2], LibraryBuild::Cdecl},
                            LayoutAndBuild{kSimLayouts[1], LibraryBuild::Stdcall});
 }
-// Every layout, against the cdecl build: for what no library build changes.
-inline auto EveryLayout() {
-  return ::testing::Combine(::testing::ValuesIn(kSimLayouts),
-                            ::testing::Values(LibraryBuild::Cdecl));
-}
 std::string LayoutAndBuildName(const ::testing::TestParamInfo<LayoutAndBuild>& info);
 // A profile of a Qualcomm Atheros adapter whose image is image.nvm.
 std::string QcaProfile(const SimLayout& layout, const std::string& extra);
@@ -118,8 +115,12 @@ struct UnusualPath {
   std::string folders;
   std::string file;
 };
-void PrintTo(const UnusualPath& path, std::ostream* os);
+inline void PrintTo(const UnusualPath& path, std::ostream* os) {
+  *os << path.name;
+}
 ::testing::internal::ParamGenerator<UnusualPath> EveryUnusualPath();
-std::string UnusualPathName(const ::testing::TestParamInfo<UnusualPath>& info);
+inline std::string UnusualPathName(const ::testing::TestParamInfo<UnusualPath>& info) {
+  return info.param.name;
+}
 // Makes each of `folders` (separated by backslashes) in the case's folder.
 ::testing::AssertionResult MakeFolders(const SimCase& sim, const std::string& folders);
