@@ -1,6 +1,7 @@
 #include "CtlFixture.h"
 
 #include "ctl/CtlCommands.h"
+#include "nvm/PibAddress.h"
 #include "tests/session/SessionTestFiles.h"
 
 #include <algorithm>
@@ -8,45 +9,27 @@
 #include <fstream>
 #include <iterator>
 
-std::string JsonMember(const std::string& json, const std::string& key) {
-  const std::string name = "\"" + key + "\": ";
-  std::size_t at = json.find(name);
-  if (at == std::string::npos)
-    return "(none)";
-  at += name.size();
-  // A value ends at the comma or brace outside any string or bracket.
-  std::size_t end = at;
-  int depth = 0;
-  for (bool quoted = false; end < json.size(); ++end) {
-    const char c = json[end];
-    if (quoted) {
-      end += c == '\\';
-      quoted = c != '"';
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == '[' || c == '{') {
-      ++depth;
-    } else if ((c == ']' || c == '}') && depth > 0) {
-      --depth;
-    } else if ((c == ',' || c == '}') && depth == 0) {
-      break;
-    }
+std::string Facts(const CtlResult& result) {
+  static const char* const kOutcomes[] = {
+      "refused",  "adapter_refused",   "reset_failed",        "written",
+      "verified", "read_back_differs", "read_back_unreadable"};
+  std::string facts = std::to_string(result.status);
+  if (const auto& failure = result.failure) {
+    facts += std::string(" ") + NameOf(failure->code);
+    if (failure->left != CtlLeft::Unsaid)
+      facts += failure->left == CtlLeft::NothingWritten ? " (nothing written)" : " (nothing saved)";
   }
-  return json.substr(at, end - at);
+  if (result.write)
+    facts += std::string(" write:") + kOutcomes[static_cast<int>(result.write->outcome)];
+  return facts + (result.already ? " already" : "");
 }
 
-void ExpectRun(const CtlOutput& run, const CtlExpect& expect, const std::string& row) {
-  EXPECT_EQ(run.status, expect.status) << row;
-  EXPECT_EQ(run.out, expect.out) << row;
-  EXPECT_EQ(run.err.size(), expect.err.size()) << row << ": " << ::testing::PrintToString(run.err);
-  for (std::size_t i = 0; i < std::min(run.err.size(), expect.err.size()); ++i)
-    EXPECT_EQ(run.err[i].rfind(expect.err[i], 0), 0u) << row << ": " << run.err[i];
-  for (const auto& [key, value] : expect.json)
-    EXPECT_EQ(JsonMember(run.json, key), value) << row << ": " << key << " in " << run.json;
+std::string FailureText(const CtlResult& result) {
+  return result.failure ? result.failure->text : "(none)";
 }
 
-std::string JsonString(const std::string& text) {
-  return JsonText(text).text;
+bool Begins(const std::string& text, const std::string& start) {
+  return text.rfind(start, 0) == 0;
 }
 
 CtlFixture::CtlFixture() : builder(kPibLayout74201D4, false), folder(SessionTestFolder()) {
@@ -57,19 +40,12 @@ CtlFixture::CtlFixture() : builder(kPibLayout74201D4, false), folder(SessionTest
   DataFolderAt("Ostrel");
 }
 
-CtlFixture::~CtlFixture() = default;
-
-CtlOutput CtlFixture::Run(const std::vector<std::string>& args) {
+CtlResult CtlFixture::Run(const std::vector<std::string>& args) {
   std::vector<std::string> line{"ostrelctl"};
   line.insert(line.end(), args.begin(), args.end());
-  const CtlResult result = CtlRun(line, m_host);
+  CtlResult result = CtlRun(line, m_host);
   EXPECT_FALSE(m_host.held) << line[1];
-  CtlOutput output;
-  output.status = result.status;
-  for (const CtlLine& each : CtlText(result))
-    (each.say == CtlSay::Line ? output.out : output.err).push_back(each.text);
-  output.json = CtlJson(result);
-  return output;
+  return result;
 }
 
 void CtlFixture::HostRefuses(bool loads, bool lockFree) {
@@ -131,6 +107,10 @@ std::vector<uint8_t> CtlFixture::Unopenable() const {
   std::vector<uint8_t> image = builder.image;
   image[builder.PibOffset() + 100] ^= 1;
   return image;
+}
+
+std::string CtlFixture::Address() const {
+  return AddressText(builder.image.data() + builder.PibOffset() + kPibDeviceBlock).text;
 }
 
 std::vector<uint8_t> ReadWhole(const std::string& path) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -30,12 +31,10 @@ TEST(JsonText, EveryTextBecomesAnAsciiString) {
     EXPECT_EQ(JsonText(c.text).text, c.json) << c.text;
 }
 
-} // namespace
-
-namespace {
-
 using S = CtlSay;
 using F = CtlFailure;
+using O = WriteOutcome;
+using K = ReadBackFault::Kind;
 
 CtlError Err(F code, const std::string& text = "") {
   return {code, text, "", CtlLeft::Unsaid};
@@ -50,34 +49,31 @@ CtlResult Found(AdapterFamily family, bool recordUnread) {
   return result;
 }
 
-CtlResult Switched(WriteOutcome outcome) {
+// A switch to off that read back on, or a restore of the 16 bytes of a.pib
+// that read back 0xf0 for 0x0a at byte 7.
+CtlResult Wrote(bool restore, O outcome, std::optional<F> failure = {}) {
   CtlResult result;
-  result.target = PowerSaveState::Off;
-  result.write.emplace().outcome = outcome;
-  result.write->stateAfter = PowerSaveState::On;
-  if (outcome == WriteOutcome::ReadBackDiffers) {
-    result.write->readBackFault.kind = ReadBackFault::Kind::StateDiffers;
-    result.failure = Err(F::ReadBackDiffers);
-  }
-  if (outcome == WriteOutcome::Refused)
-    result.failure = Err(F::SwitchRefused);
+  if (restore)
+    result.restored = "a.pib";
+  else
+    result.target = PowerSaveState::Off;
+  SessionWrite& write = result.write.emplace();
+  write.outcome = outcome;
+  write.bytes = 16;
+  write.stateAfter = PowerSaveState::On;
+  if (outcome == O::ReadBackDiffers)
+    write.readBackFault = restore ? ReadBackFault{K::CopyDiffers, 7, 0x0a, 0xf0, 16, ""}
+                                  : ReadBackFault{K::StateDiffers, 0, 0, 0, 0, ""};
+  if (outcome == O::ReadBackUnreadable)
+    write.readBackFault.kind = restore ? K::CopyUnreadable : K::StateUnreadable;
+  if (failure)
+    result.failure = Err(*failure);
   return result;
 }
 
-CtlResult Restored(WriteOutcome outcome) {
-  CtlResult result;
-  result.restored = "a.pib";
-  result.write.emplace().outcome = outcome;
-  result.write->bytes = 16;
-  if (outcome == WriteOutcome::ResetFailed)
-    result.failure = Err(F::ResetFailed);
-  return result;
-}
-
-CtlResult Undone(bool tried, int status) {
-  CtlResult result = tried ? Restored(WriteOutcome::Written) : CtlResult{};
-  result.passedOver = {
-      {{"r1", "T", HistoryProgram::Ctl, HistoryAction::On}, UndoPassReason::ChangedNothing}};
+CtlResult Undone(bool tried, int status, UndoPassReason why) {
+  CtlResult result = tried ? Wrote(true, O::Written) : CtlResult{};
+  result.passedOver = {{{"r1", "T", HistoryProgram::Ctl, HistoryAction::On}, why}};
   result.undoRecord = CtlRecord{"", "T0", HistoryProgram::Dialog, HistoryAction::Off};
   result.undoTried = tried;
   result.status = status;
@@ -88,7 +84,7 @@ CtlResult Undone(bool tried, int status) {
 }
 
 CtlResult Warned() {
-  CtlResult result = Switched(WriteOutcome::Written);
+  CtlResult result = Wrote(false, O::Written);
   result.saved = CtlSaved{"b.pib", 8, true, "7420", "00:b0:52:00:00:01"};
   result.cutShort = UnfinishedWrite{HistoryProgram::Ctl, "T", "", true};
   result.write->copyFault = "full";
@@ -99,10 +95,28 @@ CtlResult Warned() {
   return result;
 }
 
-CtlResult Listed() {
+// A record as the first format kept it, or one with every field.
+CtlResult Listed(bool full) {
   HistoryRecord record;
   record.time = "T";
   record.format = HistoryFormat::First;
+  if (full)
+    record = {"T",
+              HistoryProgram::Ctl,
+              HistoryAction::Undo,
+              AdapterFamily::QualcommAtheros,
+              "00:b0:52:00:00:01",
+              "FW",
+              PowerSaveState::Off,
+              PowerSaveState::On,
+              HistoryResult::Done,
+              "c.pib",
+              "r2",
+              "aaaaaaaaaaaaaa",
+              "bbbbbbbbbbbbbb",
+              "r1",
+              0,
+              ""};
   CtlResult result;
   result.history = CtlHistory{"h.txt", {record}, "", {}};
   return result;
@@ -117,64 +131,69 @@ CtlResult Usage() {
 
 // Each row: a result as a person reads it and as JSON reads it.
 TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
+  const std::string resetFailed = "power save off was written, but the reset after it failed; "
+                                  "the adapter takes it at its next restart";
+  // clang-format off
   const struct {
     CtlResult result;
     std::vector<CtlLine> text;
-    const char* json;
+    std::string json;
   } cases[] = {
       {Found(AdapterFamily::QualcommAtheros, false),
-       {{S::Line, "family: qualcomm-atheros"},
-        {S::Line, "firmware: INT7420-MAC-1.1.3"},
-        {S::Line, "strategy: pib-field"},
-        {S::Line, "power-save: on"}},
-       R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.1.3", "strategy": "pib-field", "power_save": "on"})"},
+       {{S::Line, "family: qualcomm-atheros"}, {S::Line, "firmware: INT7420-MAC-1.1.3"},
+        {S::Line, "strategy: pib-field"}, {S::Line, "power-save: on"}},
+       R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.1.3", "strategy": "pib-field", )"
+       R"("power_save": "on"})"},
       // Only a Qualcomm Atheros adapter has a firmware text.
       {Found(AdapterFamily::Broadcom, false),
-       {{S::Line, "family: broadcom"},
-        {S::Line, "strategy: pib-field"},
-        {S::Line, "power-save: on"}},
+       {{S::Line, "family: broadcom"}, {S::Line, "strategy: pib-field"}, {S::Line, "power-save: on"}},
        R"({"family": "broadcom", "firmware": null, "strategy": "pib-field", "power_save": "on"})"},
       {Found(AdapterFamily::QualcommAtheros, true),
        {{S::Line, "family: qualcomm-atheros"},
         {S::Failure, "ostrelctl: the adapter's device record cannot be read"}},
-       R"({"family": "qualcomm-atheros", "error": "the adapter's device record cannot be read", "error_code": "record_unread"})"},
-      {[] {
-         CtlResult result;
-         result.target = PowerSaveState::On;
-         result.already = true;
-         return result;
-       }(),
-       {{S::Line, "power-save: already on; nothing written"}},
-       R"({"written": false, "power_save": "on"})"},
-      {Switched(WriteOutcome::Verified),
-       {{S::Line, "Disable device power save success!"}, {S::Line, "verified: off"}},
+       R"({"family": "qualcomm-atheros", "error": "the adapter's device record cannot be read", )"
+       R"("error_code": "record_unread"})"},
+      {[] { CtlResult r; r.target = PowerSaveState::On; r.already = true; return r; }(),
+       {{S::Line, "power-save: already on; nothing written"}}, R"({"written": false, "power_save": "on"})"},
+      {Wrote(false, O::Verified), {{S::Line, "Disable device power save success!"}, {S::Line, "verified: off"}},
        R"({"written": true, "verified": true, "power_save": "off"})"},
       // A read-back that failed names the state it found first.
-      {Switched(WriteOutcome::ReadBackDiffers),
+      {Wrote(false, O::ReadBackDiffers, F::ReadBackDiffers),
        {{S::Failure, "ostrelctl: verify: the write was sent, and the adapter still reads on"}},
-       R"({"power_save": "on", "written": true, "verified": false, "error": "verify: the write was sent, and the adapter still reads on", "error_code": "read_back_differs"})"},
+       R"({"power_save": "on", "written": true, "verified": false, "error": "verify: the write was sent, )"
+       R"(and the adapter still reads on", "error_code": "read_back_differs"})"},
+      {Wrote(false, O::ReadBackUnreadable, F::ReadBackUnreadable),
+       {{S::Failure, "ostrelctl: verify: the power-save state cannot be read back"}},
+       R"({"power_save": "on", "written": true, "verified": false, "error": "verify: the power-save state )"
+       R"(cannot be read back", "error_code": "read_back_unreadable"})"},
+      {Wrote(false, O::ResetFailed, F::ResetFailed), {{S::Failure, "ostrelctl: " + resetFailed}},
+       R"({"written": true, "reset": false, "error": ")" + resetFailed + R"(", "error_code": "reset_failed"})"},
       // The adapter's refusal is said as the line it is.
-      {Switched(WriteOutcome::Refused),
-       {{S::Failure, "Disable device power save fail!"}},
+      {Wrote(false, O::Refused, F::SwitchRefused), {{S::Failure, "Disable device power save fail!"}},
        R"({"written": false, "error": "Disable device power save fail!", "error_code": "switch_refused"})"},
-      {Restored(WriteOutcome::Verified),
-       {{S::Line, "restored: a.pib (16 bytes written)"}, {S::Line, "verified: 16 bytes"}},
+      {Wrote(true, O::Verified), {{S::Line, "restored: a.pib (16 bytes written)"}, {S::Line, "verified: 16 bytes"}},
        R"({"restored": "a.pib", "bytes": 16, "verified": true})"},
-      {Restored(WriteOutcome::ResetFailed),
-       {{S::Failure, "ostrelctl: a.pib was written, but the reset after it failed; the adapter "
-                     "takes it at its next restart"}},
-       R"({"written": true, "reset": false, "error": "a.pib was written, but the reset after it failed; the adapter takes it at its next restart", "error_code": "reset_failed"})"},
+      {Wrote(true, O::ResetFailed, F::ResetFailed),
+       {{S::Failure, "ostrelctl: a.pib was written, but the reset after it failed; the adapter takes it at its "
+                     "next restart"}},
+       R"({"written": true, "reset": false, "error": "a.pib was written, but the reset after it failed; the )"
+       R"(adapter takes it at its next restart", "error_code": "reset_failed"})"},
+      {Wrote(true, O::ReadBackDiffers, F::ReadBackDiffers),
+       {{S::Failure, "ostrelctl: verify: the adapter's copy differs at byte 7: 0x0a written, 0xf0 read"}},
+       R"({"restored": "a.pib", "written": true, "verified": false, "error": "verify: the adapter's copy )"
+       R"(differs at byte 7: 0x0a written, 0xf0 read", "error_code": "read_back_differs"})"},
       // Undo names its record before a refusal, after a write it tried.
-      {Undone(false, 1),
-       {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
+      {Undone(false, 1, UndoPassReason::NotWritten),
+       {{S::Line, "passed over: T ostrelctl on (r1): it wrote nothing; the adapter holds what it started from"},
         {S::Failure, "ostrelctl: cannot undo T0 Ostrel.exe off: gone; nothing written"}},
-       R"({"passed_over": ["r1"], "record": null, "error": "cannot undo T0 Ostrel.exe off: gone; nothing written", "error_code": "undo_copy_unread"})"},
-      {Undone(true, 1),
+       R"({"passed_over": ["r1"], "record": null, "error": "cannot undo T0 Ostrel.exe off: gone; nothing )"
+       R"(written", "error_code": "undo_copy_unread"})"},
+      {Undone(true, 1, UndoPassReason::ChangedNothing),
        {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
-        {S::Line, "restored: a.pib (16 bytes written)"},
-        {S::Failure, "ostrelctl: a.pib: no; nothing written"}},
-       R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "error": "a.pib: no; nothing written", "error_code": "restore_refused", "record": null})"},
-      {Undone(true, 0),
+        {S::Line, "restored: a.pib (16 bytes written)"}, {S::Failure, "ostrelctl: a.pib: no; nothing written"}},
+       R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "error": "a.pib: no; nothing written", )"
+       R"("error_code": "restore_refused", "record": null})"},
+      {Undone(true, 0, UndoPassReason::ChangedNothing),
        {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
         {S::Line, "restored: a.pib (16 bytes written)"}},
        R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "undoes": null})"},
@@ -182,9 +201,7 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
       // before it, most telling first, a moved folder last.
       {Warned(),
        {{S::Warning, "ostrelctl: warning: a write by ostrelctl at T was cut short"},
-        {S::Line, "saved: b.pib (8 bytes)"},
-        {S::Line, "layout: 7420"},
-        {S::Line, "address: 00:b0:52:00:00:01"},
+        {S::Line, "saved: b.pib (8 bytes)"}, {S::Line, "layout: 7420"}, {S::Line, "address: 00:b0:52:00:00:01"},
         {S::Warning, "ostrelctl: warning: no automatic copy was saved before the write: full"},
         {S::Warning, "ostrelctl: warning: the write is not in the history: denied"},
         {S::Warning, "ostrelctl: warning: the history was moved aside to h-1.txt: damaged"},
@@ -192,18 +209,28 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
         {S::Warning, "ostrelctl: warning: the copies and the history were moved from C:\\old, "
                      "where this program kept them before, to the folder LOCALAPPDATA names"}},
        R"({"saved": "b.pib", "bytes": 8, "layout": "7420", "address": "00:b0:52:00:00:01", "written": true})"},
-      {Listed(),
-       {{S::Line, "T  Ostrel.exe  on  unavailable -> unavailable  started"},
-        {S::Line, "  qualcomm-atheros"},
+      {Listed(false),
+       {{S::Line, "T  Ostrel.exe  on  unavailable -> unavailable  started"}, {S::Line, "  qualcomm-atheros"},
         {S::Line, "  copy: none"}},
-       R"({"history": [{"time": "T", "program": "Ostrel.exe", "action": "on", "family": "qualcomm-atheros", "address": null, "firmware": null, "before": "unavailable", "after": "unavailable", "result": "started", "copy": null, "id": null, "before_sha256": null, "after_sha256": null, "undoes": null, "length": null, "sent_sha256": null}]})"},
-      {Usage(),
-       {{S::Failure, "ostrelctl: what?"}, {S::Usage, "usage: ostrelctl\n"}},
+       R"({"history": [{"time": "T", "program": "Ostrel.exe", "action": "on", "family": "qualcomm-atheros", )"
+       R"("address": null, "firmware": null, "before": "unavailable", "after": "unavailable", "result": )"
+       R"("started", "copy": null, "id": null, "before_sha256": null, "after_sha256": null, "undoes": null, )"
+       R"("length": null, "sent_sha256": null}]})"},
+      {Listed(true),
+       {{S::Line, "T  ostrelctl  undo  off -> on  done"}, {S::Line, "  qualcomm-atheros  00:b0:52:00:00:01  FW"},
+        {S::Line, "  copy: c.pib"}, {S::Line, "  id: r2  sha256: aaaaaaaaaaaa -> bbbbbbbbbbbb"},
+        {S::Line, "  undoes: r1"}},
+       R"({"history": [{"time": "T", "program": "ostrelctl", "action": "undo", "family": "qualcomm-atheros", )"
+       R"("address": "00:b0:52:00:00:01", "firmware": "FW", "before": "off", "after": "on", "result": "done", )"
+       R"("copy": "c.pib", "id": "r2", "before_sha256": "aaaaaaaaaaaaaa", "after_sha256": "bbbbbbbbbbbbbb", )"
+       R"("undoes": "r1", "length": null, "sent_sha256": null}]})"},
+      {Usage(), {{S::Failure, "ostrelctl: what?"}, {S::Usage, "usage: ostrelctl\n"}},
        R"({"error": "what?", "error_code": "usage"})"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     EXPECT_EQ(CtlText(c.result), c.text) << c.json;
-    EXPECT_EQ(CtlJson(c.result), std::string(c.json) + "\n");
+    EXPECT_EQ(CtlJson(c.result), c.json + "\n");
   }
 }
 
@@ -212,185 +239,82 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
 // "pib-field", and a write that found power save on where off was asked, or
 // wrote 16 bytes of a.pib.
 TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
-  using K = ReadBackFault::Kind;
   constexpr CtlLeft W = CtlLeft::NothingWritten;
   constexpr CtlLeft N = CtlLeft::Unsaid;
+  constexpr bool R = true; // a restore, else a switch
   const std::string forceOnlyHere =
-      "; undo --force writes a change's copy only onto the adapter it was taken from; restore "
-      "FILE --force writes a copy you choose";
+      "; undo --force writes a change's copy only onto the adapter it was "
+      "taken from; restore FILE --force writes a copy you choose";
+  // clang-format off
   const struct {
     CtlError failure;
     ReadBackFault readBack; // of the write, when the failure is one
-    bool restore;           // else a switch
+    bool restore;
     int status;
     const char* code;
     std::string said;
   } cases[] = {
-      {{F::Usage, "'--x': not an option", "", N}, {}, false, 2, "usage", "'--x': not an option"},
-      {{F::File, "cannot open", "h.txt", N}, {}, false, 2, "file", "h.txt: cannot open"},
-      {{F::File, "a.pib: too large", "", W},
-       {},
-       false,
-       2,
-       "file",
-       "a.pib: too large; nothing written"},
-      {{F::LibraryNotLoaded, "Kelvane.dll: not found", "", N},
-       {},
-       false,
-       2,
-       "library_not_loaded",
+      {{F::Usage, "'--x': not an option", "", N}, {}, !R, 2, "usage", "'--x': not an option"},
+      {{F::File, "cannot open", "h.txt", N}, {}, !R, 2, "file", "h.txt: cannot open"},
+      {{F::File, "a.pib: too large", "", W}, {}, !R, 2, "file", "a.pib: too large; nothing written"},
+      {{F::LibraryNotLoaded, "Kelvane.dll: not found", "", N}, {}, !R, 2, "library_not_loaded",
        "Kelvane.dll: not found"},
-      {Err(F::NoAdapter), {}, false, 3, "no_adapter", "no adapter found"},
-      {{F::InUse, "held by Ostrel.exe", "", N}, {}, false, 4, "in_use", "held by Ostrel.exe"},
-      {Err(F::Stopped), {}, false, 5, "stopped", "stopped before anything was written"},
-      {{F::RecordUnread, "", "", CtlLeft::NothingSaved},
-       {},
-       false,
-       1,
-       "record_unread",
+      {Err(F::NoAdapter), {}, !R, 3, "no_adapter", "no adapter found"},
+      {{F::InUse, "held by Ostrel.exe", "", N}, {}, !R, 4, "in_use", "held by Ostrel.exe"},
+      {Err(F::Stopped), {}, !R, 5, "stopped", "stopped before anything was written"},
+      {{F::RecordUnread, "", "", CtlLeft::NothingSaved}, {}, !R, 1, "record_unread",
        "the adapter's device record cannot be read; nothing saved"},
-      {{F::NoStrategy, "", "", W},
-       {},
-       false,
-       1,
-       "no_strategy",
-       "no strategy serves this adapter's firmware; nothing written"},
-      {Err(F::StateUnreadable),
-       {},
-       false,
-       1,
-       "state_unreadable",
+      {{F::NoStrategy, "", "", W}, {}, !R, 1, "no_strategy", "no strategy serves this adapter's firmware; nothing written"},
+      {Err(F::StateUnreadable), {}, !R, 1, "state_unreadable",
        "the pib-field strategy cannot read the adapter's power-save state"},
-      {{F::CopyRefused, "cannot take a copy: busy", "", W},
-       {},
-       false,
-       1,
-       "copy_refused",
+      {{F::CopyRefused, "cannot take a copy: busy", "", W}, {}, !R, 1, "copy_refused",
        "cannot take a copy: busy; nothing written"},
-      {{F::BackupExists, "", "b.pib", CtlLeft::NothingSaved},
-       {},
-       false,
-       2,
-       "backup_exists",
+      {{F::BackupExists, "", "b.pib", CtlLeft::NothingSaved}, {}, !R, 2, "backup_exists",
        "b.pib: already exists; --replace replaces it; nothing saved"},
-      {{F::BackupUnsaved, "denied", "b.pib", W},
-       {},
-       false,
-       2,
-       "backup_unsaved",
+      {{F::BackupUnsaved, "denied", "b.pib", W}, {}, !R, 2, "backup_unsaved",
        "b.pib: cannot save the copy: denied; nothing written"},
-      {{F::BackupRefused, "a.pib: not a backup file", "", W},
-       {},
-       true,
-       1,
-       "backup_refused",
+      {{F::BackupRefused, "a.pib: not a backup file", "", W}, {}, R, 1, "backup_refused",
        "a.pib: not a backup file; nothing written"},
-      {Err(F::SwitchRefused), {}, false, 1, "switch_refused", "Disable device power save fail!"},
-      {{F::RestoreRefused, "another adapter's", "a.pib", W},
-       {},
-       true,
-       1,
-       "restore_refused",
+      {Err(F::SwitchRefused), {}, !R, 1, "switch_refused", "Disable device power save fail!"},
+      {{F::RestoreRefused, "another adapter's", "a.pib", W}, {}, R, 1, "restore_refused",
        "a.pib: another adapter's; nothing written"},
-      {{F::UndoForceRefused, "another adapter's", "a.pib", W},
-       {},
-       true,
-       1,
-       "undo_force_refused",
+      {{F::UndoForceRefused, "another adapter's", "a.pib", W}, {}, R, 1, "undo_force_refused",
        "a.pib: another adapter's" + forceOnlyHere + "; nothing written"},
-      {Err(F::ResetFailed),
-       {},
-       false,
-       1,
-       "reset_failed",
-       "power save off was written, but the reset after it failed; the adapter takes it at its "
-       "next restart"},
-      {Err(F::ReadBackUnreadable),
-       {K::StateUnreadable, 0, 0, 0, 0, ""},
-       false,
-       1,
-       "read_back_unreadable",
+      {Err(F::ResetFailed), {}, !R, 1, "reset_failed",
+       "power save off was written, but the reset after it failed; the adapter takes it at its next restart"},
+      {Err(F::ReadBackUnreadable), {K::StateUnreadable, 0, 0, 0, 0, ""}, !R, 1, "read_back_unreadable",
        "verify: the power-save state cannot be read back"},
-      {Err(F::ReadBackDiffers),
-       {K::StateDiffers, 0, 0, 0, 0, ""},
-       false,
-       1,
-       "read_back_differs",
+      {Err(F::ReadBackDiffers), {K::StateDiffers, 0, 0, 0, 0, ""}, !R, 1, "read_back_differs",
        "verify: the write was sent, and the adapter still reads on"},
-      {Err(F::ReadBackUnreadable),
-       {K::CopyUnreadable, 0, 0, 0, 0, ""},
-       true,
-       1,
-       "read_back_unreadable",
+      {Err(F::ReadBackUnreadable), {K::CopyUnreadable, 0, 0, 0, 0, ""}, R, 1, "read_back_unreadable",
        "verify: the adapter's copy cannot be read back"},
-      {Err(F::ReadBackUnreadable),
-       {K::CopyUnreadable, 0, 0, 0, 0, "busy"},
-       true,
-       1,
-       "read_back_unreadable",
+      {Err(F::ReadBackUnreadable), {K::CopyUnreadable, 0, 0, 0, 0, "busy"}, R, 1, "read_back_unreadable",
        "verify: the adapter's copy cannot be read back: busy"},
-      {Err(F::ReadBackDiffers),
-       {K::CopyDiffers, 7, 0x0a, 0xf0, 16, ""},
-       true,
-       1,
-       "read_back_differs",
+      {Err(F::ReadBackDiffers), {K::CopyDiffers, 7, 0x0a, 0xf0, 16, ""}, R, 1, "read_back_differs",
        "verify: the adapter's copy differs at byte 7: 0x0a written, 0xf0 read"},
-      {Err(F::ReadBackDiffers),
-       {K::CopyShort, 0, 0, 0, 12, ""},
-       true,
-       1,
-       "read_back_differs",
+      {Err(F::ReadBackDiffers), {K::CopyShort, 0, 0, 0, 12, ""}, R, 1, "read_back_differs",
        "verify: the adapter's copy is 12 bytes, 16 written"},
-      {{F::UndoUnread, "the history cannot be read: h.txt: denied", "", W},
-       {},
-       false,
-       1,
-       "undo_unread",
+      {{F::UndoUnread, "the history cannot be read: h.txt: denied", "", W}, {}, !R, 1, "undo_unread",
        "the history cannot be read: h.txt: denied; nothing written"},
-      {{F::UndoNothingLeft, "", "", W},
-       {},
-       false,
-       1,
-       "undo_nothing_left",
+      {{F::UndoNothingLeft, "", "", W}, {}, !R, 1, "undo_nothing_left",
        "no change of this adapter is left to undo; nothing written"},
-      {{F::UndoUnproven, "", "", W},
-       {},
-       false,
-       1,
-       "undo_unproven",
-       "the adapter's image does not open, and no recorded write left what it holds; restore "
-       "FILE writes a copy you choose; nothing written"},
-      {{F::UndoChanged, "", "", W},
-       {},
-       false,
-       1,
-       "undo_changed",
-       "the adapter no longer holds what the write of T ostrelctl undo (r2) left: another "
-       "program, another user or another adapter changed it since, or the write failed "
-       "part-way; --force restores that write's copy; nothing written"},
-      {{F::UndoUnchecked, "", "", W},
-       {},
-       false,
-       1,
-       "undo_unchecked",
-       "the last change (T ostrelctl undo (r2)) was recorded without digests, so undo cannot "
-       "check it; --force restores its copy; nothing written"},
-      {{F::UndoNotThisAdapter, "", "", W},
-       {},
-       false,
-       1,
-       "undo_not_this_adapter",
-       "the adapter's image does not open, so nothing shows that it is the adapter of T "
-       "ostrelctl undo (r2)" +
+      {{F::UndoUnproven, "", "", W}, {}, !R, 1, "undo_unproven",
+       "the adapter's image does not open, and no recorded write left what it holds; restore FILE writes a "
+       "copy you choose; nothing written"},
+      {{F::UndoChanged, "", "", W}, {}, !R, 1, "undo_changed",
+       "the adapter no longer holds what the write of T ostrelctl undo (r2) left: another program, another "
+       "user or another adapter changed it since, or the write failed part-way; --force restores that "
+       "write's copy; nothing written"},
+      {{F::UndoUnchecked, "", "", W}, {}, !R, 1, "undo_unchecked",
+       "the last change (T ostrelctl undo (r2)) was recorded without digests, so undo cannot check it; "
+       "--force restores its copy; nothing written"},
+      {{F::UndoNotThisAdapter, "", "", W}, {}, !R, 1, "undo_not_this_adapter",
+       "the adapter's image does not open, so nothing shows that it is the adapter of T ostrelctl undo (r2)" +
            forceOnlyHere + "; nothing written"},
-      {{F::UndoCopyUnread, "no automatic copy was kept before it", "", W},
-       {},
-       false,
-       1,
-       "undo_copy_unread",
-       "cannot undo T ostrelctl undo (r2): no automatic copy was kept before it; nothing "
-       "written"},
+      {{F::UndoCopyUnread, "no automatic copy was kept before it", "", W}, {}, !R, 1, "undo_copy_unread",
+       "cannot undo T ostrelctl undo (r2): no automatic copy was kept before it; nothing written"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     CtlResult result;
     result.failure = c.failure;
@@ -403,7 +327,6 @@ TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
     else
       result.target = PowerSaveState::Off;
     SessionWrite& write = result.write.emplace();
-    write.outcome = WriteOutcome::Refused;
     write.bytes = 16;
     write.stateAfter = PowerSaveState::On;
     write.readBackFault = c.readBack;
@@ -422,29 +345,21 @@ TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
 // Each row: what was found before the command said anything else, said as
 // warnings; JSON leaves them out.
 TEST(CtlRender, WhatWasFoundOnTheWayIsAWarning) {
+  CtlResult cut, broadcom, history;
+  cut.cutShort = UnfinishedWrite{HistoryProgram::Dialog, "T", "00:b0:52:00:00:01", false};
+  broadcom.cutShort = UnfinishedWrite{HistoryProgram::Ctl, "T", "", false};
+  history.history = CtlHistory{"h.txt", {}, "Ostrel 9", {2, 5}};
   const struct {
-    CtlResult result;
+    const CtlResult& result;
     std::vector<std::string> said;
   } cases[] = {
-      {[] {
-         CtlResult result;
-         result.cutShort = UnfinishedWrite{HistoryProgram::Dialog, "T", "00:b0:52:00:00:01", false};
-         return result;
-       }(),
+      {cut,
        {"a write by Ostrel.exe at T to the adapter 00:b0:52:00:00:01 was cut short; this adapter "
         "could not be identified as that one"}},
-      {[] {
-         CtlResult result;
-         result.cutShort = UnfinishedWrite{HistoryProgram::Ctl, "T", "", false};
-         return result;
-       }(),
+      {broadcom,
        {"a write by ostrelctl at T to a Broadcom adapter was cut short; this adapter could not be "
         "identified as that one"}},
-      {[] {
-         CtlResult result;
-         result.history = CtlHistory{"h.txt", {}, "Ostrel 9", {2, 5}};
-         return result;
-       }(),
+      {history,
        {"h.txt: not a history this program can read (Ostrel 9); the next write moves it aside",
         "h.txt: line 2 is not a history record; skipped",
         "h.txt: line 5 is not a history record; skipped"}},

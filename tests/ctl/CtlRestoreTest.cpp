@@ -1,5 +1,5 @@
 // restore: a backup file is read and checked before anything reaches the
-// adapter; what each way a restore ends says. Each way the strategies refuse
+// adapter; what each way a restore ends does. Each way the strategies refuse
 // a copy is theirs to decide; one stands for them all here.
 
 #include "CtlFixture.h"
@@ -16,107 +16,54 @@ namespace {
 
 using Restore = CtlFixture;
 
-enum class File { Good, Damaged, OtherFirmware, Missing };
-enum class Adapter { On, Unopenable, KeepsNoWrite, ResetFails };
+enum class File { Good, Damaged, OtherFirmware, Missing, Folder };
+enum class Adapter { On, Unopenable, KeepsNoWrite, ResetFails, NoLibrary };
 
 // Each row: the backup file of the adapter, taken while off, then spoilt or
-// not; what the adapter holds or does once switched on; and what the restore
-// says. `restores`: the adapter holds the copy afterwards.
-TEST_F(Restore, EachWayARestoreEndsSaysWhatItDid) {
+// not; what the adapter holds or does once switched on; the run's facts, and
+// how the failure's text, else the automatic copy's fault, begins.
+// `restores`: the adapter holds the copy afterwards, recorded under the
+// copy's address.
+TEST_F(Restore, EachWayARestoreEndsDoesWhatItSays) {
   const std::string backup = Path("backup.ostrel");
-  const std::string bytes = std::to_string(builder.WriteLength());
-  const std::string resetFailed = backup + " was written, but the reset after it failed; the "
-                                           "adapter takes it at its next restart";
+  // clang-format off
   const struct {
     const char* row;
     File file;
     Adapter adapter;
     bool force;
-    CtlExpect expect;
+    const char* facts;
+    std::string text;
     bool restores;
   } cases[] = {
-      {"restored",
-       File::Good,
-       Adapter::On,
-       false,
-       {0,
-        {"restored: " + backup + " (" + bytes + " bytes written)", "verified: " + bytes + " bytes"},
-        {},
-        {{"restored", JsonString(backup)},
-         {"bytes", bytes},
-         {"verified", "true"},
-         {"error", "(none)"}}},
-       true},
+      {"restored", File::Good, Adapter::On, false, "0 write:verified", "", true},
       // A file that does not decode stands for every such fault, each of
       // which the backup format's own tests tell apart.
-      {"damaged",
-       File::Damaged,
-       Adapter::On,
-       false,
-       {1, {}, {"ostrelctl: " + backup + ": "}, {{"restored", "(none)"}, {"written", "(none)"}}},
+      {"damaged", File::Damaged, Adapter::On, false, "1 backup_refused (nothing written)", backup + ": ", false},
+      {"missing", File::Missing, Adapter::On, false, "2 file (nothing written)", backup + ": ", false},
+      // The file is read before the library is looked for: a file error
+      // never waits for the adapter or depends on it.
+      {"folder, no library", File::Folder, Adapter::NoLibrary, false, "2 file (nothing written)", folder + ": ",
        false},
-      {"missing",
-       File::Missing,
-       Adapter::On,
-       false,
-       {2, {}, {"ostrelctl: " + backup + ": "}, {{"restored", "(none)"}}},
-       false},
-      {"other firmware",
-       File::OtherFirmware,
-       Adapter::On,
-       true,
-       {1,
-        {},
-        {"ostrelctl: " + backup +
-         ": the copy was taken under the firmware \"INT7420-MAC-9.9.9\", "
-         "this adapter runs \"INT7420-MAC-1.1.3\"; nothing written"},
-        {{"written", "(none)"}}},
-       false},
-      {"unopenable",
-       File::Good,
-       Adapter::Unopenable,
-       false,
-       {1, {}, {"ostrelctl: " + backup + ": the adapter's present image does not open"}, {}},
-       false},
+      {"other firmware", File::OtherFirmware, Adapter::On, true,
+       "1 restore_refused (nothing written) write:refused", "the copy was taken under the firmware "
+       "\"INT7420-MAC-9.9.9\", this adapter runs \"INT7420-MAC-1.1.3\"", false},
+      {"unopenable", File::Good, Adapter::Unopenable, false, "1 restore_refused (nothing written) write:refused",
+       "the adapter's present image does not open", false},
       // The user's own good copy still repairs an image that does not open,
       // once forced.
-      {"unopenable forced",
-       File::Good,
-       Adapter::Unopenable,
-       true,
-       {0,
-        {"restored: " + backup + " (" + bytes + " bytes written)", "verified: " + bytes + " bytes"},
-        {"ostrelctl: warning: no automatic copy was saved before the write: what the adapter "
-         "holds makes no backup file: "},
-        {{"verified", "true"}}},
-       true},
-      {"reset failed",
-       File::Good,
-       Adapter::ResetFails,
-       false,
-       {1,
-        {},
-        {"ostrelctl: " + resetFailed},
-        {{"restored", "(none)"},
-         {"written", "true"},
-         {"reset", "false"},
-         {"error", JsonString(resetFailed)},
-         {"error_code", "\"reset_failed\""}}},
-       true},
-      {"read back differs",
-       File::Good,
-       Adapter::KeepsNoWrite,
-       false,
-       {1,
-        {},
-        {"ostrelctl: verify: the adapter's copy differs at byte "},
-        {{"restored", JsonString(backup)}, {"written", "true"}, {"verified", "false"}}},
-       false},
+      {"unopenable forced", File::Good, Adapter::Unopenable, true, "0 write:verified",
+       "what the adapter holds makes no backup file: ", true},
+      {"reset failed", File::Good, Adapter::ResetFails, false, "1 reset_failed write:reset_failed", "", true},
+      {"read back differs", File::Good, Adapter::KeepsNoWrite, false,
+       "1 read_back_differs write:read_back_differs", "", false},
   };
+  // clang-format on
   for (const auto& c : cases) {
     fake.image = builder.image;
     fake.storesWrites = true;
     fake.resetResult = 1;
+    HostRefuses(true, true);
     ASSERT_EQ(Run({"backup", backup, "--replace"}).status, 0) << c.row;
     ASSERT_EQ(Run({"on"}).status, 0) << c.row;
     BackupCopy copy;
@@ -137,56 +84,47 @@ TEST_F(Restore, EachWayARestoreEndsSaysWhatItDid) {
       fake.image = Unopenable();
     fake.storesWrites = c.adapter != Adapter::KeepsNoWrite;
     fake.resetResult = c.adapter != Adapter::ResetFails;
+    HostRefuses(c.adapter != Adapter::NoLibrary, true);
     const std::vector<uint8_t> held = fake.image;
+    const std::size_t records = Records().size();
     fake.calls.clear();
-    std::vector<std::string> args{"restore", backup, "--json"};
+    std::vector<std::string> args{"restore", c.file == File::Folder ? folder : backup};
     if (c.force)
       args.push_back("--force");
-    const CtlOutput run = Run(args);
-    ExpectRun(run, c.expect, c.row);
+    const CtlResult run = Run(args);
+    EXPECT_EQ(Facts(run), c.facts) << c.row;
+    const std::string& said = run.failure ? run.failure->text : run.write->copyFault;
+    EXPECT_TRUE(c.text.empty() ? said.empty() : Begins(said, c.text)) << c.row << ": " << said;
     EXPECT_EQ(fake.image, c.restores ? copy.bytes : held) << c.row;
     // A file that is not a copy is refused before the library is reached.
-    if (c.file == File::Damaged || c.file == File::Missing) {
-      EXPECT_EQ(fake.CallsText(), "") << c.row;
+    EXPECT_EQ(fake.calls.empty(), !run.write) << c.row;
+    if (!run.write)
+      continue;
+    EXPECT_EQ(run.restored, backup) << c.row;
+    if (run.failure && run.failure->code == CtlFailure::RestoreRefused) {
+      EXPECT_EQ(run.failure->path, backup);
     }
     if (c.adapter == Adapter::KeepsNoWrite) {
       // The first byte that differs, with both values.
       const auto differs = std::mismatch(copy.bytes.begin(), copy.bytes.end(), held.begin());
-      char line[128];
-      std::snprintf(line, sizeof line,
-                    "ostrelctl: verify: the adapter's copy differs at byte %u: 0x%02x written, "
-                    "0x%02x read",
-                    static_cast<unsigned>(differs.first - copy.bytes.begin()), *differs.first,
-                    *differs.second);
-      EXPECT_EQ(run.err, std::vector<std::string>{line});
+      const ReadBackFault& fault = run.write->readBackFault;
+      EXPECT_EQ(fault.kind, ReadBackFault::Kind::CopyDiffers);
+      EXPECT_EQ(fault.offset, differs.first - copy.bytes.begin());
+      EXPECT_EQ(fault.written, *differs.first);
+      EXPECT_EQ(fault.read, *differs.second);
     }
+    if (!c.restores)
+      continue;
+    if (run.status == 0) {
+      EXPECT_EQ(run.write->bytes, builder.WriteLength()) << c.row;
+    }
+    // A restore forced onto an image that did not open is recorded under
+    // the address of the image it wrote, the copy's.
+    const std::vector<HistoryRecord> after = Records();
+    ASSERT_EQ(after.size(), records + 1) << c.row;
+    EXPECT_EQ(after.back().action, HistoryAction::Restore) << c.row;
+    EXPECT_EQ(after.back().address, AddressText(copy.address).text) << c.row;
   }
-}
-
-// A restore forced onto an image that did not open is recorded under the
-// address of the image it wrote, the copy's.
-TEST_F(Restore, AForcedRepairIsRecordedUnderTheCopysAddress) {
-  const std::string backup = Path("backup.ostrel");
-  ASSERT_EQ(Run({"backup", backup}).status, 0);
-  fake.image = Unopenable();
-  ASSERT_EQ(Run({"restore", backup, "--force"}).status, 0);
-  BackupCopy copy;
-  const std::vector<uint8_t> file = ReadWhole(backup);
-  ASSERT_TRUE(BackupDecode(file.data(), file.size(), copy));
-  const std::vector<HistoryRecord> records = Records();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].action, HistoryAction::Restore);
-  EXPECT_EQ(records[0].address, AddressText(copy.address).text);
-}
-
-// The file is read before the library is looked for: a file error never
-// waits for the adapter or depends on it.
-TEST_F(Restore, TheFileIsReadBeforeTheLibrary) {
-  HostRefuses(false, true);
-  const CtlOutput run = Run({"restore", folder});
-  EXPECT_EQ(run.status, 2);
-  ASSERT_EQ(run.err.size(), 1u);
-  EXPECT_EQ(run.err[0].rfind("ostrelctl: " + folder + ": ", 0), 0u) << run.err[0];
 }
 
 } // namespace

@@ -5,22 +5,33 @@
 
 #include "tests/session/SessionTestFiles.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using Undo = CtlFixture;
+using Why = UndoPassReason;
+using Passed = std::vector<std::pair<std::string, Why>>;
 
-std::string RecordName(const HistoryRecord& record) {
-  return record.time + " ostrelctl " + NameOf(record.action) + " (" + record.id + ")";
+// The changes undo passed over, each by its id.
+Passed PassedOver(const CtlResult& run) {
+  Passed passed;
+  for (const CtlPassed& each : run.passedOver.value_or(std::vector<CtlPassed>{}))
+    passed.push_back({each.record.id, each.why});
+  return passed;
+}
+
+// The id of the record undo undid or refused; "(none)" when it named none.
+std::string RecordId(const CtlResult& run) {
+  return run.undoRecord ? run.undoRecord->id : "(none)";
 }
 
 // Each undo puts back, byte for byte, what the adapter held before the
-// newest change not yet undone, passes over a write that changed nothing,
-// and says so when nothing is left.
+// newest change not yet undone, from that change's copy, passes over a write
+// that changed nothing, and says so when nothing is left.
 TEST_F(Undo, WalksBackThroughEveryChange) {
   const std::vector<uint8_t> off = fake.image;
   ASSERT_EQ(Run({"on"}).status, 0);
@@ -29,41 +40,31 @@ TEST_F(Undo, WalksBackThroughEveryChange) {
   ASSERT_EQ(Run({"off", "--force"}).status, 0);
   std::vector<HistoryRecord> records = Records();
   ASSERT_EQ(records.size(), 3u);
-  const std::string bytes = std::to_string(builder.WriteLength());
   const std::vector<std::string> copies = Copies();
   ASSERT_EQ(copies.size(), 3u);
-  const std::string passed = "passed over: " + RecordName(records[2]) + ": it changed nothing";
-
-  ExpectRun(Run({"undo"}),
-            {0,
-             {passed, "restored: " + copies[1] + " (" + bytes + " bytes written)",
-              "verified: " + bytes + " bytes"},
-             {},
-             {{"passed_over", "[" + JsonString(records[2].id) + "]"},
-              {"undoes", JsonString(records[1].id)},
-              {"verified", "true"}}},
-            "first undo");
-  EXPECT_EQ(fake.image, on);
-  ExpectRun(Run({"undo"}),
-            {0,
-             {passed, "restored: " + copies[0] + " (" + bytes + " bytes written)",
-              "verified: " + bytes + " bytes"},
-             {},
-             {{"undoes", JsonString(records[0].id)}}},
-            "second undo");
-  EXPECT_EQ(fake.image, off);
-  const std::string nothing = "no change of this adapter is left to undo; nothing written";
-  ExpectRun(Run({"undo"}),
-            {1,
-             {passed},
-             {"ostrelctl: " + nothing},
-             {{"passed_over", "[" + JsonString(records[2].id) + "]"},
-              {"error", JsonString(nothing)},
-              {"error_code", "\"undo_nothing_left\""},
-              {"undoes", "(none)"}}},
-            "nothing left");
-  EXPECT_EQ(fake.image, off);
-
+  const Passed passed{{records[2].id, Why::ChangedNothing}};
+  // clang-format off
+  const struct {
+    const char* facts;
+    std::string undoes, copy;
+    const std::vector<uint8_t>& holds;
+  } cases[] = {
+      {"0 write:verified", records[1].id, copies[1], on},
+      {"0 write:verified", records[0].id, copies[0], off},
+      {"1 undo_nothing_left (nothing written)", "(none)", "", off},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    const CtlResult run = Run({"undo"});
+    EXPECT_EQ(Facts(run), c.facts);
+    EXPECT_EQ(PassedOver(run), passed);
+    EXPECT_EQ(RecordId(run), c.undoes);
+    EXPECT_EQ(run.restored, c.copy);
+    if (run.write) {
+      EXPECT_EQ(run.write->bytes, builder.WriteLength());
+    }
+    EXPECT_EQ(fake.image, c.holds);
+  }
   records = Records();
   ASSERT_EQ(records.size(), 5u);
   EXPECT_EQ(records[3].action, HistoryAction::Undo);
@@ -75,44 +76,38 @@ TEST_F(Undo, WalksBackThroughEveryChange) {
 enum class Spoil { None, PutBack, FirstFormat, CopyDamaged, Unopenable, OtherParameter };
 
 // Each row: a switch off→on (on→off for a parameter adapter), then what
-// happened since; what undo says, and, when it points to --force, what a
-// forced undo does. A forced undo writes only onto the adapter the copy was
-// taken from; what it wrote is the adapter as it was before the switch.
+// happened since; what undo does, and the record it names ("id" the
+// switch's, "" one without an id); then, for a refusal that points to
+// --force, what a forced undo does. A forced undo writes only onto the
+// adapter the copy was taken from; what it wrote is the adapter as it was
+// before the switch.
 TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
+  // clang-format off
   const struct {
     const char* row;
     Spoil spoil;
     bool broadcom;
-    const char* ends;   // the end of the failure; empty when undo undoes
-    const char* record; // the "record" member of the refusal
-    int forced;         // the forced undo's status; -1 for none
-    const char* forcedEnds;
+    const char *facts, *record, *forced;
   } cases[] = {
-      {"undone", Spoil::None, false, "", "(none)", -1, ""},
-      {"image put back by another tool", Spoil::PutBack, false,
-       "--force restores that write's copy; nothing written", "id", 0, ""},
-      {"first format", Spoil::FirstFormat, false,
-       "was recorded without digests, so undo cannot check it; --force restores its copy; "
-       "nothing written",
-       "null", 0, ""},
-      {"copy damaged", Spoil::CopyDamaged, false, "; nothing written", "id", -1, ""},
-      {"image does not open", Spoil::Unopenable, false,
-       "the adapter's image does not open, and no recorded write left what it holds; restore "
-       "FILE writes a copy you choose; nothing written",
-       "(none)", -1, ""},
-      {"parameter undone", Spoil::None, true, "", "(none)", -1, ""},
-      {"another adapter's parameter", Spoil::OtherParameter, true,
-       "--force restores that write's copy; nothing written", "id", 1,
-       "; undo --force writes a change's copy only onto the adapter it was taken from; restore "
-       "FILE --force writes a copy you choose; nothing written"},
+      {"undone", Spoil::None, false, "0 write:verified", "id", ""},
+      {"image put back by another tool", Spoil::PutBack, false, "1 undo_changed (nothing written)", "id",
+       "0 write:verified"},
+      {"first format", Spoil::FirstFormat, false, "1 undo_unchecked (nothing written)", "", "0 write:verified"},
+      {"copy damaged", Spoil::CopyDamaged, false, "1 undo_copy_unread (nothing written)", "id", ""},
+      {"image does not open", Spoil::Unopenable, false, "1 undo_unproven (nothing written)", "(none)", ""},
+      {"parameter undone", Spoil::None, true, "0 write:verified", "id", ""},
+      {"another adapter's parameter", Spoil::OtherParameter, true, "1 undo_changed (nothing written)", "id",
+       "1 undo_force_refused (nothing written) write:refused"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row);
     DataFolderAt(c.row);
     fake.image = builder.image;
     if (c.broadcom)
       UseBroadcom(true);
-    const std::vector<uint8_t> before = c.broadcom ? fake.param : fake.image;
+    const std::vector<uint8_t>& adapter = c.broadcom ? fake.param : fake.image;
+    const std::vector<uint8_t> before = adapter;
     ASSERT_EQ(Run({c.broadcom ? "off" : "on"}).status, 0);
     const std::vector<HistoryRecord> records = Records();
     ASSERT_EQ(records.size(), 1u);
@@ -148,42 +143,20 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
       fake.param[8] ^= 0x5a;
       break;
     }
-    const std::vector<uint8_t> spoilt = c.broadcom ? fake.param : fake.image;
-    const std::string id = JsonString(records[0].id);
-    CtlOutput run = Run({"undo"});
-    if (c.ends[0] == '\0') {
-      ExpectRun(run, {0, {run.out.at(0), run.out.at(1)}, {}, {{"undoes", id}}}, c.row);
-      EXPECT_EQ(c.broadcom ? fake.param : fake.image, before);
-      continue;
-    }
-    EXPECT_EQ(run.status, 1);
-    ASSERT_EQ(run.err.size(), 1u);
-    const std::string& line = run.err[0];
-    EXPECT_EQ(line.rfind("ostrelctl: ", 0), 0u) << line;
-    EXPECT_EQ(line.substr(line.size() - std::min(line.size(), std::string(c.ends).size())), c.ends)
-        << line;
-    EXPECT_EQ(JsonMember(run.json, "record"), c.record == std::string("id") ? id : c.record);
-    EXPECT_EQ(c.broadcom ? fake.param : fake.image, spoilt);
-    if (c.forced < 0)
+    const std::vector<uint8_t> spoilt = adapter;
+    const std::string record = c.record == std::string("id") ? records[0].id : c.record;
+    CtlResult run = Run({"undo"});
+    EXPECT_EQ(Facts(run), c.facts);
+    EXPECT_EQ(RecordId(run), record);
+    EXPECT_EQ(adapter, run.status == 0 ? before : spoilt);
+    if (c.forced[0] == '\0')
       continue;
     run = Run({"undo", "--force"});
-    EXPECT_EQ(run.status, c.forced) << run.json;
-    if (c.forced == 0) {
-      EXPECT_EQ(JsonMember(run.json, "undoes"), c.spoil == Spoil::FirstFormat ? "null" : id);
-      EXPECT_EQ(fake.image, before);
-      continue;
-    }
-    EXPECT_EQ(JsonMember(run.json, "record"), id);
-    ASSERT_EQ(run.err.size(), 1u);
-    EXPECT_EQ(run.err[0].substr(run.err[0].size() - std::string(c.forcedEnds).size()),
-              c.forcedEnds);
-    EXPECT_EQ(fake.param, spoilt);
+    EXPECT_EQ(Facts(run), c.forced);
+    EXPECT_EQ(RecordId(run), record);
+    EXPECT_EQ(adapter, run.status == 0 ? before : spoilt);
   }
 }
-
-} // namespace
-
-namespace {
 
 // A run stopped during its write leaves its record `started`, which the next
 // run names. Undo passes it over while the adapter holds what the write
@@ -197,20 +170,22 @@ TEST_F(Undo, AWriteCutShortIsUndoneOnlyOnceTheAdapterTookIt) {
   Write(HistoryPath(), started);
   const std::vector<uint8_t> sent = fake.image;
   fake.image = builder.image;
-  const std::string cut =
-      "ostrelctl: warning: a write by ostrelctl at " + on.time + " was cut short";
-  ExpectRun(Run({"undo"}),
-            {1,
-             {"passed over: " + RecordName(on) +
-              ": it wrote nothing; the adapter holds what it started from"},
-             {cut, "ostrelctl: no change of this adapter is left to undo; nothing written"},
-             {{"passed_over", "[" + JsonString(on.id) + "]"}}},
-            "not taken");
+  // Each run names the write that was cut short.
+  const auto namesTheCut = [&](const CtlResult& run) {
+    return run.cutShort && run.cutShort->program == HistoryProgram::Ctl &&
+           run.cutShort->time == on.time && run.cutShort->identified;
+  };
+  CtlResult run = Run({"undo"});
+  EXPECT_TRUE(namesTheCut(run));
+  EXPECT_EQ(Facts(run), "1 undo_nothing_left (nothing written)");
+  EXPECT_EQ(PassedOver(run), (Passed{{on.id, Why::NotWritten}}));
   EXPECT_EQ(fake.image, builder.image);
   fake.image = sent;
-  const CtlOutput run = Run({"undo"});
-  ExpectRun(run, {0, run.out, {cut}, {{"passed_over", "[]"}, {"undoes", JsonString(on.id)}}},
-            "taken");
+  run = Run({"undo"});
+  EXPECT_EQ(Facts(run), "0 write:verified");
+  EXPECT_EQ(PassedOver(run), Passed{});
+  EXPECT_EQ(RecordId(run), on.id);
+  EXPECT_TRUE(namesTheCut(run));
   EXPECT_EQ(fake.image, builder.image);
 }
 
