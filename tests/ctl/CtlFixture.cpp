@@ -32,6 +32,15 @@ bool Begins(const std::string& text, const std::string& start) {
   return text.rfind(start, 0) == 0;
 }
 
+std::vector<uint8_t> ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
+  Write(path, std::string(bytes.begin(), bytes.end()));
+}
+
 CtlFixture::CtlFixture() : builder(kPibLayout74201D4, false), folder(SessionTestFolder()) {
   fake.plcType = 1;
   fake.firmware = "INT7420-MAC-1.1.3";
@@ -48,22 +57,8 @@ CtlResult CtlFixture::Run(const std::vector<std::string>& args) {
   return result;
 }
 
-void CtlFixture::HostRefuses(bool loads, bool lockFree) {
-  m_host.loads = loads;
-  m_host.free = lockFree;
-}
-
-std::size_t CtlFixture::Calls(const std::string& name) const {
-  return std::count_if(fake.calls.begin(), fake.calls.end(),
-                       [&](const std::string& call) { return call.rfind(name, 0) == 0; });
-}
-
 std::string CtlFixture::Path(const std::string& name) const {
   return (std::filesystem::path(folder) / name).string();
-}
-
-void CtlFixture::DataFolderAt(const std::string& name) {
-  m_host.folder = Path(name);
 }
 
 std::string CtlFixture::HistoryPath() const {
@@ -75,11 +70,6 @@ std::vector<HistoryRecord> CtlFixture::Records() const {
   std::string error;
   EXPECT_TRUE(HistoryLoad(HistoryPath(), file, error)) << error;
   return file.records;
-}
-
-void CtlFixture::AppendHistory(const std::string& line) const {
-  std::filesystem::create_directories(m_host.folder);
-  std::ofstream(HistoryPath(), std::ios::app | std::ios::binary) << line << "\r\n";
 }
 
 std::vector<std::string> CtlFixture::Copies() const {
@@ -113,13 +103,7 @@ std::string CtlFixture::Address() const {
   return AddressText(builder.image.data() + builder.PibOffset() + kPibDeviceBlock).text;
 }
 
-std::vector<uint8_t> ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
+std::size_t CtlFixture::Calls(const std::string& name) const {
+  return std::count_if(fake.calls.begin(), fake.calls.end(),
+                       [&](const std::string& call) { return Begins(call, name); });
 }

@@ -1,8 +1,8 @@
 #pragma once
 // ostrelctl run natively: the fake library stands in for the adapter, and the
 // fake host, whose data folder is the test's own, for the computer. A run is
-// judged by the facts of its result and by what reached the library; how each
-// fact is said is decided once, in CtlReportTest.
+// judged by its result's facts and by what reached the library; how each fact
+// is said is decided once, in CtlReportTest.
 
 #include "FakeDeviceLibrary.h"
 #include "FakeSessionHost.h"
@@ -24,6 +24,9 @@ std::string Facts(const CtlResult& result);
 // The failure's text from outside (a file's, the strategy's or the host's),
 // or "(none)".
 std::string FailureText(const CtlResult& result);
+bool Begins(const std::string& text, const std::string& start);
+std::vector<uint8_t> ReadWhole(const std::string& path);
+void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // A Qualcomm Atheros 7420 adapter with power save off whose flash keeps
 // what is written, or, after UseBroadcom, a Broadcom one.
@@ -37,22 +40,22 @@ protected:
   std::string Path(const std::string& name) const;
   // The data folder is `name` in the test's folder; a file there, not a
   // folder, keeps the copies and the history from being saved.
-  void DataFolderAt(const std::string& name);
+  void DataFolderAt(const std::string& name) { m_host.folder = Path(name); }
   std::string HistoryPath() const;
   std::vector<HistoryRecord> Records() const;
-  // Appends a line to the history file as it is.
-  void AppendHistory(const std::string& line) const;
   // The automatic copies, oldest first.
   std::vector<std::string> Copies() const;
-  // The library does not load, or another program holds the adapter lock.
-  void HostRefuses(bool loads, bool lockFree);
+  // Whether the library loads, and whether the adapter lock is free.
+  void HostRefuses(bool loads, bool lockFree) {
+    m_host.loads = loads;
+    m_host.free = lockFree;
+  }
   // A parameter-41 adapter whose power-save bit is `on`.
   void UseBroadcom(bool on);
   // An image of the adapter's layout that does not open.
   std::vector<uint8_t> Unopenable() const;
   // The address the adapter's image holds.
   std::string Address() const;
-
   // How many calls to the library begin with `name`.
   std::size_t Calls(const std::string& name) const;
 
@@ -63,8 +66,3 @@ protected:
 private:
   FakeSessionHost m_host{fake};
 };
-
-std::vector<uint8_t> ReadWhole(const std::string& path);
-void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes);
-// Whether `text` begins with `start`.
-bool Begins(const std::string& text, const std::string& start);

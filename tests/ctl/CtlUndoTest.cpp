@@ -1,11 +1,12 @@
-// undo: which change it puts back, what it passes over and why, and what it
-// refuses unless forced.
+// history and undo: the records listed, needing neither the library nor the
+// adapter; which change undo puts back, what it passes over and why, and
+// what it refuses unless forced.
 
 #include "CtlFixture.h"
 
 #include "tests/session/SessionTestFiles.h"
 
-#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,59 @@ std::string RecordId(const CtlResult& run) {
   return run.undoRecord ? run.undoRecord->id : "(none)";
 }
 
+enum class File { None, Records, Note, Foreign, Folder };
+
+// Each row: what the history file holds, the run's facts, how many records
+// it lists (the switch's), the lines it skipped, and whether it found a file
+// that is no history of this program's.
+TEST_F(Undo, HistoryListsTheRecordsAndSaysWhatItSkipped) {
+  ASSERT_EQ(Run({"on"}).status, 0);
+  const HistoryRecord on = Records().at(0);
+  EXPECT_EQ(on.address, Address());
+  EXPECT_EQ(on.firmware, "INT7420-MAC-1.1.3");
+  const std::string path = HistoryPath();
+  const std::string records = Bytes(path);
+  // clang-format off
+  const struct {
+    File file;
+    const char* facts;
+    std::size_t listed;
+    std::vector<std::size_t> skipped;
+    bool foreign;
+  } cases[] = {
+      {File::None, "0", 0, {}, false},
+      {File::Records, "0", 1, {}, false},
+      {File::Note, "0", 1, {2}, false},
+      {File::Foreign, "0", 0, {}, true},
+      {File::Folder, "2 file", 0, {}, false},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.file));
+    std::filesystem::remove_all(path);
+    if (c.file == File::Records || c.file == File::Note)
+      Write(path, records + (c.file == File::Note ? "not a record\r\n" : ""));
+    if (c.file == File::Foreign)
+      Write(path, std::string("a\0b\r\n", 5));
+    if (c.file == File::Folder)
+      std::filesystem::create_directories(path);
+    fake.calls.clear();
+    const CtlResult run = Run({"history"});
+    EXPECT_EQ(Facts(run), c.facts);
+    EXPECT_EQ(fake.CallsText(), "");
+    ASSERT_TRUE(run.failure || run.history);
+    EXPECT_EQ(run.failure ? run.failure->path : run.history->path, path);
+    if (run.failure)
+      continue;
+    ASSERT_EQ(run.history->records.size(), c.listed);
+    if (c.listed != 0) {
+      EXPECT_EQ(HistoryLine(run.history->records[0]), HistoryLine(on));
+    }
+    EXPECT_EQ(run.history->skipped, c.skipped);
+    EXPECT_EQ(!run.history->foreign.empty(), c.foreign);
+  }
+}
+
 // Each undo puts back, byte for byte, what the adapter held before the
 // newest change not yet undone, from that change's copy, passes over a write
 // that changed nothing, and says so when nothing is left.
@@ -39,11 +93,9 @@ TEST_F(Undo, WalksBackThroughEveryChange) {
   ASSERT_EQ(Run({"off"}).status, 0);
   ASSERT_EQ(Run({"off", "--force"}).status, 0);
   std::vector<HistoryRecord> records = Records();
-  ASSERT_EQ(records.size(), 3u);
   const std::vector<std::string> copies = Copies();
+  ASSERT_EQ(records.size(), 3u);
   ASSERT_EQ(copies.size(), 3u);
-  const Passed passed{{records[2].id, Why::ChangedNothing}};
-  // clang-format off
   const struct {
     const char* facts;
     std::string undoes, copy;
@@ -53,11 +105,10 @@ TEST_F(Undo, WalksBackThroughEveryChange) {
       {"0 write:verified", records[0].id, copies[0], off},
       {"1 undo_nothing_left (nothing written)", "(none)", "", off},
   };
-  // clang-format on
   for (const auto& c : cases) {
     const CtlResult run = Run({"undo"});
     EXPECT_EQ(Facts(run), c.facts);
-    EXPECT_EQ(PassedOver(run), passed);
+    EXPECT_EQ(PassedOver(run), (Passed{{records[2].id, Why::ChangedNothing}}));
     EXPECT_EQ(RecordId(run), c.undoes);
     EXPECT_EQ(run.restored, c.copy);
     if (run.write) {
@@ -82,6 +133,7 @@ enum class Spoil { None, PutBack, FirstFormat, CopyDamaged, Unopenable, OtherPar
 // adapter the copy was taken from; what it wrote is the adapter as it was
 // before the switch.
 TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
+  const char* const changed = "1 undo_changed (nothing written)";
   // clang-format off
   const struct {
     const char* row;
@@ -90,13 +142,12 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
     const char *facts, *record, *forced;
   } cases[] = {
       {"undone", Spoil::None, false, "0 write:verified", "id", ""},
-      {"image put back by another tool", Spoil::PutBack, false, "1 undo_changed (nothing written)", "id",
-       "0 write:verified"},
+      {"image put back by another tool", Spoil::PutBack, false, changed, "id", "0 write:verified"},
       {"first format", Spoil::FirstFormat, false, "1 undo_unchecked (nothing written)", "", "0 write:verified"},
       {"copy damaged", Spoil::CopyDamaged, false, "1 undo_copy_unread (nothing written)", "id", ""},
       {"image does not open", Spoil::Unopenable, false, "1 undo_unproven (nothing written)", "(none)", ""},
       {"parameter undone", Spoil::None, true, "0 write:verified", "id", ""},
-      {"another adapter's parameter", Spoil::OtherParameter, true, "1 undo_changed (nothing written)", "id",
+      {"another adapter's parameter", Spoil::OtherParameter, true, changed, "id",
        "1 undo_force_refused (nothing written) write:refused"},
   };
   // clang-format on
@@ -109,52 +160,43 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
     const std::vector<uint8_t>& adapter = c.broadcom ? fake.param : fake.image;
     const std::vector<uint8_t> before = adapter;
     ASSERT_EQ(Run({c.broadcom ? "off" : "on"}).status, 0);
-    const std::vector<HistoryRecord> records = Records();
-    ASSERT_EQ(records.size(), 1u);
-    const std::string copy = records[0].copy;
-    switch (c.spoil) {
-    case Spoil::None:
-      break;
-    case Spoil::PutBack:
+    const HistoryRecord switched = Records().at(0);
+    if (c.spoil == Spoil::PutBack)
       fake.image = builder.image;
-      break;
-    case Spoil::FirstFormat: {
+    if (c.spoil == Spoil::FirstFormat) {
       // The record as earlier versions wrote it: their tag and the first
       // fields alone.
-      const std::string line = HistoryLine(records[0]);
-      std::size_t end = line.find('\t');
+      const std::string line = HistoryLine(switched);
+      const std::size_t start = line.find('\t');
+      std::size_t end = start;
       for (std::size_t field = 0; field < HistoryFieldCount(HistoryFormat::First); ++field)
         end = line.find('\t', end + 1);
-      std::remove(HistoryPath().c_str());
-      AppendHistory(HistoryTag(HistoryFormat::First) +
-                    line.substr(line.find('\t'), end - line.find('\t')));
-      break;
+      Write(HistoryPath(),
+            HistoryTag(HistoryFormat::First) + line.substr(start, end - start) + "\r\n");
     }
-    case Spoil::CopyDamaged: {
-      std::vector<uint8_t> bytes = ReadWhole(copy);
+    if (c.spoil == Spoil::CopyDamaged) {
+      std::vector<uint8_t> bytes = ReadWhole(switched.copy);
       bytes[bytes.size() / 2] ^= 1;
-      WriteWhole(copy, bytes);
-      break;
+      WriteWhole(switched.copy, bytes);
     }
-    case Spoil::Unopenable:
+    if (c.spoil == Spoil::Unopenable)
       fake.image = Unopenable();
-      break;
-    case Spoil::OtherParameter:
+    if (c.spoil == Spoil::OtherParameter)
       fake.param[8] ^= 0x5a;
-      break;
-    }
     const std::vector<uint8_t> spoilt = adapter;
-    const std::string record = c.record == std::string("id") ? records[0].id : c.record;
-    CtlResult run = Run({"undo"});
-    EXPECT_EQ(Facts(run), c.facts);
-    EXPECT_EQ(RecordId(run), record);
-    EXPECT_EQ(adapter, run.status == 0 ? before : spoilt);
-    if (c.forced[0] == '\0')
-      continue;
-    run = Run({"undo", "--force"});
-    EXPECT_EQ(Facts(run), c.forced);
-    EXPECT_EQ(RecordId(run), record);
-    EXPECT_EQ(adapter, run.status == 0 ? before : spoilt);
+    const std::string record = c.record == std::string("id") ? switched.id : c.record;
+    for (const bool force : {false, true}) {
+      const char* facts = force ? c.forced : c.facts;
+      if (facts[0] == '\0')
+        break;
+      std::vector<std::string> args{"undo"};
+      if (force)
+        args.push_back("--force");
+      const CtlResult run = Run(args);
+      EXPECT_EQ(Facts(run), facts);
+      EXPECT_EQ(RecordId(run), record);
+      EXPECT_EQ(adapter, run.status == 0 ? before : spoilt);
+    }
   }
 }
 
@@ -169,24 +211,31 @@ TEST_F(Undo, AWriteCutShortIsUndoneOnlyOnceTheAdapterTookIt) {
   const HistoryRecord on = Records().at(0);
   Write(HistoryPath(), started);
   const std::vector<uint8_t> sent = fake.image;
-  fake.image = builder.image;
-  // Each run names the write that was cut short.
-  const auto namesTheCut = [&](const CtlResult& run) {
-    return run.cutShort && run.cutShort->program == HistoryProgram::Ctl &&
-           run.cutShort->time == on.time && run.cutShort->identified;
+  const struct {
+    const std::vector<uint8_t>& holds;
+    const char* facts;
+    Passed passed;
+    std::string undoes;
+  } cases[] = {
+      {builder.image,
+       "1 undo_nothing_left (nothing written)",
+       {{on.id, Why::NotWritten}},
+       "(none)"},
+      {sent, "0 write:verified", {}, on.id},
   };
-  CtlResult run = Run({"undo"});
-  EXPECT_TRUE(namesTheCut(run));
-  EXPECT_EQ(Facts(run), "1 undo_nothing_left (nothing written)");
-  EXPECT_EQ(PassedOver(run), (Passed{{on.id, Why::NotWritten}}));
-  EXPECT_EQ(fake.image, builder.image);
-  fake.image = sent;
-  run = Run({"undo"});
-  EXPECT_EQ(Facts(run), "0 write:verified");
-  EXPECT_EQ(PassedOver(run), Passed{});
-  EXPECT_EQ(RecordId(run), on.id);
-  EXPECT_TRUE(namesTheCut(run));
-  EXPECT_EQ(fake.image, builder.image);
+  for (const auto& c : cases) {
+    fake.image = c.holds;
+    const CtlResult run = Run({"undo"});
+    EXPECT_EQ(Facts(run), c.facts);
+    EXPECT_EQ(PassedOver(run), c.passed);
+    EXPECT_EQ(RecordId(run), c.undoes);
+    EXPECT_EQ(fake.image, builder.image);
+    // Each run names the write that was cut short.
+    ASSERT_TRUE(run.cutShort);
+    EXPECT_EQ(run.cutShort->program, HistoryProgram::Ctl);
+    EXPECT_EQ(run.cutShort->time, on.time);
+    EXPECT_TRUE(run.cutShort->identified);
+  }
 }
 
 } // namespace
