@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,166 +18,132 @@ namespace {
 
 using Backup = CtlFixture;
 
-enum class Adapter { Opens, Unopenable, EmptyParameter };
-
 // Each row: the command, whether its file is there already, what the adapter
-// holds, the run's facts, and how the failure's text from outside begins
-// ("?": the system's own words, whatever they are); `saved` when the file
-// then holds the adapter's image; `writes` how many writes reached the
-// adapter.
+// holds (CtlFixture::Given), the run's facts, and how the failure's text from
+// outside begins ("?": the system's own words, whatever they are). A run
+// that saves a file saves the adapter's image; one that does not leaves the
+// file as it was. `writes`: how many writes reached the adapter.
 TEST_F(Backup, ACopyIsCheckedFirstAndReplacesNothingUnlessAsked) {
-  const std::string file = Path("notes");
-  const std::string missing = Path("no such folder/backup.ostrel");
-  const std::string unopenable = "cannot take a copy: the adapter's image does not open as a ";
+  const std::string notes = Path("notes"), missing = Path("no such folder/backup.ostrel");
+  const char* const unopenable = "cannot take a copy: the adapter's image does not open as a ";
   // clang-format off
   const struct {
-    const char* row;
     std::vector<std::string> args;
     bool before;
-    Adapter adapter;
-    const char* facts;
-    std::string text;
-    bool saved;
+    const char *knobs, *facts, *text;
     std::size_t writes;
   } cases[] = {
-      {"saved", {"backup", file}, false, Adapter::Opens, "0", "", true, 0},
-      {"exists", {"backup", file}, true, Adapter::Opens, "2 backup_exists (nothing saved)", "", false, 0},
-      {"replaced", {"backup", file, "--replace"}, true, Adapter::Opens, "0", "", true, 0},
-      // What does not open, or holds no data, is no copy; the file stays as it was.
-      {"refused", {"backup", file, "--replace"}, true, Adapter::Unopenable, "1 copy_refused (nothing saved)",
-       unopenable, false, 0},
-      {"empty parameter", {"backup", file}, false, Adapter::EmptyParameter, "1 copy_refused (nothing saved)",
-       "cannot take a copy: the adapter's parameter 41 holds no data", false, 0},
-      {"no folder", {"backup", missing}, false, Adapter::Opens, "2 backup_unsaved (nothing saved)", "?", false, 0},
+      {{"backup", notes}, false, "", "0", "(none)", 0},
+      {{"backup", notes}, true, "", "2 backup_exists (nothing saved)", "", 0},
+      {{"backup", notes, "--replace"}, true, "", "0", "(none)", 0},
+      // What does not open, or holds no data, is no copy.
+      {{"backup", notes, "--replace"}, true, "X", "1 copy_refused (nothing saved)", unopenable, 0},
+      {{"backup", notes}, false, "E", "1 copy_refused (nothing saved)",
+       "cannot take a copy: the adapter's parameter 41 holds no data", 0},
+      {{"backup", missing}, false, "", "2 backup_unsaved (nothing saved)", "?", 0},
       // --force is for the adapter's checks; only --replace replaces a file.
-      {"switch over a file", {"on", "--backup", file, "--force"}, true, Adapter::Opens,
-       "2 backup_exists (nothing written)", "", false, 0},
-      {"switch, no folder", {"on", "--backup", missing}, false, Adapter::Opens,
-       "2 backup_unsaved (nothing written)", "?", false, 0},
-      {"switch", {"on", "--backup", file, "--replace"}, true, Adapter::Opens, "0 write:verified", "", true, 1},
+      {{"on", "--backup", notes, "--force"}, true, "", "2 backup_exists (nothing written)", "", 0},
+      {{"on", "--backup", missing}, false, "", "2 backup_unsaved (nothing written)",
+       "?", 0},
+      {{"on", "--backup", notes, "--replace"}, true, "", "0 write:verified", "(none)", 1},
   };
   // clang-format on
-  const std::vector<uint8_t> notes{'k', 'e', 'e', 'p'};
-  WriteWhole(Path("notes.tmp"), notes);
+  const std::vector<uint8_t> kept{'k', 'e', 'e', 'p'};
+  WriteWhole(Path("notes.tmp"), kept);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.row);
-    fake.calls.clear();
-    fake.plcType = 1;
-    fake.image = c.adapter == Adapter::Unopenable ? Unopenable() : builder.image;
-    if (c.adapter == Adapter::EmptyParameter) {
-      UseBroadcom(true);
-      fake.param[2] = 0;
-    }
-    std::filesystem::remove(file);
+    SCOPED_TRACE(c.args[c.args.size() - 1] + " " + c.facts);
+    Given(c.knobs);
+    std::filesystem::remove(notes);
     if (c.before)
-      WriteWhole(file, notes);
+      WriteWhole(notes, kept);
     const CtlResult run = Run(c.args);
     EXPECT_EQ(Facts(run), c.facts);
     const std::string text = FailureText(run);
-    EXPECT_TRUE(c.text == "?" ? !text.empty() : Begins(text, c.text)) << text;
-    if (run.failure && run.failure->code != CtlFailure::CopyRefused) {
-      EXPECT_EQ(run.failure->path, c.args[c.args[0] == "backup" ? 1 : 2]);
-    }
+    EXPECT_TRUE(c.text[0] == '?' ? !text.empty() : Begins(text, c.text)) << text;
+    EXPECT_EQ(run.failure ? run.failure->path : "",
+              c.facts[0] == '2' ? c.args[c.args[0] == "on" ? 2 : 1] : "");
     EXPECT_EQ(Calls("WriteLocalPIB"), c.writes);
-    EXPECT_EQ(run.saved.has_value(), c.saved);
-    if (!c.saved) {
-      EXPECT_EQ(ReadWhole(file), c.before ? notes : std::vector<uint8_t>{});
-      EXPECT_EQ(std::filesystem::exists(file), c.before);
+    EXPECT_EQ(run.saved.has_value(), run.status == 0);
+    if (!run.saved) {
+      EXPECT_EQ(std::filesystem::exists(notes), c.before);
+      EXPECT_EQ(ReadWhole(notes), c.before ? kept : std::vector<uint8_t>{});
       continue;
     }
     const CtlSaved& saved = *run.saved;
     EXPECT_EQ(saved.path + " " + std::to_string(saved.bytes) + (saved.image ? " image " : " ") +
                   saved.layout + " " + saved.address,
-              file + " " + std::to_string(std::filesystem::file_size(file)) + " image 7420-1.4 " +
+              notes + " " + std::to_string(std::filesystem::file_size(notes)) + " image 7420-1.4 " +
                   Address());
-    const std::vector<uint8_t> bytes = ReadWhole(file);
-    BackupCopy kept;
-    ASSERT_TRUE(BackupDecode(bytes.data(), bytes.size(), kept));
-    EXPECT_EQ(kept.bytes, builder.image);
-    EXPECT_EQ(kept.firmware, "INT7420-MAC-1.1.3");
+    const std::vector<uint8_t> bytes = ReadWhole(notes);
+    BackupCopy copy;
+    ASSERT_TRUE(BackupDecode(bytes.data(), bytes.size(), copy));
+    EXPECT_EQ(copy.bytes, builder.image);
+    EXPECT_EQ(copy.firmware, "INT7420-MAC-1.1.3");
   }
   // Each file is written through a temporary file of its own; nothing else
   // in the folder changes.
-  EXPECT_EQ(ReadWhole(Path("notes.tmp")), notes);
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.insert(entry.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"Ostrel", "notes", "notes.tmp"}));
+  EXPECT_EQ(ReadWhole(Path("notes.tmp")), kept);
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "notes" || name == "notes.tmp" || Begins(name, "data ")) << name;
+  }
 }
 
 enum class File { Good, Damaged, OtherFirmware, Missing, Folder };
-enum class Held { On, Unopenable, KeepsNoWrite, ResetFails, NoLibrary };
 
-// Each row: the backup file of the adapter, taken while off, then spoilt or
-// not; what the adapter holds or does once switched on; the run's facts, and
-// how the failure's text, else the automatic copy's fault, begins.
-// `restores`: the adapter holds the copy afterwards, recorded under the
-// copy's address: a restore forced onto an image that did not open is
-// recorded under the address of the image it wrote.
+// Each row: the backup file of the adapter, taken while off, spoilt or not;
+// what the adapter, with power save on since, holds or does
+// (CtlFixture::Given); the run's facts, and how the failure's text, else the
+// automatic copy's fault, begins. `restores`: the adapter holds the copy
+// afterwards, recorded under the copy's address, even when forced onto an
+// image that did not open.
 TEST_F(Backup, EachWayARestoreEndsDoesWhatItSays) {
   const std::string backup = Path("backup.ostrel");
+  ASSERT_EQ(Run({"backup", backup}).status, 0);
+  const std::vector<uint8_t> file = ReadWhole(backup);
+  BackupCopy copy;
+  ASSERT_TRUE(BackupDecode(file.data(), file.size(), copy));
+  std::vector<uint8_t> damaged = file;
+  damaged[damaged.size() - 40] ^= 1;
+  BackupCopy other = copy;
+  other.firmware = "INT7420-MAC-9.9.9";
   const char* const refused = "1 restore_refused (nothing written) write:refused";
   // clang-format off
   const struct {
-    const char* row;
     File file;
-    Held adapter;
+    const char* knobs;
     bool force;
     const char* facts;
     std::string text;
     bool restores;
   } cases[] = {
-      {"restored", File::Good, Held::On, false, "0 write:verified", "", true},
+      {File::Good, "O", false, "0 write:verified", "", true},
       // A file that does not decode stands for every such fault, each of
       // which the backup format's own tests tell apart.
-      {"damaged", File::Damaged, Held::On, false, "1 backup_refused (nothing written)", backup + ": ", false},
-      {"missing", File::Missing, Held::On, false, "2 file (nothing written)", backup + ": ", false},
+      {File::Damaged, "O", false, "1 backup_refused (nothing written)", backup + ": ", false},
+      {File::Missing, "O", false, "2 file (nothing written)", backup + ": ", false},
       // The file is read before the library is looked for: a file error
       // never waits for the adapter or depends on it.
-      {"folder", File::Folder, Held::NoLibrary, false, "2 file (nothing written)", folder + ": ", false},
-      {"other firmware", File::OtherFirmware, Held::On, true, refused, "the copy was taken under the "
-       "firmware \"INT7420-MAC-9.9.9\", this adapter runs \"INT7420-MAC-1.1.3\"", false},
-      {"unopenable", File::Good, Held::Unopenable, false, refused, "the adapter's present image does not open",
-       false},
+      {File::Folder, "L", false, "2 file (nothing written)", folder + ": ", false},
+      {File::OtherFirmware, "O", true, refused, "the copy was taken under the firmware \"INT7420-MAC-9.9.9\", "
+       "this adapter runs \"INT7420-MAC-1.1.3\"", false},
+      {File::Good, "X", false, refused, "the adapter's present image does not open", false},
       // The user's own good copy still repairs an image that does not open,
       // once forced.
-      {"unopenable forced", File::Good, Held::Unopenable, true, "0 write:verified",
-       "what the adapter holds makes no backup file: ", true},
-      {"reset failed", File::Good, Held::ResetFails, false, "1 reset_failed write:reset_failed", "", true},
-      {"read back differs", File::Good, Held::KeepsNoWrite, false, "1 read_back_differs write:read_back_differs",
-       "", false},
+      {File::Good, "X", true, "0 write:verified unkept:copy", "what the adapter holds makes no backup file: ", true},
+      {File::Good, "OR", false, "1 reset_failed write:reset_failed", "", true},
+      {File::Good, "OK", false, "1 read_back_differs write:read_back_differs/copy_differs", "", false},
   };
   // clang-format on
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.row);
-    fake.image = builder.image;
-    fake.storesWrites = true;
-    fake.resetResult = 1;
-    HostRefuses(true, true);
-    ASSERT_EQ(Run({"backup", backup, "--replace"}).status, 0);
-    ASSERT_EQ(Run({"on"}).status, 0);
-    BackupCopy copy;
-    const std::vector<uint8_t> file = ReadWhole(backup);
-    ASSERT_TRUE(BackupDecode(file.data(), file.size(), copy));
-    if (c.file == File::Damaged) {
-      std::vector<uint8_t> damaged = file;
-      damaged[damaged.size() - 40] ^= 1;
-      WriteWhole(backup, damaged);
-    } else if (c.file == File::OtherFirmware) {
-      BackupCopy other = copy;
-      other.firmware = "INT7420-MAC-9.9.9";
-      WriteWhole(backup, BackupEncode(other));
-    } else if (c.file == File::Missing) {
+    SCOPED_TRACE(std::string(c.knobs) + (c.force ? " --force " : " ") + c.facts);
+    Given(c.knobs);
+    WriteWhole(backup, c.file == File::Damaged         ? damaged
+                       : c.file == File::OtherFirmware ? BackupEncode(other)
+                                                       : file);
+    if (c.file == File::Missing)
       std::remove(backup.c_str());
-    }
-    if (c.adapter == Held::Unopenable)
-      fake.image = Unopenable();
-    fake.storesWrites = c.adapter != Held::KeepsNoWrite;
-    fake.resetResult = c.adapter != Held::ResetFails;
-    HostRefuses(c.adapter != Held::NoLibrary, true);
     const std::vector<uint8_t> held = fake.image;
-    const std::size_t records = Records().size();
-    fake.calls.clear();
     std::vector<std::string> args{"restore", c.file == File::Folder ? folder : backup};
     if (c.force)
       args.push_back("--force");
@@ -189,30 +154,26 @@ TEST_F(Backup, EachWayARestoreEndsDoesWhatItSays) {
     EXPECT_EQ(fake.image, c.restores ? copy.bytes : held);
     // A file that is not a copy is refused before the library is reached.
     EXPECT_EQ(fake.calls.empty(), !run.write);
-    if (!run.write)
-      continue;
-    EXPECT_EQ(run.restored, backup);
-    if (run.failure && run.failure->code == CtlFailure::RestoreRefused) {
-      EXPECT_EQ(run.failure->path, backup);
-    }
+    EXPECT_EQ(run.restored, run.write ? backup : "");
+    EXPECT_EQ(run.failure ? run.failure->path : "",
+              Begins(c.facts, "1 restore_refused") ? backup : "");
     if (run.status == 0) {
       EXPECT_EQ(run.write->bytes, builder.WriteLength());
     }
-    if (c.adapter == Held::KeepsNoWrite) {
+    if (run.write && run.write->readBackFault.kind == ReadBackFault::Kind::CopyDiffers) {
       // The first byte that differs, with both values.
-      const auto differs = std::mismatch(copy.bytes.begin(), copy.bytes.end(), held.begin());
+      const auto at = std::mismatch(copy.bytes.begin(), copy.bytes.end(), held.begin());
       const ReadBackFault& fault = run.write->readBackFault;
-      EXPECT_EQ(fault.kind, ReadBackFault::Kind::CopyDiffers);
-      EXPECT_EQ(fault.offset, differs.first - copy.bytes.begin());
-      EXPECT_EQ(fault.written, *differs.first);
-      EXPECT_EQ(fault.read, *differs.second);
+      EXPECT_EQ(fault.offset, at.first - copy.bytes.begin());
+      EXPECT_EQ(fault.written, *at.first);
+      EXPECT_EQ(fault.read, *at.second);
     }
     if (!c.restores)
       continue;
-    const std::vector<HistoryRecord> after = Records();
-    ASSERT_EQ(after.size(), records + 1);
-    EXPECT_EQ(after.back().action, HistoryAction::Restore);
-    EXPECT_EQ(after.back().address, AddressText(copy.address).text);
+    const std::vector<HistoryRecord> records = Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].action, HistoryAction::Restore);
+    EXPECT_EQ(records[0].address, AddressText(copy.address).text);
   }
 }
 

@@ -9,27 +9,12 @@
 #include <fstream>
 #include <iterator>
 
-std::string Facts(const CtlResult& result) {
-  static const char* const kOutcomes[] = {
-      "refused",  "adapter_refused",   "reset_failed",        "written",
-      "verified", "read_back_differs", "read_back_unreadable"};
-  std::string facts = std::to_string(result.status);
-  if (const auto& failure = result.failure) {
-    facts += std::string(" ") + NameOf(failure->code);
-    if (failure->left != CtlLeft::Unsaid)
-      facts += failure->left == CtlLeft::NothingWritten ? " (nothing written)" : " (nothing saved)";
-  }
-  if (result.write)
-    facts += std::string(" write:") + kOutcomes[static_cast<int>(result.write->outcome)];
-  return facts + (result.already ? " already" : "");
+bool Begins(const std::string& text, const std::string& start) {
+  return text.rfind(start, 0) == 0;
 }
 
 std::string FailureText(const CtlResult& result) {
   return result.failure ? result.failure->text : "(none)";
-}
-
-bool Begins(const std::string& text, const std::string& start) {
-  return text.rfind(start, 0) == 0;
 }
 
 std::vector<uint8_t> ReadWhole(const std::string& path) {
@@ -42,11 +27,35 @@ void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 CtlFixture::CtlFixture() : builder(kPibLayout74201D4, false), folder(SessionTestFolder()) {
-  fake.plcType = 1;
-  fake.firmware = "INT7420-MAC-1.1.3";
-  fake.image = builder.image;
-  fake.storesWrites = true;
-  DataFolderAt("Ostrel");
+  Given("");
+}
+
+void CtlFixture::Given(const std::string& knobs) {
+  const auto has = [&](char knob) { return knobs.find(knob) != std::string::npos; };
+  m_host.loads = !has('L');
+  m_host.free = !has('H');
+  fake.calls.clear();
+  fake.plcType = has('N') ? 0 : has('B') || has('E') ? 2 : 1;
+  fake.firmware = has('S') ? "INT7420-MAC-2.0.1" : "INT7420-MAC-1.1.3";
+  fake.devInfoResult = !has('D');
+  fake.getPibResult = !has('P');
+  fake.image = has('X') ? Unopenable() : NvmImageBuilder(builder.layout, has('O')).image;
+  fake.writePibResult = !has('W');
+  fake.resetResult = !has('R');
+  fake.storesWrites = !has('K');
+  fake.onWrite = [this, unfetchable = has('U')] { fake.getPibResult = !unfetchable; };
+  // A parameter of four elements of two bytes after its lead; the second
+  // holds the power-save bit.
+  fake.param.assign(1500, 0);
+  fake.param[0] = 0x07;
+  fake.param[1] = 2;
+  fake.param[2] = has('E') ? 0 : 4;
+  for (int at = 4; at < 12; ++at)
+    fake.param[at] = static_cast<uint8_t>(at);
+  fake.param[5] = has('B') ? 0x80 : 0x00;
+  m_host.folder = Path("data " + std::to_string(++m_rows));
+  if (has('F'))
+    WriteWhole(m_host.folder, {'x'});
 }
 
 CtlResult CtlFixture::Run(const std::vector<std::string>& args) {
@@ -55,6 +64,29 @@ CtlResult CtlFixture::Run(const std::vector<std::string>& args) {
   CtlResult result = CtlRun(line, m_host);
   EXPECT_FALSE(m_host.held) << line[1];
   return result;
+}
+
+std::string CtlFixture::Facts(const CtlResult& result) {
+  static const char* const kOutcomes[] = {
+      "refused",  "adapter_refused",   "reset_failed",        "written",
+      "verified", "read_back_differs", "read_back_unreadable"};
+  static const char* const kFaults[] = {
+      "",           "/state_unreadable", "/state_differs", "/copy_unreadable", "/copy_differs",
+      "/copy_short"};
+  std::string facts = std::to_string(result.status);
+  if (const auto& failure = result.failure) {
+    facts += std::string(" ") + NameOf(failure->code);
+    if (failure->left != CtlLeft::Unsaid)
+      facts += failure->left == CtlLeft::NothingWritten ? " (nothing written)" : " (nothing saved)";
+  }
+  if (const auto& write = result.write) {
+    facts += std::string(" write:") + kOutcomes[static_cast<int>(write->outcome)] +
+             kFaults[static_cast<int>(write->readBackFault.kind)];
+    if (!write->copyFault.empty() || !write->historyFault.empty())
+      facts += std::string(" unkept:") + (write->copyFault.empty() ? "" : "copy") +
+               (write->historyFault.empty() ? "" : ",record");
+  }
+  return facts + (result.already ? " already" : "");
 }
 
 std::string CtlFixture::Path(const std::string& name) const {
@@ -80,17 +112,6 @@ std::vector<std::string> CtlFixture::Copies() const {
     paths.push_back(entry.path().string());
   std::sort(paths.begin(), paths.end());
   return paths;
-}
-
-void CtlFixture::UseBroadcom(bool on) {
-  fake.plcType = 2;
-  fake.param.assign(1500, 0);
-  fake.param[0] = 0x07; // lead
-  fake.param[1] = 2;
-  fake.param[2] = 4; // four elements of two bytes
-  for (int at = 4; at < 12; ++at)
-    fake.param[at] = static_cast<uint8_t>(at);
-  fake.param[5] = on ? 0x80 : 0x00;
 }
 
 std::vector<uint8_t> CtlFixture::Unopenable() const {

@@ -16,42 +16,42 @@
 #include <string>
 #include <vector>
 
-// A run's outcome in one line: its exit status; the failure's code and what
-// it left undone, "(nothing written)" or "(nothing saved)"; "write:" and the
-// write's outcome; "already" when the adapter had the state asked for. E.g.
-// "1 reset_failed write:reset_failed".
-std::string Facts(const CtlResult& result);
+bool Begins(const std::string& text, const std::string& start);
 // The failure's text from outside (a file's, the strategy's or the host's),
 // or "(none)".
 std::string FailureText(const CtlResult& result);
-bool Begins(const std::string& text, const std::string& start);
 std::vector<uint8_t> ReadWhole(const std::string& path);
 void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // A Qualcomm Atheros 7420 adapter with power save off whose flash keeps
-// what is written, or, after UseBroadcom, a Broadcom one.
+// what is written.
 class CtlFixture : public ::testing::Test {
 protected:
   CtlFixture();
 
+  // Sets the adapter, the host and a data folder of the row's own up afresh,
+  // as `knobs` say: 'L' the library does not load, 'H' another program holds
+  // the lock; 'N' no adapter, 'B' a Broadcom adapter with power save on, 'E'
+  // one whose parameter holds no data; 'O' power save on; 'S' firmware no
+  // strategy serves; 'D' the device record cannot be read, 'P' nor the image;
+  // 'X' an image that does not open; 'W' the write is refused, 'R' the reset
+  // fails, 'K' flash keeps no write, 'U' the read-back cannot fetch the image;
+  // 'F' the data folder is a file.
+  void Given(const std::string& knobs);
   // Runs "ostrelctl ARGS"; the adapter lock is given back by the end.
   CtlResult Run(const std::vector<std::string>& args);
+  // A run's outcome in one line: its exit status; the failure's code and what
+  // it left undone, "(nothing written)" or "(nothing saved)"; "write:" and the
+  // write's outcome, and what its read-back found wrong; "unkept:" what of the
+  // copy and the record it did not keep; "already" when the adapter had the
+  // state asked for. E.g. "1 read_back_differs write:read_back_differs/state_differs".
+  static std::string Facts(const CtlResult& result);
   // A file in the test's folder, beside (not in) the data folder.
   std::string Path(const std::string& name) const;
-  // The data folder is `name` in the test's folder; a file there, not a
-  // folder, keeps the copies and the history from being saved.
-  void DataFolderAt(const std::string& name) { m_host.folder = Path(name); }
   std::string HistoryPath() const;
   std::vector<HistoryRecord> Records() const;
   // The automatic copies, oldest first.
   std::vector<std::string> Copies() const;
-  // Whether the library loads, and whether the adapter lock is free.
-  void HostRefuses(bool loads, bool lockFree) {
-    m_host.loads = loads;
-    m_host.free = lockFree;
-  }
-  // A parameter-41 adapter whose power-save bit is `on`.
-  void UseBroadcom(bool on);
   // An image of the adapter's layout that does not open.
   std::vector<uint8_t> Unopenable() const;
   // The address the adapter's image holds.
@@ -65,4 +65,5 @@ protected:
 
 private:
   FakeSessionHost m_host{fake};
+  int m_rows = 0;
 };

@@ -153,10 +153,7 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
   // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row);
-    DataFolderAt(c.row);
-    fake.image = builder.image;
-    if (c.broadcom)
-      UseBroadcom(true);
+    Given(c.broadcom ? "B" : "");
     const std::vector<uint8_t>& adapter = c.broadcom ? fake.param : fake.image;
     const std::vector<uint8_t> before = adapter;
     ASSERT_EQ(Run({c.broadcom ? "off" : "on"}).status, 0);
