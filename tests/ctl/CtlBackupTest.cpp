@@ -27,11 +27,7 @@ TEST_F(Backup, ACopyIsCheckedFirstAndReplacesNothingUnlessAsked) {
   const std::string notes = Path("notes"), missing = Path("no such folder/backup.ostrel");
   const char* const unopenable = "cannot take a copy: the adapter's image does not open as a ";
   // clang-format off
-  const struct {
-    std::vector<std::string> args;
-    bool before;
-    const char *knobs, *facts, *text;
-    std::size_t writes;
+  const struct { std::vector<std::string> args; bool before; const char *knobs, *facts, *text; std::size_t writes;
   } cases[] = {
       {{"backup", notes}, false, "", "0", "(none)", 0},
       {{"backup", notes}, true, "", "2 backup_exists (nothing saved)", "", 0},
@@ -109,13 +105,7 @@ TEST_F(Backup, EachWayARestoreEndsDoesWhatItSays) {
   other.firmware = "INT7420-MAC-9.9.9";
   const char* const refused = "1 restore_refused (nothing written) write:refused";
   // clang-format off
-  const struct {
-    File file;
-    const char* knobs;
-    bool force;
-    const char* facts;
-    std::string text;
-    bool restores;
+  const struct { File file; const char* knobs; bool force; const char* facts; std::string text; bool restores;
   } cases[] = {
       {File::Good, "O", false, "0 write:verified", "", true},
       // A file that does not decode stands for every such fault, each of

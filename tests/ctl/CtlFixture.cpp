@@ -104,14 +104,11 @@ std::vector<HistoryRecord> CtlFixture::Records() const {
   return file.records;
 }
 
-std::vector<std::string> CtlFixture::Copies() const {
-  std::vector<std::string> paths;
+std::size_t CtlFixture::Copies() const {
   std::error_code error;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(std::filesystem::path(m_host.folder) / "copies", error))
-    paths.push_back(entry.path().string());
-  std::sort(paths.begin(), paths.end());
-  return paths;
+  const std::filesystem::path copies = std::filesystem::path(m_host.folder) / "copies";
+  const std::filesystem::directory_iterator each(copies, error);
+  return std::distance(begin(each), end(each));
 }
 
 std::vector<uint8_t> CtlFixture::Unopenable() const {

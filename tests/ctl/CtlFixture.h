@@ -50,8 +50,8 @@ protected:
   std::string Path(const std::string& name) const;
   std::string HistoryPath() const;
   std::vector<HistoryRecord> Records() const;
-  // The automatic copies, oldest first.
-  std::vector<std::string> Copies() const;
+  // How many automatic copies the data folder holds.
+  std::size_t Copies() const;
   // An image of the adapter's layout that does not open.
   std::vector<uint8_t> Unopenable() const;
   // The address the adapter's image holds.

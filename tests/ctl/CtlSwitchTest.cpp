@@ -28,11 +28,7 @@ std::string FoundOf(const CtlResult& result) {
 TEST_F(Switch, StatusNamesTheFamilyFirmwareStrategyAndState) {
   const std::string qca = "qualcomm-atheros/INT7420-MAC-1.1.3/7420-1.1/";
   // clang-format off
-  const struct {
-    const char *knobs, *facts;
-    std::string found;
-    const char* text;
-  } cases[] = {
+  const struct { const char *knobs, *facts; std::string found; const char* text; } cases[] = {
       {"", "0", qca + "off", "(none)"},
       {"B", "0", "broadcom//broadcom/on", "(none)"},
       // Firmware no strategy serves is a fact, not a failure.
@@ -67,15 +63,11 @@ TEST_F(Switch, AWrongCommandLineIsAUsageError) {
 }
 
 // Each row: how the adapter and the data folder answer a switch
-// (CtlFixture::Given), the run's facts, and how many writes and resets
-// reached the adapter and automatic copies were kept.
+// (CtlFixture::Given), the run's facts, and how many writes, resets and
+// automatic copies it made.
 TEST_F(Switch, EachWayASwitchEndsDoesWhatItSays) {
   // clang-format off
-  const struct {
-    std::vector<std::string> args;
-    const char *knobs, *facts;
-    const char* calls; // writes, resets, copies
-  } cases[] = {
+  const struct { std::vector<std::string> args; const char *knobs, *facts, *calls; } cases[] = {
       {{"on"}, "", "0 write:verified", "111"},
       // The state the adapter has is written only when forced.
       {{"off"}, "", "0 already", "000"},
@@ -102,7 +94,7 @@ TEST_F(Switch, EachWayASwitchEndsDoesWhatItSays) {
     EXPECT_EQ(Facts(run), c.facts);
     EXPECT_EQ(run.target, c.args[0] == "on" ? PowerSaveState::On : PowerSaveState::Off);
     EXPECT_EQ(std::to_string(Calls("WriteLocalPIB") + Calls("BrcmSetParam")) +
-                  std::to_string(Calls("ResetLocalDev")) + std::to_string(Copies().size()),
+                  std::to_string(Calls("ResetLocalDev")) + std::to_string(Copies()),
               c.calls);
     // The state it read back, and the Broadcom adapter's bit, are off.
     if (run.write && c.knobs[0] == 'K') {

@@ -30,42 +30,33 @@ std::string RecordId(const CtlResult& run) {
   return run.undoRecord ? run.undoRecord->id : "(none)";
 }
 
-enum class File { None, Records, Note, Foreign, Folder };
-
-// Each row: what the history file holds, the run's facts, how many records
-// it lists (the switch's), the lines it skipped, and whether it found a file
-// that is no history of this program's.
+// Each row: what the history file holds ("(none)" no file, "(folder)" a
+// folder in its place), the run's facts, how many records it lists (the
+// switch's), the lines it skipped, and whether it found a file that is no
+// history of this program's.
 TEST_F(Undo, HistoryListsTheRecordsAndSaysWhatItSkipped) {
   ASSERT_EQ(Run({"on"}).status, 0);
   const HistoryRecord on = Records().at(0);
   EXPECT_EQ(on.address, Address());
   EXPECT_EQ(on.firmware, "INT7420-MAC-1.1.3");
-  const std::string path = HistoryPath();
-  const std::string records = Bytes(path);
+  const std::string path = HistoryPath(), records = Bytes(path);
   // clang-format off
-  const struct {
-    File file;
-    const char* facts;
-    std::size_t listed;
-    std::vector<std::size_t> skipped;
-    bool foreign;
-  } cases[] = {
-      {File::None, "0", 0, {}, false},
-      {File::Records, "0", 1, {}, false},
-      {File::Note, "0", 1, {2}, false},
-      {File::Foreign, "0", 0, {}, true},
-      {File::Folder, "2 file", 0, {}, false},
+  const struct { std::string file; const char* facts; std::size_t listed; std::vector<std::size_t> skipped;
+                 bool foreign; } cases[] = {
+      {"(none)", "0", 0, {}, false},
+      {records, "0", 1, {}, false},
+      {records + "not a record\r\n", "0", 1, {2}, false},
+      {std::string("a\0b\r\n", 5), "0", 0, {}, true},
+      {"(folder)", "2 file", 0, {}, false},
   };
   // clang-format on
   for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.file));
+    SCOPED_TRACE(c.file);
     std::filesystem::remove_all(path);
-    if (c.file == File::Records || c.file == File::Note)
-      Write(path, records + (c.file == File::Note ? "not a record\r\n" : ""));
-    if (c.file == File::Foreign)
-      Write(path, std::string("a\0b\r\n", 5));
-    if (c.file == File::Folder)
+    if (c.file == "(folder)")
       std::filesystem::create_directories(path);
+    else if (c.file != "(none)")
+      Write(path, c.file);
     fake.calls.clear();
     const CtlResult run = Run({"history"});
     EXPECT_EQ(Facts(run), c.facts);
@@ -93,18 +84,15 @@ TEST_F(Undo, WalksBackThroughEveryChange) {
   ASSERT_EQ(Run({"off"}).status, 0);
   ASSERT_EQ(Run({"off", "--force"}).status, 0);
   std::vector<HistoryRecord> records = Records();
-  const std::vector<std::string> copies = Copies();
   ASSERT_EQ(records.size(), 3u);
-  ASSERT_EQ(copies.size(), 3u);
-  const struct {
-    const char* facts;
-    std::string undoes, copy;
-    const std::vector<uint8_t>& holds;
-  } cases[] = {
-      {"0 write:verified", records[1].id, copies[1], on},
-      {"0 write:verified", records[0].id, copies[0], off},
+  ASSERT_EQ(Copies(), 3u);
+  // clang-format off
+  const struct { const char* facts; std::string undoes, copy; const std::vector<uint8_t>& holds; } cases[] = {
+      {"0 write:verified", records[1].id, records[1].copy, on},
+      {"0 write:verified", records[0].id, records[0].copy, off},
       {"1 undo_nothing_left (nothing written)", "(none)", "", off},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const CtlResult run = Run({"undo"});
     EXPECT_EQ(Facts(run), c.facts);
@@ -135,12 +123,7 @@ enum class Spoil { None, PutBack, FirstFormat, CopyDamaged, Unopenable, OtherPar
 TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
   const char* const changed = "1 undo_changed (nothing written)";
   // clang-format off
-  const struct {
-    const char* row;
-    Spoil spoil;
-    bool broadcom;
-    const char *facts, *record, *forced;
-  } cases[] = {
+  const struct { const char* row; Spoil spoil; bool broadcom; const char *facts, *record, *forced; } cases[] = {
       {"undone", Spoil::None, false, "0 write:verified", "id", ""},
       {"image put back by another tool", Spoil::PutBack, false, changed, "id", "0 write:verified"},
       {"first format", Spoil::FirstFormat, false, "1 undo_unchecked (nothing written)", "", "0 write:verified"},
@@ -181,17 +164,14 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
     if (c.spoil == Spoil::OtherParameter)
       fake.param[8] ^= 0x5a;
     const std::vector<uint8_t> spoilt = adapter;
-    const std::string record = c.record == std::string("id") ? switched.id : c.record;
     for (const bool force : {false, true}) {
       const char* facts = force ? c.forced : c.facts;
       if (facts[0] == '\0')
         break;
-      std::vector<std::string> args{"undo"};
-      if (force)
-        args.push_back("--force");
-      const CtlResult run = Run(args);
+      const CtlResult run = Run(force ? std::vector<std::string>{"undo", "--force"}
+                                      : std::vector<std::string>{"undo"});
       EXPECT_EQ(Facts(run), facts);
-      EXPECT_EQ(RecordId(run), record);
+      EXPECT_EQ(RecordId(run), c.record == std::string("id") ? switched.id : c.record);
       EXPECT_EQ(adapter, run.status == 0 ? before : spoilt);
     }
   }
@@ -204,22 +184,15 @@ TEST_F(Undo, AWriteCutShortIsUndoneOnlyOnceTheAdapterTookIt) {
   std::string started;
   fake.onWrite = [&] { started = Bytes(HistoryPath()); };
   ASSERT_EQ(Run({"on"}).status, 0);
-  fake.onWrite = nullptr;
   const HistoryRecord on = Records().at(0);
   Write(HistoryPath(), started);
   const std::vector<uint8_t> sent = fake.image;
-  const struct {
-    const std::vector<uint8_t>& holds;
-    const char* facts;
-    Passed passed;
-    std::string undoes;
-  } cases[] = {
-      {builder.image,
-       "1 undo_nothing_left (nothing written)",
-       {{on.id, Why::NotWritten}},
-       "(none)"},
+  // clang-format off
+  const struct { const std::vector<uint8_t>& holds; const char* facts; Passed passed; std::string undoes; } cases[] = {
+      {builder.image, "1 undo_nothing_left (nothing written)", {{on.id, Why::NotWritten}}, "(none)"},
       {sent, "0 write:verified", {}, on.id},
   };
+  // clang-format on
   for (const auto& c : cases) {
     fake.image = c.holds;
     const CtlResult run = Run({"undo"});
