@@ -141,11 +141,7 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
   usage.failure = Err(F::Usage, "what?");
   usage.usage = "usage: ostrelctl\n";
   // clang-format off
-  const struct {
-    CtlResult result;
-    std::vector<std::string> said;
-    std::string json;
-  } cases[] = {
+  const struct { CtlResult result; std::vector<std::string> said; std::string json; } cases[] = {
       {Found(AdapterFamily::QualcommAtheros, false),
        {"family: qualcomm-atheros", "firmware: INT7420-MAC-1.1.3", "strategy: pib-field", "power-save: on"},
        R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.1.3", "strategy": "pib-field", )"
@@ -238,13 +234,7 @@ TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
       "; undo --force writes a change's copy only onto the adapter it was "
       "taken from; restore FILE --force writes a copy you choose";
   // clang-format off
-  const struct {
-    CtlError failure;
-    ReadBackFault readBack; // of the write, when the failure is one
-    bool restore;
-    int status;
-    const char* code;
-    std::string said;
+  const struct { CtlError failure; ReadBackFault readBack; bool restore; int status; const char* code; std::string said;
   } cases[] = {
       {{F::Usage, "'--x': not an option", "", N}, {}, !R, 2, "usage", "'--x': not an option"},
       {{F::File, "cannot open", "h.txt", N}, {}, !R, 2, "file", "h.txt: cannot open"},
@@ -310,28 +300,19 @@ TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
   };
   // clang-format on
   for (const auto& c : cases) {
-    CtlResult result;
+    CtlResult result = Wrote(c.restore, O::Refused);
     result.failure = c.failure;
     result.status = CtlExitStatus(c.failure.code);
     result.found = CtlFound{AdapterFamily::Broadcom, false, "", "pib-field", PowerSaveState::On};
     result.undoRecord = CtlRecord{"r2", "T", HistoryProgram::Ctl, HistoryAction::Undo};
     result.undoTried = true;
-    if (c.restore)
-      result.restored = "a.pib";
-    else
-      result.target = PowerSaveState::Off;
-    SessionWrite& write = result.write.emplace();
-    write.bytes = 16;
-    write.stateAfter = PowerSaveState::On;
-    write.readBackFault = c.readBack;
+    result.write->readBackFault = c.readBack;
+    // The adapter's refusal of a switch is said as the line it is.
     const bool ownLine = c.failure.code == F::SwitchRefused;
-    EXPECT_EQ(CtlText(result).back(),
-              (CtlLine{S::Failure, (ownLine ? "" : "ostrelctl: ") + c.said}))
-        << c.code;
-    const std::string json = CtlJson(result);
-    EXPECT_NE(json.find(JsonText(c.said).text + ", \"error_code\": \"" + c.code + "\""),
+    EXPECT_EQ(Said(result).back(), (ownLine ? "x " : "x ostrelctl: ") + c.said);
+    EXPECT_NE(CtlJson(result).find(JsonText(c.said).text + ", \"error_code\": \"" + c.code + "\""),
               std::string::npos)
-        << json;
+        << CtlJson(result);
     EXPECT_EQ(result.status, c.status) << c.code;
   }
 }
