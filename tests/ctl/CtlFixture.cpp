@@ -44,15 +44,11 @@ void CtlFixture::Given(const std::string& knobs) {
   fake.resetResult = !has('R');
   fake.storesWrites = !has('K');
   fake.onWrite = [this, unfetchable = has('U')] { fake.getPibResult = !unfetchable; };
-  // A parameter of four elements of two bytes after its lead; the second
-  // holds the power-save bit.
-  fake.param.assign(1500, 0);
-  fake.param[0] = 0x07;
-  fake.param[1] = 2;
-  fake.param[2] = has('E') ? 0 : 4;
-  for (int at = 4; at < 12; ++at)
-    fake.param[at] = static_cast<uint8_t>(at);
-  fake.param[5] = has('B') ? 0x80 : 0x00;
+  // A parameter of four elements of two bytes after its lead; the top bit of
+  // byte 5 is power save's.
+  fake.param = {0x07, 2, uint8_t(has('E') ? 0 : 4), 0, 4, uint8_t(has('B') ? 0x80 : 0), 6, 7, 8, 9,
+                10,   11};
+  fake.param.resize(1500);
   m_host.folder = Path("data " + std::to_string(++m_rows));
   if (has('F'))
     WriteWhole(m_host.folder, {'x'});
