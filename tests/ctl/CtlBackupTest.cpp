@@ -27,7 +27,8 @@ TEST_F(Backup, ACopyIsCheckedFirstAndReplacesNothingUnlessAsked) {
   const std::string notes = Path("notes"), missing = Path("no such folder/backup.ostrel");
   const char* const unopenable = "cannot take a copy: the adapter's image does not open as a ";
   // clang-format off
-  const struct { std::vector<std::string> args; bool before; const char *knobs, *facts, *text; std::size_t writes;
+  const struct {
+    std::vector<std::string> args; bool before; const char *knobs, *facts, *text; std::size_t writes;
   } cases[] = {
       {{"backup", notes}, false, "", "0", "(none)", 0},
       {{"backup", notes}, true, "", "2 backup_exists (nothing saved)", "", 0},
@@ -112,7 +113,8 @@ TEST_F(Backup, EachWayARestoreEndsDoesWhatItSays) {
       {File::Good, "X", false, refused, "the adapter's present image does not open", false},
       // The user's own good copy still repairs an image that does not open,
       // once forced.
-      {File::Good, "X", true, "0 write:verified unkept:copy", "what the adapter holds makes no backup file: ", true},
+      {File::Good, "X", true, "0 write:verified unkept:copy", "what the adapter holds makes no backup file: ",
+       true},
       {File::Good, "OR", false, "1 reset_failed write:reset_failed", "", true},
       {File::Good, "OK", false, "1 read_back_differs write:read_back_differs/copy_differs", "", false},
   };

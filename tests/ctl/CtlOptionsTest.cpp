@@ -61,7 +61,8 @@ TEST(CtlOptions, EachOptionSetsItsFieldAndContradictionsAreRefused) {
 // --json is honoured on a line too wrong to parse, up to a "--".
 TEST(CtlOptions, JsonIsSeenBeforeTheOptionsEnd) {
   // clang-format off
-  const struct { const char* line; bool json; } cases[] = {{"on --json --bogus", true}, {"--json", false}, {"on -- --json", false}};
+  const struct { const char* line; bool json; } cases[] = {
+      {"on --json --bogus", true}, {"--json", false}, {"on -- --json", false}};
   // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(JsonAsked(Args(c.line)), c.json) << c.line;

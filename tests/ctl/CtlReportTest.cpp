@@ -116,9 +116,9 @@ CtlResult Listed(bool full, const std::string& foreign = "") {
   record.format = HistoryFormat::First;
   // clang-format off
   if (full)
-    record = {"T", HistoryProgram::Ctl, HistoryAction::Undo, AdapterFamily::QualcommAtheros, "00:b0:52:00:00:01",
-              "FW", PowerSaveState::Off, PowerSaveState::On, HistoryResult::Done, "c.pib", "r2", "aaaaaaaaaaaaaa",
-              "bbbbbbbbbbbbbb", "r1", 0, ""};
+    record = {"T", HistoryProgram::Ctl, HistoryAction::Undo, AdapterFamily::QualcommAtheros,
+              "00:b0:52:00:00:01", "FW", PowerSaveState::Off, PowerSaveState::On, HistoryResult::Done,
+              "c.pib", "r2", "aaaaaaaaaaaaaa", "bbbbbbbbbbbbbb", "r1", 0, ""};
   // clang-format on
   CtlResult result;
   result.history = foreign.empty() ? CtlHistory{"h.txt", {record}, "", {}}
@@ -182,8 +182,9 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
       // Warnings come where they were found: a write's after the copy saved
       // before it, most telling first, a moved folder last.
       {Warned(),
-       {"! ostrelctl: warning: a write by ostrelctl at T was cut short", "saved: b.pib (8 bytes)", "layout: 7420",
-        "address: 00:b0:52:00:00:01", "! ostrelctl: warning: no automatic copy was saved before the write: full",
+       {"! ostrelctl: warning: a write by ostrelctl at T was cut short", "saved: b.pib (8 bytes)",
+        "layout: 7420", "address: 00:b0:52:00:00:01",
+        "! ostrelctl: warning: no automatic copy was saved before the write: full",
         "! ostrelctl: warning: the write is not in the history: denied",
         "! ostrelctl: warning: the history was moved aside to h-1.txt: damaged",
         "Disable device power save success!",
@@ -234,34 +235,29 @@ TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
       "; undo --force writes a change's copy only onto the adapter it was "
       "taken from; restore FILE --force writes a copy you choose";
   // clang-format off
-  const struct { CtlError failure; ReadBackFault readBack; bool restore; int status; const char* code; std::string said;
+  const struct {
+    CtlError failure; ReadBackFault readBack; bool restore; int status; const char* code; std::string said;
   } cases[] = {
-      {{F::Usage, "'--x': not an option", "", N}, {}, !R, 2, "usage", "'--x': not an option"},
+      {Err(F::Usage, "'--x': not an option"), {}, !R, 2, "usage", "'--x': not an option"},
       {{F::File, "cannot open", "h.txt", N}, {}, !R, 2, "file", "h.txt: cannot open"},
       {{F::File, "a.pib: too large", "", W}, {}, !R, 2, "file", "a.pib: too large; nothing written"},
-      {{F::LibraryNotLoaded, "Kelvane.dll: not found", "", N}, {}, !R, 2, "library_not_loaded",
-       "Kelvane.dll: not found"},
+      {Err(F::LibraryNotLoaded, "no library"), {}, !R, 2, "library_not_loaded", "no library"},
       {Err(F::NoAdapter), {}, !R, 3, "no_adapter", "no adapter found"},
-      {{F::InUse, "held by Ostrel.exe", "", N}, {}, !R, 4, "in_use", "held by Ostrel.exe"},
+      {Err(F::InUse, "held by Ostrel.exe"), {}, !R, 4, "in_use", "held by Ostrel.exe"},
       {Err(F::Stopped), {}, !R, 5, "stopped", "stopped before anything was written"},
       {{F::RecordUnread, "", "", CtlLeft::NothingSaved}, {}, !R, 1, "record_unread",
        "the adapter's device record cannot be read; nothing saved"},
-      {{F::NoStrategy, "", "", W}, {}, !R, 1, "no_strategy", "no strategy serves this adapter's firmware; nothing written"},
+      {Err(F::NoStrategy), {}, !R, 1, "no_strategy", "no strategy serves this adapter's firmware"},
       {Err(F::StateUnreadable), {}, !R, 1, "state_unreadable",
        "the pib-field strategy cannot read the adapter's power-save state"},
-      {{F::CopyRefused, "cannot take a copy: busy", "", W}, {}, !R, 1, "copy_refused",
-       "cannot take a copy: busy; nothing written"},
+      {Err(F::CopyRefused, "cannot take a copy: busy"), {}, !R, 1, "copy_refused", "cannot take a copy: busy"},
       {{F::BackupExists, "", "b.pib", CtlLeft::NothingSaved}, {}, !R, 2, "backup_exists",
        "b.pib: already exists; --replace replaces it; nothing saved"},
-      {{F::BackupUnsaved, "denied", "b.pib", W}, {}, !R, 2, "backup_unsaved",
-       "b.pib: cannot save the copy: denied; nothing written"},
-      {{F::BackupRefused, "a.pib: not a backup file", "", W}, {}, R, 1, "backup_refused",
-       "a.pib: not a backup file; nothing written"},
+      {{F::BackupUnsaved, "full", "b.pib", N}, {}, !R, 2, "backup_unsaved", "b.pib: cannot save the copy: full"},
+      {Err(F::BackupRefused, "a.pib: no backup"), {}, R, 1, "backup_refused", "a.pib: no backup"},
       {Err(F::SwitchRefused), {}, !R, 1, "switch_refused", "Disable device power save fail!"},
-      {{F::RestoreRefused, "another adapter's", "a.pib", W}, {}, R, 1, "restore_refused",
-       "a.pib: another adapter's; nothing written"},
-      {{F::UndoForceRefused, "another adapter's", "a.pib", W}, {}, R, 1, "undo_force_refused",
-       "a.pib: another adapter's" + forceOnlyHere + "; nothing written"},
+      {{F::RestoreRefused, "not its", "a.pib", N}, {}, R, 1, "restore_refused", "a.pib: not its"},
+      {{F::UndoForceRefused, "not its", "a.pib", N}, {}, R, 1, "undo_force_refused", "a.pib: not its" + forceOnlyHere},
       {Err(F::ResetFailed), {}, !R, 1, "reset_failed",
        "power save off was written, but the reset after it failed; the adapter takes it at its next restart"},
       {Err(F::ResetFailed), {}, R, 1, "reset_failed",
@@ -278,25 +274,22 @@ TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
        "verify: the adapter's copy differs at byte 7: 0x0a written, 0xf0 read"},
       {Err(F::ReadBackDiffers), {K::CopyShort, 0, 0, 0, 12, ""}, R, 1, "read_back_differs",
        "verify: the adapter's copy is 12 bytes, 16 written"},
-      {{F::UndoUnread, "the history cannot be read: h.txt: denied", "", W}, {}, !R, 1, "undo_unread",
-       "the history cannot be read: h.txt: denied; nothing written"},
-      {{F::UndoNothingLeft, "", "", W}, {}, !R, 1, "undo_nothing_left",
-       "no change of this adapter is left to undo; nothing written"},
-      {{F::UndoUnproven, "", "", W}, {}, !R, 1, "undo_unproven",
+      {Err(F::UndoUnread, "h.txt: denied"), {}, !R, 1, "undo_unread", "h.txt: denied"},
+      {Err(F::UndoNothingLeft), {}, !R, 1, "undo_nothing_left", "no change of this adapter is left to undo"},
+      {Err(F::UndoUnproven), {}, !R, 1, "undo_unproven",
        "the adapter's image does not open, and no recorded write left what it holds; restore FILE writes a "
-       "copy you choose; nothing written"},
-      {{F::UndoChanged, "", "", W}, {}, !R, 1, "undo_changed",
+       "copy you choose"},
+      {Err(F::UndoChanged), {}, !R, 1, "undo_changed",
        "the adapter no longer holds what the write of T ostrelctl undo (r2) left: another program, another "
        "user or another adapter changed it since, or the write failed part-way; --force restores that "
-       "write's copy; nothing written"},
-      {{F::UndoUnchecked, "", "", W}, {}, !R, 1, "undo_unchecked",
+       "write's copy"},
+      {Err(F::UndoUnchecked), {}, !R, 1, "undo_unchecked",
        "the last change (T ostrelctl undo (r2)) was recorded without digests, so undo cannot check it; "
-       "--force restores its copy; nothing written"},
-      {{F::UndoNotThisAdapter, "", "", W}, {}, !R, 1, "undo_not_this_adapter",
+       "--force restores its copy"},
+      {Err(F::UndoNotThisAdapter), {}, !R, 1, "undo_not_this_adapter",
        "the adapter's image does not open, so nothing shows that it is the adapter of T ostrelctl undo (r2)" +
-           forceOnlyHere + "; nothing written"},
-      {{F::UndoCopyUnread, "no automatic copy was kept before it", "", W}, {}, !R, 1, "undo_copy_unread",
-       "cannot undo T ostrelctl undo (r2): no automatic copy was kept before it; nothing written"},
+           forceOnlyHere},
+      {Err(F::UndoCopyUnread, "gone"), {}, !R, 1, "undo_copy_unread", "cannot undo T ostrelctl undo (r2): gone"},
   };
   // clang-format on
   for (const auto& c : cases) {

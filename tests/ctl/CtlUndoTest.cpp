@@ -112,14 +112,26 @@ TEST_F(Undo, WalksBackThroughEveryChange) {
   EXPECT_EQ(records[4].result, HistoryResult::Done);
 }
 
-enum class Spoil { None, PutBack, FirstFormat, CopyDamaged, Unopenable, OtherParameter };
+enum class Spoil {
+  None,
+  PutBack,
+  FirstFormat,
+  CopyDamaged,
+  Unopenable,
+  OtherParameter,
+  Cut,
+  CutTaken
+};
 
 // Each row: a switch off→on (on→off for a parameter adapter), then what
 // happened since; what undo does, and the record it names ("id" the
 // switch's, "" one without an id); then, for a refusal that points to
 // --force, what a forced undo does. A forced undo writes only onto the
 // adapter the copy was taken from; what it wrote is the adapter as it was
-// before the switch.
+// before the switch. A run stopped during its write leaves its record
+// `started`, which the next run names: undo passes it over while the adapter
+// holds what the write started from, and undoes it once the adapter shows it
+// took what was sent.
 TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
   const char* const changed = "1 undo_changed (nothing written)";
   // clang-format off
@@ -132,6 +144,8 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
       {"parameter undone", Spoil::None, true, "0 write:verified", "id", ""},
       {"another adapter's parameter", Spoil::OtherParameter, true, changed, "id",
        "1 undo_force_refused (nothing written) write:refused"},
+      {"cut short, not taken", Spoil::Cut, false, "1 undo_nothing_left (nothing written)", "(none)", ""},
+      {"cut short, taken", Spoil::CutTaken, false, "0 write:verified", "id", ""},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -139,9 +153,14 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
     Given(c.broadcom ? "B" : "");
     const std::vector<uint8_t>& adapter = c.broadcom ? fake.param : fake.image;
     const std::vector<uint8_t> before = adapter;
+    std::string started;
+    fake.onWrite = [&] { started = Bytes(HistoryPath()); };
     ASSERT_EQ(Run({c.broadcom ? "off" : "on"}).status, 0);
     const HistoryRecord switched = Records().at(0);
-    if (c.spoil == Spoil::PutBack)
+    const bool cut = c.spoil == Spoil::Cut || c.spoil == Spoil::CutTaken;
+    if (cut)
+      Write(HistoryPath(), started);
+    if (c.spoil == Spoil::PutBack || c.spoil == Spoil::Cut)
       fake.image = builder.image;
     if (c.spoil == Spoil::FirstFormat) {
       // The record as earlier versions wrote it: their tag and the first
@@ -173,38 +192,15 @@ TEST_F(Undo, RefusesWhatItCannotProveAndForceRestores) {
       EXPECT_EQ(Facts(run), facts);
       EXPECT_EQ(RecordId(run), c.record == std::string("id") ? switched.id : c.record);
       EXPECT_EQ(adapter, run.status == 0 ? before : spoilt);
+      const Passed notWritten{{switched.id, Why::NotWritten}};
+      EXPECT_EQ(PassedOver(run), c.spoil == Spoil::Cut ? notWritten : Passed{});
+      ASSERT_EQ(run.cutShort.has_value(), cut);
+      if (cut) {
+        EXPECT_EQ(run.cutShort->program, HistoryProgram::Ctl);
+        EXPECT_EQ(run.cutShort->time, switched.time);
+        EXPECT_TRUE(run.cutShort->identified);
+      }
     }
-  }
-}
-
-// A run stopped during its write leaves its record `started`, which the next
-// run names. Undo passes it over while the adapter holds what the write
-// started from, and undoes it once the adapter shows it took what was sent.
-TEST_F(Undo, AWriteCutShortIsUndoneOnlyOnceTheAdapterTookIt) {
-  std::string started;
-  fake.onWrite = [&] { started = Bytes(HistoryPath()); };
-  ASSERT_EQ(Run({"on"}).status, 0);
-  const HistoryRecord on = Records().at(0);
-  Write(HistoryPath(), started);
-  const std::vector<uint8_t> sent = fake.image;
-  // clang-format off
-  const struct { const std::vector<uint8_t>& holds; const char* facts; Passed passed; std::string undoes; } cases[] = {
-      {builder.image, "1 undo_nothing_left (nothing written)", {{on.id, Why::NotWritten}}, "(none)"},
-      {sent, "0 write:verified", {}, on.id},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    fake.image = c.holds;
-    const CtlResult run = Run({"undo"});
-    EXPECT_EQ(Facts(run), c.facts);
-    EXPECT_EQ(PassedOver(run), c.passed);
-    EXPECT_EQ(RecordId(run), c.undoes);
-    EXPECT_EQ(fake.image, builder.image);
-    // Each run names the write that was cut short.
-    ASSERT_TRUE(run.cutShort);
-    EXPECT_EQ(run.cutShort->program, HistoryProgram::Ctl);
-    EXPECT_EQ(run.cutShort->time, on.time);
-    EXPECT_TRUE(run.cutShort->identified);
   }
 }
 
