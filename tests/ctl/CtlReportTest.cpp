@@ -164,6 +164,7 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
       {Wrote(true, O::Verified), {"restored: a.pib (16 bytes written)", "verified: 16 bytes"},
        R"({"restored": "a.pib", "bytes": 16, "verified": true})"},
       {Wrote(true, O::ResetFailed), {}, R"({"written": true, "reset": false})"},
+      {Wrote(true, O::Refused), {}, "{}"},
       {Wrote(true, O::ReadBackDiffers), {}, R"({"restored": "a.pib", "written": true, "verified": false})"},
       // Undo names its record before a refusal, after a write it tried.
       {Undone(false, 1, UndoPassReason::NotWritten),

@@ -61,7 +61,7 @@ TEST_F(Undo, HistoryListsTheRecordsAndSaysWhatItSkipped) {
     const CtlResult run = Run({"history"});
     EXPECT_EQ(Facts(run), c.facts);
     EXPECT_EQ(fake.CallsText(), "");
-    ASSERT_TRUE(run.failure || run.history);
+    ASSERT_NE(run.failure.has_value(), run.history.has_value());
     EXPECT_EQ(run.failure ? run.failure->path : run.history->path, path);
     if (run.failure)
       continue;
