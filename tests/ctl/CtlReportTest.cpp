@@ -254,11 +254,12 @@ TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
       {Err(F::CopyRefused, "cannot take a copy: busy"), {}, !R, 1, "copy_refused", "cannot take a copy: busy"},
       {{F::BackupExists, "", "b.pib", CtlLeft::NothingSaved}, {}, !R, 2, "backup_exists",
        "b.pib: already exists; --replace replaces it; nothing saved"},
-      {{F::BackupUnsaved, "full", "b.pib", N}, {}, !R, 2, "backup_unsaved", "b.pib: cannot save the copy: full"},
+      {{F::BackupUnsaved, "full", "b", N}, {}, !R, 2, "backup_unsaved", "b: cannot save the copy: full"},
       {Err(F::BackupRefused, "a.pib: no backup"), {}, R, 1, "backup_refused", "a.pib: no backup"},
       {Err(F::SwitchRefused), {}, !R, 1, "switch_refused", "Disable device power save fail!"},
       {{F::RestoreRefused, "not its", "a.pib", N}, {}, R, 1, "restore_refused", "a.pib: not its"},
-      {{F::UndoForceRefused, "not its", "a.pib", N}, {}, R, 1, "undo_force_refused", "a.pib: not its" + forceOnlyHere},
+      {{F::UndoForceRefused, "not its", "a.pib", N}, {}, R, 1, "undo_force_refused",
+       "a.pib: not its" + forceOnlyHere},
       {Err(F::ResetFailed), {}, !R, 1, "reset_failed",
        "power save off was written, but the reset after it failed; the adapter takes it at its next restart"},
       {Err(F::ResetFailed), {}, R, 1, "reset_failed",
@@ -290,7 +291,7 @@ TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
       {Err(F::UndoNotThisAdapter), {}, !R, 1, "undo_not_this_adapter",
        "the adapter's image does not open, so nothing shows that it is the adapter of T ostrelctl undo (r2)" +
            forceOnlyHere},
-      {Err(F::UndoCopyUnread, "gone"), {}, !R, 1, "undo_copy_unread", "cannot undo T ostrelctl undo (r2): gone"},
+      {Err(F::UndoCopyUnread, "no"), {}, !R, 1, "undo_copy_unread", "cannot undo T ostrelctl undo (r2): no"},
   };
   // clang-format on
   for (const auto& c : cases) {
