@@ -156,7 +156,8 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
       {already, {"power-save: already on; nothing written"}, R"({"written": false, "power_save": "on"})"},
       {Wrote(false, O::Verified), {"Disable device power save success!", "verified: off"},
        R"({"written": true, "verified": true, "power_save": "off"})"},
-      // A read-back that failed names the state it found first.
+      // A write that failed says only its failure, in the failure table; a
+      // read-back that failed names the state it found first.
       {Wrote(false, O::ReadBackDiffers), {}, R"({"power_save": "on", "written": true, "verified": false})"},
       {Wrote(false, O::ReadBackUnreadable), {}, R"({"power_save": "on", "written": true, "verified": false})"},
       {Wrote(false, O::ResetFailed), {}, R"({"written": true, "reset": false})"},
