@@ -1,6 +1,7 @@
 #include "CtlFixture.h"
 
 #include "ctl/CtlCommands.h"
+#include "nvm/PibAddress.h"
 #include "tests/session/SessionTestFiles.h"
 
 #include <algorithm>
@@ -8,86 +9,84 @@
 #include <fstream>
 #include <iterator>
 
-std::string JsonMember(const std::string& json, const std::string& key) {
-  const std::string name = "\"" + key + "\": ";
-  std::size_t at = json.find(name);
-  if (at == std::string::npos)
-    return "(none)";
-  at += name.size();
-  // A value ends at the comma or brace outside any string or bracket.
-  std::size_t end = at;
-  int depth = 0;
-  for (bool quoted = false; end < json.size(); ++end) {
-    const char c = json[end];
-    if (quoted) {
-      end += c == '\\';
-      quoted = c != '"';
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == '[' || c == '{') {
-      ++depth;
-    } else if ((c == ']' || c == '}') && depth > 0) {
-      --depth;
-    } else if ((c == ',' || c == '}') && depth == 0) {
-      break;
-    }
-  }
-  return json.substr(at, end - at);
+bool Begins(const std::string& text, const std::string& start) {
+  return text.rfind(start, 0) == 0;
 }
 
-void ExpectRun(const CtlOutput& run, const CtlExpect& expect, const std::string& row) {
-  EXPECT_EQ(run.status, expect.status) << row;
-  EXPECT_EQ(run.out, expect.out) << row;
-  EXPECT_EQ(run.err.size(), expect.err.size()) << row << ": " << ::testing::PrintToString(run.err);
-  for (std::size_t i = 0; i < std::min(run.err.size(), expect.err.size()); ++i)
-    EXPECT_EQ(run.err[i].rfind(expect.err[i], 0), 0u) << row << ": " << run.err[i];
-  for (const auto& [key, value] : expect.json)
-    EXPECT_EQ(JsonMember(run.json, key), value) << row << ": " << key << " in " << run.json;
+std::string FailureText(const CtlResult& result) {
+  return result.failure ? result.failure->text : "(none)";
 }
 
-std::string JsonString(const std::string& text) {
-  return JsonText(text).text;
+std::vector<uint8_t> ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
+  Write(path, std::string(bytes.begin(), bytes.end()));
 }
 
 CtlFixture::CtlFixture() : builder(kPibLayout74201D4, false), folder(SessionTestFolder()) {
-  fake.plcType = 1;
-  fake.firmware = "INT7420-MAC-1.1.3";
-  fake.image = builder.image;
-  fake.storesWrites = true;
-  DataFolderAt("Ostrel");
+  Given("");
 }
 
-CtlFixture::~CtlFixture() = default;
+void CtlFixture::Given(const std::string& knobs) {
+  const auto has = [&](char knob) { return knobs.find(knob) != std::string::npos; };
+  m_host.loads = !has('L');
+  m_host.free = !has('H');
+  fake.calls.clear();
+  fake.plcType = has('N') ? 0 : has('B') || has('E') ? 2 : 1;
+  fake.firmware = has('S') ? "INT7420-MAC-2.0.1" : "INT7420-MAC-1.1.3";
+  fake.devInfoResult = !has('D');
+  fake.getPibResult = !has('P');
+  fake.image = has('X') ? Unopenable() : NvmImageBuilder(builder.layout, has('O')).image;
+  fake.writePibResult = !has('W');
+  fake.resetResult = !has('R');
+  fake.storesWrites = !has('K');
+  fake.onWrite = [this, unfetchable = has('U')] { fake.getPibResult = !unfetchable; };
+  // A parameter of four elements of two bytes after its lead; the top bit of
+  // byte 5 is power save's.
+  fake.param = {0x07, 2, uint8_t(has('E') ? 0 : 4), 0, 4, uint8_t(has('B') ? 0x80 : 0), 6, 7, 8, 9,
+                10,   11};
+  fake.param.resize(1500);
+  m_host.folder = Path("data " + std::to_string(++m_rows));
+  if (has('F'))
+    WriteWhole(m_host.folder, {'x'});
+}
 
-CtlOutput CtlFixture::Run(const std::vector<std::string>& args) {
+CtlResult CtlFixture::Run(const std::vector<std::string>& args) {
   std::vector<std::string> line{"ostrelctl"};
   line.insert(line.end(), args.begin(), args.end());
-  const CtlResult result = CtlRun(line, m_host);
+  CtlResult result = CtlRun(line, m_host);
   EXPECT_FALSE(m_host.held) << line[1];
-  CtlOutput output;
-  output.status = result.status;
-  for (const CtlLine& each : CtlText(result))
-    (each.say == CtlSay::Line ? output.out : output.err).push_back(each.text);
-  output.json = CtlJson(result);
-  return output;
+  return result;
 }
 
-void CtlFixture::HostRefuses(bool loads, bool lockFree) {
-  m_host.loads = loads;
-  m_host.free = lockFree;
-}
-
-std::size_t CtlFixture::Calls(const std::string& name) const {
-  return std::count_if(fake.calls.begin(), fake.calls.end(),
-                       [&](const std::string& call) { return call.rfind(name, 0) == 0; });
+std::string CtlFixture::Facts(const CtlResult& result) {
+  static const char* const kOutcomes[] = {
+      "refused",  "adapter_refused",   "reset_failed",        "written",
+      "verified", "read_back_differs", "read_back_unreadable"};
+  static const char* const kFaults[] = {
+      "",           "/state_unreadable", "/state_differs", "/copy_unreadable", "/copy_differs",
+      "/copy_short"};
+  std::string facts = std::to_string(result.status);
+  if (const auto& failure = result.failure) {
+    facts += std::string(" ") + NameOf(failure->code);
+    if (failure->left != CtlLeft::Unsaid)
+      facts += failure->left == CtlLeft::NothingWritten ? " (nothing written)" : " (nothing saved)";
+  }
+  if (const auto& write = result.write) {
+    facts += std::string(" write:") + kOutcomes[static_cast<int>(write->outcome)] +
+             kFaults[static_cast<int>(write->readBackFault.kind)];
+    if (!write->copyFault.empty() || !write->historyFault.empty())
+      facts += std::string(" unkept:") + (write->copyFault.empty() ? "" : "copy") +
+               (write->historyFault.empty() ? "" : ",record");
+  }
+  return facts + (result.already ? " already" : "");
 }
 
 std::string CtlFixture::Path(const std::string& name) const {
   return (std::filesystem::path(folder) / name).string();
-}
-
-void CtlFixture::DataFolderAt(const std::string& name) {
-  m_host.folder = Path(name);
 }
 
 std::string CtlFixture::HistoryPath() const {
@@ -101,30 +100,11 @@ std::vector<HistoryRecord> CtlFixture::Records() const {
   return file.records;
 }
 
-void CtlFixture::AppendHistory(const std::string& line) const {
-  std::filesystem::create_directories(m_host.folder);
-  std::ofstream(HistoryPath(), std::ios::app | std::ios::binary) << line << "\r\n";
-}
-
-std::vector<std::string> CtlFixture::Copies() const {
-  std::vector<std::string> paths;
+std::size_t CtlFixture::Copies() const {
   std::error_code error;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(std::filesystem::path(m_host.folder) / "copies", error))
-    paths.push_back(entry.path().string());
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
-void CtlFixture::UseBroadcom(bool on) {
-  fake.plcType = 2;
-  fake.param.assign(1500, 0);
-  fake.param[0] = 0x07; // lead
-  fake.param[1] = 2;
-  fake.param[2] = 4; // four elements of two bytes
-  for (int at = 4; at < 12; ++at)
-    fake.param[at] = static_cast<uint8_t>(at);
-  fake.param[5] = on ? 0x80 : 0x00;
+  const std::filesystem::path copies = std::filesystem::path(m_host.folder) / "copies";
+  const std::filesystem::directory_iterator each(copies, error);
+  return std::distance(begin(each), end(each));
 }
 
 std::vector<uint8_t> CtlFixture::Unopenable() const {
@@ -133,13 +113,11 @@ std::vector<uint8_t> CtlFixture::Unopenable() const {
   return image;
 }
 
-std::vector<uint8_t> ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::string CtlFixture::Address() const {
+  return AddressText(builder.image.data() + builder.PibOffset() + kPibDeviceBlock).text;
 }
 
-void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
+std::size_t CtlFixture::Calls(const std::string& name) const {
+  return std::count_if(fake.calls.begin(), fake.calls.end(),
+                       [&](const std::string& call) { return Begins(call, name); });
 }

@@ -33,10 +33,8 @@ TEST(CtlOptions, EachOptionSetsItsFieldAndContradictionsAreRefused) {
       "ostrelctl",
       {{"status", "", 0}, {"on", "", 0}, {"backup", "FILE", 1}, {"restore", "FILE", 1}},
       CtlOptionTable()};
-  const struct {
-    const char* line;
-    const char* result;
-  } cases[] = {
+  // clang-format off
+  const struct { const char *line, *result; } cases[] = {
       {"on", "file= backup= wait=30"},
       {"on --backup b --replace", "file= backup=b replace wait=30"},
       {"backup f --replace", "file=f backup= replace wait=30"},
@@ -50,6 +48,7 @@ TEST(CtlOptions, EachOptionSetsItsFieldAndContradictionsAreRefused) {
       {"status --wait +5", "'--wait +5': give whole seconds, at most 86400"},
       {"status --wait 5s", "'--wait 5s': give whole seconds, at most 86400"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     CommandLine line;
     ASSERT_EQ(ParseCommandLine(table, Args(c.line), line), "") << c.line;
@@ -61,10 +60,10 @@ TEST(CtlOptions, EachOptionSetsItsFieldAndContradictionsAreRefused) {
 
 // --json is honoured on a line too wrong to parse, up to a "--".
 TEST(CtlOptions, JsonIsSeenBeforeTheOptionsEnd) {
-  const struct {
-    const char* line;
-    bool json;
-  } cases[] = {{"on --json --bogus", true}, {"--json", false}, {"on -- --json", false}};
+  // clang-format off
+  const struct { const char* line; bool json; } cases[] = {
+      {"on --json --bogus", true}, {"--json", false}, {"on -- --json", false}};
+  // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(JsonAsked(Args(c.line)), c.json) << c.line;
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -30,15 +31,26 @@ TEST(JsonText, EveryTextBecomesAnAsciiString) {
     EXPECT_EQ(JsonText(c.text).text, c.json) << c.text;
 }
 
-} // namespace
-
-namespace {
-
 using S = CtlSay;
 using F = CtlFailure;
+using O = WriteOutcome;
+using K = ReadBackFault::Kind;
 
 CtlError Err(F code, const std::string& text = "") {
   return {code, text, "", CtlLeft::Unsaid};
+}
+
+// What a person reads, a line each; a warning begins "! ", the failure "x ",
+// the usage "? ".
+std::vector<std::string> Said(const CtlResult& result) {
+  std::vector<std::string> said;
+  for (const CtlLine& line : CtlText(result))
+    said.push_back(std::string(line.say == S::Line      ? ""
+                               : line.say == S::Warning ? "! "
+                               : line.say == S::Failure ? "x "
+                                                        : "? ") +
+                   line.text);
+  return said;
 }
 
 CtlResult Found(AdapterFamily family, bool recordUnread) {
@@ -50,34 +62,30 @@ CtlResult Found(AdapterFamily family, bool recordUnread) {
   return result;
 }
 
-CtlResult Switched(WriteOutcome outcome) {
+// A switch to off that read back on, or a restore of the 16 bytes of a.pib
+// that read back 0xf0 for 0x0a at byte 7. How a failure is said is the
+// failure table's.
+CtlResult Wrote(bool restore, O outcome) {
   CtlResult result;
-  result.target = PowerSaveState::Off;
-  result.write.emplace().outcome = outcome;
-  result.write->stateAfter = PowerSaveState::On;
-  if (outcome == WriteOutcome::ReadBackDiffers) {
-    result.write->readBackFault.kind = ReadBackFault::Kind::StateDiffers;
-    result.failure = Err(F::ReadBackDiffers);
-  }
-  if (outcome == WriteOutcome::Refused)
-    result.failure = Err(F::SwitchRefused);
+  if (restore)
+    result.restored = "a.pib";
+  else
+    result.target = PowerSaveState::Off;
+  SessionWrite& write = result.write.emplace();
+  write.outcome = outcome;
+  write.bytes = 16;
+  write.stateAfter = PowerSaveState::On;
+  if (outcome == O::ReadBackDiffers)
+    write.readBackFault = restore ? ReadBackFault{K::CopyDiffers, 7, 0x0a, 0xf0, 16, ""}
+                                  : ReadBackFault{K::StateDiffers, 0, 0, 0, 0, ""};
+  if (outcome == O::ReadBackUnreadable)
+    write.readBackFault.kind = restore ? K::CopyUnreadable : K::StateUnreadable;
   return result;
 }
 
-CtlResult Restored(WriteOutcome outcome) {
-  CtlResult result;
-  result.restored = "a.pib";
-  result.write.emplace().outcome = outcome;
-  result.write->bytes = 16;
-  if (outcome == WriteOutcome::ResetFailed)
-    result.failure = Err(F::ResetFailed);
-  return result;
-}
-
-CtlResult Undone(bool tried, int status) {
-  CtlResult result = tried ? Restored(WriteOutcome::Written) : CtlResult{};
-  result.passedOver = {
-      {{"r1", "T", HistoryProgram::Ctl, HistoryAction::On}, UndoPassReason::ChangedNothing}};
+CtlResult Undone(bool tried, int status, UndoPassReason why) {
+  CtlResult result = tried ? Wrote(true, O::Written) : CtlResult{};
+  result.passedOver = {{{"r1", "T", HistoryProgram::Ctl, HistoryAction::On}, why}};
   result.undoRecord = CtlRecord{"", "T0", HistoryProgram::Dialog, HistoryAction::Off};
   result.undoTried = tried;
   result.status = status;
@@ -88,7 +96,7 @@ CtlResult Undone(bool tried, int status) {
 }
 
 CtlResult Warned() {
-  CtlResult result = Switched(WriteOutcome::Written);
+  CtlResult result = Wrote(false, O::Written);
   result.saved = CtlSaved{"b.pib", 8, true, "7420", "00:b0:52:00:00:01"};
   result.cutShort = UnfinishedWrite{HistoryProgram::Ctl, "T", "", true};
   result.write->copyFault = "full";
@@ -99,111 +107,121 @@ CtlResult Warned() {
   return result;
 }
 
-CtlResult Listed() {
+// A record as the first format kept it, or one with every field, or, with
+// `foreign`, none and two lines that are no record in a file this program
+// does not read.
+CtlResult Listed(bool full, const std::string& foreign = "") {
   HistoryRecord record;
   record.time = "T";
   record.format = HistoryFormat::First;
+  // clang-format off
+  if (full)
+    record = {"T", HistoryProgram::Ctl, HistoryAction::Undo, AdapterFamily::QualcommAtheros,
+              "00:b0:52:00:00:01", "FW", PowerSaveState::Off, PowerSaveState::On, HistoryResult::Done,
+              "c.pib", "r2", "aaaaaaaaaaaaaa", "bbbbbbbbbbbbbb", "r1", 0, ""};
+  // clang-format on
   CtlResult result;
-  result.history = CtlHistory{"h.txt", {record}, "", {}};
+  result.history = foreign.empty() ? CtlHistory{"h.txt", {record}, "", {}}
+                                   : CtlHistory{"h.txt", {}, foreign, {2, 5}};
   return result;
 }
 
-CtlResult Usage() {
+CtlResult Cut(HistoryProgram program, const std::string& address) {
   CtlResult result;
-  result.failure = Err(F::Usage, "what?");
-  result.usage = "usage: ostrelctl\n";
+  result.cutShort = UnfinishedWrite{program, "T", address, false};
   return result;
 }
 
-// Each row: a result as a person reads it and as JSON reads it.
+// Each row: a result as a person reads it and as JSON reads it. What was
+// found before anything else is said as warnings, which JSON leaves out.
 TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
-  const struct {
-    CtlResult result;
-    std::vector<CtlLine> text;
-    const char* json;
-  } cases[] = {
+  CtlResult already, usage;
+  already.target = PowerSaveState::On;
+  already.already = true;
+  usage.failure = Err(F::Usage, "what?");
+  usage.usage = "usage: ostrelctl\n";
+  // clang-format off
+  const struct { CtlResult result; std::vector<std::string> said; std::string json; } cases[] = {
       {Found(AdapterFamily::QualcommAtheros, false),
-       {{S::Line, "family: qualcomm-atheros"},
-        {S::Line, "firmware: INT7420-MAC-1.1.3"},
-        {S::Line, "strategy: pib-field"},
-        {S::Line, "power-save: on"}},
-       R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.1.3", "strategy": "pib-field", "power_save": "on"})"},
+       {"family: qualcomm-atheros", "firmware: INT7420-MAC-1.1.3", "strategy: pib-field", "power-save: on"},
+       R"({"family": "qualcomm-atheros", "firmware": "INT7420-MAC-1.1.3", "strategy": "pib-field", )"
+       R"("power_save": "on"})"},
       // Only a Qualcomm Atheros adapter has a firmware text.
-      {Found(AdapterFamily::Broadcom, false),
-       {{S::Line, "family: broadcom"},
-        {S::Line, "strategy: pib-field"},
-        {S::Line, "power-save: on"}},
+      {Found(AdapterFamily::Broadcom, false), {"family: broadcom", "strategy: pib-field", "power-save: on"},
        R"({"family": "broadcom", "firmware": null, "strategy": "pib-field", "power_save": "on"})"},
       {Found(AdapterFamily::QualcommAtheros, true),
-       {{S::Line, "family: qualcomm-atheros"},
-        {S::Failure, "ostrelctl: the adapter's device record cannot be read"}},
-       R"({"family": "qualcomm-atheros", "error": "the adapter's device record cannot be read", "error_code": "record_unread"})"},
-      {[] {
-         CtlResult result;
-         result.target = PowerSaveState::On;
-         result.already = true;
-         return result;
-       }(),
-       {{S::Line, "power-save: already on; nothing written"}},
-       R"({"written": false, "power_save": "on"})"},
-      {Switched(WriteOutcome::Verified),
-       {{S::Line, "Disable device power save success!"}, {S::Line, "verified: off"}},
+       {"family: qualcomm-atheros", "x ostrelctl: the adapter's device record cannot be read"},
+       R"({"family": "qualcomm-atheros", "error": "the adapter's device record cannot be read", )"
+       R"("error_code": "record_unread"})"},
+      {already, {"power-save: already on; nothing written"}, R"({"written": false, "power_save": "on"})"},
+      {Wrote(false, O::Verified), {"Disable device power save success!", "verified: off"},
        R"({"written": true, "verified": true, "power_save": "off"})"},
-      // A read-back that failed names the state it found first.
-      {Switched(WriteOutcome::ReadBackDiffers),
-       {{S::Failure, "ostrelctl: verify: the write was sent, and the adapter still reads on"}},
-       R"({"power_save": "on", "written": true, "verified": false, "error": "verify: the write was sent, and the adapter still reads on", "error_code": "read_back_differs"})"},
-      // The adapter's refusal is said as the line it is.
-      {Switched(WriteOutcome::Refused),
-       {{S::Failure, "Disable device power save fail!"}},
-       R"({"written": false, "error": "Disable device power save fail!", "error_code": "switch_refused"})"},
-      {Restored(WriteOutcome::Verified),
-       {{S::Line, "restored: a.pib (16 bytes written)"}, {S::Line, "verified: 16 bytes"}},
+      // A write that failed says only its failure, in the failure table; a
+      // read-back that failed names the state it found first.
+      {Wrote(false, O::ReadBackDiffers), {}, R"({"power_save": "on", "written": true, "verified": false})"},
+      {Wrote(false, O::ReadBackUnreadable), {}, R"({"power_save": "on", "written": true, "verified": false})"},
+      {Wrote(false, O::ResetFailed), {}, R"({"written": true, "reset": false})"},
+      {Wrote(false, O::Refused), {}, R"({"written": false})"},
+      {Wrote(true, O::Verified), {"restored: a.pib (16 bytes written)", "verified: 16 bytes"},
        R"({"restored": "a.pib", "bytes": 16, "verified": true})"},
-      {Restored(WriteOutcome::ResetFailed),
-       {{S::Failure, "ostrelctl: a.pib was written, but the reset after it failed; the adapter "
-                     "takes it at its next restart"}},
-       R"({"written": true, "reset": false, "error": "a.pib was written, but the reset after it failed; the adapter takes it at its next restart", "error_code": "reset_failed"})"},
+      {Wrote(true, O::ResetFailed), {}, R"({"written": true, "reset": false})"},
+      {Wrote(true, O::Refused), {}, "{}"},
+      {Wrote(true, O::ReadBackDiffers), {}, R"({"restored": "a.pib", "written": true, "verified": false})"},
       // Undo names its record before a refusal, after a write it tried.
-      {Undone(false, 1),
-       {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
-        {S::Failure, "ostrelctl: cannot undo T0 Ostrel.exe off: gone; nothing written"}},
-       R"({"passed_over": ["r1"], "record": null, "error": "cannot undo T0 Ostrel.exe off: gone; nothing written", "error_code": "undo_copy_unread"})"},
-      {Undone(true, 1),
-       {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
-        {S::Line, "restored: a.pib (16 bytes written)"},
-        {S::Failure, "ostrelctl: a.pib: no; nothing written"}},
-       R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "error": "a.pib: no; nothing written", "error_code": "restore_refused", "record": null})"},
-      {Undone(true, 0),
-       {{S::Line, "passed over: T ostrelctl on (r1): it changed nothing"},
-        {S::Line, "restored: a.pib (16 bytes written)"}},
+      {Undone(false, 1, UndoPassReason::NotWritten),
+       {"passed over: T ostrelctl on (r1): it wrote nothing; the adapter holds what it started from",
+        "x ostrelctl: cannot undo T0 Ostrel.exe off: gone; nothing written"},
+       R"({"passed_over": ["r1"], "record": null, "error": "cannot undo T0 Ostrel.exe off: gone; nothing )"
+       R"(written", "error_code": "undo_copy_unread"})"},
+      {Undone(true, 1, UndoPassReason::ChangedNothing),
+       {"passed over: T ostrelctl on (r1): it changed nothing", "restored: a.pib (16 bytes written)",
+        "x ostrelctl: a.pib: no; nothing written"},
+       R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "error": "a.pib: no; nothing written", )"
+       R"("error_code": "restore_refused", "record": null})"},
+      {Undone(true, 0, UndoPassReason::ChangedNothing),
+       {"passed over: T ostrelctl on (r1): it changed nothing", "restored: a.pib (16 bytes written)"},
        R"({"passed_over": ["r1"], "restored": "a.pib", "bytes": 16, "undoes": null})"},
       // Warnings come where they were found: a write's after the copy saved
       // before it, most telling first, a moved folder last.
       {Warned(),
-       {{S::Warning, "ostrelctl: warning: a write by ostrelctl at T was cut short"},
-        {S::Line, "saved: b.pib (8 bytes)"},
-        {S::Line, "layout: 7420"},
-        {S::Line, "address: 00:b0:52:00:00:01"},
-        {S::Warning, "ostrelctl: warning: no automatic copy was saved before the write: full"},
-        {S::Warning, "ostrelctl: warning: the write is not in the history: denied"},
-        {S::Warning, "ostrelctl: warning: the history was moved aside to h-1.txt: damaged"},
-        {S::Line, "Disable device power save success!"},
-        {S::Warning, "ostrelctl: warning: the copies and the history were moved from C:\\old, "
-                     "where this program kept them before, to the folder LOCALAPPDATA names"}},
+       {"! ostrelctl: warning: a write by ostrelctl at T was cut short", "saved: b.pib (8 bytes)",
+        "layout: 7420", "address: 00:b0:52:00:00:01",
+        "! ostrelctl: warning: no automatic copy was saved before the write: full",
+        "! ostrelctl: warning: the write is not in the history: denied",
+        "! ostrelctl: warning: the history was moved aside to h-1.txt: damaged",
+        "Disable device power save success!",
+        "! ostrelctl: warning: the copies and the history were moved from C:\\old, where this program kept "
+        "them before, to the folder LOCALAPPDATA names"},
        R"({"saved": "b.pib", "bytes": 8, "layout": "7420", "address": "00:b0:52:00:00:01", "written": true})"},
-      {Listed(),
-       {{S::Line, "T  Ostrel.exe  on  unavailable -> unavailable  started"},
-        {S::Line, "  qualcomm-atheros"},
-        {S::Line, "  copy: none"}},
-       R"({"history": [{"time": "T", "program": "Ostrel.exe", "action": "on", "family": "qualcomm-atheros", "address": null, "firmware": null, "before": "unavailable", "after": "unavailable", "result": "started", "copy": null, "id": null, "before_sha256": null, "after_sha256": null, "undoes": null, "length": null, "sent_sha256": null}]})"},
-      {Usage(),
-       {{S::Failure, "ostrelctl: what?"}, {S::Usage, "usage: ostrelctl\n"}},
-       R"({"error": "what?", "error_code": "usage"})"},
+      {Cut(HistoryProgram::Dialog, "00:b0:52:00:00:01"),
+       {"! ostrelctl: warning: a write by Ostrel.exe at T to the adapter 00:b0:52:00:00:01 was cut short; this "
+        "adapter could not be identified as that one"}, "{}"},
+      {Cut(HistoryProgram::Ctl, ""),
+       {"! ostrelctl: warning: a write by ostrelctl at T to a Broadcom adapter was cut short; this adapter "
+        "could not be identified as that one"}, "{}"},
+      {Listed(false, "Ostrel 9"),
+       {"! ostrelctl: warning: h.txt: not a history this program can read (Ostrel 9); the next write moves it "
+        "aside", "! ostrelctl: warning: h.txt: line 2 is not a history record; skipped",
+        "! ostrelctl: warning: h.txt: line 5 is not a history record; skipped"}, R"({"history": []})"},
+      {Listed(false),
+       {"T  Ostrel.exe  on  unavailable -> unavailable  started", "  qualcomm-atheros", "  copy: none"},
+       R"({"history": [{"time": "T", "program": "Ostrel.exe", "action": "on", "family": "qualcomm-atheros", )"
+       R"("address": null, "firmware": null, "before": "unavailable", "after": "unavailable", "result": )"
+       R"("started", "copy": null, "id": null, "before_sha256": null, "after_sha256": null, "undoes": null, )"
+       R"("length": null, "sent_sha256": null}]})"},
+      {Listed(true),
+       {"T  ostrelctl  undo  off -> on  done", "  qualcomm-atheros  00:b0:52:00:00:01  FW", "  copy: c.pib",
+        "  id: r2  sha256: aaaaaaaaaaaa -> bbbbbbbbbbbb", "  undoes: r1"},
+       R"({"history": [{"time": "T", "program": "ostrelctl", "action": "undo", "family": "qualcomm-atheros", )"
+       R"("address": "00:b0:52:00:00:01", "firmware": "FW", "before": "off", "after": "on", "result": "done", )"
+       R"("copy": "c.pib", "id": "r2", "before_sha256": "aaaaaaaaaaaaaa", "after_sha256": "bbbbbbbbbbbbbb", )"
+       R"("undoes": "r1", "length": null, "sent_sha256": null}]})"},
+      {usage, {"x ostrelctl: what?", "? usage: ostrelctl\n"}, R"({"error": "what?", "error_code": "usage"})"},
   };
+  // clang-format on
   for (const auto& c : cases) {
-    EXPECT_EQ(CtlText(c.result), c.text) << c.json;
-    EXPECT_EQ(CtlJson(c.result), std::string(c.json) + "\n");
+    EXPECT_EQ(Said(c.result), c.said) << c.json;
+    EXPECT_EQ(CtlJson(c.result), c.json + "\n");
   }
 }
 
@@ -212,249 +230,86 @@ TEST(CtlRender, EachResultReadsAsTextAndAsJson) {
 // "pib-field", and a write that found power save on where off was asked, or
 // wrote 16 bytes of a.pib.
 TEST(CtlRender, EachFailureHasItsStatusCodeAndWords) {
-  using K = ReadBackFault::Kind;
   constexpr CtlLeft W = CtlLeft::NothingWritten;
   constexpr CtlLeft N = CtlLeft::Unsaid;
+  constexpr bool R = true; // a restore, else a switch
   const std::string forceOnlyHere =
-      "; undo --force writes a change's copy only onto the adapter it was taken from; restore "
-      "FILE --force writes a copy you choose";
+      "; undo --force writes a change's copy only onto the adapter it was "
+      "taken from; restore FILE --force writes a copy you choose";
+  // clang-format off
   const struct {
-    CtlError failure;
-    ReadBackFault readBack; // of the write, when the failure is one
-    bool restore;           // else a switch
-    int status;
-    const char* code;
-    std::string said;
+    CtlError failure; ReadBackFault readBack; bool restore; int status; const char* code; std::string said;
   } cases[] = {
-      {{F::Usage, "'--x': not an option", "", N}, {}, false, 2, "usage", "'--x': not an option"},
-      {{F::File, "cannot open", "h.txt", N}, {}, false, 2, "file", "h.txt: cannot open"},
-      {{F::File, "a.pib: too large", "", W},
-       {},
-       false,
-       2,
-       "file",
-       "a.pib: too large; nothing written"},
-      {{F::LibraryNotLoaded, "Kelvane.dll: not found", "", N},
-       {},
-       false,
-       2,
-       "library_not_loaded",
-       "Kelvane.dll: not found"},
-      {Err(F::NoAdapter), {}, false, 3, "no_adapter", "no adapter found"},
-      {{F::InUse, "held by Ostrel.exe", "", N}, {}, false, 4, "in_use", "held by Ostrel.exe"},
-      {Err(F::Stopped), {}, false, 5, "stopped", "stopped before anything was written"},
-      {{F::RecordUnread, "", "", CtlLeft::NothingSaved},
-       {},
-       false,
-       1,
-       "record_unread",
+      {Err(F::Usage, "'--x': not an option"), {}, !R, 2, "usage", "'--x': not an option"},
+      {{F::File, "cannot open", "h.txt", N}, {}, !R, 2, "file", "h.txt: cannot open"},
+      {{F::File, "a.pib: too large", "", W}, {}, !R, 2, "file", "a.pib: too large; nothing written"},
+      {Err(F::LibraryNotLoaded, "no library"), {}, !R, 2, "library_not_loaded", "no library"},
+      {Err(F::NoAdapter), {}, !R, 3, "no_adapter", "no adapter found"},
+      {Err(F::InUse, "held by Ostrel.exe"), {}, !R, 4, "in_use", "held by Ostrel.exe"},
+      {Err(F::Stopped), {}, !R, 5, "stopped", "stopped before anything was written"},
+      {{F::RecordUnread, "", "", CtlLeft::NothingSaved}, {}, !R, 1, "record_unread",
        "the adapter's device record cannot be read; nothing saved"},
-      {{F::NoStrategy, "", "", W},
-       {},
-       false,
-       1,
-       "no_strategy",
-       "no strategy serves this adapter's firmware; nothing written"},
-      {Err(F::StateUnreadable),
-       {},
-       false,
-       1,
-       "state_unreadable",
+      {Err(F::NoStrategy), {}, !R, 1, "no_strategy", "no strategy serves this adapter's firmware"},
+      {Err(F::StateUnreadable), {}, !R, 1, "state_unreadable",
        "the pib-field strategy cannot read the adapter's power-save state"},
-      {{F::CopyRefused, "cannot take a copy: busy", "", W},
-       {},
-       false,
-       1,
-       "copy_refused",
-       "cannot take a copy: busy; nothing written"},
-      {{F::BackupExists, "", "b.pib", CtlLeft::NothingSaved},
-       {},
-       false,
-       2,
-       "backup_exists",
+      {Err(F::CopyRefused, "cannot take a copy: busy"), {}, !R, 1, "copy_refused", "cannot take a copy: busy"},
+      {{F::BackupExists, "", "b.pib", CtlLeft::NothingSaved}, {}, !R, 2, "backup_exists",
        "b.pib: already exists; --replace replaces it; nothing saved"},
-      {{F::BackupUnsaved, "denied", "b.pib", W},
-       {},
-       false,
-       2,
-       "backup_unsaved",
-       "b.pib: cannot save the copy: denied; nothing written"},
-      {{F::BackupRefused, "a.pib: not a backup file", "", W},
-       {},
-       true,
-       1,
-       "backup_refused",
-       "a.pib: not a backup file; nothing written"},
-      {Err(F::SwitchRefused), {}, false, 1, "switch_refused", "Disable device power save fail!"},
-      {{F::RestoreRefused, "another adapter's", "a.pib", W},
-       {},
-       true,
-       1,
-       "restore_refused",
-       "a.pib: another adapter's; nothing written"},
-      {{F::UndoForceRefused, "another adapter's", "a.pib", W},
-       {},
-       true,
-       1,
-       "undo_force_refused",
-       "a.pib: another adapter's" + forceOnlyHere + "; nothing written"},
-      {Err(F::ResetFailed),
-       {},
-       false,
-       1,
-       "reset_failed",
-       "power save off was written, but the reset after it failed; the adapter takes it at its "
-       "next restart"},
-      {Err(F::ReadBackUnreadable),
-       {K::StateUnreadable, 0, 0, 0, 0, ""},
-       false,
-       1,
-       "read_back_unreadable",
+      {{F::BackupUnsaved, "full", "b", N}, {}, !R, 2, "backup_unsaved", "b: cannot save the copy: full"},
+      {Err(F::BackupRefused, "a.pib: no backup"), {}, R, 1, "backup_refused", "a.pib: no backup"},
+      {Err(F::SwitchRefused), {}, !R, 1, "switch_refused", "Disable device power save fail!"},
+      {{F::RestoreRefused, "not its", "a.pib", N}, {}, R, 1, "restore_refused", "a.pib: not its"},
+      {{F::UndoForceRefused, "not its", "a.pib", N}, {}, R, 1, "undo_force_refused",
+       "a.pib: not its" + forceOnlyHere},
+      {Err(F::ResetFailed), {}, !R, 1, "reset_failed",
+       "power save off was written, but the reset after it failed; the adapter takes it at its next restart"},
+      {Err(F::ResetFailed), {}, R, 1, "reset_failed",
+       "a.pib was written, but the reset after it failed; the adapter takes it at its next restart"},
+      {Err(F::ReadBackUnreadable), {K::StateUnreadable, 0, 0, 0, 0, ""}, !R, 1, "read_back_unreadable",
        "verify: the power-save state cannot be read back"},
-      {Err(F::ReadBackDiffers),
-       {K::StateDiffers, 0, 0, 0, 0, ""},
-       false,
-       1,
-       "read_back_differs",
+      {Err(F::ReadBackDiffers), {K::StateDiffers, 0, 0, 0, 0, ""}, !R, 1, "read_back_differs",
        "verify: the write was sent, and the adapter still reads on"},
-      {Err(F::ReadBackUnreadable),
-       {K::CopyUnreadable, 0, 0, 0, 0, ""},
-       true,
-       1,
-       "read_back_unreadable",
+      {Err(F::ReadBackUnreadable), {K::CopyUnreadable, 0, 0, 0, 0, ""}, R, 1, "read_back_unreadable",
        "verify: the adapter's copy cannot be read back"},
-      {Err(F::ReadBackUnreadable),
-       {K::CopyUnreadable, 0, 0, 0, 0, "busy"},
-       true,
-       1,
-       "read_back_unreadable",
+      {Err(F::ReadBackUnreadable), {K::CopyUnreadable, 0, 0, 0, 0, "busy"}, R, 1, "read_back_unreadable",
        "verify: the adapter's copy cannot be read back: busy"},
-      {Err(F::ReadBackDiffers),
-       {K::CopyDiffers, 7, 0x0a, 0xf0, 16, ""},
-       true,
-       1,
-       "read_back_differs",
+      {Err(F::ReadBackDiffers), {K::CopyDiffers, 7, 0x0a, 0xf0, 16, ""}, R, 1, "read_back_differs",
        "verify: the adapter's copy differs at byte 7: 0x0a written, 0xf0 read"},
-      {Err(F::ReadBackDiffers),
-       {K::CopyShort, 0, 0, 0, 12, ""},
-       true,
-       1,
-       "read_back_differs",
+      {Err(F::ReadBackDiffers), {K::CopyShort, 0, 0, 0, 12, ""}, R, 1, "read_back_differs",
        "verify: the adapter's copy is 12 bytes, 16 written"},
-      {{F::UndoUnread, "the history cannot be read: h.txt: denied", "", W},
-       {},
-       false,
-       1,
-       "undo_unread",
-       "the history cannot be read: h.txt: denied; nothing written"},
-      {{F::UndoNothingLeft, "", "", W},
-       {},
-       false,
-       1,
-       "undo_nothing_left",
-       "no change of this adapter is left to undo; nothing written"},
-      {{F::UndoUnproven, "", "", W},
-       {},
-       false,
-       1,
-       "undo_unproven",
-       "the adapter's image does not open, and no recorded write left what it holds; restore "
-       "FILE writes a copy you choose; nothing written"},
-      {{F::UndoChanged, "", "", W},
-       {},
-       false,
-       1,
-       "undo_changed",
-       "the adapter no longer holds what the write of T ostrelctl undo (r2) left: another "
-       "program, another user or another adapter changed it since, or the write failed "
-       "part-way; --force restores that write's copy; nothing written"},
-      {{F::UndoUnchecked, "", "", W},
-       {},
-       false,
-       1,
-       "undo_unchecked",
-       "the last change (T ostrelctl undo (r2)) was recorded without digests, so undo cannot "
-       "check it; --force restores its copy; nothing written"},
-      {{F::UndoNotThisAdapter, "", "", W},
-       {},
-       false,
-       1,
-       "undo_not_this_adapter",
-       "the adapter's image does not open, so nothing shows that it is the adapter of T "
-       "ostrelctl undo (r2)" +
-           forceOnlyHere + "; nothing written"},
-      {{F::UndoCopyUnread, "no automatic copy was kept before it", "", W},
-       {},
-       false,
-       1,
-       "undo_copy_unread",
-       "cannot undo T ostrelctl undo (r2): no automatic copy was kept before it; nothing "
-       "written"},
+      {Err(F::UndoUnread, "h.txt: denied"), {}, !R, 1, "undo_unread", "h.txt: denied"},
+      {Err(F::UndoNothingLeft), {}, !R, 1, "undo_nothing_left", "no change of this adapter is left to undo"},
+      {Err(F::UndoUnproven), {}, !R, 1, "undo_unproven",
+       "the adapter's image does not open, and no recorded write left what it holds; restore FILE writes a "
+       "copy you choose"},
+      {Err(F::UndoChanged), {}, !R, 1, "undo_changed",
+       "the adapter no longer holds what the write of T ostrelctl undo (r2) left: another program, another "
+       "user or another adapter changed it since, or the write failed part-way; --force restores that "
+       "write's copy"},
+      {Err(F::UndoUnchecked), {}, !R, 1, "undo_unchecked",
+       "the last change (T ostrelctl undo (r2)) was recorded without digests, so undo cannot check it; "
+       "--force restores its copy"},
+      {Err(F::UndoNotThisAdapter), {}, !R, 1, "undo_not_this_adapter",
+       "the adapter's image does not open, so nothing shows that it is the adapter of T ostrelctl undo (r2)" +
+           forceOnlyHere},
+      {Err(F::UndoCopyUnread, "no"), {}, !R, 1, "undo_copy_unread", "cannot undo T ostrelctl undo (r2): no"},
   };
+  // clang-format on
   for (const auto& c : cases) {
-    CtlResult result;
+    CtlResult result = Wrote(c.restore, O::Refused);
     result.failure = c.failure;
     result.status = CtlExitStatus(c.failure.code);
     result.found = CtlFound{AdapterFamily::Broadcom, false, "", "pib-field", PowerSaveState::On};
     result.undoRecord = CtlRecord{"r2", "T", HistoryProgram::Ctl, HistoryAction::Undo};
     result.undoTried = true;
-    if (c.restore)
-      result.restored = "a.pib";
-    else
-      result.target = PowerSaveState::Off;
-    SessionWrite& write = result.write.emplace();
-    write.outcome = WriteOutcome::Refused;
-    write.bytes = 16;
-    write.stateAfter = PowerSaveState::On;
-    write.readBackFault = c.readBack;
+    result.write->readBackFault = c.readBack;
+    // The adapter's refusal of a switch is said as the line it is.
     const bool ownLine = c.failure.code == F::SwitchRefused;
-    EXPECT_EQ(CtlText(result).back(),
-              (CtlLine{S::Failure, (ownLine ? "" : "ostrelctl: ") + c.said}))
-        << c.code;
-    const std::string json = CtlJson(result);
-    EXPECT_NE(json.find(JsonText(c.said).text + ", \"error_code\": \"" + c.code + "\""),
+    EXPECT_EQ(Said(result).back(), (ownLine ? "x " : "x ostrelctl: ") + c.said);
+    EXPECT_NE(CtlJson(result).find(JsonText(c.said).text + ", \"error_code\": \"" + c.code + "\""),
               std::string::npos)
-        << json;
+        << CtlJson(result);
     EXPECT_EQ(result.status, c.status) << c.code;
-  }
-}
-
-// Each row: what was found before the command said anything else, said as
-// warnings; JSON leaves them out.
-TEST(CtlRender, WhatWasFoundOnTheWayIsAWarning) {
-  const struct {
-    CtlResult result;
-    std::vector<std::string> said;
-  } cases[] = {
-      {[] {
-         CtlResult result;
-         result.cutShort = UnfinishedWrite{HistoryProgram::Dialog, "T", "00:b0:52:00:00:01", false};
-         return result;
-       }(),
-       {"a write by Ostrel.exe at T to the adapter 00:b0:52:00:00:01 was cut short; this adapter "
-        "could not be identified as that one"}},
-      {[] {
-         CtlResult result;
-         result.cutShort = UnfinishedWrite{HistoryProgram::Ctl, "T", "", false};
-         return result;
-       }(),
-       {"a write by ostrelctl at T to a Broadcom adapter was cut short; this adapter could not be "
-        "identified as that one"}},
-      {[] {
-         CtlResult result;
-         result.history = CtlHistory{"h.txt", {}, "Ostrel 9", {2, 5}};
-         return result;
-       }(),
-       {"h.txt: not a history this program can read (Ostrel 9); the next write moves it aside",
-        "h.txt: line 2 is not a history record; skipped",
-        "h.txt: line 5 is not a history record; skipped"}},
-  };
-  for (const auto& c : cases) {
-    std::vector<CtlLine> said;
-    for (const std::string& line : c.said)
-      said.push_back({S::Warning, "ostrelctl: warning: " + line});
-    EXPECT_EQ(CtlText(c.result), said) << c.said[0];
-    EXPECT_EQ(CtlJson(c.result), c.result.history ? "{\"history\": []}\n" : "{}\n");
   }
 }
 

@@ -1,4 +1,5 @@
-// on and off: what each way a switch can end says, and what it writes.
+// status, on and off: what the host and the adapter answer before a command
+// runs, what status finds, and what each way a switch ends does.
 
 #include "CtlFixture.h"
 
@@ -9,127 +10,98 @@ namespace {
 
 using Switch = CtlFixture;
 
-// Each row: how the adapter and the data folder answer a switch of a 7420
-// with power save off ('W' the write is refused, 'R' the reset fails, 'K'
-// flash keeps no write, 'U' the read-back cannot fetch the image, 'F' the
-// data folder is a file), then what the run says, and how many writes and
-// resets reached the adapter and automatic copies were kept.
-TEST_F(Switch, EachWayASwitchEndsSaysWhatItDid) {
-  const std::string resetFailed = "power save on was written, but the reset after it failed; "
-                                  "the adapter takes it at its next restart";
-  const std::string stillOff = "verify: the write was sent, and the adapter still reads off";
-  const std::string enabled = "Enable device power save success!";
-  const struct {
-    std::vector<std::string> args;
-    std::string adapter;
-    CtlExpect expect;
-    const char* calls; // writes, resets, copies
-  } cases[] = {
-      {{"on"},
-       "",
-       {0,
-        {enabled, "verified: on"},
-        {},
-        {{"written", "true"}, {"verified", "true"}, {"power_save", "\"on\""}, {"error", "(none)"}}},
-       "111"},
-      // The state the adapter has is written only when forced.
-      {{"off"},
-       "",
-       {0,
-        {"power-save: already off; nothing written"},
-        {},
-        {{"written", "false"}, {"power_save", "\"off\""}}},
-       "000"},
-      {{"off", "--force"},
-       "",
-       {0,
-        {"Disable device power save success!", "verified: off"},
-        {},
-        {{"written", "true"}, {"verified", "true"}, {"power_save", "\"off\""}}},
-       "111"},
-      {{"on", "--no-verify"},
-       "",
-       {0, {enabled}, {}, {{"written", "true"}, {"verified", "(none)"}}},
-       "111"},
-      {{"on", "--no-copy"}, "", {0, {enabled, "verified: on"}, {}, {{"written", "true"}}}, "110"},
-      // A copy that cannot be saved stops no write; the run says so.
-      {{"on"},
-       "F",
-       {0,
-        {enabled, "verified: on"},
-        {"ostrelctl: warning: no automatic copy was saved before the write: ",
-         "ostrelctl: warning: the write is not in the history: "},
-        {{"written", "true"}, {"verified", "true"}}},
-       "110"},
-      {{"on"},
-       "W",
-       {1,
-        {},
-        {"Enable device power save fail!"},
-        {{"written", "false"},
-         {"error", "\"Enable device power save fail!\""},
-         {"error_code", "\"switch_refused\""}}},
-       "101"},
-      // The adapter took the write and only the reset failed: the setting
-      // waits for its next restart.
-      {{"on"},
-       "R",
-       {1,
-        {},
-        {"ostrelctl: " + resetFailed},
-        {{"written", "true"},
-         {"reset", "false"},
-         {"error", JsonString(resetFailed)},
-         {"error_code", "\"reset_failed\""}}},
-       "111"},
-      {{"on"},
-       "K",
-       {1,
-        {},
-        {"ostrelctl: " + stillOff},
-        {{"power_save", "\"off\""},
-         {"written", "true"},
-         {"verified", "false"},
-         {"error", JsonString(stillOff)},
-         {"error_code", "\"read_back_differs\""}}},
-       "111"},
-      {{"on"},
-       "U",
-       {1, {}, {"ostrelctl: verify: "}, {{"written", "true"}, {"verified", "false"}}},
-       "111"},
+// The adapter as status found it: "family/firmware/strategy/state", or
+// "family/(record unread)"; "" when it found none.
+std::string FoundOf(const CtlResult& result) {
+  if (!result.found)
+    return "";
+  const CtlFound& found = *result.found;
+  const std::string family = NameOf(found.family);
+  if (found.recordUnread)
+    return family + "/(record unread)";
+  return family + "/" + found.firmware + "/" + found.strategy + "/" + NameOf(found.powerSave);
+}
+
+// Each row: what the host and the adapter answer status (CtlFixture::Given),
+// the run's facts, what it found and the host's line its failure carries.
+// Only a run that took the lock reaches the adapter.
+TEST_F(Switch, StatusNamesTheFamilyFirmwareStrategyAndState) {
+  const std::string qca = "qualcomm-atheros/INT7420-MAC-1.1.3/7420-1.1/";
+  // clang-format off
+  const struct { const char *knobs, *facts; std::string found; const char* text; } cases[] = {
+      {"", "0", qca + "off", "(none)"},
+      {"B", "0", "broadcom//broadcom/on", "(none)"},
+      // Firmware no strategy serves is a fact, not a failure.
+      {"S", "0", "qualcomm-atheros/INT7420-MAC-2.0.1/none/unavailable", "(none)"},
+      {"P", "1 state_unreadable", qca + "unavailable", ""},
+      {"D", "1 record_unread", "qualcomm-atheros/(record unread)", ""},
+      {"N", "3 no_adapter", "", ""},
+      {"L", "2 library_not_loaded", "", "Kelvane.dll: not found"},
+      {"H", "4 in_use", "", "in use"},
   };
+  // clang-format on
   for (const auto& c : cases) {
-    // Windows drops a trailing space from a folder's name.
-    const std::string row = c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") +
-                            (c.adapter.empty() ? "" : " " + c.adapter);
-    const auto has = [&](char knob) { return c.adapter.find(knob) != std::string::npos; };
-    fake.calls.clear();
-    fake.image = builder.image;
-    fake.getPibResult = 1;
-    fake.writePibResult = !has('W');
-    fake.resetResult = !has('R');
-    fake.storesWrites = !has('K');
-    fake.onWrite = [&] { fake.getPibResult = !has('U'); };
-    if (has('F'))
-      WriteWhole(Path("file"), {'x'});
-    DataFolderAt(has('F') ? "file" : "folder " + row);
-    ExpectRun(Run(c.args), c.expect, row);
-    EXPECT_EQ(std::to_string(Calls("WriteLocalPIB")) + std::to_string(Calls("ResetLocalDev")) +
-                  std::to_string(Copies().size()),
-              c.calls)
-        << row;
+    SCOPED_TRACE(c.knobs);
+    Given(c.knobs);
+    const CtlResult run = Run({"status"});
+    EXPECT_EQ(Facts(run), c.facts);
+    EXPECT_EQ(FoundOf(run), c.found);
+    EXPECT_EQ(FailureText(run), c.text);
+    EXPECT_EQ(fake.calls.empty(), c.facts[0] == '2' || c.facts[0] == '4');
   }
 }
 
-// A parameter-41 adapter switches through the same rules.
-TEST_F(Switch, ABroadcomAdapterSwitchesOnlyWhenItsStateDiffers) {
-  UseBroadcom(true);
-  ExpectRun(Run({"on"}), {0, {"power-save: already on; nothing written"}, {}, {}}, "already on");
-  EXPECT_EQ(Calls("BrcmSetParam"), 0u);
-  ExpectRun(Run({"off"}), {0, {"Disable device power save success!", "verified: off"}, {}, {}},
-            "off");
-  EXPECT_EQ(Calls("BrcmSetParam"), 1u);
-  EXPECT_EQ(fake.param[5], 0x00);
+// A command line that is wrong reaches nothing, and says so with the usage,
+// in JSON too when asked.
+TEST_F(Switch, AWrongCommandLineIsAUsageError) {
+  const CtlResult run = Run({"status", "--wait", "x", "--json"});
+  EXPECT_EQ(Facts(run), "2 usage");
+  EXPECT_EQ(FailureText(run), "'--wait x': give whole seconds, at most 86400");
+  EXPECT_TRUE(Begins(run.usage, "usage: ostrelctl status")) << run.usage;
+  EXPECT_TRUE(run.json);
+  EXPECT_EQ(fake.CallsText(), "");
+}
+
+// Each row: how the adapter and the data folder answer a switch
+// (CtlFixture::Given), the run's facts, and how many writes, resets and
+// automatic copies it made.
+TEST_F(Switch, EachWayASwitchEndsDoesWhatItSays) {
+  // clang-format off
+  const struct { std::vector<std::string> args; const char *knobs, *facts, *calls; } cases[] = {
+      {{"on"}, "", "0 write:verified", "111"},
+      // The state the adapter has is written only when forced.
+      {{"off"}, "", "0 already", "000"},
+      {{"off", "--force"}, "", "0 write:verified", "111"},
+      {{"on", "--no-verify"}, "", "0 write:written", "111"},
+      {{"on", "--no-copy"}, "", "0 write:verified", "110"},
+      // A copy that cannot be saved stops no write.
+      {{"on"}, "F", "0 write:verified unkept:copy,record", "110"},
+      {{"on"}, "W", "1 switch_refused write:adapter_refused", "101"},
+      // The adapter took the write and only the reset failed: the setting
+      // waits for its next restart.
+      {{"on"}, "R", "1 reset_failed write:reset_failed", "111"},
+      {{"on"}, "K", "1 read_back_differs write:read_back_differs/state_differs", "111"},
+      {{"on"}, "U", "1 read_back_unreadable write:read_back_unreadable/state_unreadable", "111"},
+      // A parameter-41 adapter switches through the same rules.
+      {{"on"}, "B", "0 already", "000"},
+      {{"off"}, "B", "0 write:verified", "101"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.knobs);
+    Given(c.knobs);
+    const CtlResult run = Run(c.args);
+    EXPECT_EQ(Facts(run), c.facts);
+    EXPECT_EQ(run.target, c.args[0] == "on" ? PowerSaveState::On : PowerSaveState::Off);
+    EXPECT_EQ(std::to_string(Calls("WriteLocalPIB") + Calls("BrcmSetParam")) +
+                  std::to_string(Calls("ResetLocalDev")) + std::to_string(Copies()),
+              c.calls);
+    // The state it read back, and the Broadcom adapter's bit, are off.
+    if (run.write && c.knobs[0] == 'K') {
+      EXPECT_EQ(run.write->stateAfter, PowerSaveState::Off);
+    }
+    EXPECT_EQ(fake.param[5], c.knobs[0] == 'B' && !run.write ? 0x80 : 0x00);
+  }
 }
 
 } // namespace
