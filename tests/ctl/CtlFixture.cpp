@@ -34,6 +34,7 @@ void CtlFixture::Given(const std::string& knobs) {
   const auto has = [&](char knob) { return knobs.find(knob) != std::string::npos; };
   m_host.loads = !has('L');
   m_host.free = !has('H');
+  m_host.movedFrom = has('M') ? "C:\\old\\Ostrel" : "";
   fake.calls.clear();
   fake.plcType = has('N') ? 0 : has('B') || has('E') ? 2 : 1;
   fake.firmware = has('S') ? "INT7420-MAC-2.0.1" : "INT7420-MAC-1.1.3";

@@ -31,6 +31,7 @@ TEST_F(Switch, StatusNamesTheFamilyFirmwareStrategyAndState) {
   const struct { const char *knobs, *facts; std::string found; const char* text; } cases[] = {
       {"", "0", qca + "off", "(none)"},
       {"B", "0", "broadcom//broadcom/on", "(none)"},
+      {"M", "0", qca + "off", "(none)"}, // the host moved the data folder: the run says from where
       // Firmware no strategy serves is a fact, not a failure.
       {"S", "0", "qualcomm-atheros/INT7420-MAC-2.0.1/none/unavailable", "(none)"},
       {"P", "1 state_unreadable", qca + "unavailable", ""},
@@ -47,6 +48,7 @@ TEST_F(Switch, StatusNamesTheFamilyFirmwareStrategyAndState) {
     EXPECT_EQ(Facts(run), c.facts);
     EXPECT_EQ(FoundOf(run), c.found);
     EXPECT_EQ(FailureText(run), c.text);
+    EXPECT_EQ(run.movedFrom, *c.knobs == 'M' ? "C:\\old\\Ostrel" : "");
     EXPECT_EQ(fake.calls.empty(), c.facts[0] == '2' || c.facts[0] == '4');
   }
 }

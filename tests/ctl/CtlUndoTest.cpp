@@ -71,6 +71,9 @@ TEST_F(Undo, HistoryListsTheRecordsAndSaysWhatItSkipped) {
     }
     EXPECT_EQ(run.history->skipped, c.skipped);
     EXPECT_EQ(!run.history->foreign.empty(), c.foreign);
+    if (c.foreign) { // undo never decides on a file it cannot read as a history
+      EXPECT_EQ(Facts(Run({"undo"})), "1 undo_unread (nothing written)");
+    }
   }
 }
 

@@ -118,6 +118,7 @@ TEST(History, EveryTextComesBackAsItWasWritten) {
   for (const HistoryField& field : kHistoryFields)
     EXPECT_EQ(field.text(read), field.text(written)) << field.name;
   EXPECT_EQ(HistoryLine(written).find_first_of("\r\n"), std::string::npos);
+  EXPECT_NE(HistoryLine(written).find("\\x01\\x7f"), std::string::npos); // DEL too
 }
 
 // Any line end a text editor leaves, and a byte order mark, are read; a file

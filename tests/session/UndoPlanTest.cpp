@@ -139,6 +139,7 @@ TEST(UndoPlan, FindsTheChangeToUndoOrSaysWhyNot) {
       {"does not open, proven by what was left", "ab bc", Present('c', ""), V::Undo, 1, {}},
       {"does not open, proven by what was sent", "Bab bc?", Present('c', ""), V::Undo, 1, {}},
       {"does not open, left by no record", "ab", Present('q', ""), V::Unproven, 0, {}},
+      {"does not open, proven by the oldest record", "ab", Present('b', ""), V::Undo, 0, {}},
       {"Broadcom: another adapter, a refused write", "Pab Pbc!", Broadcom('z'), V::Changed, 1, {}},
       {"Broadcom: every Broadcom record", "Pab Pbc", Broadcom('c'), V::Undo, 1, {}},
       // clang-format on
