@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
-#include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "bytes/LittleEndian.h"
+#include "nvm/CCStreamAccessStrategy_MemoryBuffer.h"
 #include "nvm/NvmChain.h"
 
 namespace {
@@ -45,7 +47,8 @@ protected:
 
   std::vector<uint8_t> bytes;
   CountingStream stream;
-  NvmEntryInfo found{0xAAAA, 0xBBBB, 0xCCCC};
+  static constexpr NvmEntryInfo kMiss{0xAAAA, 0xBBBB, 0xCCCC};
+  NvmEntryInfo found = kMiss;
 };
 
 TEST_F(NvmEntryTest, EmptyRangeReadsNothing) {
@@ -57,47 +60,39 @@ TEST_F(NvmEntryTest, EmptyRangeReadsNothing) {
   EXPECT_EQ(found.type, 0xAAAAu);
 }
 
-TEST_F(NvmEntryTest, OffsetIsRelativeToTheRangeStart) {
-  uint32_t at = Put(16, 2, 4);
-  Put(at, 3, 0);
-  ASSERT_TRUE(NvmFindEntry(2, {stream, 16, 40}, found));
-  EXPECT_EQ(found.type, 2u);
-  EXPECT_EQ(found.length, 4u);
-  EXPECT_EQ(found.offset, 0u);
-  ASSERT_TRUE(NvmFindEntry(3, {stream, 16, 40}, found));
-  EXPECT_EQ(found.offset, 12u);
-  EXPECT_EQ(found.length, 0u);
-}
-
-TEST_F(NvmEntryTest, EmptyEntryIsEightBytesLong) {
-  uint32_t at = Put(0, 9, 0);
-  Put(at, 3, 4);
-  ASSERT_TRUE(NvmFindEntry(3, {stream, 0, 64}, found));
-  EXPECT_EQ(found.offset, 8u);
-}
-
-TEST_F(NvmEntryTest, FirstOfTwoEntriesOfTheTypeWins) {
-  uint32_t at = Put(0, 1, 4);
-  at = Put(at, 3, 8);
-  Put(at, 3, 4);
-  ASSERT_TRUE(NvmFindEntry(3, {stream, 0, 64}, found));
-  EXPECT_EQ(found.offset, 12u);
-  EXPECT_EQ(found.length, 8u);
-}
-
-TEST_F(NvmEntryTest, WalkEndsAtTheRangeEnd) {
-  uint32_t at = Put(0, 1, 4);
-  Put(at, 3, 4);
-  EXPECT_FALSE(NvmFindEntry(3, {stream, 0, 12}, found));
-  EXPECT_FALSE(NvmFindEntry(7, {stream, 0, 64}, found));
-  EXPECT_EQ(found.type, 0xAAAAu);
-}
-
-TEST_F(NvmEntryTest, HeadIsReadWhenLessThanEightBytesOfTheRangeRemain) {
-  uint32_t at = Put(0, 1, 0);
-  Put(at, 3, 4);
-  ASSERT_TRUE(NvmFindEntry(3, {stream, 0, 12}, found));
-  EXPECT_EQ(found.offset, 8u);
+// Entries laid one after another from `from`, then a search of the range
+// [start, end) for `type`; a miss leaves `found` as it was.
+TEST_F(NvmEntryTest, FindsTheFirstEntryOfTheTypeInsideTheRange) {
+  const struct {
+    const char* what;
+    uint32_t from;
+    std::vector<std::pair<uint32_t, uint32_t>> entries; // type, length
+    uint32_t start, end, type;
+    NvmEntryInfo want; // the offset relative to the range start
+  } cases[] = {
+      // clang-format off
+      {"offset relative to the range start", 16, {{2, 4}, {3, 0}}, 16, 40, 2, {2, 4, 0}},
+      {"an empty entry found", 16, {{2, 4}, {3, 0}}, 16, 40, 3, {3, 0, 12}},
+      {"an empty entry is eight bytes long", 0, {{9, 0}, {3, 4}}, 0, 64, 3, {3, 4, 8}},
+      {"the first of two of the type wins", 0, {{1, 4}, {3, 8}, {3, 4}}, 0, 64, 3, {3, 8, 12}},
+      {"the walk ends at the range end", 0, {{1, 4}, {3, 4}}, 0, 12, 3, kMiss},
+      {"no entry of the type", 0, {{1, 4}, {3, 4}}, 0, 64, 7, kMiss},
+      // The head is read when less than eight bytes of the range remain.
+      {"a head past the range end", 0, {{1, 0}, {3, 4}}, 0, 12, 3, {3, 4, 8}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    std::fill(bytes.begin(), bytes.end(), 0xEE);
+    uint32_t at = c.from;
+    for (const auto& [type, length] : c.entries)
+      at = Put(at, type, length);
+    found = kMiss;
+    EXPECT_EQ(NvmFindEntry(c.type, {stream, c.start, c.end}, found), c.want.type == c.type)
+        << c.what;
+    EXPECT_EQ((std::vector<uint32_t>{found.type, found.length, found.offset}),
+              (std::vector<uint32_t>{c.want.type, c.want.length, c.want.offset}))
+        << c.what;
+  }
 }
 
 TEST_F(NvmEntryTest, PositionThatWrapsOrStandsStillFindsNothing) {
@@ -115,7 +110,7 @@ TEST_F(NvmEntryTest, HeadOutsideTheBufferFindsNothing) {
   Put(248, 3, 0);
   ASSERT_TRUE(NvmFindEntry(3, {stream, 0, 1000}, found));
   EXPECT_EQ(found.offset, 248u);
-  found = {0xAAAA, 0xBBBB, 0xCCCC};
+  found = kMiss;
 
   Put(0, 1, 244); // the next head would start at 252, 4 bytes before the end
   EXPECT_FALSE(NvmFindEntry(0xEEEEEEEE, {stream, 0, 1000}, found));

@@ -39,22 +39,29 @@ std::vector<uint8_t> AsRequest(const std::vector<uint8_t>& sent) {
   return std::vector<uint8_t>(request.bytes, request.bytes + BrcmParamRequest::kSize);
 }
 
-TEST(BrcmPowerSave, ReadsBit15OfTheFirstDataWord) {
+// A fresh adapter and strategy for each test.
+struct BrcmPowerSave : ::testing::Test {
   FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
-  fake.param = Reply(0x07, 2, 1, {0x01, 0x80});
-  EXPECT_EQ(op.GetPowerSave(), 1);
-  fake.param = Reply(0x07, 2, 1, {0xFF, 0x7F});
-  EXPECT_EQ(op.GetPowerSave(), 0);
-  EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41, BrcmGetParam 41");
-}
+  CPowerSaveBCMCMMOp op{fake.Device()};
+};
 
-TEST(BrcmPowerSave, UnreadableOrEmptyParameterIsUnavailable) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
-  fake.param = Reply(0, 2, 0, {0xFF, 0xFF});
-  EXPECT_EQ(op.GetPowerSave(), 2);
-  fake.param = Reply(0, 2, 1, {0x00, 0x80});
+// The switch is bit 15 of the first data word; a parameter with no data, or
+// with more than the reply holds, or one not read at all is unavailable.
+TEST_F(BrcmPowerSave, ReadsBit15OfTheFirstDataWord) {
+  const struct {
+    std::vector<uint8_t> param;
+    int state;
+  } cases[] = {
+      {Reply(0x07, 2, 1, {0x01, 0x80}), 1}, {Reply(0x07, 2, 1, {0xFF, 0x7F}), 0},
+      {Reply(0, 2, 0, {0xFF, 0xFF}), 2},    {Reply(0, 8, 188, {0x00, 0x80}), 2}, // 1504 bytes
+      {Reply(0, 8, 187, {0x00, 0x80}), 1}, // 1496 bytes: fills the record exactly
+  };
+  for (const auto& c : cases) {
+    fake.param = c.param;
+    fake.calls.clear();
+    EXPECT_EQ(op.GetPowerSave(), c.state) << &c - cases;
+    EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41");
+  }
   fake.getParamResult = 0;
   EXPECT_EQ(op.GetPowerSave(), 2);
   fake.getParamResult = 1;
@@ -62,18 +69,7 @@ TEST(BrcmPowerSave, UnreadableOrEmptyParameterIsUnavailable) {
   EXPECT_EQ(op.GetPowerSave(), 2);
 }
 
-TEST(BrcmPowerSave, DataLongerThanTheReplyIsUnavailable) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
-  fake.param = Reply(0, 8, 188, {0x00, 0x80}); // 1504 bytes
-  EXPECT_EQ(op.GetPowerSave(), 2);
-  fake.param = Reply(0, 8, 187, {0x00, 0x80}); // 1496 bytes: fills the record exactly
-  EXPECT_EQ(op.GetPowerSave(), 1);
-}
-
-TEST(BrcmPowerSave, DisableClearsBit15AloneAndSendsTheParameterBack) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
+TEST_F(BrcmPowerSave, DisableClearsBit15AloneAndSendsTheParameterBack) {
   fake.param = Reply(0xA5, 2, 3, {0x01, 0x80, 0x22, 0x33, 0x44, 0x55});
   ASSERT_TRUE(op.SetPowerSave(0));
   EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41, BrcmSetParam");
@@ -86,9 +82,7 @@ TEST(BrcmPowerSave, DisableClearsBit15AloneAndSendsTheParameterBack) {
   EXPECT_EQ(std::accumulate(fake.request.begin() + 12, fake.request.end(), 0), 0);
 }
 
-TEST(BrcmPowerSave, EnableSetsBit15AndKeepsTheOtherBits) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
+TEST_F(BrcmPowerSave, EnableSetsBit15AndKeepsTheOtherBits) {
   fake.param = Reply(0, 2, 1, {0x5A, 0x3C});
   ASSERT_TRUE(op.SetPowerSave(1));
   EXPECT_EQ(fake.request[6], 0x5A);
@@ -97,9 +91,7 @@ TEST(BrcmPowerSave, EnableSetsBit15AndKeepsTheOtherBits) {
 
 // A watch is shown the parameter as fetched, before the switch is flipped,
 // and told just before it is sent back; a copy's state reads as the adapter's.
-TEST(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
+TEST_F(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
   static RecordingWatch watch;
   op.Watch(&watch);
   fake.param = Reply(0x07, 2, 1, {0x01, 0x80});
@@ -126,9 +118,7 @@ TEST(BrcmPowerSave, AWatchSeesTheParameterAsFetchedJustBeforeTheWrite) {
   EXPECT_EQ(op.CopyState(watch.before), 2);
 }
 
-TEST(BrcmPowerSave, ParameterNumberIsAlways41) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
+TEST_F(BrcmPowerSave, ParameterNumberIsAlways41) {
   // A reply whose bytes could be mistaken for a parameter number.
   fake.param = Reply(0xFF, 0xFF, 1, std::vector<uint8_t>(255, 0xFF));
   ASSERT_TRUE(op.SetPowerSave(0));
@@ -140,7 +130,7 @@ TEST(BrcmPowerSave, ParameterNumberIsAlways41) {
 
 // The switch bit is bit 15 of the first data word: fewer than 2 data bytes
 // have none, so such a parameter reads as unavailable and is never sent.
-TEST(BrcmPowerSave, ParameterWithoutAFirstDataWordHasNoSwitch) {
+TEST(BrcmPowerSaveShape, ParameterWithoutAFirstDataWordHasNoSwitch) {
   const struct {
     uint8_t size;
     uint16_t count;
@@ -157,9 +147,7 @@ TEST(BrcmPowerSave, ParameterWithoutAFirstDataWordHasNoSwitch) {
   }
 }
 
-TEST(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
+TEST_F(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
   std::vector<uint8_t> data(1492, 0x42);
   fake.param = Reply(0, 4, 373, data);
   ASSERT_TRUE(op.SetPowerSave(1));
@@ -168,17 +156,13 @@ TEST(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
   EXPECT_EQ(fake.request[BrcmParamRequest::kSize - 1], 0x42);
 }
 
-TEST(BrcmPowerSave, DataThatDoesNotFitTheRequestIsNotWritten) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
+TEST_F(BrcmPowerSave, DataThatDoesNotFitTheRequestIsNotWritten) {
   fake.param = Reply(0, 1, 1493, std::vector<uint8_t>(1493, 0x42));
   EXPECT_FALSE(op.SetPowerSave(1));
   EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41");
 }
 
-TEST(BrcmPowerSave, FailuresStopBeforeTheWrite) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
+TEST_F(BrcmPowerSave, FailuresStopBeforeTheWrite) {
   fake.param = Reply(0, 2, 1, {0, 0});
 
   EXPECT_FALSE(op.SetPowerSave(2));
@@ -197,9 +181,7 @@ TEST(BrcmPowerSave, FailuresStopBeforeTheWrite) {
   EXPECT_FALSE(op.SetPowerSave(1));
 }
 
-TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
-  FakeDeviceLibrary fake;
-  CPowerSaveBCMCMMOp op(fake.Device());
+TEST_F(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
   PowerSaveCopy copy;
   PowerSaveError error;
   // A refused copy still holds the reply as fetched, unless none was.
@@ -293,7 +275,7 @@ TEST(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
 
 // Restore sends the copy's data whole, so unless forced it must be the
 // adapter's but for the switch: bit 7 of the second data byte, no other.
-TEST(BrcmPowerSave, RestoreRefusesDataThatDiffersBeyondTheSwitchUnlessForced) {
+TEST(BrcmPowerSaveRestore, RefusesDataThatDiffersBeyondTheSwitchUnlessForced) {
   const std::vector<uint8_t> saved = {0x01, 0x80, 0x34, 0x12, 0x56, 0x78};
   const struct {
     std::vector<uint8_t> present;
