@@ -7,25 +7,22 @@
 
 namespace {
 
-TEST(NvmChecksum, EmptyRangeIsAllOnes) {
-  const uint8_t bytes[4] = {1, 2, 3, 4};
-  EXPECT_EQ(NvmChecksum(bytes, 0), 0xFFFFFFFFu);
-}
-
+// The complement of the XOR of the little-endian words; bytes after the last
+// whole word do not count.
 TEST(NvmChecksum, ComplementsXorOfLittleEndianWords) {
   const uint8_t bytes[8] = {0x01, 0x02, 0x03, 0x04, 0x10, 0x00, 0x00, 0x80};
-  EXPECT_EQ(NvmChecksum(bytes, 4), ~0x04030201u);
-  EXPECT_EQ(NvmChecksum(bytes, 8), ~(0x04030201u ^ 0x80000010u));
-}
-
-TEST(NvmChecksum, IgnoresBytesAfterTheLastWholeWord) {
-  const uint8_t bytes[7] = {0xAA, 0xBB, 0xCC, 0xDD, 0x11, 0x22, 0x33};
-  EXPECT_EQ(NvmChecksum(bytes, 7), NvmChecksum(bytes, 4));
-}
-
-TEST(NvmChecksum, ZeroWordsGiveAllOnes) {
-  const std::vector<uint8_t> zeros(92, 0);
-  EXPECT_EQ(NvmChecksum(zeros.data(), 92), 0xFFFFFFFFu);
+  const uint8_t zeros[92] = {};
+  // clang-format off
+  const struct { const uint8_t* bytes; uint32_t length, sum; } cases[] = {
+      {bytes, 0, 0xFFFFFFFFu},
+      {bytes, 4, ~0x04030201u},
+      {bytes, 7, ~0x04030201u},
+      {bytes, 8, ~(0x04030201u ^ 0x80000010u)},
+      {zeros, 92, 0xFFFFFFFFu},
+  };
+  // clang-format on
+  for (const auto& c : cases)
+    EXPECT_EQ(NvmChecksum(c.bytes, c.length), c.sum) << c.length;
 }
 
 // Long ranges take a wide path; every word must count once, whatever its

@@ -57,11 +57,9 @@ TEST_P(PibContentRules, AcceptOrReject) {
   EXPECT_STREQ(fault.text, GetParam().fault);
 }
 
+// clang-format off
 const RuleCase kRuleCases[] = {
-    {"rule1_bit0_set",
-     {{12, 0x01}},
-     false,
-     "PIB byte 12 (rule 1): bits 0x01 clear expected, 0x01 found"},
+    {"rule1_bit0_set", {{12, 0x01}}, false, "PIB byte 12 (rule 1): bits 0x01 clear expected, 0x01 found"},
     {"rule1_other_bits", {{12, 0xFE}}, true, ""},
     {"rule2_4", {{244, 4}}, true, ""},
     {"rule2_5", {{244, 5}}, false, "PIB byte 244 (rule 2): at most 4 expected, 5 found"},
@@ -74,10 +72,7 @@ const RuleCase kRuleCases[] = {
     {"rule5_40", {{254, 0x40}}, false, "PIB byte 254 (rule 5): at most 31 expected, 64 found"},
     {"rule5_80", {{254, 0x80}}, false, "PIB byte 254 (rule 5): at most 31 expected, 128 found"},
     {"rule6_1_1", {{256, 1}, {257, 1}}, true, ""},
-    {"rule6_1_2",
-     {{256, 1}, {257, 2}},
-     false,
-     "PIB byte 257 (rule 6): at most 1 expected, 2 found"},
+    {"rule6_1_2", {{256, 1}, {257, 2}}, false, "PIB byte 257 (rule 6): at most 1 expected, 2 found"},
     {"rule6_2_200", {{256, 2}, {257, 200}}, true, ""},
     {"rule7_255", {{265, 255}}, false, "PIB byte 265 (rule 7): at most 254 expected, 255 found"},
     {"rule7_254", {{265, 254}}, true, ""},
@@ -102,6 +97,7 @@ const RuleCase kRuleCases[] = {
      "PIB byte 655 (rule 12): at most 1 expected, 2 found"},
     {"rule12_entry_past_count", Join(Table(3), Fill(641 + 5 * 3, 5, 0xFF)), true, ""},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rules, PibContentRules, ::testing::ValuesIn(kRuleCases),
                          [](const auto& info) { return std::string(info.param.name); });

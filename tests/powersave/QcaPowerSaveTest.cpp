@@ -55,10 +55,16 @@ protected:
     return GetParam().resets ? calls + ", ResetLocalDev 0" : calls;
   }
 
+  // The image with the written range laid over it: flash keeps what lies past the write.
+  std::vector<uint8_t> WrittenImage() const {
+    std::vector<uint8_t> image = builder.image;
+    std::copy(fake.written.begin(), fake.written.end(), image.begin());
+    return image;
+  }
+
   // The state the written image reads as through the variant's view.
   uint16_t WrittenState() {
-    std::vector<uint8_t> image = builder.image; // flash keeps what lies past the write
-    std::copy(fake.written.begin(), fake.written.end(), image.begin());
+    std::vector<uint8_t> image = WrittenImage();
     PibHandle handle;
     uint16_t mode = 0;
     if (GetParam().view.PibOpen(handle, image.data(), static_cast<uint32_t>(image.size())) != 0 ||
@@ -68,14 +74,6 @@ protected:
   }
 
   uint8_t* WrittenPib() { return fake.written.data() + builder.PibOffset(); }
-
-  // What the adapter holds after the last write: its image, with the written
-  // range laid over it.
-  std::vector<uint8_t> Holds() const {
-    std::vector<uint8_t> image = fake.image;
-    std::copy(fake.written.begin(), fake.written.end(), image.begin());
-    return image;
-  }
 
   NvmImageBuilder builder;
   FakeDeviceLibrary fake;
@@ -102,7 +100,6 @@ TEST_P(QcaPowerSave, EnableWritesTheEditedImageBackWithItsWriteLength) {
   WriteLe16(builder.Pib() + l.entryListA + kPibListCountOffset, 3);
   builder.Seal();
   fake.image = builder.image;
-  const std::vector<uint8_t> before = builder.image;
   ASSERT_TRUE(op->SetPowerSave(1));
   EXPECT_EQ(fake.CallsText(), ExpectedCalls());
   ASSERT_EQ(fake.written.size(), builder.WriteLength());
@@ -122,9 +119,7 @@ TEST_P(QcaPowerSave, EnableWritesTheEditedImageBackWithItsWriteLength) {
   } else {
     EXPECT_EQ(WrittenPib()[l.controlByte], 0);
   }
-  std::vector<uint8_t> after = before; // flash keeps what lies past the written length
-  std::copy(fake.written.begin(), fake.written.end(), after.begin());
-  EXPECT_EQ(ChangedOutsidePowerSaveFields(builder, before, after), "");
+  EXPECT_EQ(ChangedOutsidePowerSaveFields(builder, builder.image, WrittenImage()), "");
 }
 
 TEST_P(QcaPowerSave, DisableWritesModeZero) {
