@@ -79,6 +79,11 @@ TEST_F(NvmEntryTest, FindsTheFirstEntryOfTheTypeInsideTheRange) {
       {"no entry of the type", 0, {{1, 4}, {3, 4}}, 0, 64, 7, kMiss},
       // The head is read when less than eight bytes of the range remain.
       {"a head past the range end", 0, {{1, 0}, {3, 4}}, 0, 12, 3, {3, 4, 8}},
+      {"a head that fills the buffer's last 8 bytes", 0, {{1, 240}, {3, 0}}, 0, 1000, 3, {3, 0, 248}},
+      // 8 + length is 0 in 32 bits: the walk would stand still.
+      {"a walk that stands still", 0, {{1, 0xFFFFFFF8}}, 0, 200, 3, kMiss},
+      // The position after the entry at 16 would wrap around to 8.
+      {"a position that wraps", 8, {{3, 0}, {1, 0xFFFFFFF0}}, 16, 200, 3, kMiss},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -95,23 +100,7 @@ TEST_F(NvmEntryTest, FindsTheFirstEntryOfTheTypeInsideTheRange) {
   }
 }
 
-TEST_F(NvmEntryTest, PositionThatWrapsOrStandsStillFindsNothing) {
-  Put(0, 1, 0xFFFFFFF8); // 8 + length is 0 in 32 bits: the walk would stand still
-  EXPECT_FALSE(NvmFindEntry(3, {stream, 0, 200}, found));
-
-  Put(8, 3, 0);
-  Put(16, 1, 0xFFFFFFF0); // the next position would wrap around to 8
-  EXPECT_FALSE(NvmFindEntry(3, {stream, 16, 200}, found));
-  EXPECT_EQ(found.type, 0xAAAAu);
-}
-
 TEST_F(NvmEntryTest, HeadOutsideTheBufferFindsNothing) {
-  Put(0, 1, 240); // the next head fills the buffer's last 8 bytes, and is read whole
-  Put(248, 3, 0);
-  ASSERT_TRUE(NvmFindEntry(3, {stream, 0, 1000}, found));
-  EXPECT_EQ(found.offset, 248u);
-  found = kMiss;
-
   Put(0, 1, 244); // the next head would start at 252, 4 bytes before the end
   EXPECT_FALSE(NvmFindEntry(0xEEEEEEEE, {stream, 0, 1000}, found));
   EXPECT_TRUE(stream.Overrun());

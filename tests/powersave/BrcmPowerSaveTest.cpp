@@ -130,16 +130,15 @@ TEST_F(BrcmPowerSave, ParameterNumberIsAlways41) {
 
 // The switch bit is bit 15 of the first data word: fewer than 2 data bytes
 // have none, so such a parameter reads as unavailable and is never sent.
-TEST(BrcmPowerSaveShape, ParameterWithoutAFirstDataWordHasNoSwitch) {
+TEST_F(BrcmPowerSave, ParameterWithoutAFirstDataWordHasNoSwitch) {
   const struct {
     uint8_t size;
     uint16_t count;
     bool hasSwitch;
   } cases[] = {{2, 0, false}, {1, 1, false}, {0, 3, false}, {1, 2, true}};
   for (const auto& c : cases) {
-    FakeDeviceLibrary fake;
-    CPowerSaveBCMCMMOp op(fake.Device());
     SCOPED_TRACE(std::to_string(c.size) + " x " + std::to_string(c.count));
+    fake.request.clear();
     fake.param = Reply(0x11, c.size, c.count, {0xFF, 0xFF});
     EXPECT_EQ(op.GetPowerSave(), c.hasSwitch ? 1 : 2);
     EXPECT_EQ(op.SetPowerSave(0), c.hasSwitch);
@@ -224,13 +223,11 @@ TEST_F(BrcmPowerSave, ACopyIsSavedOnlyWithDataAndRestoredOnlyOntoTheSameShape) {
     std::vector<uint8_t> copyHead; // replaces the copy's first bytes when not empty
     const char* says;
   } refusals[] = {
-      {Reply(0x12, 2, 2, {0, 0, 0, 0}),
-       {},
-       "leading byte is 17, the adapter's parameter 41 has 18"},
+      // clang-format off
+      {Reply(0x12, 2, 2, {0, 0, 0, 0}), {}, "leading byte is 17, the adapter's parameter 41 has 18"},
       {Reply(0x11, 4, 1, {0, 0, 0, 0}), {}, "element size is 2, the adapter's parameter 41 has 4"},
-      {Reply(0x11, 2, 3, {0, 0, 0, 0, 0, 0}),
-       {},
-       "element count is 2, the adapter's parameter 41 has 3"},
+      {Reply(0x11, 2, 3, {0, 0, 0, 0, 0, 0}), {}, "element count is 2, the adapter's parameter 41 has 3"},
+      // clang-format on
       // Four zero bytes: a parameter of no data.
       {Reply(0, 0, 0, {}), {0, 0, 0, 0}, "holds 0 bytes of data"},
       // Refused before the adapter is asked, though its parameter has that shape.

@@ -272,37 +272,30 @@ TEST_P(QcaPowerSave, RestoreRefusesACopyThatIsNotThisAdaptersOrWouldNotOpen) {
   ASSERT_TRUE(op->SaveCopy(good, error)) << error.text;
   std::snprintf(good.firmware, sizeof good.firmware, "FW-1");
   const std::vector<uint8_t> present = builder.image;
+  using Copy = PowerSaveCopy;
+  using Adapter = NvmImageBuilder;
   const struct {
     const char* what;
-    void (*change)(PowerSaveCopy& copy, NvmImageBuilder& adapter);
+    void (*change)(Copy& copy, Adapter& adapter);
     bool force;
     std::string says;
   } cases[] = {
-      {"another layout",
-       [](PowerSaveCopy& c, NvmImageBuilder&) { std::snprintf(c.layout, sizeof c.layout, "x"); },
+      // clang-format off
+      {"another layout", [](Copy& c, Adapter&) { std::snprintf(c.layout, sizeof c.layout, "x"); },
        false, "the layout \"x\""},
-      {"a parameter", [](PowerSaveCopy& c, NvmImageBuilder&) { c.kind = BackupKind::Param41; },
-       false, "param41"},
-      {"other firmware",
-       [](PowerSaveCopy& c, NvmImageBuilder&) {
-         std::snprintf(c.firmware, sizeof c.firmware, "FW-2");
-       },
+      {"a parameter", [](Copy& c, Adapter&) { c.kind = BackupKind::Param41; }, false, "param41"},
+      {"other firmware", [](Copy& c, Adapter&) { std::snprintf(c.firmware, sizeof c.firmware, "FW-2"); },
        false, "\"FW-2\", this adapter runs \"FW-1\""},
-      {"another adapter",
-       [](PowerSaveCopy&, NvmImageBuilder& a) {
-         a.Pib()[12 + 5] ^= 0x40;
-         a.Seal();
-       },
-       true, "this adapter is "},
-      {"an unreadable present image",
-       [](PowerSaveCopy&, NvmImageBuilder& a) { a.image[a.PibOffset() + 100] ^= 1; }, false,
+      {"another adapter", [](Copy&, Adapter& a) { a.Pib()[12 + 5] ^= 0x40; a.Seal(); }, true,
+       "this adapter is "},
+      {"an unreadable present image", [](Copy&, Adapter& a) { a.image[a.PibOffset() + 100] ^= 1; }, false,
        "its address cannot be compared"},
-      {"another size", [](PowerSaveCopy& c, NvmImageBuilder&) { c.size -= 4; }, false,
+      {"another size", [](Copy& c, Adapter&) { c.size -= 4; }, false,
        "the copy holds " + std::to_string(GetParam().layout.imageCapacity - 4) + " bytes"},
-      {"a damaged copy",
-       [](PowerSaveCopy& c, NvmImageBuilder& a) { c.bytes[a.PibOffset() + 100] ^= 1; }, false,
+      {"a damaged copy", [](Copy& c, Adapter& a) { c.bytes[a.PibOffset() + 100] ^= 1; }, false,
        std::string("the copy does not open as a ") + GetParam().layout.name +
            " image (PibOpen code 2: header at 0x0200: image checksum 0x"},
+      // clang-format on
       // The copy's chain goes on past its written range, the adapter's does not.
       {"a chain past the written range",
        [](PowerSaveCopy&, NvmImageBuilder& a) {
