@@ -146,19 +146,15 @@ TEST_F(BrcmPowerSave, ParameterWithoutAFirstDataWordHasNoSwitch) {
   }
 }
 
-TEST_F(BrcmPowerSave, DataThatFillsTheRequestIsSentWhole) {
-  std::vector<uint8_t> data(1492, 0x42);
-  fake.param = Reply(0, 4, 373, data);
+TEST_F(BrcmPowerSave, DataIsWrittenWholeOnlyWhenItFitsTheRequest) {
+  fake.param = Reply(0, 1, 1493, std::vector<uint8_t>(1493, 0x42));
+  EXPECT_FALSE(op.SetPowerSave(1));
+  EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41");
+  fake.param = Reply(0, 4, 373, std::vector<uint8_t>(1492, 0x42)); // fills the request
   ASSERT_TRUE(op.SetPowerSave(1));
   EXPECT_EQ(fake.request[4], 0x75);
   EXPECT_EQ(fake.request[5], 0x01);
   EXPECT_EQ(fake.request[BrcmParamRequest::kSize - 1], 0x42);
-}
-
-TEST_F(BrcmPowerSave, DataThatDoesNotFitTheRequestIsNotWritten) {
-  fake.param = Reply(0, 1, 1493, std::vector<uint8_t>(1493, 0x42));
-  EXPECT_FALSE(op.SetPowerSave(1));
-  EXPECT_EQ(fake.CallsText(), "BrcmGetParam 41");
 }
 
 TEST_F(BrcmPowerSave, FailuresStopBeforeTheWrite) {
