@@ -150,11 +150,10 @@ TEST_P(WriteFileModes, ChangesTheTargetWholeOrNotAtAllAndNothingElse) {
   const std::vector<uint8_t> fresh = {9, 8, 7};
   const std::vector<uint8_t> neighbour = {'k', 'e', 'e', 'p'};
   std::set<std::string> leftovers = {"notes.tmp"};
-  for (unsigned next = 0; next < 400; ++next) {
+  const std::string ours = "notes." + std::to_string(ProcessId()) + "-";
+  for (unsigned next = 0; next < 400; ++next)
     if (next % 50 != 0)
-      leftovers.insert("notes." + std::to_string(ProcessId()) + "-" + std::to_string(next) +
-                       ".tmp");
-  }
+      leftovers.insert(ours + std::to_string(next) + ".tmp");
   for (const std::string& name : leftovers)
     Put(name.c_str(), neighbour);
   if (GetParam().existing)
@@ -309,14 +308,6 @@ TEST_P(FileNames, AreWrittenReplacedAndReadUnderTheirOwnName) {
   EXPECT_EQ(Names(folders), std::set<std::string>{GetParam().file});
 }
 
-// Nested folders until the path is well past Windows' MAX_PATH of 260.
-std::string LongFolders() {
-  std::string folders = "копии";
-  while (folders.size() < 300)
-    folders += "/バックアップ-" + std::string(24, 'x');
-  return folders;
-}
-
 std::string Repeated(const std::string& text, int times) {
   std::string repeated;
   while (times-- > 0)
@@ -325,17 +316,19 @@ std::string Repeated(const std::string& text, int times) {
 }
 
 // The longest names leave no room for the temporary file's suffix; the name is
-// shortened, never inside a character, whichever length the suffix has.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FileNames,
-    ::testing::Values(NameCase{"Cyrillic", "", "Резервная копия.ostrel"},
-                      NameCase{"Japanese", "", "バックアップ.ostrel"},
-                      NameCase{"LongerThanMaxPath", LongFolders(), "образ-画像.nvm"},
-                      NameCase{"LongestName", "", std::string(250, 'n')},
-                      NameCase{"LongestNameInTheWorkingFolder", "", std::string(250, 'n'), true},
-                      NameCase{"LongestCyrillicName", "", Repeated("я", 123) + "z"},
-                      NameCase{"LongestCyrillicNameShifted", "", "z" + Repeated("я", 123)}),
+// shortened, never inside a character, whichever length the suffix has. Nested
+// folders take the path to 318 bytes, well past Windows' MAX_PATH of 260.
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, FileNames, ::testing::ValuesIn(std::vector<NameCase>{
+    {"Cyrillic", "", "Резервная копия.ostrel"},
+    {"Japanese", "", "バックアップ.ostrel"},
+    {"LongerThanMaxPath", "копии" + Repeated("/バックアップ-" + std::string(24, 'x'), 7), "образ-画像.nvm"},
+    {"LongestName", "", std::string(250, 'n')},
+    {"LongestNameInTheWorkingFolder", "", std::string(250, 'n'), true},
+    {"LongestCyrillicName", "", Repeated("я", 123) + "z"},
+    {"LongestCyrillicNameShifted", "", "z" + Repeated("я", 123)}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // Runs `write(writer)` for each of `writers` at once.
 void AtOnce(int writers, const std::function<void(int)>& write) {
