@@ -64,16 +64,14 @@ std::map<std::string, bool> Entries(const fs::path& folder) {
 
 void RemoveTree(const fs::path& folder) {
 #ifdef _WIN32
+  std::string error;
   for (const auto& [name, isFolder] : Entries(folder)) {
-    std::wstring wide;
-    std::string error;
     if (isFolder)
       RemoveTree(folder / fs::u8path(name));
-    else if (WidePath((folder / fs::u8path(name)).u8string(), wide, error))
-      ::DeleteFileW(wide.c_str());
+    else
+      RemoveFile((folder / fs::u8path(name)).u8string(), error);
   }
   std::wstring wide;
-  std::string error;
   if (WidePath(folder.u8string(), wide, error))
     ::RemoveDirectoryW(wide.c_str());
 #else

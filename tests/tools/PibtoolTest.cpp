@@ -41,10 +41,11 @@ std::vector<uint8_t> Bytes(const std::string& text) {
   return {text.begin(), text.end()};
 }
 
-// A refusal prints nothing on standard output and says `said` among its errors.
+// A refusal prints nothing on standard output and says why, `said` among it.
 void ExpectRefused(const Outcome& run, int status, const std::string& said) {
   EXPECT_EQ(run.status, status) << run.err;
   EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err, "");
   EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
 }
 
@@ -133,10 +134,8 @@ TEST_F(Pibtool, UsageErrorsExitTwo) {
         "get --layout 7500 " + file + " " + file, "open " + file + " --layout",
         "open --layout '' " + file, "open --layout 7500 --layout 7500 " + file,
         std::string("open --layout 7420-1.3 /nonexistent/image.bin")}) {
-    const Outcome run = Pib(arguments);
-    EXPECT_EQ(run.status, 2) << arguments;
-    EXPECT_EQ(run.out, "") << arguments;
-    EXPECT_NE(run.err, "") << arguments;
+    SCOPED_TRACE(arguments);
+    ExpectRefused(Pib(arguments), 2, "");
   }
   for (const char* help : {"help", "--help", "-h", "/?"}) {
     const Outcome run = Pib(help);
