@@ -176,39 +176,37 @@ TEST_P(BackupRefusal, NamesWhatIsWrong) {
 const char kDamaged[] = "the file is damaged: its SHA-256 does not match";
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Files, BackupRefusal, ::testing::Values(
-    Damage{"BareImage", [](auto& f) { f.assign(16384, 0); }, "not an Ostrel backup file"},
-    Damage{"Magic", [](auto& f) { f[7] = 'X'; }, "not an Ostrel backup file"},
-    Damage{"Version", [](auto& f) { f[8] = 7; }, "format version 7 is not known"},
-    Damage{"Digest", [](auto& f) { f.back() ^= 1; }, kDamaged},
-    Damage{"Copy", [](auto& f) { f[209] ^= 1; }, kDamaged},
-    Damage{"TrailingByte", [](auto& f) { f.push_back(0); },
-           "the file is damaged: it is 16626 bytes, its copy length says 16625"},
-    Damage{"HugeLength", [](auto& f) { f[208] = 0x7F; },
-           "the file is damaged: its copy of 2130722816 bytes is larger than a backup holds"},
-    Damage{"Kind", Resigned(10, "\x03"), "copy kind 3 is not known"},
-    Damage{"LongLayout", Resigned(12, std::string(16, 'L')), "the layout name is longer than 15 characters"},
-    Damage{"LongFirmware", Resigned(28, std::string(163, 'F')),
-           "the firmware text is longer than 162 characters"},
-    Damage{"Reserved", Resigned(11, "\x01"), "the reserved byte is 1, not 0"},
+INSTANTIATE_TEST_SUITE_P(Files, BackupRefusal, ::testing::ValuesIn(std::vector<Damage>{
+    {"BareImage", [](auto& f) { f.assign(16384, 0); }, "not an Ostrel backup file"},
+    {"Magic", [](auto& f) { f[7] = 'X'; }, "not an Ostrel backup file"},
+    {"Version", [](auto& f) { f[8] = 7; }, "format version 7 is not known"},
+    {"Digest", [](auto& f) { f.back() ^= 1; }, kDamaged},
+    {"Copy", [](auto& f) { f[209] ^= 1; }, kDamaged},
+    {"TrailingByte", [](auto& f) { f.push_back(0); },
+     "the file is damaged: it is 16626 bytes, its copy length says 16625"},
+    {"HugeLength", [](auto& f) { f[208] = 0x7F; },
+     "the file is damaged: its copy of 2130722816 bytes is larger than a backup holds"},
+    {"Kind", Resigned(10, "\x03"), "copy kind 3 is not known"},
+    {"LongLayout", Resigned(12, std::string(16, 'L')), "the layout name is longer than 15 characters"},
+    {"LongFirmware", Resigned(28, std::string(163, 'F')), "the firmware text is longer than 162 characters"},
+    {"Reserved", Resigned(11, "\x01"), "the reserved byte is 1, not 0"},
     // "7420-1.4" ends at byte 20, "INT7420-MAC-1.1.3" at byte 45.
-    Damage{"AfterTheLayout", Resigned(27, "x"), "byte 27, after the end of the layout name, is 120, not 0"},
-    Damage{"AfterTheFirmware", Resigned(46, "\x01"),
-           "byte 46, after the end of the firmware text, is 1, not 0"},
-    Damage{"OtherAddress", Resigned(196, "\x57"),
-           "the header's address 00:b0:52:12:34:57 differs from the image's 00:b0:52:12:34:56"},
-    Damage{"UnknownLayout", Resigned(19, "9"), "the layout \"7420-1.9\" is not known"},
-    Damage{"OtherLayoutsSize", Resigned(12, std::string("7500\0\0\0\0", 8)),
-           "the copy is 16384 bytes; a 7500 image is 32768 bytes"},
-    Damage{"OtherLayout", Resigned(19, "3"), "the image does not open as a 7420-1.3 image "
-           "(PibOpen code 3: PIB: version 1.3 expected, 1.4 found)"},
-    Damage{"ImageThatDoesNotOpen", Resigned([](auto& f) { f[209] ^= 1; }),
-           "the image does not open as a 7420-1.4 image (PibOpen code 2: header at 0x0000: "
-           "header checksum 0xe6e5d260 expected, 0xe6e5d261 found)"},
-    Damage{"Param41WithALayout", Resigned(10, "\x02"),
-           "the header names the layout \"7420-1.4\", a parameter-41 copy has none"},
-    Damage{"Param41WithAnAddress", Resigned(10, "\x02" + std::string(17, '\0')),
-           "the header's address 00:b0:52:12:34:56 differs from a parameter-41 copy's 00:00:00:00:00:00"}),
+    {"AfterTheLayout", Resigned(27, "x"), "byte 27, after the end of the layout name, is 120, not 0"},
+    {"AfterTheFirmware", Resigned(46, "\x01"), "byte 46, after the end of the firmware text, is 1, not 0"},
+    {"OtherAddress", Resigned(196, "\x57"),
+     "the header's address 00:b0:52:12:34:57 differs from the image's 00:b0:52:12:34:56"},
+    {"UnknownLayout", Resigned(19, "9"), "the layout \"7420-1.9\" is not known"},
+    {"OtherLayoutsSize", Resigned(12, std::string("7500\0\0\0\0", 8)),
+     "the copy is 16384 bytes; a 7500 image is 32768 bytes"},
+    {"OtherLayout", Resigned(19, "3"), "the image does not open as a 7420-1.3 image "
+     "(PibOpen code 3: PIB: version 1.3 expected, 1.4 found)"},
+    {"ImageThatDoesNotOpen", Resigned([](auto& f) { f[209] ^= 1; }),
+     "the image does not open as a 7420-1.4 image (PibOpen code 2: header at 0x0000: "
+     "header checksum 0xe6e5d260 expected, 0xe6e5d261 found)"},
+    {"Param41WithALayout", Resigned(10, "\x02"),
+     "the header names the layout \"7420-1.4\", a parameter-41 copy has none"},
+    {"Param41WithAnAddress", Resigned(10, "\x02" + std::string(17, '\0')),
+     "the header's address 00:b0:52:12:34:56 differs from a parameter-41 copy's 00:00:00:00:00:00"}}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

@@ -13,9 +13,8 @@ TEST(SystemFolderAs, TakesOnlyPathsInsideSystem32) {
     const wchar_t* as;
     const wchar_t* mapped;
   } cases[] = {
-      // clang-format off
-      {L"C:\\Windows\\System32\\config\\systemprofile\\AppData\\Local\\Ostrel", L"C:\\Windows", L"Sysnative",
-       L"C:\\Windows\\Sysnative\\config\\systemprofile\\AppData\\Local\\Ostrel"},
+      {L"C:\\Windows\\System32\\config\\systemprofile\\AppData\\Local\\Ostrel", L"C:\\Windows",
+       L"Sysnative", L"C:\\Windows\\Sysnative\\config\\systemprofile\\AppData\\Local\\Ostrel"},
       {L"c:\\windows\\system32", L"C:\\Windows\\", L"Sysnative", L"C:\\Windows\\Sysnative"},
       {L"C:/WINDOWS/SYSTEM32/x.bin", L"C:\\Windows", L"Sysnative", L"C:\\Windows\\Sysnative/x.bin"},
       {L"C:\\Windows\\System32x\\x.bin", L"C:\\Windows", L"Sysnative", L""},
@@ -24,7 +23,6 @@ TEST(SystemFolderAs, TakesOnlyPathsInsideSystem32) {
       {L"C:\\Windows\\System3", L"C:\\Windows", L"Sysnative", L""},
       {L"C:\\Windows\\System32\\x.bin", L"", L"Sysnative", L""},
       {L"C:\\Windows\\System32\\x", L"C:\\Windows", L"SysWOW64", L"C:\\Windows\\SysWOW64\\x"},
-      // clang-format on
   };
   for (const auto& c : cases)
     EXPECT_EQ(SystemFolderAs(c.path, c.windows, c.as), c.mapped) << std::wstring(c.path).size();
