@@ -75,27 +75,25 @@ BackupCopy LongestFieldsImage() {
   return copy;
 }
 
-// A parameter-41 copy of `size` counting bytes; `taken` 0 leaves every field empty.
-BackupCopy Param41(std::size_t size, int64_t taken) {
+// A parameter-41 copy of `size` bytes, the first `counted` of them counting up and
+// the rest 0xA5; `taken` 0 leaves every other field empty.
+BackupCopy Param41(std::size_t counted, std::size_t size, int64_t taken) {
   BackupCopy copy;
   copy.kind = BackupKind::Param41;
   copy.taken = taken;
-  for (std::size_t i = 0; i < size; ++i)
+  for (std::size_t i = 0; i < counted; ++i)
     copy.bytes.push_back(static_cast<uint8_t>(i));
+  copy.bytes.resize(size, 0xA5);
   return copy;
 }
 
-// The largest copy a file holds.
-BackupCopy LargestParam41() {
-  BackupCopy copy = Param41(1500, INT64_C(0x0123456789ABCDEF));
-  copy.bytes.resize(kBackupMaxCopy, 0xA5);
-  return copy;
-}
+constexpr int64_t kTaken = INT64_C(0x0123456789ABCDEF);
 
+// The last is the largest copy a file holds.
 INSTANTIATE_TEST_SUITE_P(Copies, BackupRoundTrip,
                          ::testing::Values(Image(), LongestFieldsImage(),
-                                           Param41(1500, INT64_C(0x0123456789ABCDEF)),
-                                           Param41(0, 0), LargestParam41()));
+                                           Param41(1500, 1500, kTaken), Param41(0, 0, 0),
+                                           Param41(1500, kBackupMaxCopy, kTaken)));
 
 TEST(BackupFile, EveryChangedByteIsRefused) {
   const std::vector<uint8_t> file = BackupEncode(Image());

@@ -104,9 +104,7 @@ protected:
   }
 
   void Put(const char* name, const std::vector<uint8_t>& bytes) const {
-    std::ofstream(m_dir / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(m_dir / name, std::ios::binary) << std::string(bytes.begin(), bytes.end());
   }
 
   // The names in the folder as the system lists them: a temporary file left

@@ -53,9 +53,7 @@ class Pibtool : public ::testing::Test {
 protected:
   std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = TempPath(name);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary) << std::string(bytes.begin(), bytes.end());
     return path;
   }
 
