@@ -75,31 +75,25 @@ BackupCopy LongestFieldsImage() {
   return copy;
 }
 
-BackupCopy EmptyParam41() {
+// A parameter-41 copy of `size` bytes, the first `counted` of them counting up and
+// the rest 0xA5; `taken` 0 leaves every other field empty.
+BackupCopy Param41(std::size_t counted, std::size_t size, int64_t taken) {
   BackupCopy copy;
   copy.kind = BackupKind::Param41;
-  return copy;
-}
-
-BackupCopy Param41() {
-  BackupCopy copy;
-  copy.kind = BackupKind::Param41;
-  copy.taken = INT64_C(0x0123456789ABCDEF);
-  for (int i = 0; i < 1500; ++i)
+  copy.taken = taken;
+  for (std::size_t i = 0; i < counted; ++i)
     copy.bytes.push_back(static_cast<uint8_t>(i));
+  copy.bytes.resize(size, 0xA5);
   return copy;
 }
 
-// The largest copy a file holds.
-BackupCopy LargestParam41() {
-  BackupCopy copy = Param41();
-  copy.bytes.resize(kBackupMaxCopy, 0xA5);
-  return copy;
-}
+constexpr int64_t kTaken = INT64_C(0x0123456789ABCDEF);
 
+// The last is the largest copy a file holds.
 INSTANTIATE_TEST_SUITE_P(Copies, BackupRoundTrip,
-                         ::testing::Values(Image(), LongestFieldsImage(), Param41(), EmptyParam41(),
-                                           LargestParam41()));
+                         ::testing::Values(Image(), LongestFieldsImage(),
+                                           Param41(1500, 1500, kTaken), Param41(0, 0, 0),
+                                           Param41(1500, kBackupMaxCopy, kTaken)));
 
 TEST(BackupFile, EveryChangedByteIsRefused) {
   const std::vector<uint8_t> file = BackupEncode(Image());
@@ -145,17 +139,24 @@ void Resign(std::vector<uint8_t>& file) {
   std::copy(std::begin(digest), std::end(digest), file.end() - kSha256Size);
 }
 
-// Writes `bytes` at `at`, then the digest again.
-std::function<void(std::vector<uint8_t>&)> Resigned(std::size_t at, const std::string& bytes) {
+using Change = std::function<void(std::vector<uint8_t>&)>;
+
+// Makes `change`, then writes the digest again.
+Change Resigned(Change change) {
   return [=](std::vector<uint8_t>& f) {
-    std::copy(bytes.begin(), bytes.end(), f.begin() + at);
+    change(f);
     Resign(f);
   };
 }
 
+// Writes `bytes` at `at`, then the digest again.
+Change Resigned(std::size_t at, const std::string& bytes) {
+  return Resigned([=](auto& f) { std::copy(bytes.begin(), bytes.end(), f.begin() + at); });
+}
+
 struct Damage {
   const char* name;
-  std::function<void(std::vector<uint8_t>&)> change;
+  Change change;
   const char* error;
 };
 
@@ -170,91 +171,72 @@ TEST_P(BackupRefusal, NamesWhatIsWrong) {
   EXPECT_STREQ(fault.text, GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, BackupRefusal,
-    ::testing::Values(
-        Damage{"BareImage", [](auto& f) { f.assign(16384, 0); }, "not an Ostrel backup file"},
-        Damage{"Magic", [](auto& f) { f[7] = 'X'; }, "not an Ostrel backup file"},
-        Damage{"Version", [](auto& f) { f[8] = 7; }, "format version 7 is not known"},
-        Damage{"Digest", [](auto& f) { f.back() ^= 1; },
-               "the file is damaged: its SHA-256 does not match"},
-        Damage{"Copy", [](auto& f) { f[209] ^= 1; },
-               "the file is damaged: its SHA-256 does not match"},
-        Damage{"TrailingByte", [](auto& f) { f.push_back(0); },
-               "the file is damaged: it is 16626 bytes, its copy length says 16625"},
-        Damage{"HugeLength", [](auto& f) { f[208] = 0x7F; },
-               "the file is damaged: its copy of 2130722816 bytes is larger than a backup holds"},
-        Damage{"Kind",
-               [](auto& f) {
-                 f[10] = 3;
-                 Resign(f);
-               },
-               "copy kind 3 is not known"},
-        Damage{"LongLayout",
-               [](auto& f) {
-                 std::fill(f.begin() + 12, f.begin() + 28, 'L');
-                 Resign(f);
-               },
-               "the layout name is longer than 15 characters"},
-        Damage{"LongFirmware",
-               [](auto& f) {
-                 std::fill(f.begin() + 28, f.begin() + 191, 'F');
-                 Resign(f);
-               },
-               "the firmware text is longer than 162 characters"},
-        Damage{"Reserved", Resigned(11, "\x01"), "the reserved byte is 1, not 0"},
-        // "7420-1.4" ends at byte 20, "INT7420-MAC-1.1.3" at byte 45.
-        Damage{"AfterTheLayout", Resigned(27, "x"),
-               "byte 27, after the end of the layout name, is 120, not 0"},
-        Damage{"AfterTheFirmware", Resigned(46, "\x01"),
-               "byte 46, after the end of the firmware text, is 1, not 0"},
-        Damage{"OtherAddress", Resigned(196, "\x57"),
-               "the header's address 00:b0:52:12:34:57 differs from the image's 00:b0:52:12:34:56"},
-        Damage{"UnknownLayout", Resigned(19, "9"), "the layout \"7420-1.9\" is not known"},
-        Damage{"OtherLayoutsSize", Resigned(12, std::string("7500\0\0\0\0", 8)),
-               "the copy is 16384 bytes; a 7500 image is 32768 bytes"},
-        Damage{"OtherLayout", Resigned(19, "3"),
-               "the image does not open as a 7420-1.3 image (PibOpen code 3: PIB: version 1.3 "
-               "expected, 1.4 found)"},
-        Damage{"ImageThatDoesNotOpen",
-               [](auto& f) {
-                 f[209] ^= 1;
-                 Resign(f);
-               },
-               "the image does not open as a 7420-1.4 image (PibOpen code 2: header at 0x0000: "
-               "header checksum 0xe6e5d260 expected, 0xe6e5d261 found)"},
-        Damage{"Param41WithALayout", Resigned(10, "\x02"),
-               "the header names the layout \"7420-1.4\", a parameter-41 copy has none"},
-        Damage{"Param41WithAnAddress", Resigned(10, "\x02" + std::string(17, '\0')),
-               "the header's address 00:b0:52:12:34:56 differs from a parameter-41 copy's "
-               "00:00:00:00:00:00"}),
+const char kDamaged[] = "the file is damaged: its SHA-256 does not match";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, BackupRefusal, ::testing::ValuesIn(std::vector<Damage>{
+    {"BareImage", [](auto& f) { f.assign(16384, 0); }, "not an Ostrel backup file"},
+    {"Magic", [](auto& f) { f[7] = 'X'; }, "not an Ostrel backup file"},
+    {"Version", [](auto& f) { f[8] = 7; }, "format version 7 is not known"},
+    {"Digest", [](auto& f) { f.back() ^= 1; }, kDamaged},
+    {"Copy", [](auto& f) { f[209] ^= 1; }, kDamaged},
+    {"TrailingByte", [](auto& f) { f.push_back(0); },
+     "the file is damaged: it is 16626 bytes, its copy length says 16625"},
+    {"HugeLength", [](auto& f) { f[208] = 0x7F; },
+     "the file is damaged: its copy of 2130722816 bytes is larger than a backup holds"},
+    {"Kind", Resigned(10, "\x03"), "copy kind 3 is not known"},
+    {"LongLayout", Resigned(12, std::string(16, 'L')), "the layout name is longer than 15 characters"},
+    {"LongFirmware", Resigned(28, std::string(163, 'F')), "the firmware text is longer than 162 characters"},
+    {"Reserved", Resigned(11, "\x01"), "the reserved byte is 1, not 0"},
+    // "7420-1.4" ends at byte 20, "INT7420-MAC-1.1.3" at byte 45.
+    {"AfterTheLayout", Resigned(27, "x"), "byte 27, after the end of the layout name, is 120, not 0"},
+    {"AfterTheFirmware", Resigned(46, "\x01"), "byte 46, after the end of the firmware text, is 1, not 0"},
+    {"OtherAddress", Resigned(196, "\x57"),
+     "the header's address 00:b0:52:12:34:57 differs from the image's 00:b0:52:12:34:56"},
+    {"UnknownLayout", Resigned(19, "9"), "the layout \"7420-1.9\" is not known"},
+    {"OtherLayoutsSize", Resigned(12, std::string("7500\0\0\0\0", 8)),
+     "the copy is 16384 bytes; a 7500 image is 32768 bytes"},
+    {"OtherLayout", Resigned(19, "3"), "the image does not open as a 7420-1.3 image "
+     "(PibOpen code 3: PIB: version 1.3 expected, 1.4 found)"},
+    {"ImageThatDoesNotOpen", Resigned([](auto& f) { f[209] ^= 1; }),
+     "the image does not open as a 7420-1.4 image (PibOpen code 2: header at 0x0000: "
+     "header checksum 0xe6e5d260 expected, 0xe6e5d261 found)"},
+    {"Param41WithALayout", Resigned(10, "\x02"),
+     "the header names the layout \"7420-1.4\", a parameter-41 copy has none"},
+    {"Param41WithAnAddress", Resigned(10, "\x02" + std::string(17, '\0')),
+     "the header's address 00:b0:52:12:34:56 differs from a parameter-41 copy's 00:00:00:00:00:00"}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(BackupFile, FieldsOverTheirLimitsAreNotWritten) {
-  static PowerSaveCopy held; // nor taken into a strategy's copy
-  BackupCopy copy = Image();
-  copy.firmware = std::string(163, 'F');
-  EXPECT_TRUE(BackupEncode(copy).empty());
-  EXPECT_FALSE(BackupToCopy(copy, held));
-  copy = Image();
-  copy.layout = std::string(16, 'L');
-  EXPECT_TRUE(BackupEncode(copy).empty());
-  EXPECT_FALSE(BackupToCopy(copy, held));
-  copy = Image();
-  copy.layout = std::string("7420\0x", 6);
-  EXPECT_TRUE(BackupEncode(copy).empty()) << "would read back as 7420";
-  copy = Image();
-  copy.firmware = std::string("FW\0x", 4);
-  EXPECT_TRUE(BackupEncode(copy).empty()) << "would read back as FW";
-  copy = LongestFieldsImage();
-  copy.bytes.push_back(0);
-  EXPECT_FALSE(BackupToCopy(copy, held)) << "one byte more than the largest image";
-  copy = Image();
-  copy.kind = static_cast<BackupKind>(3);
-  EXPECT_TRUE(BackupEncode(copy).empty());
-  copy = Image();
-  copy.bytes.assign(kBackupMaxCopy + 1, 0);
-  EXPECT_TRUE(BackupEncode(copy).empty());
+  enum { kNotEncoded = 1, kNotHeld = 2 }; // not written, nor taken into a strategy's copy
+  // clang-format off
+  const struct {
+    const char* what;
+    std::function<void(BackupCopy&)> change;
+    int refused;
+  } cases[] = {
+      {"long firmware", [](auto& c) { c.firmware = std::string(163, 'F'); }, kNotEncoded | kNotHeld},
+      {"long layout", [](auto& c) { c.layout = std::string(16, 'L'); }, kNotEncoded | kNotHeld},
+      {"would read back as 7420", [](auto& c) { c.layout = std::string("7420\0x", 6); }, kNotEncoded},
+      {"would read back as FW", [](auto& c) { c.firmware = std::string("FW\0x", 4); }, kNotEncoded},
+      {"one byte more than the largest image",
+       [](auto& c) { c = LongestFieldsImage(); c.bytes.push_back(0); }, kNotHeld},
+      {"unknown kind", [](auto& c) { c.kind = static_cast<BackupKind>(3); }, kNotEncoded},
+      {"too large", [](auto& c) { c.bytes.assign(kBackupMaxCopy + 1, 0); }, kNotEncoded},
+  };
+  // clang-format on
+  static PowerSaveCopy held;
+  for (const auto& c : cases) {
+    BackupCopy copy = Image();
+    c.change(copy);
+    if (c.refused & kNotEncoded) {
+      EXPECT_TRUE(BackupEncode(copy).empty()) << c.what;
+    }
+    if (c.refused & kNotHeld) {
+      EXPECT_FALSE(BackupToCopy(copy, held)) << c.what;
+    }
+  }
 }
 
 } // namespace

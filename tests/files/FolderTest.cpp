@@ -95,60 +95,50 @@ protected:
   fs::path m_dir;
 };
 
+using O = Operation;
+constexpr WriteFileResult kDone = WriteFileResult::Written;
+constexpr WriteFileResult kFailed = WriteFileResult::Failed;
+constexpr WriteFileResult kExists = WriteFileResult::Exists;
+
 TEST_P(FolderOperations, ChangeTheTreeAsTheySayAndNothingElse) {
   const FolderCase& c = GetParam();
   std::vector<std::string> names = {"stale"};
   std::string error;
-  WriteFileResult result = WriteFileResult::Failed;
-  switch (c.operation) {
-  case Operation::List:
-    result = ListFiles(Path(c.path), names, error) ? WriteFileResult::Written : result;
+  const auto done = [](bool ok) { return ok ? kDone : kFailed; };
+  const WriteFileResult result =
+      c.operation == O::List     ? done(ListFiles(Path(c.path), names, error))
+      : c.operation == O::Remove ? done(RemoveFile(Path(c.path), error))
+      : c.operation == O::Rename ? RenameFile(Path(c.path), Path(c.to), error)
+                                 : done(MakeFolders(Path(c.path), error));
+  if (c.operation == O::List) {
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), Words(c.after));
-    break;
-  case Operation::Remove:
-    result = RemoveFile(Path(c.path), error) ? WriteFileResult::Written : result;
-    break;
-  case Operation::Rename:
-    result = RenameFile(Path(c.path), Path(c.to), error);
-    break;
-  case Operation::Make:
-    result = MakeFolders(Path(c.path), error) ? WriteFileResult::Written : result;
-    break;
   }
   EXPECT_EQ(result, c.result) << error;
   EXPECT_EQ(error, c.error);
-  EXPECT_EQ(Tree(), Words(c.operation == Operation::List ? kTree : c.after));
+  EXPECT_EQ(Tree(), Words(c.operation == O::List ? kTree : c.after));
 }
 
-using O = Operation;
-constexpr WriteFileResult kDone = WriteFileResult::Written;
-constexpr WriteFileResult kFailed = WriteFileResult::Failed;
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FolderOperations,
-    ::testing::Values(
-        FolderCase{"ListFilesOnly", O::List, "", "", kDone, "", "a b"},
-        FolderCase{"ListNonAscii", O::List, "папка", "", kDone, "", "копия"},
-        FolderCase{"ListMissing", O::List, "missing", "", kDone, "", ""},
-        FolderCase{"ListAFile", O::List, "a", "", kFailed, kNotADirectory, ""},
-        FolderCase{"Remove", O::Remove, "a", "", kDone, "",
-                   "b=2 sub/ sub/inner=3 папка/ папка/копия=4"},
-        FolderCase{"RemoveNonAscii", O::Remove, "папка/копия", "", kDone, "",
-                   "a=1 b=2 sub/ sub/inner=3 папка/"},
-        FolderCase{"RemoveGone", O::Remove, "c", "", kDone, "", kTree},
-        FolderCase{"RemoveAFolder", O::Remove, "sub", "", kFailed, kIsADirectory, kTree},
-        FolderCase{"Rename", O::Rename, "a", "c", kDone, "",
-                   "b=2 c=1 sub/ sub/inner=3 папка/ папка/копия=4"},
-        FolderCase{"RenameNonAscii", O::Rename, "папка/копия", "sub/копия", kDone, "",
-                   "a=1 b=2 sub/ sub/inner=3 sub/копия=4 папка/"},
-        FolderCase{"RenameOntoAFile", O::Rename, "a", "b", WriteFileResult::Exists, "", kTree},
-        FolderCase{"RenameOntoAFolder", O::Rename, "b", "sub", WriteFileResult::Exists, "", kTree},
-        FolderCase{"RenameMissing", O::Rename, "c", "d", kFailed, MissingReason(), kTree},
-        FolderCase{"MakeNested", O::Make, "new/папка/x", "", kDone, "",
-                   kTree + " new/ new/папка/ new/папка/x/"},
-        FolderCase{"MakeExisting", O::Make, "папка", "", kDone, "", kTree},
-        FolderCase{"MakeOverAFile", O::Make, "a", "", kFailed, kNotADirectory, kTree},
-        FolderCase{"MakeThroughAFile", O::Make, "a/x", "", kFailed, kNotADirectory, kTree}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, FolderOperations, ::testing::ValuesIn(std::vector<FolderCase>{
+    {"ListFilesOnly", O::List, "", "", kDone, "", "a b"},
+    {"ListNonAscii", O::List, "папка", "", kDone, "", "копия"},
+    {"ListMissing", O::List, "missing", "", kDone, "", ""},
+    {"ListAFile", O::List, "a", "", kFailed, kNotADirectory, ""},
+    {"Remove", O::Remove, "a", "", kDone, "", "b=2 sub/ sub/inner=3 папка/ папка/копия=4"},
+    {"RemoveNonAscii", O::Remove, "папка/копия", "", kDone, "", "a=1 b=2 sub/ sub/inner=3 папка/"},
+    {"RemoveGone", O::Remove, "c", "", kDone, "", kTree},
+    {"RemoveAFolder", O::Remove, "sub", "", kFailed, kIsADirectory, kTree},
+    {"Rename", O::Rename, "a", "c", kDone, "", "b=2 c=1 sub/ sub/inner=3 папка/ папка/копия=4"},
+    {"RenameNonAscii", O::Rename, "папка/копия", "sub/копия", kDone, "",
+     "a=1 b=2 sub/ sub/inner=3 sub/копия=4 папка/"},
+    {"RenameOntoAFile", O::Rename, "a", "b", kExists, "", kTree},
+    {"RenameOntoAFolder", O::Rename, "b", "sub", kExists, "", kTree},
+    {"RenameMissing", O::Rename, "c", "d", kFailed, MissingReason(), kTree},
+    {"MakeNested", O::Make, "new/папка/x", "", kDone, "", kTree + " new/ new/папка/ new/папка/x/"},
+    {"MakeExisting", O::Make, "папка", "", kDone, "", kTree},
+    {"MakeOverAFile", O::Make, "a", "", kFailed, kNotADirectory, kTree},
+    {"MakeThroughAFile", O::Make, "a/x", "", kFailed, kNotADirectory, kTree}}),
     [](const auto& info) { return std::string(info.param.label); });
+// clang-format on
 
 } // namespace

@@ -22,27 +22,8 @@ template <typename Text> Text Folders(const Text& folder) {
   return folders;
 }
 
-TEST(WidePath, ShortPathsAreKeptAsGiven) {
-  const struct {
-    std::string path;
-    std::wstring wide;
-  } cases[] = {
-      {"image.nvm", L"image.nvm"},
-      {"..\\backups/image.nvm", L"..\\backups/image.nvm"},
-      {"Z:/tmp/image.nvm", L"Z:/tmp/image.nvm"},
-      {"\\\\server\\share\\image.nvm", L"\\\\server\\share\\image.nvm"},
-      {"Z:\\Образы\\画像.nvm", L"Z:\\Образы\\画像.nvm"},
-      {"", L""},
-  };
-  for (const auto& c : cases) {
-    std::wstring wide;
-    std::string error;
-    ASSERT_TRUE(WidePath(c.path, wide, error)) << c.path << ": " << error;
-    EXPECT_EQ(wide, c.wide) << c.path;
-  }
-}
-
-TEST(WidePath, LongPathsBecomeCompleteWithTheLongPrefix) {
+// Short paths are kept as given; long ones become complete, with the long prefix.
+TEST(WidePath, ShortPathsAreKeptAndLongOnesGetTheLongPrefix) {
   const std::string folders = Folders<std::string>(kFolder);
   const std::wstring wideFolders = Folders<std::wstring>(kWideFolder);
   std::string slashed = folders;
@@ -53,17 +34,24 @@ TEST(WidePath, LongPathsBecomeCompleteWithTheLongPrefix) {
   std::wstring current(here, length);
   if (current.back() != L'\\')
     current += L'\\';
+  // clang-format off
   const struct {
     std::string path;
     std::wstring wide;
   } cases[] = {
+      {"image.nvm", L"image.nvm"},
+      {"..\\backups/image.nvm", L"..\\backups/image.nvm"},
+      {"Z:/tmp/image.nvm", L"Z:/tmp/image.nvm"},
+      {"\\\\server\\share\\image.nvm", L"\\\\server\\share\\image.nvm"},
+      {"Z:\\Образы\\画像.nvm", L"Z:\\Образы\\画像.nvm"},
+      {"", L""},
       {"Z:\\" + folders + "x.nvm", L"\\\\?\\Z:\\" + wideFolders + L"x.nvm"},
       {"Z:/" + slashed + "skipped/../x.nvm", L"\\\\?\\Z:\\" + wideFolders + L"x.nvm"},
-      {"\\\\server\\share\\" + folders + "x.nvm",
-       L"\\\\?\\UNC\\server\\share\\" + wideFolders + L"x.nvm"},
+      {"\\\\server\\share\\" + folders + "x.nvm", L"\\\\?\\UNC\\server\\share\\" + wideFolders + L"x.nvm"},
       {"\\\\?\\Z:\\" + folders + "x.nvm", L"\\\\?\\Z:\\" + wideFolders + L"x.nvm"},
       {folders + "x.nvm", L"\\\\?\\" + current + wideFolders + L"x.nvm"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     std::wstring wide;
     std::string error;

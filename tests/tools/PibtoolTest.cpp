@@ -37,13 +37,23 @@ std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "pibtool_" + std::to_string(::getpid()) + "_" + name;
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+// A refusal prints nothing on standard output and says why, `said` among it.
+void ExpectRefused(const Outcome& run, int status, const std::string& said) {
+  EXPECT_EQ(run.status, status) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err, "");
+  EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+}
+
 class Pibtool : public ::testing::Test {
 protected:
   std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = TempPath(name);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary) << std::string(bytes.begin(), bytes.end());
     return path;
   }
 
@@ -84,17 +94,11 @@ TEST_F(Pibtool, GetFollowsTheModeWord) {
 TEST_F(Pibtool, RejectedImageExitsOne) {
   NvmImageBuilder built(kPibLayout74201D3, true);
   const std::string file = Write("d3.bin", built.image);
-  Outcome run = Pib("open --layout 7420-1.4 " + file);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find(file), std::string::npos);
+  ExpectRefused(Pib("open --layout 7420-1.4 " + file), 1, file);
 
   built.Pib()[20] ^= 1; // breaks the PIB checksum
-  run = Pib("get --layout 7420-1.3 " + Write("broken.bin", built.image));
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find("(PibOpen code 2: header at 0x0200: image checksum 0x"), std::string::npos)
-      << run.err;
+  ExpectRefused(Pib("get --layout 7420-1.3 " + Write("broken.bin", built.image)), 1,
+                "(PibOpen code 2: header at 0x0200: image checksum 0x");
 }
 
 // A file of the wrong size is a rejected image; one over the reader's limit
@@ -102,7 +106,7 @@ TEST_F(Pibtool, RejectedImageExitsOne) {
 TEST_F(Pibtool, WrongSizeIsRejected) {
   NvmImageBuilder built(kPibLayout74201D4, true);
   const std::string file = Write("small.bin", built.image);
-  Outcome run = Pib("open --layout 7500 " + file);
+  const Outcome run = Pib("open --layout 7500 " + file);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err,
@@ -112,18 +116,12 @@ TEST_F(Pibtool, WrongSizeIsRejected) {
   BackupCopy copy;
   copy.layout = "7500";
   copy.bytes = built.image;
-  run = Pib("open " + Write("short.ostrel", BackupEncode(copy)));
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find("the copy is 16384 bytes; a 7500 image is 32768 bytes"),
-            std::string::npos)
-      << run.err;
+  ExpectRefused(Pib("open " + Write("short.ostrel", BackupEncode(copy))), 1,
+                "the copy is 16384 bytes; a 7500 image is 32768 bytes");
 
   std::vector<uint8_t> huge(2 * kBackupMaxCopy + 1);
   std::copy_n(BackupEncode(copy).begin(), 8, huge.begin());
-  run = Pib("open " + Write("huge.ostrel", huge));
-  EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("the file is too large"), std::string::npos) << run.err;
+  ExpectRefused(Pib("open " + Write("huge.ostrel", huge)), 2, "the file is too large");
 }
 
 TEST_F(Pibtool, UsageErrorsExitTwo) {
@@ -134,10 +132,8 @@ TEST_F(Pibtool, UsageErrorsExitTwo) {
         "get --layout 7500 " + file + " " + file, "open " + file + " --layout",
         "open --layout '' " + file, "open --layout 7500 --layout 7500 " + file,
         std::string("open --layout 7420-1.3 /nonexistent/image.bin")}) {
-    const Outcome run = Pib(arguments);
-    EXPECT_EQ(run.status, 2) << arguments;
-    EXPECT_EQ(run.out, "") << arguments;
-    EXPECT_NE(run.err, "") << arguments;
+    SCOPED_TRACE(arguments);
+    ExpectRefused(Pib(arguments), 2, "");
   }
   for (const char* help : {"help", "--help", "-h", "/?"}) {
     const Outcome run = Pib(help);
@@ -145,14 +141,6 @@ TEST_F(Pibtool, UsageErrorsExitTwo) {
     EXPECT_EQ(run.out.rfind("usage: pibtool open|get FILE [--layout LAYOUT]\n", 0), 0u) << run.out;
   }
   EXPECT_EQ(Pib("--version").out.rfind("pibtool 1.", 0), 0u);
-}
-
-} // namespace
-
-namespace {
-
-std::vector<uint8_t> Bytes(const std::string& text) {
-  return {text.begin(), text.end()};
 }
 
 TEST_F(Pibtool, SetSwitchesEachLayoutAndTouchesOnlyItsFields) {
@@ -175,13 +163,9 @@ TEST_F(Pibtool, SetSwitchesEachLayoutAndTouchesOnlyItsFields) {
 TEST_F(Pibtool, SetLeavesARejectedImageAsItWas) {
   NvmImageBuilder built(kPibLayout74201D4, false);
   const std::string file = Write("set_rejected", built.image);
-  const Outcome wrongLayout = Pib("set --layout 7420-1.3 on " + file);
-  EXPECT_EQ(wrongLayout.status, 1);
-  EXPECT_NE(wrongLayout.err.find(file), std::string::npos);
+  ExpectRefused(Pib("set --layout 7420-1.3 on " + file), 1, file);
   EXPECT_EQ(Bytes(Slurp(file)), built.image);
-
-  const Outcome badState = Pib("set --layout 7420-1.4 maybe " + file);
-  EXPECT_EQ(badState.status, 2);
+  ExpectRefused(Pib("set --layout 7420-1.4 maybe " + file), 2, "");
   EXPECT_EQ(Bytes(Slurp(file)), built.image);
 }
 
@@ -204,16 +188,11 @@ TEST_F(Pibtool, TakesTheImageInsideABackupFile) {
   EXPECT_EQ(after.firmware, copy.firmware);
   EXPECT_EQ(ChangedOutsidePowerSaveFields(built, built.image, after.bytes), "");
 
-  const Outcome otherLayout = Pib("open --layout 7420-1.4 " + file);
-  EXPECT_EQ(otherLayout.status, 1);
-  EXPECT_EQ(otherLayout.out, "");
-  EXPECT_NE(otherLayout.err.find("a backup of a 7420-1.3, not of a 7420-1.4 image"),
-            std::string::npos);
+  ExpectRefused(Pib("open --layout 7420-1.4 " + file), 1,
+                "a backup of a 7420-1.3, not of a 7420-1.4 image");
   std::vector<uint8_t> damaged = saved;
   damaged[300] ^= 1;
-  const Outcome run = Pib("open --layout 7420-1.3 " + Write("damaged.ostrel", damaged));
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("SHA-256"), std::string::npos) << run.err;
+  ExpectRefused(Pib("open --layout 7420-1.3 " + Write("damaged.ostrel", damaged)), 1, "SHA-256");
 }
 
 } // namespace
